@@ -1,0 +1,79 @@
+#pragma once
+
+#include <csignal>
+#include <string>
+
+#include "platform/clock.h"
+#include "recovery/recovery_run.h"
+#include "recovery/run_ports.h"
+
+namespace salvorine::cli {
+
+// Message boxes become lines on stderr; questions are answered yes, since a
+// question only arises here when a signal asked to stop.
+class ConsoleProgress;
+class ConsoleDialogs final : public Dialogs {
+ public:
+  explicit ConsoleDialogs(ConsoleProgress& progress) : progress_(progress) {}
+  void ShowError(const std::string& text) override;
+  void ShowInformation(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  bool AskOkCancel(const std::string& text) override;
+
+ private:
+  void PrintLine(const std::string& text);
+  ConsoleProgress& progress_;
+};
+
+// Keeps a live progress line on stderr when stderr is a terminal.
+class ConsoleProgress final : public ProgressDisplay {
+ public:
+  ConsoleProgress();
+  void SetFileLabel(const std::string& path) override { file_ = path; }
+  void SetCountLabel(const std::string& text) override { count_ = text; }
+  void SetFileBar(int) override {}
+  void SetFilePercent(const std::string& text) override { file_percent_ = text; }
+  void SetTotalBar(int) override {}
+  void SetTotalPercent(const std::string& text) override { total_percent_ = text; }
+  void SetStatusText(const std::string& text) override;
+  // Ends the live line so that what follows starts on a line of its own.
+  void Finish();
+
+ private:
+  bool live_;
+  bool drawn_ = false;
+  Clock::TimePoint last_draw_{};
+  std::string file_, count_, file_percent_, total_percent_;
+};
+
+struct FixedOptions final : RunOptions {
+  int mode = kModeMaxData;
+  int Mode() const override { return mode; }
+  bool TrayOption() const override { return false; }
+};
+
+// The save folder and the selection come from the command line; there is no
+// folder dialog and no tray to drive.
+struct CommandLineWindow final : RunWindow {
+  std::string save_folder;
+  std::string selected_path;
+  std::string SaveFolder() const override { return save_folder; }
+  std::string SelectedPath() const override { return selected_path; }
+  void Browse() override {}
+  void Eject() override {}
+  void SetRunControlsEnabled(bool) override {}
+};
+
+// SIGINT and SIGTERM during a run act as a confirmed Stop: the pump sets the
+// idle flag, and the pass stops before its next block.
+class SignalPump final : public EventPump {
+ public:
+  static void InstallHandlers();
+  void Attach(RecoveryRun& run) { run_ = &run; }
+  void ProcessMessages() override;
+
+ private:
+  RecoveryRun* run_ = nullptr;
+};
+
+}  // namespace salvorine::cli

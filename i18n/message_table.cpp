@@ -1,0 +1,27 @@
+#include "i18n/message_table.h"
+
+#include "platform/profile_file.h"
+
+namespace salvorine {
+
+const std::string& MessageTable::Message(int index) const {
+  static const std::string kEmpty;
+  return index >= 0 && index < kSize ? entries_[static_cast<std::size_t>(index)] : kEmpty;
+}
+
+void MessageTable::Load(const std::string& path) {
+  const ProfileFile file(path);
+  for (int i = 0; i < kSize; ++i) {
+    entries_[static_cast<std::size_t>(i)] = file.ReadString("Messages", std::to_string(i), "");
+  }
+}
+
+void MessageTable::Set(int index, std::string text) {
+  if (index >= 0 && index < kSize) entries_[static_cast<std::size_t>(index)] = std::move(text);
+}
+
+std::string LanguageFilePath(const std::string& program_folder, bool english) {
+  return program_folder + (english ? "/Language/English.ini" : "/Language/Russian.ini");
+}
+
+}  // namespace salvorine

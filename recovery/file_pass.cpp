@@ -1,0 +1,207 @@
+#include "recovery/file_pass.h"
+
+#include <cstring>
+
+#include "recovery/figures.h"
+
+namespace salvorine {
+
+std::int64_t BlockSizeFor(std::int64_t file_size) {
+  return file_size < kLargeFileThreshold ? kSmallBlock : kLargeBlock;
+}
+
+namespace {
+
+constexpr int kStatusMessage = 24;
+constexpr int kCompletedColumn = 2;
+constexpr int kDamagedColumn = 3;
+constexpr auto kSlowRead = std::chrono::seconds(10);
+
+class FilePass {
+ public:
+  FilePass(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start, PassContext& context)
+      : source_(source),
+        copy_(copy),
+        row_(row),
+        size_(size),
+        block_(BlockSizeFor(size)),
+        run_start_(run_start),
+        context_(context),
+        buffer_(context.buffers.transfer.get()) {}
+
+  PassResult Run() {
+    Prefill();
+    if (!Forward()) return Stop();
+    if (read_end_ != size_ && !Backward()) return Stop();
+    context_.table.SetCell(kCompletedColumn, row_, std::to_string(size_) + " (100%)");
+    return PassResult::kDone;
+  }
+
+ private:
+  // The copy becomes exactly `size_` zero bytes, so that whatever is never read stays zero.
+  void Prefill() {
+    std::memset(context_.buffers.zeros.get(), 0, PassBuffers::kSize);
+    SetFileBar(0);
+    for (std::int64_t pos = 0; pos < size_ && !context_.idle; pos += block_) {
+      copy_.Seek(pos);
+      copy_.Write(context_.buffers.zeros.get(), Count(block_));
+      AfterBlock();
+    }
+    copy_.Seek(size_);
+    copy_.Truncate();
+  }
+
+  // Reads from the start until a read fails or the file ends. False when stopped.
+  bool Forward() {
+    read_end_ = size_;
+    std::int64_t pos = 0;
+    source_.Seek(0);
+    copy_.Seek(0);
+    for (;;) {
+      if (context_.idle) return false;
+      const ReadResult got = TimedRead(block_);
+      if (!got.ok) {
+        read_end_ = pos;
+        return true;
+      }
+      copy_.Write(buffer_, got.count);
+      AfterBlock();
+      pos += static_cast<std::int64_t>(got.count);
+      if (size_ > 0) SetFileBar(Percent(pos, size_));
+      SetCompleted(pos);
+      if (got.count == 0) return true;
+    }
+  }
+
+  // Reads from the end toward `read_end_` until a read fails or the directions meet;
+  // then reads any bytes left between them. False when stopped.
+  bool Backward() {
+    std::int64_t pos = size_ - block_;
+    std::int64_t lowest_read = size_;  // start of the lowest range read so far
+    for (;;) {
+      if (context_.idle) return false;
+      // A file shorter than one block is read whole, from its start.
+      if (pos < 0) return Head(size_), true;
+      source_.Seek(pos);
+      copy_.Seek(pos);
+      const ReadResult got = TimedRead(block_);
+      if (!got.ok) {
+        SetDamaged(pos + block_ - read_end_);
+        return true;
+      }
+      copy_.Write(buffer_, got.count);
+      AfterBlock();
+      SetFileBar(Percent(read_end_ + size_ - pos, size_));
+      SetCompleted(read_end_ + size_ - pos);
+      if (got.count > 0) lowest_read = pos;
+      pos -= static_cast<std::int64_t>(got.count);
+      if (pos < 0) {
+        // Fewer than one block is left before the last block read: read those bytes.
+        if (!Head(static_cast<std::int64_t>(got.count) + pos)) return true;
+        lowest_read = 0;
+        pos = 0;
+      }
+      if (pos < read_end_ || pos == 0 || got.count == 0) break;
+    }
+    if (lowest_read > read_end_) {
+      if (context_.idle) return false;
+      Gap(read_end_, lowest_read - read_end_);
+    }
+    return true;
+  }
+
+  // Reads [0, length) without the slow-read cut-off. False when that read failed.
+  bool Head(std::int64_t length) {
+    source_.Seek(0);
+    copy_.Seek(0);
+    const ReadResult got = source_.Read(buffer_, Count(length));
+    if (!got.ok) {
+      // Those bytes are lost only if the forward pass did not already copy them.
+      SetDamaged(read_end_ == 0 ? length : 0);
+      return false;
+    }
+    copy_.Write(buffer_, got.count);
+    AfterBlock();
+    SetFileBar(100);
+    SetCompleted(read_end_ + size_);
+    return true;
+  }
+
+  // The bytes between where the forward pass failed and where the backward
+  // pass stopped without a failure: read once, or reported as damaged.
+  void Gap(std::int64_t start, std::int64_t length) {
+    // More than a block is left only when the source shrank during the pass.
+    if (length > block_) return SetDamaged(length);
+    source_.Seek(start);
+    copy_.Seek(start);
+    const ReadResult got = source_.Read(buffer_, Count(length));
+    if (!got.ok) {
+      SetDamaged(length);
+      return;
+    }
+    copy_.Write(buffer_, got.count);
+    AfterBlock();
+    if (static_cast<std::int64_t>(got.count) < length) SetDamaged(length - static_cast<std::int64_t>(got.count));
+  }
+
+  // A block read; in Max Speed mode one that took more than 10 whole seconds counts as failed.
+  ReadResult TimedRead(std::int64_t count) {
+    const Clock::TimePoint start = context_.clock.Now();
+    ReadResult got = source_.Read(buffer_, Count(count));
+    if (got.ok && context_.options.Mode() == kModeMaxSpeed &&
+        std::chrono::duration_cast<std::chrono::seconds>(context_.clock.Now() - start) > kSlowRead) {
+      got.ok = false;
+    }
+    return got;
+  }
+
+  PassResult Stop() {
+    source_.Close();
+    copy_.Close();
+    return PassResult::kStopped;
+  }
+
+  void AfterBlock() {
+    context_.pump.ProcessMessages();
+    context_.progress.SetStatusText(context_.messages.Message(kStatusMessage) + " " +
+                                    ElapsedText(context_.clock.Now() - run_start_));
+  }
+
+  void SetFileBar(std::int64_t position) {
+    file_bar_ = HeldBarPosition(position);
+    context_.progress.SetFileBar(file_bar_);
+  }
+
+  // The Completed cell carries the per-file label, which shows the bar as held.
+  void SetCompleted(std::int64_t bytes) {
+    const std::string label = std::to_string(file_bar_) + "%";
+    context_.progress.SetFilePercent(label);
+    context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(bytes, label));
+  }
+
+  void SetDamaged(std::int64_t bytes) {
+    if (size_ > 0) context_.table.SetCell(kDamagedColumn, row_, CountWithShare(bytes, size_));
+  }
+
+  static std::size_t Count(std::int64_t bytes) { return static_cast<std::size_t>(bytes); }
+
+  File& source_;
+  File& copy_;
+  const int row_;
+  const std::int64_t size_;
+  const std::int64_t block_;
+  const Clock::TimePoint run_start_;
+  PassContext& context_;
+  unsigned char* const buffer_;
+  std::int64_t read_end_ = 0;  // where the forward pass failed; size_ when it did not
+  int file_bar_ = 0;
+};
+
+}  // namespace
+
+PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
+                       PassContext& context) {
+  return FilePass(source, copy, row, size, run_start, context).Run();
+}
+
+}  // namespace salvorine

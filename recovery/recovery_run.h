@@ -1,0 +1,76 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "i18n/message_table.h"
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "recovery/file_pass.h"
+#include "recovery/run_ports.h"
+
+namespace salvorine {
+
+struct RunEnvironment {
+  JobTable& table;
+  ProgressDisplay& progress;
+  RunOptions& options;
+  const MessageTable& messages;
+  Dialogs& dialogs;
+  EventPump& pump;
+  RunWindow& window;
+  Clock& clock;
+  // The kind of drive a path lies on; replaced in tests.
+  std::function<int(const std::string&)> drive_type = DriveType;
+};
+
+enum class RunOutcome {
+  kNotStarted,  // no save folder was given
+  kCompleted,   // every row was done and the completion message shown
+  kEndedEarly,  // stopped, or a file could not be opened, created or saved
+};
+
+// The Recover command and the state it shares with the window: the idle flag,
+// the source list and the selection of the last run.
+class RecoveryRun {
+ public:
+  explicit RecoveryRun(RunEnvironment environment) : env_(std::move(environment)) {}
+
+  // Builds the job table from the selection, recovers every row into the
+  // working folder and saves each finished copy under the save folder.
+  // File-system errors not handled here propagate after the files are closed
+  // and the idle state is restored.
+  RunOutcome Recover();
+  // Asks to confirm, then lets the running pass stop before its next block.
+  void Stop();
+  // The close query: always true when idle, otherwise after confirmation.
+  bool CanClose();
+  // Enters the idle (true) or busy (false) state: the flag and the run controls together.
+  void SetIdle(bool idle);
+
+  bool Idle() const { return idle_; }
+  const std::vector<std::string>& SourceList() const { return sources_; }
+  // The selection and save folder (with its trailing "/") of the last run.
+  const std::string& SelectionRoot() const { return selection_root_; }
+  const std::string& SaveFolder() const { return save_folder_; }
+
+ private:
+  enum class RowResult { kDone, kEnded };
+  RowResult RecoverRow(int row, Clock::TimePoint run_start);
+  bool SaveRow(const std::string& source_path, const std::string& copy_path);
+  void TrayStep();
+  PassContext MakePassContext();
+
+  RunEnvironment env_;
+  bool idle_ = true;
+  std::vector<std::string> sources_;
+  std::set<FileIdentity> source_identities_;
+  std::string selection_root_;
+  std::string save_folder_;
+  PassBuffers buffers_;
+};
+
+}  // namespace salvorine

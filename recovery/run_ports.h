@@ -1,0 +1,86 @@
+#pragma once
+
+#include <string>
+
+// The small interfaces through which the recovery run reaches its front end.
+// The main window implements them with widgets; the headless front end and
+// the tests implement them in memory.
+namespace salvorine {
+
+// The four-column table of a run. Row 0 holds the headings, rows 1..N one
+// file each; the cell texts are the only store of a run's results. Cells are
+// byte strings: a path that is not valid UTF-8 is kept exactly as it is.
+class JobTable {
+ public:
+  virtual ~JobTable() = default;
+  virtual int RowCount() const = 0;
+  virtual void SetRowCount(int rows) = 0;
+  virtual std::string Cell(int column, int row) const = 0;
+  virtual void SetCell(int column, int row, const std::string& text) = 0;
+  // Makes row 0 a heading row (1) or an ordinary one (0).
+  virtual void SetFixedRows(int rows) = 0;
+  // Selects row `row` and scrolls it into view.
+  virtual void SelectRow(int row) = 0;
+};
+
+// File label, count label, the two bars with their percentage labels and the
+// status text. Bars receive positions already held within 0..100.
+class ProgressDisplay {
+ public:
+  virtual ~ProgressDisplay() = default;
+  virtual void SetFileLabel(const std::string& path) = 0;
+  virtual void SetCountLabel(const std::string& text) = 0;
+  virtual void SetFileBar(int position) = 0;
+  virtual void SetFilePercent(const std::string& text) = 0;
+  virtual void SetTotalBar(int position) = 0;
+  virtual void SetTotalPercent(const std::string& text) = 0;
+  virtual void SetStatusText(const std::string& text) = 0;
+};
+
+inline constexpr int kModeMaxData = 0;
+inline constexpr int kModeMaxSpeed = 1;
+
+// Read anew by the run each time it needs them, so a change made during a run applies to it.
+class RunOptions {
+ public:
+  virtual ~RunOptions() = default;
+  // 0 "Max Data", 1 "Max Speed"; any other value behaves as 0.
+  virtual int Mode() const = 0;
+  // Run the Eject command when a run whose first file lies on an optical disc finishes.
+  virtual bool TrayOption() const = 0;
+};
+
+// Modal message boxes. Texts may hold a carriage return between lines.
+class Dialogs {
+ public:
+  virtual ~Dialogs() = default;
+  virtual void ShowError(const std::string& text) = 0;
+  virtual void ShowInformation(const std::string& text) = 0;
+  virtual bool AskYesNo(const std::string& text) = 0;
+  virtual bool AskOkCancel(const std::string& text) = 0;
+};
+
+// Processes pending window messages; other commands run inside this call.
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  virtual void ProcessMessages() = 0;
+};
+
+// What the run needs from the main window besides the table and the progress display.
+class RunWindow {
+ public:
+  virtual ~RunWindow() = default;
+  // The save-folder box's text.
+  virtual std::string SaveFolder() const = 0;
+  // The folder tree's selected path; empty when nothing is selected.
+  virtual std::string SelectedPath() const = 0;
+  // The Browse command, which may fill the save-folder box.
+  virtual void Browse() = 0;
+  // The Eject command, which opens or closes the disc tray.
+  virtual void Eject() = 0;
+  // Enables or disables the controls that start a run or change its input.
+  virtual void SetRunControlsEnabled(bool enabled) = 0;
+};
+
+}  // namespace salvorine

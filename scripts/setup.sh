@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build needs (only those missing) and
+# configures and builds the project into build/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(build-essential cmake pkg-config fuse3 libfuse3-dev libgtest-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+
+if ((${#missing[@]})); then
+  if [[ $(id -u) -eq 0 ]]; then
+    apt_get=(apt-get)
+  elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+    apt_get=(sudo apt-get)
+  else
+    echo "Missing packages. Install them with:" >&2
+    echo "  sudo apt-get install -y ${missing[*]}" >&2
+    exit 1
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${apt_get[@]}" update -q
+  "${apt_get[@]}" install -y -q "${missing[@]}"
+fi
+
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build --parallel "$(nproc)"

@@ -1,0 +1,101 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "i18n/message_table.h"
+#include "platform/clock.h"
+#include "recovery/run_ports.h"
+
+namespace salvorine::test {
+
+// A clock that moves only when told to.
+class FakeClock final : public Clock {
+ public:
+  TimePoint Now() override { return now_; }
+  void Advance(Duration span) { now_ += span; }
+
+ private:
+  TimePoint now_{std::chrono::hours(1)};
+};
+
+struct RecordingProgress final : ProgressDisplay {
+  std::string file_label, count_label, file_percent = "0%", total_percent = "0%", status;
+  int file_bar = 0, total_bar = 0;
+  std::vector<std::string> count_labels, total_percents;
+
+  void SetFileLabel(const std::string& path) override { file_label = path; }
+  void SetCountLabel(const std::string& text) override {
+    count_label = text;
+    count_labels.push_back(text);
+  }
+  void SetFileBar(int position) override { file_bar = position; }
+  void SetFilePercent(const std::string& text) override { file_percent = text; }
+  void SetTotalBar(int position) override { total_bar = position; }
+  void SetTotalPercent(const std::string& text) override {
+    total_percent = text;
+    total_percents.push_back(text);
+  }
+  void SetStatusText(const std::string& text) override { status = text; }
+};
+
+struct Options final : RunOptions {
+  int mode = kModeMaxData;
+  bool tray = false;
+  int Mode() const override { return mode; }
+  bool TrayOption() const override { return tray; }
+};
+
+// Records every box; questions are answered from `answers`, in order.
+struct ScriptedDialogs final : Dialogs {
+  std::vector<std::string> errors, information, questions;
+  std::vector<bool> answers;
+
+  void ShowError(const std::string& text) override { errors.push_back(text); }
+  void ShowInformation(const std::string& text) override { information.push_back(text); }
+  bool AskYesNo(const std::string& text) override { return Answer(text); }
+  bool AskOkCancel(const std::string& text) override { return Answer(text); }
+
+ private:
+  bool Answer(const std::string& text) {
+    questions.push_back(text);
+    if (answers.empty()) return false;
+    const bool answer = answers.front();
+    answers.erase(answers.begin());
+    return answer;
+  }
+};
+
+// Calls `on_pump` with the number of the call, so a test can act "between blocks".
+struct CallbackPump final : EventPump {
+  int calls = 0;
+  std::function<void(int)> on_pump;
+  void ProcessMessages() override {
+    ++calls;
+    if (on_pump) on_pump(calls);
+  }
+};
+
+struct FakeWindow final : RunWindow {
+  std::string save_folder, selected_path;
+  std::string browse_result;
+  int browse_calls = 0, eject_calls = 0;
+  bool controls_enabled = true;
+
+  std::string SaveFolder() const override { return save_folder; }
+  std::string SelectedPath() const override { return selected_path; }
+  void Browse() override {
+    ++browse_calls;
+    if (!browse_result.empty()) save_folder = browse_result;
+  }
+  void Eject() override { ++eject_calls; }
+  void SetRunControlsEnabled(bool enabled) override { controls_enabled = enabled; }
+};
+
+// A message table with recognisable texts for the entries the run shows.
+MessageTable TestMessages();
+
+}  // namespace salvorine::test

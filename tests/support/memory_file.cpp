@@ -1,0 +1,50 @@
+#include "tests/support/memory_file.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/file_system_error.h"
+
+namespace salvorine::test {
+
+void MemoryFile::Seek(std::int64_t position) {
+  if (position < 0) throw FileSystemError(EINVAL, path_, "seek in");
+  position_ = position;
+}
+
+ReadResult MemoryFile::Read(void* buffer, std::size_t count) {
+  const auto size = static_cast<std::int64_t>(content_.size());
+  const std::int64_t available = std::max<std::int64_t>(0, std::min<std::int64_t>(static_cast<std::int64_t>(count), size - position_));
+  bool ok = true;
+  for (const ByteRange& range : bad) ok = ok && !range.Overlaps(position_, available);
+  for (Flaky& spot : flaky) {
+    if (spot.failures > 0 && spot.range.Overlaps(position_, available)) {
+      --spot.failures;
+      ok = false;
+    }
+  }
+  for (const Slow& spot : slow) {
+    if (spot.range.Overlaps(position_, available) && on_slow) on_slow(spot.delay);
+  }
+  reads.push_back({position_, static_cast<std::int64_t>(count), ok});
+  if (!ok) return {false, 0, EIO};
+  if (available > 0) std::memcpy(buffer, content_.data() + position_, static_cast<std::size_t>(available));
+  position_ += available;
+  return {true, static_cast<std::size_t>(available), 0};
+}
+
+void MemoryFile::Write(const void* buffer, std::size_t count) {
+  const std::int64_t end = position_ + static_cast<std::int64_t>(count);
+  if (end > capacity) throw FileSystemError(ENOSPC, path_, "write to");
+  if (end > static_cast<std::int64_t>(content_.size())) content_.resize(static_cast<std::size_t>(end));
+  std::memcpy(content_.data() + position_, buffer, count);
+  position_ = end;
+}
+
+std::vector<unsigned char> Numbered(std::int64_t size) {
+  std::vector<unsigned char> bytes(static_cast<std::size_t>(size));
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>((i * 7 + i / 251) % 251 + 1);
+  return bytes;
+}
+
+}  // namespace salvorine::test

@@ -18,4 +18,4 @@ add_dependencies(damaged_fs_test damaged_fs)
 include(GoogleTest)
 gtest_discover_tests(damaged_fs_test
   DISCOVERY_TIMEOUT 30
-  PROPERTIES LABELS "fuse" TIMEOUT 120)
+  PROPERTIES LABELS "damaged_fs" TIMEOUT 120)

@@ -136,6 +136,18 @@ TEST(DamagedFsDescription, RejectsMalformedLineWithItsNumber) {
   std::filesystem::remove_all(folder);
 }
 
+TEST(DamagedFsDescription, MountFixtureReportsWhyDamagedFsRefused) {
+  try {
+    DamagedMount mount("file ok.bin 10\nbad ok.bin x 1\n");
+    FAIL() << "mounted a malformed description at " << mount.Path();
+  } catch (const std::runtime_error& error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("exited with code 2"), std::string::npos) << message;
+    EXPECT_NE(message.find("line 2: START must be a decimal number"), std::string::npos)
+        << message;
+  }
+}
+
 // ---- through a real mount ----
 
 TEST(DamagedFsMount, GoodFileMatchesPatternAtOddOffsets) {

@@ -28,7 +28,7 @@ MediaNode* NodeOfHandle(const fuse_file_info* fi) {
 void* Init(fuse_conn_info* /*conn*/, fuse_config* config) {
   config->kernel_cache = 0;
   config->auto_cache = 0;
-  config->direct_io = 0;
+  config->direct_io = 1;
   DamagedFilesystem& state = State();
   // Started here rather than in main() because fuse_main() may fork into the
   // background first, and a thread does not survive a fork.
@@ -119,7 +119,7 @@ int Open(const char* path, fuse_file_info* fi) {
     return -EROFS;
   }
   fi->fh = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(node));
-  fi->direct_io = 0;
+  fi->direct_io = 1;
   fi->keep_cache = 0;
   return 0;
 }

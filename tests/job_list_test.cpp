@@ -1,0 +1,126 @@
+// Collecting the files of a selection, laying out the job table, and where copies are saved.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/file_system.h"
+#include "recovery/destination_path.h"
+#include "recovery/figures.h"
+#include "recovery/memory_job_table.h"
+#include "recovery/source_list.h"
+#include "recovery/top_level_handler.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_folder.h"
+
+namespace salvorine::test {
+namespace {
+
+TEST(CollectSourcesTest, WalksDepthFirstInNameOrderWithoutFollowingFolderLinks) {
+  TempFolder temp;
+  const std::string a = temp / "A";
+  WriteFile(a + "/x.txt", "x");
+  WriteFile(a + "/B/y.txt", "y");
+  WriteFile(a + "/z.txt", "z");
+  WriteFile(a + "/.hidden", "h");
+  ASSERT_EQ(::symlink("..", (a + "/B/loop").c_str()), 0);
+  ASSERT_EQ(::mkfifo((a + "/fifo").c_str(), 0600), 0);
+
+  std::vector<std::string> sources;
+  CollectSources(a + "/", sources);
+  const std::vector<std::string> expected = {a + "/.hidden", a + "/B/y.txt", a + "/x.txt", a + "/z.txt"};
+  EXPECT_EQ(sources, expected);
+}
+
+TEST(CollectSourcesTest, AFileSelectionIsOneRowAndNothingSelectedIsNone) {
+  TempFolder temp;
+  WriteFile(temp / "one.bin", "1");
+  std::vector<std::string> sources;
+  CollectSources(temp / "one.bin", sources);
+  EXPECT_EQ(sources, std::vector<std::string>{temp / "one.bin"});
+  sources.clear();
+  CollectSources("", sources);
+  EXPECT_TRUE(sources.empty());
+  CollectSources(temp / "missing", sources);
+  EXPECT_TRUE(sources.empty());
+}
+
+TEST(BuildJobTableTest, DropsAndAnnouncesUnopenableFilesThenFillsRows) {
+  TempFolder temp;
+  WriteFile(temp / "a.bin", std::string(1234, 'a'));
+  WriteFile(temp / "\xff-b.bin", "b");
+  std::vector<std::string> sources = {temp / "gone1", temp / "gone2", temp / "a.bin", temp / "\xff-b.bin"};
+  MemoryJobTable table;
+  ScriptedDialogs dialogs;
+  BuildJobTable(sources, table, dialogs);
+
+  const std::vector<std::string> announced = {temp / "gone1\rFile access denied.", temp / "gone2\rFile access denied."};
+  EXPECT_EQ(dialogs.errors, announced);
+  ASSERT_EQ(table.RowCount(), 3);
+  EXPECT_EQ(table.FixedRows(), 1);
+  EXPECT_EQ(table.Cell(0, 1), temp / "a.bin");
+  EXPECT_EQ(table.Cell(1, 1), "1234");
+  EXPECT_EQ(table.Cell(2, 1), "0 (0%)");
+  EXPECT_EQ(table.Cell(3, 1), "0 (0%)");
+  EXPECT_EQ(table.Cell(0, 2), temp / "\xff-b.bin");
+}
+
+TEST(BuildJobTableTest, AnEmptySelectionLeavesOnlyTheHeadingRowNotFixed) {
+  std::vector<std::string> sources;
+  MemoryJobTable table;
+  ScriptedDialogs dialogs;
+  BuildJobTable(sources, table, dialogs);
+  EXPECT_EQ(table.RowCount(), 1);
+  EXPECT_EQ(table.FixedRows(), 0);
+}
+
+struct MirrorCase {
+  std::string root, source, expected;
+};
+
+TEST(MirroredPathTest, MirrorsThePlaceUnderTheSelection) {
+  TempFolder temp;
+  WriteFile(temp / "photos/b.jpg", "b");
+  const std::vector<MirrorCase> cases = {
+      {"/", "/docs/a.txt", "/out/docs/a.txt"},
+      {"/media/cd/photos", "/media/cd/photos/2005/b.jpg", "/out/photos/2005/b.jpg"},
+      {temp / "photos/b.jpg", temp / "photos/b.jpg", "/out/b.jpg"},
+      // Nothing selected: the whole source path goes under the save folder.
+      {"", "/media/cd/a.txt", "/out/media/cd/a.txt"},
+  };
+  for (const MirrorCase& c : cases) EXPECT_EQ(MirroredPath(c.source, c.root, "/out"), c.expected) << c.root;
+  EXPECT_EQ(MirroredPath("/media/cd/a.txt", "/media/cd", "/out/"), "/out/cd/a.txt");
+  EXPECT_EQ(MirroredPath("/media/cd/a.txt", "/media/cd", ""), "");
+}
+
+TEST(DestinationPathTest, CreatesEveryMissingFolderOnTheWay) {
+  TempFolder temp;
+  const std::string result = DestinationPath("/media/cd/photos/2005/b.jpg", "/media/cd/photos", temp / "out");
+  EXPECT_EQ(result, temp / "out/photos/2005/b.jpg");
+  EXPECT_TRUE(FolderExists(temp / "out/photos/2005"));
+  EXPECT_FALSE(FileExists(result));
+}
+
+TEST(FiguresTest, PercentagesRoundHalvesToEvenAndBarsHoldWithinBounds) {
+  EXPECT_EQ(Percent(1, 200), 0);    // 0.5
+  EXPECT_EQ(Percent(3, 200), 2);    // 1.5
+  EXPECT_EQ(Percent(5, 200), 2);    // 2.5
+  EXPECT_EQ(Percent(1808, 9999), 18);
+  EXPECT_EQ(Percent(2, 3), 67);
+  EXPECT_EQ(Percent(5, 0), 0);
+  EXPECT_EQ(Percent(INT64_MAX / 2, INT64_MAX), 50);
+  EXPECT_EQ(HeldBarPosition(125), 100);
+  EXPECT_EQ(HeldBarPosition(-4), 0);
+  EXPECT_EQ(CountWithShare(96, 1024), "96 (9%)");
+}
+
+TEST(TopLevelHandlerTest, AddsAPeriodAfterLettersAndDigitsOnly) {
+  EXPECT_EQ(TopLevelErrorText("Disk full"), "Disk full.");
+  EXPECT_EQ(TopLevelErrorText("Error 5"), "Error 5.");
+  EXPECT_EQ(TopLevelErrorText("Done."), "Done.");
+  EXPECT_EQ(TopLevelErrorText("failed (5)"), "failed (5)");
+  EXPECT_EQ(TopLevelErrorText(""), "");
+}
+
+}  // namespace
+}  // namespace salvorine::test

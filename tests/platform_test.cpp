@@ -1,0 +1,167 @@
+// The file layer: searches, the working folder's safety checks, mounts, INI reading.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/clock.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+#include "platform/file_system_error.h"
+#include "platform/profile_file.h"
+#include "recovery/working_folder.h"
+#include "tests/support/temp_folder.h"
+
+namespace salvorine::test {
+namespace {
+
+std::vector<FolderEntry> Entries(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  FolderSearch search;
+  FolderEntry entry;
+  for (bool found = search.FindFirst(folder, entry); found; found = search.FindNext(entry)) entries.push_back(entry);
+  return entries;
+}
+
+TEST(FolderSearchTest, SortsByBytesAndClassifiesEntries) {
+  TempFolder temp;
+  WriteFile(temp / "b.txt", "b");
+  WriteFile(temp / "B.txt", "B");
+  WriteFile(temp / ".hidden", "h");
+  WriteFile(temp / "sub/inner", "i");
+  WriteFile(temp / "\xff\xfe-not-utf8", "x");
+  ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("b.txt", (temp / "link-to-file").c_str()), 0);
+  ASSERT_EQ(::symlink(".", (temp / "loop").c_str()), 0);
+  ASSERT_EQ(::symlink("missing", (temp / "dangling").c_str()), 0);
+
+  std::vector<std::pair<std::string, EntryKind>> seen;
+  for (const FolderEntry& entry : Entries(temp.Path())) seen.emplace_back(entry.name, entry.kind);
+  const std::vector<std::pair<std::string, EntryKind>> expected = {
+      {".hidden", EntryKind::kFile},      {"B.txt", EntryKind::kFile},    {"b.txt", EntryKind::kFile},
+      {"dangling", EntryKind::kOther},    {"fifo", EntryKind::kOther},    {"link-to-file", EntryKind::kFile},
+      {"loop", EntryKind::kOther},        {"sub", EntryKind::kFolder},    {"\xff\xfe-not-utf8", EntryKind::kFile}};
+  EXPECT_EQ(seen, expected);
+  EXPECT_TRUE(Entries(temp / "missing").empty());
+}
+
+TEST(FileTest, ReadDeliversFullCountsThenEndOfFileAndNeverWritesTheSource) {
+  TempFolder temp;
+  WriteFile(temp / "src", "0123456789");
+  auto file = OpenRead(temp / "src");
+  char buffer[8];
+  EXPECT_EQ(file->Read(buffer, 8).count, 8u);
+  const ReadResult tail = file->Read(buffer, 8);
+  EXPECT_TRUE(tail.ok);
+  EXPECT_EQ(tail.count, 2u);
+  EXPECT_EQ(file->Read(buffer, 8).count, 0u);
+  EXPECT_THROW(file->Seek(-1), FileSystemError);
+  EXPECT_THROW(file->Write("x", 1), FileSystemError);
+  EXPECT_EQ(ReadFile(temp / "src"), "0123456789");
+}
+
+TEST(FileTest, OpeningAFifoFailsInsteadOfHanging) {
+  TempFolder temp;
+  ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0600), 0);
+  EXPECT_THROW(OpenRead(temp / "fifo"), FileSystemError);
+}
+
+TEST(FileTest, ErrorsNameThePathAndTheReason) {
+  try {
+    OpenRead("/nonexistent/file.bin");
+    FAIL() << "open succeeded";
+  } catch (const FileSystemError& error) {
+    EXPECT_EQ(error.Code(), ENOENT);
+    EXPECT_EQ(std::string(error.what()), "Cannot open /nonexistent/file.bin: No such file or directory");
+  }
+}
+
+TEST(FileTest, WriteToAFullDiskRaises) {
+  auto file = Create("/dev/full");
+  EXPECT_THROW(file->Write("abc", 3), FileSystemError);
+}
+
+TEST(WorkingFolderTest, IsCreatedPrivateUnderTmpdirAndNamesCopiesByRowAndExtension) {
+  TempFolder temp;
+  ScopedTmpdir tmpdir(temp.Path() + "/");
+  const std::string folder = WorkingFolder();
+  EXPECT_EQ(folder, temp / "TMP654");
+  struct stat status {};
+  ASSERT_EQ(::stat(folder.c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  EXPECT_EQ(RecoveredCopyPath(3, "/media/cd/photos/img.jpg"), folder + "/3.jpg");
+  EXPECT_EQ(RecoveredCopyPath(4, "/media/cd/a.tar.gz"), folder + "/4.gz");
+  EXPECT_EQ(RecoveredCopyPath(5, "/media/cd.d/README"), folder + "/5");
+}
+
+TEST(WorkingFolderTest, EmptyingDeletesFilesButKeepsFolders) {
+  TempFolder temp;
+  ScopedTmpdir tmpdir(temp.Path());
+  WriteFile(temp / "TMP654/1.txt", "a");
+  WriteFile(temp / "TMP654/sub/2.txt", "b");
+  ::chmod((temp / "TMP654").c_str(), 0700);
+  EmptyWorkingFolder();
+  EXPECT_FALSE(FileExists(temp / "TMP654/1.txt"));
+  EXPECT_TRUE(FileExists(temp / "TMP654/sub/2.txt"));
+}
+
+TEST(WorkingFolderTest, RefusesAFolderSomeoneElseControls) {
+  TempFolder temp;
+  ScopedTmpdir tmpdir(temp.Path());
+  WriteFile(temp / "elsewhere/x", "");
+  ASSERT_EQ(::symlink((temp / "elsewhere").c_str(), (temp / "TMP654").c_str()), 0);
+  try {
+    WorkingFolder();
+    FAIL() << "a link was accepted as the working folder";
+  } catch (const FileSystemError& error) {
+    EXPECT_NE(std::string(error.what()).find(temp / "TMP654"), std::string::npos);
+  }
+  ::unlink((temp / "TMP654").c_str());
+  ASSERT_EQ(::mkdir((temp / "TMP654").c_str(), 0700), 0);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown((temp / "TMP654").c_str(), 65534, 65534), 0);
+    EXPECT_THROW(WorkingFolder(), FileSystemError);
+  }
+}
+
+TEST(DriveTypeTest, LongestMountPrefixDecidesWhetherAPathIsOnAnOpticalDisc) {
+  const std::string mounts =
+      "/dev/vda / ext4 rw 0 0\n"
+      "/dev/sr0 /media/cdrom iso9660 ro 0 0\n"
+      "/dev/sdb1 /media/cdrom/inner vfat rw 0 0\n"
+      "/dev/loop3 /mnt/my\\040disc udf ro 0 0\n";
+  EXPECT_EQ(DriveTypeFromMounts("/media/cdrom/a.txt", mounts), kDriveCdRom);
+  EXPECT_EQ(DriveTypeFromMounts("/media/cdrom/inner/a.txt", mounts), 0);
+  EXPECT_EQ(DriveTypeFromMounts("/media/cdromx/a.txt", mounts), 0);
+  EXPECT_EQ(DriveTypeFromMounts("/mnt/my disc/a.txt", mounts), kDriveCdRom);
+  EXPECT_EQ(DriveTypeFromMounts("/home/a.txt", mounts), 0);
+}
+
+TEST(ProfileFileTest, ReadsValuesByCaseInsensitiveSectionAndKey) {
+  TempFolder temp;
+  WriteFile(temp / "a.ini",
+            "; comment\n[Other]\n24=wrong\n[messages]\r\n  24 =  \"Elapsed time:\"  \r\n"
+            "garbage line\n45=Stop?\n[Messages2]\n48=wrong\n");
+  const ProfileFile file(temp / "a.ini");
+  EXPECT_EQ(file.ReadString("Messages", "24", "-"), "Elapsed time:");
+  EXPECT_EQ(file.ReadString("MESSAGES", "45", "-"), "Stop?");
+  EXPECT_EQ(file.ReadString("Messages", "48", "-"), "-");
+  EXPECT_EQ(ProfileFile(temp / "missing.ini").ReadString("Messages", "24", "-"), "-");
+}
+
+TEST(ProfileFileTest, CutsValuesAfter2047Characters) {
+  TempFolder temp;
+  WriteFile(temp / "a.ini", "[S]\nk=" + std::string(3000, 'x') + "\n");
+  EXPECT_EQ(ProfileFile(temp / "a.ini").ReadString("S", "k", "").size(), 2047u);
+}
+
+TEST(ElapsedTextTest, ShowsHoursUnwrapped) {
+  using namespace std::chrono;
+  EXPECT_EQ(ElapsedText(seconds(65)), "0:01:05");
+  EXPECT_EQ(ElapsedText(hours(27) + milliseconds(999)), "27:00:00");
+  EXPECT_EQ(ElapsedText(-seconds(3)), "0:00:00");
+}
+
+}  // namespace
+}  // namespace salvorine::test

@@ -1,0 +1,204 @@
+// The Recover command over real files with a scripted window.
+#include "recovery/recovery_run.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/file_system_error.h"
+#include "recovery/memory_job_table.h"
+#include "tests/support/fakes.h"
+#include "tests/support/temp_folder.h"
+
+namespace salvorine::test {
+namespace {
+
+class RecoveryRunTest : public ::testing::Test {
+ protected:
+  RecoveryRunTest() {
+    WriteFile(temp / "src/one.txt", "first file");
+    WriteFile(temp / "src/sub/two.bin", std::string(5000, 'x'));
+    WriteFile(temp / "src/three", std::string(70000, 'y'));
+    window.save_folder = temp / "out";
+    window.selected_path = temp / "src";
+  }
+
+  RunEnvironment Environment() {
+    RunEnvironment environment{table, progress, options, messages, dialogs, pump, window, clock};
+    environment.drive_type = [this](const std::string& path) {
+      drive_queries.push_back(path);
+      return drive_type;
+    };
+    return environment;
+  }
+
+  TempFolder temp;
+  ScopedTmpdir tmpdir{temp.Path()};
+  MemoryJobTable table;
+  RecordingProgress progress;
+  Options options;
+  MessageTable messages = TestMessages();
+  ScriptedDialogs dialogs;
+  CallbackPump pump;
+  FakeWindow window;
+  FakeClock clock;
+  int drive_type = 0;
+  std::vector<std::string> drive_queries;
+  RecoveryRun run{Environment()};
+};
+
+TEST_F(RecoveryRunTest, RecoversEveryFileSavesItUnderTheSaveFolderAndCompletes) {
+  ::utimensat(AT_FDCWD, (temp / "src/three").c_str(),
+              std::array<timespec, 2>{timespec{0, UTIME_OMIT}, timespec{1000000000, 0}}.data(), 0);
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+
+  ASSERT_EQ(table.RowCount(), 4);
+  EXPECT_EQ(table.Cell(0, 1), temp / "src/one.txt");
+  EXPECT_EQ(table.Cell(0, 2), temp / "src/sub/two.bin");
+  EXPECT_EQ(table.Cell(0, 3), temp / "src/three");
+  EXPECT_EQ(table.Cell(2, 3), "70000 (100%)");
+  EXPECT_EQ(table.Cell(3, 3), "0 (0%)");
+  EXPECT_EQ(progress.count_labels, (std::vector<std::string>{"1/3", "2/3", "3/3"}));
+  EXPECT_EQ(progress.total_percents, (std::vector<std::string>{"0%", "33%", "67%", "100%", "100%"}));
+  EXPECT_EQ(dialogs.information, std::vector<std::string>{"Done."});
+  EXPECT_TRUE(run.Idle());
+  EXPECT_TRUE(window.controls_enabled);
+
+  EXPECT_EQ(ReadFile(temp / "out/src/one.txt"), "first file");
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));
+  EXPECT_EQ(ReadFile(temp / "TMP654/3"), std::string(70000, 'y'));  // the working copy stays for preview
+  struct stat saved {};
+  ASSERT_EQ(::stat((temp / "out/src/three").c_str(), &saved), 0);
+  EXPECT_EQ(saved.st_mtim.tv_sec, 1000000000);
+}
+
+TEST_F(RecoveryRunTest, BusyStateHoldsDuringTheRunOnly) {
+  std::vector<bool> enabled_while_running;
+  pump.on_pump = [&](int) { enabled_while_running.push_back(window.controls_enabled || run.Idle()); };
+  run.Recover();
+  ASSERT_FALSE(enabled_while_running.empty());
+  EXPECT_EQ(std::count(enabled_while_running.begin(), enabled_while_running.end(), true), 0);
+  EXPECT_TRUE(window.controls_enabled);
+}
+
+TEST_F(RecoveryRunTest, AnEmptyFolderCompletesAtOnce) {
+  window.selected_path = temp / "empty";
+  ASSERT_TRUE(std::filesystem::create_directory(window.selected_path));
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(table.RowCount(), 1);
+  EXPECT_EQ(progress.file_percent, "100%");
+  EXPECT_EQ(progress.total_percent, "100%");
+  EXPECT_EQ(dialogs.information.size(), 1u);
+}
+
+TEST_F(RecoveryRunTest, StopAnsweredNoGoesOnAndYesEndsAtTheNextBlock) {
+  dialogs.answers = {false, true};
+  pump.on_pump = [&](int call) {
+    if (call == 1 || call == 2) run.Stop();
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(dialogs.questions, (std::vector<std::string>{"Stop?", "Stop?"}));
+  EXPECT_TRUE(dialogs.information.empty());  // no completion message
+  EXPECT_TRUE(window.controls_enabled);
+  EXPECT_EQ(table.Cell(2, 2), "0 (0%)");
+  EXPECT_EQ(table.Cell(2, 3), "0 (0%)");
+  EXPECT_FALSE(FileExists(temp / "out/src/one.txt"));  // a stopped row is not saved
+}
+
+TEST_F(RecoveryRunTest, CloseDuringARunAsksAndCancelKeepsItGoing) {
+  dialogs.answers = {false, true};
+  std::vector<bool> answers;
+  pump.on_pump = [&](int call) {
+    if (call == 1 || call == 2) answers.push_back(run.CanClose());
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(answers, (std::vector<bool>{false, true}));
+  EXPECT_TRUE(run.CanClose());
+}
+
+TEST_F(RecoveryRunTest, AStopConfirmedBetweenFilesStopsTheNextRowAtItsFirstBlock) {
+  dialogs.answers = {true};
+  // Row 1 (10 bytes): 1 pre-fill block, 2 forward reads, then the pump after the file.
+  pump.on_pump = [&](int call) {
+    if (call == 4) run.Stop();
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(table.Cell(2, 1), "10 (100%)");
+  EXPECT_EQ(progress.count_label, "2/3");
+  EXPECT_EQ(std::filesystem::file_size(temp / "TMP654/2.bin"), 5000u);  // zeros of the source's size
+}
+
+TEST_F(RecoveryRunTest, EmptySaveFolderAsksToBrowseAndGivesUpWhenStillEmpty) {
+  window.save_folder.clear();
+  EXPECT_EQ(run.Recover(), RunOutcome::kNotStarted);
+  EXPECT_EQ(window.browse_calls, 1);
+  window.browse_result = temp / "picked";
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_TRUE(FileExists(temp / "picked/src/one.txt"));
+}
+
+TEST_F(RecoveryRunTest, NeverSavesOverTheSource) {
+  // Saving into the selection's parent would mirror every file onto itself.
+  window.save_folder = temp.Path();
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_TRUE(dialogs.errors[0].starts_with(temp / "src/one.txt\r")) << dialogs.errors[0];
+  EXPECT_EQ(ReadFile(temp / "src/one.txt"), "first file");
+  EXPECT_TRUE(run.Idle());
+}
+
+TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {
+  // After the first file, the working folder is replaced by a plain file.
+  pump.on_pump = [&](int call) {
+    if (call == 4) {
+      std::filesystem::remove_all(temp / "TMP654");
+      WriteFile(temp / "TMP654", "");
+    }
+  };
+  EXPECT_THROW(run.Recover(), FileSystemError);
+  EXPECT_TRUE(run.Idle());
+  EXPECT_TRUE(window.controls_enabled);
+}
+
+TEST_F(RecoveryRunTest, EachRunStartsWithAnEmptyWorkingFolder) {
+  WriteFile(temp / "TMP654/7.txt", "left from an earlier run");
+  ::chmod((temp / "TMP654").c_str(), 0700);
+  run.Recover();
+  EXPECT_FALSE(FileExists(temp / "TMP654/7.txt"));
+}
+
+TEST_F(RecoveryRunTest, TrayStepEjectsOnlyAfterARunFromAnOpticalDisc) {
+  options.tray = true;
+  drive_type = 0;
+  run.Recover();
+  EXPECT_EQ(window.eject_calls, 0);
+  EXPECT_EQ(drive_queries, std::vector<std::string>{temp / "src/one.txt"});
+  drive_type = kDriveCdRom;
+  run.Recover();
+  EXPECT_EQ(window.eject_calls, 1);
+  // An empty table leaves the tray alone.
+  window.selected_path.clear();
+  run.Recover();
+  EXPECT_EQ(window.eject_calls, 1);
+  options.tray = false;
+  window.selected_path = temp / "src";
+  run.Recover();
+  EXPECT_EQ(window.eject_calls, 1);
+}
+
+TEST_F(RecoveryRunTest, AnUnreadableSourceEndsTheRunWithItsMessage) {
+  pump.on_pump = [&](int call) {
+    if (call == 4) std::filesystem::remove(temp / "src/sub/two.bin");
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(dialogs.errors, std::vector<std::string>{temp / "src/sub/two.bin\rFile access denied."});
+  EXPECT_EQ(table.Cell(2, 3), "0 (0%)");
+  EXPECT_TRUE(run.Idle());
+}
+
+}  // namespace
+}  // namespace salvorine::test

@@ -25,11 +25,14 @@ MediaNode* NodeOfHandle(const fuse_file_info* fi) {
   return reinterpret_cast<MediaNode*>(static_cast<uintptr_t>(fi->fh));
 }
 
-void* Init(fuse_conn_info* /*conn*/, fuse_config* config) {
+void* Init(fuse_conn_info* conn, fuse_config* config) {
   config->kernel_cache = 0;
   config->auto_cache = 0;
   config->direct_io = 1;
   DamagedFilesystem& state = State();
+  if (state.max_read != 0) {
+    conn->max_read = state.max_read;  // libfuse insists it matches -o max_read
+  }
   // Started here rather than in main() because fuse_main() may fork into the
   // background first, and a thread does not survive a fork.
   if (state.stats_file) {

@@ -23,6 +23,7 @@ struct DamagedFilesystem {
   ReadStats stats;
   std::optional<std::filesystem::path> stats_file;
   std::unique_ptr<StatsSignalWriter> stats_signal_writer;
+  unsigned max_read = 0;  // 0: the kernel's default request size
   std::time_t created_at = 0;
   uid_t owner = 0;
   gid_t group = 0;

@@ -272,5 +272,23 @@ TEST(DamagedFsMount, StatsCountRequestsFailuresAndBytes) {
   EXPECT_EQ(final_stats.bytes, 110u);
 }
 
+TEST(DamagedFsMount, MaxReadSplitsOneLargeReadIntoRequests) {
+  SALVORINE_REQUIRE_FUSE();
+  constexpr unsigned kMaxRead = 64 * 1024;
+  DamagedMount mount("file m.bin 1048576 4\nbad m.bin 150000 1\n", CollectStats::kYes, kMaxRead);
+  {
+    const OpenFile file(mount.Path() / "m.bin");
+    // Requests [0,64K) and [64K,128K) succeed and [128K,192K) fails: the
+    // kernel hands back what it got before the failure instead of EIO.
+    const auto result = file.ReadAt(0, 4 * kMaxRead);
+    ASSERT_EQ(result.count, static_cast<ssize_t>(2 * kMaxRead)) << std::strerror(result.error);
+    EXPECT_EQ(result.data, Expected(4, 0, 2 * kMaxRead));
+  }
+  const DamagedStats stats = mount.Stats();
+  EXPECT_EQ(stats.reads, 3u);
+  EXPECT_EQ(stats.failed_reads, 1u);
+  EXPECT_EQ(stats.bytes, 2u * kMaxRead);
+}
+
 }  // namespace
 }  // namespace salvorine::test

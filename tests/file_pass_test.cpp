@@ -206,7 +206,7 @@ TEST_F(FilePassTest, StopDuringBackwardPassClosesFilesAndKeepsLastFigures) {
   EXPECT_EQ(Run(source), PassResult::kStopped);
   EXPECT_TRUE(source.closed);
   EXPECT_TRUE(copy.closed);
-  // Bytes done: readEnd 2048 + the block [S-B, S) = 3072 of 9999, 30.72% shown as 31%.
+  // Bytes done: readEnd 2048 + the block [S-B, S) = 3072 of 10000, 30.72% shown as 31%.
   EXPECT_EQ(Completed(), "3072 (31%)");
   EXPECT_EQ(Damaged(), "0 (0%)");
 }

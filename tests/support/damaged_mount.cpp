@@ -15,6 +15,7 @@
 #include <iostream>
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
 #include <thread>
 
 #ifndef DAMAGED_FS_PATH
@@ -147,7 +148,8 @@ bool OnPath(const std::string& program) {
 
 }  // namespace
 
-DamagedMount::DamagedMount(std::string_view description, CollectStats stats) {
+DamagedMount::DamagedMount(std::string_view description, CollectStats stats,
+                           unsigned max_read_bytes) {
   folder_ = MakeTemporaryFolder();
   mount_point_ = folder_ / "mnt";
   log_file_ = folder_ / "damaged_fs.log";
@@ -155,7 +157,7 @@ DamagedMount::DamagedMount(std::string_view description, CollectStats stats) {
     stats_file_ = folder_ / "stats.txt";
   }
   try {
-    Start(description);
+    Start(description, max_read_bytes);
     WaitUntilMounted();
   } catch (const std::exception&) {
     // The destructor will not run for a half-built object: tidy up, then report.
@@ -182,7 +184,7 @@ DamagedMount::~DamagedMount() {
   }
 }
 
-void DamagedMount::Start(std::string_view description) {
+void DamagedMount::Start(std::string_view description, unsigned max_read_bytes) {
   const std::filesystem::path description_file = folder_ / "description.txt";
   {
     std::ofstream out(description_file, std::ios::binary);
@@ -197,6 +199,9 @@ void DamagedMount::Start(std::string_view description) {
   std::vector<std::string> argv{ProgramPath().string()};
   if (!stats_file_.empty()) {
     argv.insert(argv.end(), {"--stats", stats_file_.string()});
+  }
+  if (max_read_bytes != 0) {
+    argv.insert(argv.end(), {"--max-read", std::to_string(max_read_bytes)});
   }
   argv.insert(argv.end(), {description_file.string(), mount_point_.string(), "-f"});
   child_ = Spawn(argv, log_file_, true);
@@ -312,17 +317,20 @@ void DamagedMount::RemoveFolder() noexcept {
 }
 
 bool DamagedMount::FuseAvailable(std::string* why) {
+  std::string reason;
   const int fd = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
   if (fd < 0) {
-    *why = std::string("cannot open /dev/fuse: ") + std::strerror(errno);
-    return false;
+    reason = std::string("cannot open /dev/fuse: ") + std::strerror(errno);
+  } else {
+    ::close(fd);
+    if (!OnPath("fusermount3")) {
+      reason = "fusermount3 is not on PATH (Debian package fuse3)";
+    }
   }
-  ::close(fd);
-  if (!OnPath("fusermount3")) {
-    *why = "fusermount3 is not on PATH (Debian package fuse3)";
-    return false;
+  if (why != nullptr) {
+    *why = reason;
   }
-  return true;
+  return reason.empty();
 }
 
 std::filesystem::path DamagedMount::ProgramPath() { return DAMAGED_FS_PATH; }

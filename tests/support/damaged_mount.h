@@ -27,7 +27,9 @@ class DamagedMount {
   // Writes the description to a fresh temporary folder and mounts damaged_fs
   // on a folder beside it. Throws std::runtime_error saying why (with
   // damaged_fs's own output) when it is not mounted within 10 seconds.
-  explicit DamagedMount(std::string_view description, CollectStats stats = CollectStats::kNo);
+  // max_read_bytes caps the size of one read request (0: the kernel's default).
+  explicit DamagedMount(std::string_view description, CollectStats stats = CollectStats::kNo,
+                        unsigned max_read_bytes = 0);
   ~DamagedMount();
   DamagedMount(const DamagedMount&) = delete;
   DamagedMount& operator=(const DamagedMount&) = delete;
@@ -51,7 +53,7 @@ class DamagedMount {
   static std::filesystem::path ProgramPath();
 
  private:
-  void Start(std::string_view description);
+  void Start(std::string_view description, unsigned max_read_bytes);
   void WaitUntilMounted();
   void WaitForExit();
   bool TryCommand(const std::vector<std::string>& argv);

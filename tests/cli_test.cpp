@@ -1,0 +1,141 @@
+// salvorine-cli end to end: real reads through the kernel from the damaged-media bench.
+#include <signal.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "damaged_media/pattern.h"
+#include "support/damaged_mount.h"
+#include "platform/file_system.h"
+#include "tests/support/run_program.h"
+#include "tests/support/temp_folder.h"
+
+namespace salvorine::test {
+namespace {
+
+const std::string kCli = SALVORINE_CLI_PATH;
+
+// The pattern content of a bench file with [zero_start, zero_start + zero_length) zeroed.
+std::string Expected(std::uint64_t seed, std::size_t size, std::size_t zero_start = 0, std::size_t zero_length = 0) {
+  std::string bytes(size, '\0');
+  damaged_media::FillPattern(seed, 0, reinterpret_cast<std::uint8_t*>(bytes.data()), size);
+  std::fill_n(bytes.begin() + static_cast<std::ptrdiff_t>(zero_start), zero_length, '\0');
+  return bytes;
+}
+
+// Empty when equal; otherwise where the bytes first differ, kept short for binary content.
+std::string Difference(const std::string& actual, const std::string& expected) {
+  if (actual == expected) return "";
+  std::size_t at = 0;
+  while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
+  return "sizes " + std::to_string(actual.size()) + "/" + std::to_string(expected.size()) + ", first difference at " +
+         std::to_string(at);
+}
+
+class CliTest : public ::testing::Test {
+ protected:
+  ProgramOutput Run(const std::vector<std::string>& arguments) {
+    std::vector<std::string> argv = {kCli};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    return RunProgram(argv, {"TMPDIR=" + work.Path()});
+  }
+
+  TempFolder work;
+};
+
+// Blocks of 1024 for the three small files (9·1024 + 784 = 10000 bytes), 99509 for big.bin.
+constexpr const char* kDisc = R"(
+file disc/big.bin 3000000 4
+bad disc/big.bin 1000000 1048576
+slow disc/big.bin 2500000 10 300
+file disc/docs/a.bin 10000 1
+bad disc/docs/a.bin 2848 1
+file disc/docs/b.bin 10000 2
+bad disc/docs/b.bin 2058 1
+file disc/docs/c.bin 10000 3
+flaky disc/docs/c.bin 2058 1 1
+file disc/empty.bin 0
+file disc/\xff\xfename.bin 5000 5
+)";
+
+TEST_F(CliTest, RecoversADamagedFolderWithExactBytesAndFigures) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(kDisc, CollectStats::kYes);
+  const std::string source = disc.Path().string() + "/disc";
+  const ProgramOutput result = Run({source, work / "out"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+
+  const std::string expected_table =
+      source + "/big.bin\t3000000\t3000000 (100%)\t1109329 (37%)\n" +
+      source + "/docs/a.bin\t10000\t10000 (100%)\t1808 (18%)\n" +
+      source + "/docs/b.bin\t10000\t10000 (100%)\t784 (8%)\n" +
+      source + "/docs/c.bin\t10000\t10000 (100%)\t0 (0%)\n" +
+      source + "/empty.bin\t0\t0 (100%)\t0 (0%)\n" +
+      source + "/\xff\xfename.bin\t5000\t5000 (100%)\t0 (0%)\n";
+  EXPECT_EQ(result.out, expected_table);
+
+  // Forward failed in the block at 995090; backward failed in the block ending at 2104419.
+  EXPECT_EQ(Difference(ReadFile(work / "out/disc/big.bin"), Expected(4, 3000000, 995090, 1109329)), "");
+  EXPECT_EQ(Difference(ReadFile(work / "out/disc/docs/a.bin"), Expected(1, 10000, 2048, 1808)), "");
+  EXPECT_EQ(Difference(ReadFile(work / "out/disc/docs/b.bin"), Expected(2, 10000, 2048, 784)), "");
+  EXPECT_EQ(Difference(ReadFile(work / "out/disc/docs/c.bin"), Expected(3, 10000)), "");
+  EXPECT_EQ(ReadFile(work / "out/disc/empty.bin"), "");
+  EXPECT_EQ(Difference(ReadFile(work / "out/disc/\xff\xfename.bin"), Expected(5, 5000)), "");
+
+  // Each damaged area costs exactly the failed reads the pass needs: two per file, one for c.bin.
+  EXPECT_EQ(disc.Stats().failed_reads, 7u);
+}
+
+TEST_F(CliTest, MessagesComeFromTheChosenLanguageFile) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 10 1\n");
+  const ProgramOutput english = Run({disc.Path().string() + "/disc", work / "en"});
+  EXPECT_NE(english.err.find("Recovery finished."), std::string::npos) << english.err;
+  const ProgramOutput russian = Run({"--language", "ru", disc.Path().string() + "/disc", work / "ru"});
+  EXPECT_NE(russian.err.find("Восстановление завершено."), std::string::npos) << russian.err;
+}
+
+TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
+  SALVORINE_REQUIRE_FUSE();
+  // Every block of this file takes 200 ms to read.
+  DamagedMount disc("file disc/slow.bin 500000 9\nslow disc/slow.bin 0 500000 200\nfile disc/z.bin 10 1\n");
+  const std::string source = disc.Path().string() + "/disc";
+  StartedProgram cli({kCli, source, work / "out"}, {"TMPDIR=" + work.Path()});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  cli.Signal(SIGTERM);
+  const ProgramOutput result = cli.Wait();
+  EXPECT_EQ(result.exit_code, 1);
+  const std::string first_row = source + "/slow.bin\t500000\t";
+  ASSERT_TRUE(result.out.starts_with(first_row)) << result.out;
+  EXPECT_EQ(result.out.find("(100%)"), std::string::npos) << result.out;
+  EXPECT_NE(result.out.find(source + "/z.bin\t10\t0 (0%)\t0 (0%)\n"), std::string::npos) << result.out;
+  EXPECT_FALSE(FileExists(work / "out/disc/slow.bin"));
+}
+
+TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
+  EXPECT_EQ(Run({}).exit_code, 2);
+  EXPECT_EQ(Run({"--mode", "fast", "a", "b"}).exit_code, 2);
+  const ProgramOutput help = Run({"--help"});
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_NE(help.out.find("usage: salvorine-cli"), std::string::npos);
+}
+
+TEST_F(CliTest, AnUnwritableSaveFolderIsReportedAndEndsTheRun) {
+  WriteFile(work / "src/a.txt", "a");
+  WriteFile(work / "blocker", "");
+  const ProgramOutput result = Run({work / "src", work / "blocker/out"});
+  EXPECT_EQ(result.exit_code, 1);
+  EXPECT_NE(result.err.find("Cannot create folder " + work / "blocker/out/"), std::string::npos) << result.err;
+}
+
+TEST_F(CliTest, EmptiesTheWorkingFolderAtExit) {
+  WriteFile(work / "src/a.txt", "a");
+  ASSERT_EQ(Run({work / "src", work / "out"}).exit_code, 0);
+  EXPECT_EQ(ReadFile(work / "out/src/a.txt"), "a");
+  EXPECT_FALSE(FileExists(work / "TMP654/1.txt"));
+}
+
+}  // namespace
+}  // namespace salvorine::test

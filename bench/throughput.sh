@@ -36,9 +36,8 @@ fi
 
 # Prints "seconds peak_kib" for one command, with its output discarded.
 measure() {
-  local out
-  out=$( { /usr/bin/time -f "%e %M" "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -n 1)
-  echo "$out"
+  /usr/bin/time -o "$work/time.txt" -f "%e %M" "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }
+  cat "$work/time.txt"
 }
 
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }

@@ -29,6 +29,9 @@ class File {
   virtual ReadResult Read(void* buffer, std::size_t count) = 0;
   // Stores all `count` bytes or raises (a full disk is an error, never a short count).
   virtual void Write(const void* buffer, std::size_t count) = 0;
+  // Same effect as writing `count` zero bytes from `zeros` (which holds at
+  // least that many); a file system may do it without moving the bytes.
+  virtual void WriteZeros(const void* zeros, std::size_t count) { Write(zeros, count); }
   virtual std::int64_t Size() = 0;
   // Sets the end of the file at the current position, shortening or lengthening it.
   virtual void Truncate() = 0;
@@ -41,5 +44,8 @@ class File {
 std::unique_ptr<File> OpenRead(const std::string& path);
 // Creates the file, or empties an existing one, open for reading and writing.
 std::unique_ptr<File> Create(const std::string& path);
+// Replaces the content of `to` (created if missing) with that of `from`,
+// inside the kernel where the file systems allow it.
+void CopyFileContents(const std::string& from, const std::string& to);
 
 }  // namespace salvorine

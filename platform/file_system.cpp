@@ -129,18 +129,7 @@ void SaveCopy(const std::string& from, const std::string& to, const std::string&
   struct stat source {};
   if (::stat(time_source.c_str(), &source) != 0) throw FileSystemError(errno, time_source, "read the time of");
 
-  auto input = OpenRead(from);
-  auto output = Create(to);
-  static constexpr std::size_t kChunk = 1 << 20;
-  const auto buffer = std::make_unique<unsigned char[]>(kChunk);
-  for (;;) {
-    const ReadResult got = input->Read(buffer.get(), kChunk);
-    if (!got.ok) throw FileSystemError(got.error, from, "read");
-    if (got.count == 0) break;
-    output->Write(buffer.get(), got.count);
-  }
-  input->Close();
-  output->Close();
+  CopyFileContents(from, to);
 
   const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
   if (::utimensat(AT_FDCWD, to.c_str(), times, 0) != 0) throw FileSystemError(errno, to, "set the time of");

@@ -44,7 +44,7 @@ class FilePass {
     SetFileBar(0);
     for (std::int64_t pos = 0; pos < size_ && !context_.idle; pos += block_) {
       copy_.Seek(pos);
-      copy_.Write(context_.buffers.zeros.get(), Count(block_));
+      copy_.WriteZeros(context_.buffers.zeros.get(), Count(block_));
       AfterBlock();
     }
     copy_.Seek(size_);

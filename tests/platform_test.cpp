@@ -77,6 +77,32 @@ TEST(FileTest, ErrorsNameThePathAndTheReason) {
   }
 }
 
+TEST(FileTest, WriteZerosOverwritesAndExtendsLikeWrittenZeros) {
+  TempFolder temp;
+  // A disk file system zeroes ranges in place; tmpfs falls back to writing zeros.
+  std::vector<std::string> paths = {temp / "copy"};
+  if (FolderExists("/dev/shm")) paths.push_back("/dev/shm/salvorine-zeros-" + std::to_string(::getpid()));
+  for (const std::string& path : paths) {
+    auto file = Create(path);
+    file->Write(std::string(300, 'x').data(), 300);
+    const std::vector<unsigned char> zeros(5000, 0);
+    file->Seek(100);
+    file->WriteZeros(zeros.data(), zeros.size());
+    file->Write("end", 3);
+    file->Close();
+    EXPECT_EQ(ReadFile(path), std::string(100, 'x') + std::string(5000, '\0') + "end") << path;
+  }
+  if (paths.size() > 1) ::unlink(paths[1].c_str());
+}
+
+TEST(FileTest, CopyFileContentsReplacesTheTarget) {
+  TempFolder temp;
+  WriteFile(temp / "from", std::string(3 << 20, 'f'));
+  WriteFile(temp / "to", std::string(5 << 20, 't'));
+  CopyFileContents(temp / "from", temp / "to");
+  EXPECT_EQ(ReadFile(temp / "to"), std::string(3 << 20, 'f'));
+}
+
 TEST(FileTest, WriteToAFullDiskRaises) {
   auto file = Create("/dev/full");
   EXPECT_THROW(file->Write("abc", 3), FileSystemError);

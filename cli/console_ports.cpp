@@ -57,6 +57,8 @@ void ConsoleProgress::Finish() {
 void SignalPump::InstallHandlers() {
   struct sigaction action {};
   action.sa_handler = RequestStop;
+  // A second signal ends the program even while a read hangs.
+  action.sa_flags = static_cast<int>(SA_RESETHAND);
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGINT, &action, nullptr);
   ::sigaction(SIGTERM, &action, nullptr);

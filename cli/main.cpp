@@ -1,11 +1,13 @@
 // salvorine-cli: one recovery run without a window, for scripts and benchmarks.
 //
 // Exit status: 0 the run completed, 1 it ended early (stopped, a file could not
-// be opened, created or saved, a file-system error), 2 the command line is wrong.
+// be opened, created or saved, a file-system error), 2 the command line is wrong
+// or SOURCE names neither a file nor a folder.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -44,11 +46,15 @@ struct Arguments {
   std::string save_folder;
 };
 
+// An absolute path without "." and ".." components, so that the selection's last
+// component is a real folder name and copies stay under the save folder.
 std::string Absolute(const std::string& path) {
-  if (path.starts_with('/')) return path;
-  char cwd[4096];
-  if (::getcwd(cwd, sizeof cwd) == nullptr) return path;
-  return std::string(cwd) + "/" + path;
+  std::filesystem::path absolute(path);
+  if (!absolute.is_absolute()) {
+    char cwd[4096];
+    if (::getcwd(cwd, sizeof cwd) != nullptr) absolute = std::filesystem::path(cwd) / absolute;
+  }
+  return absolute.lexically_normal().string();
 }
 
 // The selection as a folder tree reports it: no trailing "/" except for the root.
@@ -102,6 +108,10 @@ int main(int argc, char** argv) {
   Arguments arguments;
   if (!Parse(argc, argv, arguments)) {
     std::fputs(kUsage, stderr);
+    return kExitUsage;
+  }
+  if (!FileExists(arguments.source) && !FolderExists(arguments.source)) {
+    std::fprintf(stderr, "error: %s is neither a file nor a folder\n", arguments.source.c_str());
     return kExitUsage;
   }
 

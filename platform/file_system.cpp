@@ -146,6 +146,8 @@ void EnsurePrivateFolder(const std::string& path) {
   if (::lstat(path.c_str(), &status) != 0) throw FileSystemError(errno, path, "use folder");
   if (!S_ISDIR(status.st_mode)) throw FileSystemError(ENOTDIR, path, "use working folder, which is not a real folder,");
   if (status.st_uid != ::geteuid()) throw FileSystemError(EPERM, path, "use working folder owned by another user,");
+  // Nobody else may create entries in it (a planted link would redirect a copy).
+  if ((status.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0) throw FileSystemError(errno, path, "protect folder");
 }
 
 bool IdentityOf(const std::string& path, FileIdentity& identity) {

@@ -68,8 +68,10 @@ class PosixFile final : public File {
   void WriteZeros(const void* zeros, std::size_t count) override {
     // Unwritten extents read back as zeros and still reserve the space, so a
     // full disk shows up here as it would for written zeros.
-    const int result = ::fallocate(Descriptor(), FALLOC_FL_ZERO_RANGE, static_cast<off_t>(position_),
-                                   static_cast<off_t>(count));
+    int result;
+    do {
+      result = ::fallocate(Descriptor(), FALLOC_FL_ZERO_RANGE, static_cast<off_t>(position_), static_cast<off_t>(count));
+    } while (result != 0 && errno == EINTR);
     if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)) return Write(zeros, count);
     if (result != 0) throw FileSystemError(errno, path_, "write to");
     position_ += static_cast<std::int64_t>(count);

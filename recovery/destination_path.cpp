@@ -10,6 +10,9 @@ namespace salvorine {
 std::string MirroredPath(const std::string& source_path, const std::string& selection_root,
                          const std::string& save_folder) {
   if (save_folder.empty()) return {};
+  if (selection_root.size() > 1 && selection_root.back() == '/') {
+    return MirroredPath(source_path, selection_root.substr(0, selection_root.size() - 1), save_folder);
+  }
   const std::string dest = save_folder.back() == '/' ? save_folder : save_folder + "/";
   if (FileExists(selection_root)) return dest + FileNameOf(source_path);
 

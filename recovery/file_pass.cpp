@@ -69,7 +69,11 @@ class FilePass {
       pos += static_cast<std::int64_t>(got.count);
       if (size_ > 0) SetFileBar(Percent(pos, size_));
       SetCompleted(pos);
-      if (got.count == 0) return true;
+      if (got.count == 0) {
+        // A source that ends before its stated size: the rest is unread, not done.
+        if (pos < size_) read_end_ = pos;
+        return true;
+      }
     }
   }
 

@@ -3,6 +3,11 @@
 #include "platform/file_system.h"
 
 namespace salvorine {
+namespace {
+
+constexpr std::size_t kMaxNameLength = 255;
+
+}  // namespace
 
 std::string FileNameOf(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -20,7 +25,11 @@ std::string WorkingFolder() {
 std::string RecoveredCopyPath(int row, const std::string& source_path) {
   const std::string name = FileNameOf(source_path);
   const auto dot = name.rfind('.');
-  return WorkingFolder() + "/" + std::to_string(row) + (dot == std::string::npos ? "" : name.substr(dot));
+  const std::string number = std::to_string(row);
+  std::string extension = dot == std::string::npos ? "" : name.substr(dot);
+  // A name longer than the file system allows would fail the whole run.
+  if (number.size() + extension.size() > kMaxNameLength) extension.clear();
+  return WorkingFolder() + "/" + number + extension;
 }
 
 void EmptyWorkingFolder() {

@@ -117,6 +117,9 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
 TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   EXPECT_EQ(Run({}).exit_code, 2);
   EXPECT_EQ(Run({"--mode", "fast", "a", "b"}).exit_code, 2);
+  const ProgramOutput missing = Run({work / "missing", work / "out"});
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_NE(missing.err.find(work / "missing"), std::string::npos);
   const ProgramOutput help = Run({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("usage: salvorine-cli"), std::string::npos);
@@ -128,6 +131,13 @@ TEST_F(CliTest, AnUnwritableSaveFolderIsReportedAndEndsTheRun) {
   const ProgramOutput result = Run({work / "src", work / "blocker/out"});
   EXPECT_EQ(result.exit_code, 1);
   EXPECT_NE(result.err.find("Cannot create folder " + work / "blocker/out/"), std::string::npos) << result.err;
+}
+
+TEST_F(CliTest, ASelectionWrittenWithDotDotStillSavesUnderTheSaveFolder) {
+  WriteFile(work / "data/sub/b.txt", "b");
+  const ProgramOutput result = Run({work / "data/sub/inner/..", work / "out"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(ReadFile(work / "out/sub/b.txt"), "b");
 }
 
 TEST_F(CliTest, EmptiesTheWorkingFolderAtExit) {

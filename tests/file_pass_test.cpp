@@ -189,6 +189,15 @@ TEST_F(FilePassTest, ModeChangedDuringThePassAppliesToTheNextBlock) {
   EXPECT_EQ(Damaged(), "1808 (18%)");
 }
 
+TEST_F(FilePassTest, ASourceEndingBeforeItsStatedSizeReportsTheMissingBytes) {
+  MemoryFile source = Source(3000);
+  EXPECT_EQ(RecoverFile(source, copy, 1, 8000, clock.Now(), context), PassResult::kDone);
+  auto expected = source.Content();
+  expected.resize(8000, 0);
+  EXPECT_EQ(copy.Content(), expected);
+  EXPECT_EQ(Damaged(), "5000 (62%)");  // 62.5 rounds to even
+}
+
 TEST_F(FilePassTest, StatusShowsMessageAndElapsedRunTime) {
   MemoryFile source = Source(kNineBlocksAnd784);
   source.slow = {{{B, 1}, seconds(65)}};

@@ -90,6 +90,7 @@ TEST(MirroredPathTest, MirrorsThePlaceUnderTheSelection) {
   };
   for (const MirrorCase& c : cases) EXPECT_EQ(MirroredPath(c.source, c.root, "/out"), c.expected) << c.root;
   EXPECT_EQ(MirroredPath("/media/cd/a.txt", "/media/cd", "/out/"), "/out/cd/a.txt");
+  EXPECT_EQ(MirroredPath("/media/cd/a.txt", "/media/cd/", "/out/"), "/out/cd/a.txt");
   EXPECT_EQ(MirroredPath("/media/cd/a.txt", "/media/cd", ""), "");
 }
 

@@ -119,6 +119,8 @@ TEST(WorkingFolderTest, IsCreatedPrivateUnderTmpdirAndNamesCopiesByRowAndExtensi
   EXPECT_EQ(RecoveredCopyPath(3, "/media/cd/photos/img.jpg"), folder + "/3.jpg");
   EXPECT_EQ(RecoveredCopyPath(4, "/media/cd/a.tar.gz"), folder + "/4.gz");
   EXPECT_EQ(RecoveredCopyPath(5, "/media/cd.d/README"), folder + "/5");
+  // An extension that would make the name too long is left out.
+  EXPECT_EQ(RecoveredCopyPath(6, "/media/cd/." + std::string(254, 'x')), folder + "/6");
 }
 
 TEST(WorkingFolderTest, EmptyingDeletesFilesButKeepsFolders) {

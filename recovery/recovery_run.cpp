@@ -55,6 +55,7 @@ RunOutcome RecoveryRun::Recover() {
     }
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
+    open_copy_path_.clear();
     SetIdle(true);
     throw;
   }
@@ -80,7 +81,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
 
   std::unique_ptr<File> source;
   try {
-    source = OpenRead(source_path);
+    source = env_.open_source(source_path);
   } catch (const FileSystemError&) {
     env_.dialogs.ShowError(AccessDeniedText(source_path));
     return RowResult::kEnded;
@@ -97,9 +98,15 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
 
   const std::int64_t size = source->Size();
   PassContext context = MakePassContext();
-  if (RecoverFile(*source, *copy, row, size, run_start, context) == PassResult::kStopped) return RowResult::kEnded;
+  open_copy_path_ = copy_path;
+  const PassResult result = RecoverFile(*source, *copy, row, size, run_start, context);
+  if (result == PassResult::kStopped) {
+    open_copy_path_.clear();
+    return RowResult::kEnded;
+  }
   source->Close();
   copy->Close();
+  open_copy_path_.clear();
   if (!SaveRow(source_path, copy_path)) return RowResult::kEnded;
 
   env_.pump.ProcessMessages();

@@ -8,6 +8,7 @@
 
 #include "i18n/message_table.h"
 #include "platform/clock.h"
+#include "platform/file.h"
 #include "platform/file_system.h"
 #include "recovery/file_pass.h"
 #include "recovery/run_ports.h"
@@ -25,6 +26,8 @@ struct RunEnvironment {
   Clock& clock;
   // The kind of drive a path lies on; replaced in tests.
   std::function<int(const std::string&)> drive_type = DriveType;
+  // Opens a source for reading; a window wraps it so that a stalled read does not freeze it.
+  std::function<std::unique_ptr<File>(const std::string&)> open_source = OpenRead;
 };
 
 enum class RunOutcome {
@@ -56,6 +59,8 @@ class RecoveryRun {
   // The selection and save folder (with its trailing "/") of the last run.
   const std::string& SelectionRoot() const { return selection_root_; }
   const std::string& SaveFolder() const { return save_folder_; }
+  // The recovered copy the run is writing, empty between rows.
+  const std::string& OpenCopyPath() const { return open_copy_path_; }
 
  private:
   enum class RowResult { kDone, kEnded };
@@ -70,6 +75,7 @@ class RecoveryRun {
   std::set<FileIdentity> source_identities_;
   std::string selection_root_;
   std::string save_folder_;
+  std::string open_copy_path_;
   PassBuffers buffers_;
 };
 

@@ -32,12 +32,13 @@ std::string RecoveredCopyPath(int row, const std::string& source_path) {
   return WorkingFolder() + "/" + number + extension;
 }
 
-void EmptyWorkingFolder() {
+void EmptyWorkingFolder(const std::string& keep) {
   const std::string folder = WorkingFolder();
   FolderSearch search;
   FolderEntry entry;
   for (bool found = search.FindFirst(folder, entry); found; found = search.FindNext(entry)) {
-    if (entry.kind != EntryKind::kFolder) Delete(folder + "/" + entry.name);
+    const std::string path = folder + "/" + entry.name;
+    if (entry.kind != EntryKind::kFolder && path != keep) Delete(path);
   }
 }
 

@@ -12,8 +12,9 @@ std::string WorkingFolder();
 // and the extension of `source_path` ("3.jpg" for row 3 of ".../img.jpg").
 std::string RecoveredCopyPath(int row, const std::string& source_path);
 
-// Deletes every file of the working folder; subfolders and the folder remain.
-void EmptyWorkingFolder();
+// Deletes every file of the working folder but `keep` (the copy a run still
+// writes, if any); subfolders and the folder remain.
+void EmptyWorkingFolder(const std::string& keep = "");
 
 // The last component of a path.
 std::string FileNameOf(const std::string& path);

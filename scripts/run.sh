@@ -3,4 +3,4 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
-exec build/bin/salvorine-cli "${@:---help}"
+exec build/bin/salvorine "$@"

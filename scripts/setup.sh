@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake pkg-config fuse3 libfuse3-dev libgtest-dev)
+packages=(build-essential cmake pkg-config fuse3 libfuse3-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev)
 
 missing=()
 for package in "${packages[@]}"; do

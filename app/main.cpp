@@ -1,0 +1,22 @@
+// salvorine: the desktop program. Creates the windows in their order and runs
+// the message loop until the main window closes.
+#include "app/salvorine_application.h"
+#include "app/unit1.h"
+#include "app/unit2.h"
+
+int main(int argc, char** argv) {
+  using namespace salvorine;
+  SalvorineApplication application(argc, argv);
+
+  MessageBoxes dialogs;
+  OpticalDriveTray tray;
+  FileDialogFolderPicker folder_picker;
+  DesktopServicesOpener desktop;
+  TForm1 form1({dialogs, tray, folder_picker, desktop});
+  dialogs.SetOwner(&form1);
+  TForm2 form2([&] { form1.WebSite1Click(); }, [&] { form1.Support1Click(); }, &form1);
+  form1.SetAboutDialog(&form2);
+
+  form1.show();
+  return SalvorineApplication::exec();
+}

@@ -1,0 +1,183 @@
+#include "app/shell_tree_view.h"
+
+#include <QDir>
+#include <QScrollBar>
+#include <set>
+
+#include "app/text_bytes.h"
+#include "platform/file_system.h"
+#include "platform/tray_device.h"
+
+namespace salvorine {
+namespace {
+
+constexpr int kPathRole = Qt::UserRole;
+constexpr int kFolderRole = Qt::UserRole + 1;
+constexpr int kLoadedRole = Qt::UserRole + 2;
+
+std::string ChildPath(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+bool IsFolder(const QTreeWidgetItem* item) { return item->data(0, kFolderRole).toBool(); }
+
+void CollectExpanded(QTreeWidgetItem* item, std::set<std::string>& paths) {
+  for (int i = 0; i < item->childCount(); ++i) {
+    QTreeWidgetItem* child = item->child(i);
+    if (child->isExpanded()) {
+      paths.insert(ShellTreeView::PathOf(child));
+      CollectExpanded(child, paths);
+    }
+  }
+}
+
+}  // namespace
+
+ShellTreeView::ShellTreeView(QWidget* parent) : QTreeWidget(parent) {
+  setHeaderHidden(true);
+  setColumnCount(1);
+  setRootIsDecorated(false);
+  setContextMenuPolicy(Qt::CustomContextMenu);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  // The selection stays visible when the tree loses the focus.
+  QPalette colours = palette();
+  colours.setColor(QPalette::Inactive, QPalette::Highlight, colours.color(QPalette::Active, QPalette::Highlight));
+  colours.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                   colours.color(QPalette::Active, QPalette::HighlightedText));
+  setPalette(colours);
+
+  addTopLevelItem(MakeItem("/", "/", true));
+  const std::string home = Bytes(QDir::homePath());
+  if (home != "/") addTopLevelItem(MakeItem(home, QDir::homePath(), true));
+  for (const std::string& medium : RemovableMediaMounts()) addTopLevelItem(MakeItem(medium, Shown(medium), true));
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    topLevelItem(i)->setIcon(0, show_icons_ ? icons_.icon(i == 0 ? QFileIconProvider::Computer
+                                                                   : QFileIconProvider::Drive)
+                                            : QIcon());
+  }
+
+  connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { LoadChildren(item); });
+}
+
+std::string ShellTreeView::PathOf(const QTreeWidgetItem* item) {
+  return item->data(0, kPathRole).toByteArray().toStdString();
+}
+
+QTreeWidgetItem* ShellTreeView::MakeItem(const std::string& path, const QString& text, bool folder) {
+  auto* item = new QTreeWidgetItem(QStringList(text));
+  item->setData(0, kPathRole, QByteArray::fromStdString(path));
+  item->setData(0, kFolderRole, folder);
+  item->setData(0, kLoadedRole, false);
+  if (folder) item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  ApplyIcon(item);
+  return item;
+}
+
+void ShellTreeView::ApplyIcon(QTreeWidgetItem* item) {
+  if (!show_icons_) {
+    item->setIcon(0, QIcon());
+  } else if (item->parent() != nullptr || indexOfTopLevelItem(item) < 0) {
+    item->setIcon(0, icons_.icon(IsFolder(item) ? QFileIconProvider::Folder : QFileIconProvider::File));
+  }
+}
+
+void ShellTreeView::LoadChildren(QTreeWidgetItem* item) {
+  if (!IsFolder(item) || item->data(0, kLoadedRole).toBool()) return;
+  item->setData(0, kLoadedRole, true);
+  const std::string folder = PathOf(item);
+  std::vector<FolderEntry> folders, files;
+  FolderSearch search;
+  FolderEntry entry;
+  for (bool found = search.FindFirst(folder, entry); found; found = search.FindNext(entry)) {
+    (entry.kind == EntryKind::kFolder ? folders : files).push_back(entry);
+  }
+  QList<QTreeWidgetItem*> children;
+  for (const FolderEntry& child : folders) children.append(MakeItem(ChildPath(folder, child.name), Shown(child.name), true));
+  for (const FolderEntry& child : files) children.append(MakeItem(ChildPath(folder, child.name), Shown(child.name), false));
+  item->addChildren(children);
+  if (children.isEmpty()) item->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+void ShellTreeView::SetShowIcons(bool show) {
+  show_icons_ = show;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    QTreeWidgetItem* top = topLevelItem(i);
+    top->setIcon(0, show ? icons_.icon(i == 0 ? QFileIconProvider::Computer : QFileIconProvider::Drive) : QIcon());
+    ApplyIcons(top);
+  }
+}
+
+void ShellTreeView::ApplyIcons(QTreeWidgetItem* item) {
+  for (int i = 0; i < item->childCount(); ++i) {
+    ApplyIcon(item->child(i));
+    ApplyIcons(item->child(i));
+  }
+}
+
+std::string ShellTreeView::SelectedPath() const {
+  const QList<QTreeWidgetItem*> selected = selectedItems();
+  return selected.isEmpty() ? std::string() : PathOf(selected.front());
+}
+
+QTreeWidgetItem* ShellTreeView::ChildNamed(QTreeWidgetItem* item, const std::string& path) {
+  LoadChildren(item);
+  for (int i = 0; i < item->childCount(); ++i) {
+    if (PathOf(item->child(i)) == path) return item->child(i);
+  }
+  return nullptr;
+}
+
+bool ShellTreeView::SelectPath(const std::string& path) {
+  // Start from the top-level item with the longest path that contains `path`.
+  QTreeWidgetItem* top = nullptr;
+  std::size_t best = 0;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    const std::string top_path = PathOf(topLevelItem(i));
+    const bool contains = top_path == "/" || path == top_path || path.starts_with(top_path + "/");
+    if (contains && top_path.size() >= best) {
+      top = topLevelItem(i);
+      best = top_path.size();
+    }
+  }
+  if (top == nullptr || path.empty() || path.front() != '/') return false;
+  QTreeWidgetItem* item = ItemUnder(top, path);
+  if (item == nullptr) return false;
+  for (QTreeWidgetItem* parent = item->parent(); parent != nullptr; parent = parent->parent()) parent->setExpanded(true);
+  setCurrentItem(item);
+  scrollToItem(item);
+  return true;
+}
+
+QTreeWidgetItem* ShellTreeView::ItemUnder(QTreeWidgetItem* item, const std::string& path) {
+  std::string reached = PathOf(item);
+  while (item != nullptr && reached != path) {
+    const auto next_slash = path.find('/', reached == "/" ? 1 : reached.size() + 1);
+    reached = path.substr(0, next_slash);
+    item = ChildNamed(item, reached);
+  }
+  return item;
+}
+
+void ShellTreeView::ReloadKeepingExpanded(QTreeWidgetItem* item) {
+  std::set<std::string> expanded;  // in byte order, so every parent comes before its children
+  CollectExpanded(item, expanded);
+  qDeleteAll(item->takeChildren());
+  item->setData(0, kLoadedRole, false);
+  item->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
+  LoadChildren(item);
+  for (const std::string& path : expanded) {
+    if (QTreeWidgetItem* found = ItemUnder(item, path)) found->setExpanded(true);
+  }
+}
+
+void ShellTreeView::RefreshFirstVisible() {
+  QTreeWidgetItem* first = itemAt(0, 0);
+  if (first == nullptr || !IsFolder(first)) return;
+  const std::string selected = SelectedPath();
+  const int scroll = verticalScrollBar()->value();
+  ReloadKeepingExpanded(first);
+  if (!selected.empty()) SelectPath(selected);
+  verticalScrollBar()->setValue(scroll);
+}
+
+}  // namespace salvorine

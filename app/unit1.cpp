@@ -1,0 +1,455 @@
+#include "app/unit1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/salvorine_application.h"
+#include "app/shell_tree_view.h"
+#include "app/text_bytes.h"
+#include "app/unit2.h"
+#include "platform/file_system.h"
+#include "recovery/working_folder.h"
+
+// The images live in a static library; register them before the first use.
+static void InitImages() { Q_INIT_RESOURCE(salvorine); }
+
+namespace salvorine {
+namespace {
+
+constexpr int kEjectMessage = 16;
+constexpr int kEjectOpenMessage = 17;
+constexpr int kBrowseTitleMessage = 27;
+constexpr int kColumnWidths[4] = {133, 83, 95, 95};
+// The window's outer width minus the three right columns minus this is column 0's width.
+constexpr int kColumnZeroMargin = 224;
+constexpr int kColumnZeroMinimum = 24;
+
+const QString kWebSiteEnglish = QStringLiteral("https://salvorine.example/en/");
+const QString kWebSiteRussian = QStringLiteral("https://salvorine.example/ru/");
+const QString kSupportAddress = QStringLiteral("support@salvorine.example");
+
+}  // namespace
+
+TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), services_(services) {
+  InitImages();
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Salvorine 1.51"));
+  setWindowIcon(QIcon(QStringLiteral(":/images/icon.svg")));
+  for (std::size_t i = 0; i < images_.size(); ++i) {
+    images_[i] = QIcon(QStringLiteral(":/images/%1.svg").arg(i));
+  }
+  table_ = new JobTableModel(this);
+  RunEnvironment environment{*table_, *this, *this, messages_, services_.dialogs, *this, *this, clock_};
+  environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
+    return std::make_unique<BackgroundReadFile>(OpenRead(path), reader_);
+  };
+  run_ = std::make_unique<RecoveryRun>(std::move(environment));
+
+  CreateToolBar();
+  CreateMenus();
+  CreateCentralArea();
+  CreateStatusBar();
+  setGeometry(100, 100, 630, 480);
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::FormCreate() {
+  program_folder_ = ProgramFolder();
+  first_activation_ = true;
+  run_->SetIdle(true);
+}
+
+// The first activation loads what the program keeps between runs; later ones do nothing.
+void TForm1::FormActivate() {
+  if (!first_activation_) return;
+  first_activation_ = false;
+  messages_.Load(LanguageFilePath(program_folder_, true));
+}
+
+bool TForm1::FormCloseQuery() { return run_->CanClose(); }
+
+void TForm1::FormClose() {
+  // A run stopped by this close still writes its current copy; that one stays.
+  EmptyWorkingFolder(run_->OpenCopyPath());
+}
+
+void TForm1::FormResize() {
+  const int others = StringGrid1->columnWidth(1) + StringGrid1->columnWidth(2) + StringGrid1->columnWidth(3);
+  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, frameGeometry().width() - others - kColumnZeroMargin));
+}
+
+void TForm1::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+    SalvorineApplication::Guarded([this] { FormActivate(); });
+  }
+}
+
+// Without a window manager a window may never be activated; its first showing counts as well.
+void TForm1::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  SalvorineApplication::Guarded([this] { FormActivate(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  bool close = false;
+  SalvorineApplication::Guarded([&] {
+    close = FormCloseQuery();
+    if (close) FormClose();
+  });
+  close ? event->accept() : event->ignore();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  FormResize();
+}
+
+// ---- Layout -------------------------------------------------------------------
+
+void TForm1::CreateToolBar() {
+  ToolBar1 = addToolBar(QString());
+  ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+  ToolBar1->setMovable(false);
+  ToolBar1->setFloatable(false);
+  ToolBar1->setIconSize(QSize(16, 16));
+  // Captions sit under the picture in 48-pixel buttons: a smaller type lets them fit.
+  QFont caption_font = ToolBar1->font();
+  caption_font.setPointSizeF(caption_font.pointSizeF() * 0.8);
+  ToolBar1->setFont(caption_font);
+  const auto button = [this](const char* name, int image, const QString& caption, void (TForm1::*handler)()) {
+    auto* tool = new QToolButton(ToolBar1);
+    tool->setObjectName(QString::fromLatin1(name));
+    tool->setText(caption);
+    tool->setIcon(images_[static_cast<std::size_t>(image)]);
+    tool->setProperty("imageIndex", image);
+    tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    tool->setAutoRaise(true);
+    tool->setFixedSize(48, 36);
+    connect(tool, &QToolButton::clicked, this, [this, handler] { SalvorineApplication::Guarded([&] { (this->*handler)(); }); });
+    return tool;
+  };
+  ToolButton6 = button("ToolButton6", 0, QStringLiteral("Eject"), &TForm1::ToolButton6Click);
+  ToolButton7 = button("ToolButton7", 2, QStringLiteral("Refresh"), &TForm1::ToolButton7Click);
+  ToolButton1 = button("ToolButton1", 3, QStringLiteral("Recover"), &TForm1::ToolButton1Click);
+  ToolButton3 = button("ToolButton3", 5, QStringLiteral("Stop"), &TForm1::ToolButton3Click);
+  ToolButton4 = button("ToolButton4", 6, QStringLiteral("Preview"), &TForm1::ToolButton4Click);
+  ToolButton5 = button("ToolButton5", 7, QStringLiteral("Settings"), &TForm1::ToolButton5Click);
+  ToolButton2 = button("ToolButton2", 4, QStringLiteral("Pause"), &TForm1::ToolButton2Click);
+  ToolBar1->addWidget(ToolButton6);
+  ToolBar1->addWidget(ToolButton7);
+  ToolBar1->addSeparator();
+  ToolBar1->addWidget(ToolButton1);
+  ToolBar1->addWidget(ToolButton3);
+  ToolBar1->addSeparator();
+  ToolBar1->addWidget(ToolButton4);
+  ToolBar1->addWidget(ToolButton5);
+  ToolBar1->addWidget(ToolButton2)->setVisible(false);
+}
+
+void TForm1::CreateMenus() {
+  const auto action = [this](QMenu* menu, const char* name, const QString& caption, void (TForm1::*handler)()) {
+    QAction* item = menu->addAction(caption);
+    item->setObjectName(QString::fromLatin1(name));
+    connect(item, &QAction::triggered, this, [this, handler] { SalvorineApplication::Guarded([&] { (this->*handler)(); }); });
+    return item;
+  };
+  menuBar()->setObjectName(QStringLiteral("MainMenu1"));
+  File1 = menuBar()->addMenu(QStringLiteral("File"));
+  File1->setObjectName(QStringLiteral("File1"));
+  Recover2 = action(File1, "Recover2", QStringLiteral("Recover"), &TForm1::ToolButton1Click);
+  Information2 = action(File1, "Information2", QStringLiteral("Preview"), &TForm1::ToolButton4Click);
+  File1->addSeparator();
+  Exit1 = action(File1, "Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
+  Exit1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+
+  Settings1 = menuBar()->addMenu(QStringLiteral("Options"));
+  Settings1->setObjectName(QStringLiteral("Settings1"));
+  Settings2 = action(Settings1, "Settings2", QStringLiteral("Settings..."), &TForm1::ToolButton5Click);
+  Language1 = Settings1->addMenu(QStringLiteral("Language"));
+  Language1->setObjectName(QStringLiteral("Language1"));
+  English1 = action(Language1, "English1", QStringLiteral("English"), &TForm1::English1Click);
+  Russian1 = action(Language1, "Russian1", QStringLiteral("Russian"), &TForm1::Russian1Click);
+  English1->setCheckable(true);
+  Russian1->setCheckable(true);
+  English1->setChecked(true);
+
+  Help1 = menuBar()->addMenu(QStringLiteral("Help"));
+  Help1->setObjectName(QStringLiteral("Help1"));
+  Help2 = action(Help1, "Help2", QStringLiteral("Help Topics"), &TForm1::Help2Click);
+  Help2->setShortcut(QKeySequence(Qt::Key_F1));
+  WebSite1 = action(Help1, "WebSite1", QStringLiteral("Web Site"), &TForm1::WebSite1Click);
+  Support1 = action(Help1, "Support1", QStringLiteral("Feedback"), &TForm1::Support1Click);
+  Help1->addSeparator();
+  About1 = action(Help1, "About1", QStringLiteral("About..."), &TForm1::About1Click);
+
+  PopupMenu1 = new QMenu(this);
+  PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+  Recover1 = action(PopupMenu1, "Recover1", QStringLiteral("Recover"), &TForm1::ToolButton1Click);
+  PopupMenu2 = new QMenu(this);
+  PopupMenu2->setObjectName(QStringLiteral("PopupMenu2"));
+  Preview1 = action(PopupMenu2, "Preview1", QStringLiteral("Preview"), &TForm1::ToolButton4Click);
+  Preview1->setShortcut(QKeySequence(Qt::Key_F5));
+  Preview1->setShortcutContext(Qt::WidgetShortcut);
+}
+
+void TForm1::CreateCentralArea() {
+  auto* central = new QWidget(this);
+  auto* layout = new QVBoxLayout(central);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->setSpacing(0);
+
+  Splitter1 = new QSplitter(Qt::Horizontal, central);
+  Splitter1->setObjectName(QStringLiteral("Splitter1"));
+  ShellTreeView1 = new ShellTreeView(Splitter1);
+  ShellTreeView1->setObjectName(QStringLiteral("ShellTreeView1"));
+  connect(ShellTreeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+    // Right click selects the item under the mouse before the menu opens.
+    if (QTreeWidgetItem* item = ShellTreeView1->itemAt(at)) ShellTreeView1->setCurrentItem(item);
+    PopupMenu1->exec(ShellTreeView1->viewport()->mapToGlobal(at));
+  });
+
+  StringGrid1 = new QTableView(Splitter1);
+  StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
+  StringGrid1->setModel(table_);
+  StringGrid1->setShowGrid(true);
+  StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+  StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+  StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  StringGrid1->verticalHeader()->setVisible(false);
+  StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  StringGrid1->verticalHeader()->setDefaultSectionSize(17);
+  StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  StringGrid1->horizontalHeader()->setHighlightSections(false);
+  StringGrid1->horizontalHeader()->setVisible(false);
+  for (int column = 0; column < 4; ++column) StringGrid1->setColumnWidth(column, kColumnWidths[column]);
+  StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
+  StringGrid1->addAction(Preview1);
+  connect(StringGrid1, &QWidget::customContextMenuRequested, this,
+          [this](const QPoint& at) { PopupMenu2->exec(StringGrid1->viewport()->mapToGlobal(at)); });
+  connect(table_, &JobTableModel::FixedRowsChanged, this,
+          [this](int rows) { StringGrid1->horizontalHeader()->setVisible(rows > 0); });
+  connect(table_, &JobTableModel::RowSelectionRequested, this, [this](int view_row) {
+    StringGrid1->selectRow(view_row);
+    StringGrid1->scrollTo(table_->index(view_row, 0));
+  });
+  const char* headings[4] = {"Filename:", "Size", "Completed", "Damaged"};
+  for (int column = 0; column < 4; ++column) table_->SetCell(column, 0, headings[column]);
+
+  Splitter1->addWidget(ShellTreeView1);
+  Splitter1->addWidget(StringGrid1);
+  Splitter1->setStretchFactor(1, 1);
+  Splitter1->setSizes({201, 429});
+  Splitter1->setChildrenCollapsible(false);
+
+  ListBox1 = new QListWidget(central);
+  ListBox1->setObjectName(QStringLiteral("ListBox1"));
+  ListBox1->setVisible(false);
+
+  layout->addWidget(Splitter1, 1);
+  layout->addWidget(CreateBottomPanel());
+  setCentralWidget(central);
+}
+
+QWidget* TForm1::CreateBottomPanel() {
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFixedHeight(169);
+  auto* layout = new QVBoxLayout(Panel1);
+  layout->setContentsMargins(4, 2, 4, 2);
+  layout->setSpacing(2);
+
+  GroupBox1 = new QGroupBox(QStringLiteral("Save to"), Panel1);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  auto* save = new QHBoxLayout(GroupBox1);
+  save->setContentsMargins(6, 2, 6, 4);
+  Edit2 = new QLineEdit(QDir::homePath() + QStringLiteral("/"), GroupBox1);
+  Edit2->setObjectName(QStringLiteral("Edit2"));
+  Button3 = new QPushButton(QStringLiteral("..."), GroupBox1);
+  Button3->setObjectName(QStringLiteral("Button3"));
+  Button3->setToolTip(QStringLiteral("Browse"));
+  Button3->setFixedWidth(28);
+  BitBtn3 = new QPushButton(GroupBox1);
+  BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+  BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
+  BitBtn3->setToolTip(QStringLiteral("Open"));
+  BitBtn3->setFixedWidth(28);
+  save->addWidget(Edit2, 1);
+  save->addWidget(Button3);
+  save->addWidget(BitBtn3);
+  connect(Button3, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { Button3Click(); }); });
+  connect(BitBtn3, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { BitBtn3Click(); }); });
+
+  GroupBox2 = new QGroupBox(QStringLiteral("Progress"), Panel1);
+  GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+  auto* progress = new QGridLayout(GroupBox2);
+  progress->setContentsMargins(6, 2, 6, 4);
+  progress->setVerticalSpacing(1);
+  const auto label = [this](const char* name, const QString& text) {
+    auto* widget = new QLabel(text, GroupBox2);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+  };
+  Label5 = label("Label5", QStringLiteral("File:"));
+  Label8 = label("Label8", QString());
+  Label8->setMinimumWidth(1);
+  Label2 = label("Label2", QStringLiteral("0%"));
+  Label6 = label("Label6", QStringLiteral("Total:"));
+  Label1 = label("Label1", QStringLiteral("0/0"));
+  Label4 = label("Label4", QStringLiteral("0%"));
+  ProgressBar1 = new QProgressBar(GroupBox2);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar2 = new QProgressBar(GroupBox2);
+  ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
+  for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setFixedHeight(14);
+  }
+  for (QLabel* percent : {Label2, Label4}) {
+    percent->setMinimumWidth(36);
+    percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  progress->addWidget(Label5, 0, 0);
+  progress->addWidget(Label8, 0, 1, 1, 2);
+  progress->addWidget(ProgressBar1, 1, 0, 1, 2);
+  progress->addWidget(Label2, 1, 2);
+  progress->addWidget(Label6, 2, 0);
+  progress->addWidget(Label1, 2, 1, 1, 2);
+  progress->addWidget(ProgressBar2, 3, 0, 1, 2);
+  progress->addWidget(Label4, 3, 2);
+  progress->setColumnStretch(1, 1);
+
+  layout->addWidget(GroupBox1);
+  layout->addWidget(GroupBox2, 1);
+  return Panel1;
+}
+
+void TForm1::CreateStatusBar() {
+  StatusBar1 = new QLabel(statusBar());
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  statusBar()->addWidget(StatusBar1, 1);
+}
+
+// ---- Commands -----------------------------------------------------------------
+
+void TForm1::ToolButton1Click() {
+  run_->Recover();
+  ListBox1->clear();
+  for (const std::string& source : run_->SourceList()) ListBox1->addItem(Shown(source));
+}
+
+void TForm1::ToolButton3Click() { run_->Stop(); }
+
+// Bound when the Preview window exists.
+void TForm1::ToolButton4Click() {}
+
+// Bound when the Settings dialog exists.
+void TForm1::ToolButton5Click() {}
+
+void TForm1::English1Click() {}
+void TForm1::Russian1Click() {}
+
+void TForm1::SetEjectImage(int index) {
+  ToolButton6->setIcon(images_[static_cast<std::size_t>(index)]);
+  ToolButton6->setProperty("imageIndex", index);
+}
+
+void TForm1::ToolButton6Click() {
+  if (ToolButton6->text() == Shown(messages_.Message(kEjectMessage))) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    services_.tray.Open();
+    QApplication::restoreOverrideCursor();
+    ToolButton6->setText(Shown(messages_.Message(kEjectOpenMessage)));
+    SetEjectImage(1);
+  } else {
+    services_.tray.Close();
+    ToolButton6->setText(Shown(messages_.Message(kEjectMessage)));
+    SetEjectImage(0);
+  }
+  ToolButton7Click();
+}
+
+void TForm1::ToolButton7Click() { ShellTreeView1->RefreshFirstVisible(); }
+
+void TForm1::Button3Click() {
+  const std::string folder = services_.folder_picker.PickFolder(this, Shown(messages_.Message(kBrowseTitleMessage)));
+  if (!folder.empty()) Edit2->setText(Shown(folder));
+}
+
+void TForm1::BitBtn3Click() {
+  std::string folder = SaveFolder();
+  if (folder.empty()) return;
+  if (folder.back() != '/') folder += '/';
+  if (!FolderExists(folder)) MakeFolder(folder);
+  services_.desktop.Open(QUrl::fromLocalFile(Shown(folder)));
+}
+
+void TForm1::Exit1Click() { close(); }
+
+// The language in force is told by the "Save to" caption's first letter.
+bool TForm1::TitleIsEnglish() const { return GroupBox1->title().startsWith(QLatin1Char('S')); }
+
+void TForm1::Help2Click() {
+  const char* file = TitleIsEnglish() ? "/Salvorine.chm" : "/Salvorine-ru.chm";
+  services_.desktop.Open(QUrl::fromLocalFile(Shown(program_folder_ + file)));
+}
+
+void TForm1::WebSite1Click() { services_.desktop.Open(QUrl(TitleIsEnglish() ? kWebSiteEnglish : kWebSiteRussian)); }
+
+void TForm1::Support1Click() {
+  services_.desktop.Open(QUrl(QStringLiteral("mailto:") + kSupportAddress +
+                              QStringLiteral("?subject=\"Salvorine 1.51\"")));
+}
+
+void TForm1::About1Click() {
+  if (about_ != nullptr) about_->exec();
+}
+
+// ---- Run adapters -------------------------------------------------------------
+
+std::string TForm1::SaveFolder() const { return Bytes(Edit2->text()); }
+std::string TForm1::SelectedPath() const { return ShellTreeView1->SelectedPath(); }
+
+void TForm1::SetRunControlsEnabled(bool enabled) {
+  ToolButton1->setEnabled(enabled);
+  Recover2->setEnabled(enabled);
+  Button3->setEnabled(enabled);
+  Edit2->setEnabled(enabled);
+  ShellTreeView1->setEnabled(enabled);
+}
+
+void TForm1::SetFileLabel(const std::string& path) { Label8->setText(Shown(path)); }
+void TForm1::SetCountLabel(const std::string& text) { Label1->setText(Shown(text)); }
+void TForm1::SetFileBar(int position) { ProgressBar1->setValue(position); }
+void TForm1::SetFilePercent(const std::string& text) { Label2->setText(Shown(text)); }
+void TForm1::SetTotalBar(int position) { ProgressBar2->setValue(position); }
+void TForm1::SetTotalPercent(const std::string& text) { Label4->setText(Shown(text)); }
+void TForm1::SetStatusText(const std::string& text) { StatusBar1->setText(Shown(text)); }
+
+void TForm1::ProcessMessages() { QCoreApplication::processEvents(); }
+
+}  // namespace salvorine

@@ -1,0 +1,177 @@
+#pragma once
+
+#include <QIcon>
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <string>
+
+#include "app/background_reader.h"
+#include "app/job_table_model.h"
+#include "app/window_services.h"
+#include "i18n/message_table.h"
+#include "platform/clock.h"
+#include "recovery/recovery_run.h"
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QTableView;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace salvorine {
+
+class ShellTreeView;
+class TForm2;
+
+// The main window: folder tree, job table, save folder, progress display and
+// every command. Recovery itself is the engine's RecoveryRun; this class only
+// binds it to widgets.
+class TForm1 final : public QMainWindow,
+                     private RunWindow,
+                     private ProgressDisplay,
+                     private EventPump,
+                     private RunOptions {
+  Q_OBJECT
+
+ public:
+  explicit TForm1(WindowServices services, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  void SetAboutDialog(TForm2* about) { about_ = about; }
+  MessageTable& Messages() { return messages_; }
+  RecoveryRun& Run() { return *run_; }
+  JobTableModel& Table() { return *table_; }
+  ShellTreeView& Tree() { return *ShellTreeView1; }
+  const std::string& ProgramFolderPath() const { return program_folder_; }
+
+  // Commands, named after the controls that invoke them.
+  void ToolButton1Click();  // Recover
+  void ToolButton2Click() {}  // Pause: hidden, never shown
+  void ToolButton3Click();  // Stop
+  void ToolButton4Click();  // Preview
+  void ToolButton5Click();  // Settings
+  void ToolButton6Click();  // Eject
+  void ToolButton7Click();  // Refresh
+  void Button3Click();      // Browse
+  void BitBtn3Click();      // Open save folder
+  void Exit1Click();
+  void Help2Click();
+  void WebSite1Click();
+  void Support1Click();
+  void About1Click();
+  void English1Click();
+  void Russian1Click();
+
+ protected:
+  void changeEvent(QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+
+ private:
+  void FormCreate();
+  void FormActivate();
+  bool FormCloseQuery();
+  void FormClose();
+  void FormResize();
+
+  void CreateToolBar();
+  void CreateMenus();
+  void CreateCentralArea();
+  QWidget* CreateBottomPanel();
+  void CreateStatusBar();
+  void SetEjectImage(int index);
+  bool TitleIsEnglish() const;
+
+  // RunWindow
+  std::string SaveFolder() const override;
+  std::string SelectedPath() const override;
+  void Browse() override { Button3Click(); }
+  void Eject() override { ToolButton6Click(); }
+  void SetRunControlsEnabled(bool enabled) override;
+  // ProgressDisplay
+  void SetFileLabel(const std::string& path) override;
+  void SetCountLabel(const std::string& text) override;
+  void SetFileBar(int position) override;
+  void SetFilePercent(const std::string& text) override;
+  void SetTotalBar(int position) override;
+  void SetTotalPercent(const std::string& text) override;
+  void SetStatusText(const std::string& text) override;
+  // EventPump
+  void ProcessMessages() override;
+  // RunOptions: Max Data and no tray step until the Settings dialog exists.
+  int Mode() const override { return kModeMaxData; }
+  bool TrayOption() const override { return false; }
+
+  WindowServices services_;
+  MessageTable messages_;
+  SteadyClock clock_;
+  BackgroundReader reader_;
+  std::array<QIcon, 8> images_;  // the toolbar's image list
+  std::string program_folder_;
+  bool first_activation_ = true;
+  TForm2* about_ = nullptr;
+
+ public:
+  // Components, named as the program's documentation names them.
+  QToolBar* ToolBar1 = nullptr;
+  QToolButton* ToolButton1 = nullptr;  // Recover
+  QToolButton* ToolButton2 = nullptr;  // Pause, never shown
+  QToolButton* ToolButton3 = nullptr;  // Stop
+  QToolButton* ToolButton4 = nullptr;  // Preview
+  QToolButton* ToolButton5 = nullptr;  // Settings
+  QToolButton* ToolButton6 = nullptr;  // Eject
+  QToolButton* ToolButton7 = nullptr;  // Refresh
+  QMenu* File1 = nullptr;
+  QAction* Recover2 = nullptr;
+  QAction* Information2 = nullptr;
+  QAction* Exit1 = nullptr;
+  QMenu* Settings1 = nullptr;
+  QAction* Settings2 = nullptr;
+  QMenu* Language1 = nullptr;
+  QAction* English1 = nullptr;
+  QAction* Russian1 = nullptr;
+  QMenu* Help1 = nullptr;
+  QAction* Help2 = nullptr;
+  QAction* WebSite1 = nullptr;
+  QAction* Support1 = nullptr;
+  QAction* About1 = nullptr;
+  QMenu* PopupMenu1 = nullptr;
+  QAction* Recover1 = nullptr;
+  QMenu* PopupMenu2 = nullptr;
+  QAction* Preview1 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  ShellTreeView* ShellTreeView1 = nullptr;
+  QTableView* StringGrid1 = nullptr;
+  QListWidget* ListBox1 = nullptr;
+  QWidget* Panel1 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;
+  QGroupBox* GroupBox2 = nullptr;
+  QLineEdit* Edit2 = nullptr;
+  QPushButton* Button3 = nullptr;
+  QPushButton* BitBtn3 = nullptr;
+  QLabel* Label1 = nullptr;  // "r/N"
+  QLabel* Label2 = nullptr;  // per-file percentage
+  QLabel* Label4 = nullptr;  // overall percentage
+  QLabel* Label5 = nullptr;  // "File:"
+  QLabel* Label6 = nullptr;  // "Total:"
+  QLabel* Label8 = nullptr;  // current source path
+  QProgressBar* ProgressBar1 = nullptr;
+  QProgressBar* ProgressBar2 = nullptr;
+  QLabel* StatusBar1 = nullptr;  // the status bar's one simple text
+
+ private:
+  JobTableModel* table_ = nullptr;
+  std::unique_ptr<RecoveryRun> run_;
+};
+
+}  // namespace salvorine

@@ -1,0 +1,41 @@
+#include "app/window_services.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+
+#include "app/text_bytes.h"
+
+namespace salvorine {
+namespace {
+
+// Texts separate their lines with a carriage return.
+QString BoxText(const std::string& text) { return Shown(text).replace('\r', '\n'); }
+
+}  // namespace
+
+void MessageBoxes::ShowError(const std::string& text) {
+  QMessageBox::critical(owner_, QStringLiteral("Error"), BoxText(text), QMessageBox::Ok);
+}
+
+void MessageBoxes::ShowInformation(const std::string& text) {
+  QMessageBox::information(owner_, QStringLiteral("Information"), BoxText(text), QMessageBox::Ok);
+}
+
+bool MessageBoxes::AskYesNo(const std::string& text) {
+  return QMessageBox::information(owner_, QStringLiteral("Information"), BoxText(text),
+                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+bool MessageBoxes::AskOkCancel(const std::string& text) {
+  return QMessageBox::information(owner_, QStringLiteral("Information"), BoxText(text),
+                                  QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+std::string FileDialogFolderPicker::PickFolder(QWidget* owner, const QString& title) {
+  return Bytes(QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly));
+}
+
+void DesktopServicesOpener::Open(const QUrl& url) { QDesktopServices::openUrl(url); }
+
+}  // namespace salvorine

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+#include <QUrl>
+#include <string>
+
+#include "platform/tray_device.h"
+#include "recovery/run_ports.h"
+
+class QWidget;
+
+namespace salvorine {
+
+// The folder dialog of the Browse command.
+class FolderPicker {
+ public:
+  virtual ~FolderPicker() = default;
+  // The chosen folder's path, or empty when the user cancelled.
+  virtual std::string PickFolder(QWidget* owner, const QString& title) = 0;
+};
+
+// Opens a folder, file or link with the desktop's default handler.
+class DesktopOpener {
+ public:
+  virtual ~DesktopOpener() = default;
+  virtual void Open(const QUrl& url) = 0;
+};
+
+// Message boxes with QMessageBox: captions "Error" and "Information".
+class MessageBoxes final : public Dialogs {
+ public:
+  explicit MessageBoxes(QWidget* owner = nullptr) : owner_(owner) {}
+  void SetOwner(QWidget* owner) { owner_ = owner; }
+  void ShowError(const std::string& text) override;
+  void ShowInformation(const std::string& text) override;
+  bool AskYesNo(const std::string& text) override;
+  bool AskOkCancel(const std::string& text) override;
+
+ private:
+  QWidget* owner_;
+};
+
+class FileDialogFolderPicker final : public FolderPicker {
+ public:
+  std::string PickFolder(QWidget* owner, const QString& title) override;
+};
+
+class DesktopServicesOpener final : public DesktopOpener {
+ public:
+  void Open(const QUrl& url) override;
+};
+
+// What the main window needs from outside; tests substitute every part.
+struct WindowServices {
+  Dialogs& dialogs;
+  TrayDevice& tray;
+  FolderPicker& folder_picker;
+  DesktopOpener& desktop;
+};
+
+}  // namespace salvorine

@@ -1,0 +1,64 @@
+#include "platform/tray_device.h"
+
+#include <fcntl.h>
+#include <linux/cdrom.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include "platform/file_system.h"
+
+namespace salvorine {
+namespace {
+
+void SendToDrive(const std::string& device, unsigned long request) {
+  const int fd = ::open(device.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return;
+  ::ioctl(fd, request, 0);
+  ::close(fd);
+}
+
+std::string Unescaped(std::string field) {
+  for (std::size_t at; (at = field.find("\\040")) != std::string::npos;) field.replace(at, 4, " ");
+  return field;
+}
+
+}  // namespace
+
+std::string OpticalDriveTray::DevicePath() {
+  struct stat status {};
+  return ::stat("/dev/cdrom", &status) == 0 ? "/dev/cdrom" : "/dev/sr0";
+}
+
+void OpticalDriveTray::Open() { SendToDrive(DevicePath(), CDROMEJECT); }
+void OpticalDriveTray::Close() { SendToDrive(DevicePath(), CDROMCLOSETRAY); }
+
+std::vector<std::string> RemovableMediaMounts(const std::string& mounts_text) {
+  static const std::set<std::string> kMediaTypes = {"iso9660", "udf",  "vfat",   "exfat", "ntfs",
+                                                    "ntfs3",   "msdos", "fuseblk", "hfsplus", "ext2",
+                                                    "ext3",    "ext4",  "btrfs",  "xfs",   "f2fs"};
+  std::vector<std::string> mounts;
+  std::istringstream lines(mounts_text);
+  std::string line, device, mount_point, type;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    if (!(fields >> device >> mount_point >> type)) continue;
+    mount_point = Unescaped(mount_point);
+    const bool media_folder = mount_point.starts_with("/media/") || mount_point.starts_with("/run/media/");
+    if (media_folder && kMediaTypes.contains(type)) mounts.push_back(mount_point);
+  }
+  return mounts;
+}
+
+std::vector<std::string> RemovableMediaMounts() {
+  std::ifstream file("/proc/self/mounts");
+  std::stringstream text;
+  text << file.rdbuf();
+  return RemovableMediaMounts(text.str());
+}
+
+}  // namespace salvorine

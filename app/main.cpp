@@ -1,8 +1,10 @@
 // salvorine: the desktop program. Creates the windows in their order and runs
 // the message loop until the main window closes.
 #include "app/salvorine_application.h"
+#include "app/shell_tree_view.h"
 #include "app/unit1.h"
 #include "app/unit2.h"
+#include "settings/unit3.h"
 
 int main(int argc, char** argv) {
   using namespace salvorine;
@@ -16,6 +18,8 @@ int main(int argc, char** argv) {
   dialogs.SetOwner(&form1);
   TForm2 form2([&] { form1.WebSite1Click(); }, [&] { form1.Support1Click(); }, &form1);
   form1.SetAboutDialog(&form2);
+  TForm3 form3([&](bool show) { form1.Tree().SetShowIcons(show); }, &form1);
+  form1.SetSettingsDialog(&form3);
 
   form1.show();
   return SalvorineApplication::exec();

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QGridLayout>
@@ -28,6 +30,7 @@
 #include "app/text_bytes.h"
 #include "app/unit2.h"
 #include "platform/file_system.h"
+#include "settings/unit3.h"
 #include "recovery/working_folder.h"
 
 // The images live in a static library; register them before the first use.
@@ -76,7 +79,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
 TForm1::~TForm1() = default;
 
 void TForm1::FormCreate() {
-  program_folder_ = ProgramFolder();
+  program_folder_ = services_.program_folder.empty() ? ProgramFolder() : services_.program_folder;
   first_activation_ = true;
   run_->SetIdle(true);
 }
@@ -85,12 +88,14 @@ void TForm1::FormCreate() {
 void TForm1::FormActivate() {
   if (!first_activation_) return;
   first_activation_ = false;
-  messages_.Load(LanguageFilePath(program_folder_, true));
+  LoadSettings(SettingsFilePath(program_folder_), *this, Bytes(QDir::homePath()) + "/");
 }
 
 bool TForm1::FormCloseQuery() { return run_->CanClose(); }
 
 void TForm1::FormClose() {
+  // A settings file that cannot be written is reported, but never keeps the program open.
+  SalvorineApplication::Guarded([this] { SaveSettings(SettingsFilePath(program_folder_), *this); });
   // A run stopped by this close still writes its current copy; that one stays.
   EmptyWorkingFolder(run_->OpenCopyPath());
 }
@@ -367,11 +372,12 @@ void TForm1::ToolButton3Click() { run_->Stop(); }
 // Bound when the Preview window exists.
 void TForm1::ToolButton4Click() {}
 
-// Bound when the Settings dialog exists.
-void TForm1::ToolButton5Click() {}
+void TForm1::ToolButton5Click() {
+  if (settings_ != nullptr) settings_->exec();
+}
 
-void TForm1::English1Click() {}
-void TForm1::Russian1Click() {}
+void TForm1::English1Click() { ApplyLanguage(true); }
+void TForm1::Russian1Click() { ApplyLanguage(false); }
 
 void TForm1::SetEjectImage(int index) {
   ToolButton6->setIcon(images_[static_cast<std::size_t>(index)]);
@@ -451,5 +457,94 @@ void TForm1::SetTotalPercent(const std::string& text) { Label4->setText(Shown(te
 void TForm1::SetStatusText(const std::string& text) { StatusBar1->setText(Shown(text)); }
 
 void TForm1::ProcessMessages() { QCoreApplication::processEvents(); }
+
+// ---- Options, language and settings ---------------------------------------------
+
+int TForm1::Mode() const { return settings_ != nullptr ? settings_->ComboBox1->currentIndex() : kModeMaxData; }
+bool TForm1::TrayOption() const { return settings_ != nullptr && settings_->CheckBox1->isChecked(); }
+
+void TForm1::ApplyLanguage(bool english) {
+  salvorine::ApplyLanguage(english, program_folder_, messages_, *table_, *this);
+}
+
+void TForm1::CheckLanguage(bool english) {
+  English1->setChecked(english);
+  Russian1->setChecked(!english);
+}
+
+void TForm1::SelectMode(int index) {
+  if (settings_ != nullptr) settings_->ComboBox1->setCurrentIndex(index);
+}
+
+void TForm1::SetText(TextSlot slot, const std::string& text) {
+  const QString shown = Shown(text);
+  switch (slot) {
+    case TextSlot::kMainCaption: return setWindowTitle(shown);
+    case TextSlot::kFileMenu: return File1->setTitle(shown);
+    case TextSlot::kOptionsMenu: return Settings1->setTitle(shown);
+    case TextSlot::kHelpMenu: return Help1->setTitle(shown);
+    case TextSlot::kRecoverMenuItem: return Recover2->setText(shown);
+    case TextSlot::kPreviewMenuItem: return Information2->setText(shown);
+    case TextSlot::kExitMenuItem: return Exit1->setText(shown);
+    case TextSlot::kSettingsMenuItem: return Settings2->setText(shown);
+    case TextSlot::kLanguageMenu: return Language1->setTitle(shown);
+    case TextSlot::kRussianMenuItem: return Russian1->setText(shown);
+    case TextSlot::kHelpTopicsMenuItem: return Help2->setText(shown);
+    case TextSlot::kWebSiteMenuItem: return WebSite1->setText(shown);
+    case TextSlot::kFeedbackMenuItem: return Support1->setText(shown);
+    case TextSlot::kAboutMenuItem: return About1->setText(shown);
+    case TextSlot::kEjectButton: return ToolButton6->setText(shown);
+    case TextSlot::kRefreshButton: return ToolButton7->setText(shown);
+    case TextSlot::kRecoverButton: return ToolButton1->setText(shown);
+    case TextSlot::kPauseButton: return ToolButton2->setText(shown);
+    case TextSlot::kStopButton: return ToolButton3->setText(shown);
+    case TextSlot::kPreviewButton: return ToolButton4->setText(shown);
+    case TextSlot::kSettingsButton: return ToolButton5->setText(shown);
+    case TextSlot::kSaveToGroup: return GroupBox1->setTitle(shown);
+    case TextSlot::kBrowseHint: return Button3->setToolTip(shown);
+    case TextSlot::kOpenHint: return BitBtn3->setToolTip(shown);
+    case TextSlot::kProgressGroup: return GroupBox2->setTitle(shown);
+    case TextSlot::kFileLabel: return Label5->setText(shown);
+    case TextSlot::kTotalLabel: return Label6->setText(shown);
+    case TextSlot::kTreeRecoverItem: return Recover1->setText(shown);
+    case TextSlot::kTablePreviewItem: return Preview1->setText(shown);
+    case TextSlot::kAboutCaption:
+      if (about_ != nullptr) about_->setWindowTitle(shown);
+      return;
+    default: break;
+  }
+  if (settings_ == nullptr) return;
+  switch (slot) {
+    case TextSlot::kSettingsCaption: return settings_->setWindowTitle(shown);
+    case TextSlot::kTrayCheckBox: return settings_->CheckBox1Text->setText(shown);
+    case TextSlot::kShowIconsCheckBox: return settings_->CheckBox2->setText(shown);
+    case TextSlot::kViewGroup: return settings_->GroupBox1->setTitle(shown);
+    case TextSlot::kFinishGroup: return settings_->GroupBox2->setTitle(shown);
+    case TextSlot::kModeGroup: return settings_->GroupBox3->setTitle(shown);
+    case TextSlot::kModeItem0: return settings_->ComboBox1->setItemText(0, shown);
+    case TextSlot::kModeItem1: return settings_->ComboBox1->setItemText(1, shown);
+    default: return;
+  }
+}
+
+void TForm1::SetTreeIcons(bool show) { ShellTreeView1->SetShowIcons(show); }
+void TForm1::SetSaveFolderText(const std::string& folder) { Edit2->setText(Shown(folder)); }
+bool TForm1::EnglishChecked() const { return English1->isChecked(); }
+int TForm1::ModeIndex() const { return settings_ != nullptr ? settings_->ComboBox1->currentIndex() : 0; }
+
+void TForm1::SetModeIndex(int index) {
+  if (settings_ == nullptr) return;
+  const bool listed = index >= 0 && index < settings_->ComboBox1->count();
+  settings_->ComboBox1->setCurrentIndex(listed ? index : -1);
+}
+
+bool TForm1::TrayChecked() const { return settings_ != nullptr && settings_->CheckBox1->isChecked(); }
+void TForm1::SetTrayChecked(bool checked) {
+  if (settings_ != nullptr) settings_->CheckBox1->setChecked(checked);
+}
+bool TForm1::ShowIconsChecked() const { return settings_ != nullptr && settings_->CheckBox2->isChecked(); }
+void TForm1::SetShowIconsChecked(bool checked) {
+  if (settings_ != nullptr) settings_->CheckBox2->setChecked(checked);
+}
 
 }  // namespace salvorine

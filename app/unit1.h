@@ -9,9 +9,11 @@
 #include "app/background_reader.h"
 #include "app/job_table_model.h"
 #include "app/window_services.h"
+#include "i18n/apply_language.h"
 #include "i18n/message_table.h"
 #include "platform/clock.h"
 #include "recovery/recovery_run.h"
+#include "settings/settings_file.h"
 
 class QAction;
 class QGroupBox;
@@ -31,6 +33,7 @@ namespace salvorine {
 
 class ShellTreeView;
 class TForm2;
+class TForm3;
 
 // The main window: folder tree, job table, save folder, progress display and
 // every command. Recovery itself is the engine's RecoveryRun; this class only
@@ -39,7 +42,9 @@ class TForm1 final : public QMainWindow,
                      private RunWindow,
                      private ProgressDisplay,
                      private EventPump,
-                     private RunOptions {
+                     private RunOptions,
+                     private LanguageView,
+                     private SettingsHolder {
   Q_OBJECT
 
  public:
@@ -47,6 +52,7 @@ class TForm1 final : public QMainWindow,
   ~TForm1() override;
 
   void SetAboutDialog(TForm2* about) { about_ = about; }
+  void SetSettingsDialog(TForm3* settings) { settings_ = settings; }
   MessageTable& Messages() { return messages_; }
   RecoveryRun& Run() { return *run_; }
   JobTableModel& Table() { return *table_; }
@@ -108,9 +114,33 @@ class TForm1 final : public QMainWindow,
   void SetStatusText(const std::string& text) override;
   // EventPump
   void ProcessMessages() override;
-  // RunOptions: Max Data and no tray step until the Settings dialog exists.
-  int Mode() const override { return kModeMaxData; }
-  bool TrayOption() const override { return false; }
+  // RunOptions, held by the Settings dialog.
+  int Mode() const override;
+  bool TrayOption() const override;
+  // LanguageView
+  void CheckLanguage(bool english) override;
+  void SetText(TextSlot slot, const std::string& text) override;
+  void SelectMode(int index) override;
+  // SettingsHolder
+  int Left() const override { return x(); }
+  int Top() const override { return y(); }
+  int Width() const override { return width(); }
+  int Height() const override { return height(); }
+  void SetLeft(int value) override { move(value, y()); }
+  void SetTop(int value) override { move(x(), value); }
+  void SetWidth(int value) override { resize(value, height()); }
+  void SetHeight(int value) override { resize(width(), value); }
+  void SetTreeIcons(bool show) override;
+  std::string SaveFolderText() const override { return SaveFolder(); }
+  void SetSaveFolderText(const std::string& folder) override;
+  bool EnglishChecked() const override;
+  void ApplyLanguage(bool english) override;
+  int ModeIndex() const override;
+  void SetModeIndex(int index) override;
+  bool TrayChecked() const override;
+  void SetTrayChecked(bool checked) override;
+  bool ShowIconsChecked() const override;
+  void SetShowIconsChecked(bool checked) override;
 
   WindowServices services_;
   MessageTable messages_;
@@ -120,6 +150,7 @@ class TForm1 final : public QMainWindow,
   std::string program_folder_;
   bool first_activation_ = true;
   TForm2* about_ = nullptr;
+  TForm3* settings_ = nullptr;
 
  public:
   // Components, named as the program's documentation names them.

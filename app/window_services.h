@@ -56,6 +56,8 @@ struct WindowServices {
   TrayDevice& tray;
   FolderPicker& folder_picker;
   DesktopOpener& desktop;
+  // Where the settings and language files are; empty for the program's own folder.
+  std::string program_folder = {};
 };
 
 }  // namespace salvorine

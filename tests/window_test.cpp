@@ -1,5 +1,8 @@
 // The main window over the engine, driven through its widgets without a screen.
 #include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <sys/stat.h>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +18,12 @@
 #include "app/shell_tree_view.h"
 #include "app/text_bytes.h"
 #include "app/unit1.h"
+#include "app/unit2.h"
+#include "settings/unit3.h"
+#include <QCheckBox>
+#include <QComboBox>
+#include <QMenu>
+#include <filesystem>
 #include "platform/file_system.h"
 #include "support/damaged_mount.h"
 #include "tests/support/fakes.h"
@@ -50,7 +59,19 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SalvorineApplication::ErrorSink() = [this](const QString& text) { top_level_errors.push_back(text); };
-    form = std::make_unique<TForm1>(WindowServices{dialogs, tray, picker, desktop});
+    for (const char* file : {"English.ini", "Russian.ini"}) {
+      WriteFile(program / (std::string("Language/") + file),
+                ReadFile(std::string(SALVORINE_SOURCE_DIR) + "/Language/" + file));
+    }
+  }
+
+  // The windows as the program creates them, reading the settings file on their first showing.
+  void Start() {
+    form = std::make_unique<TForm1>(WindowServices{dialogs, tray, picker, desktop, program.Path()});
+    about = std::make_unique<TForm2>([] {}, [] {}, form.get());
+    form->SetAboutDialog(about.get());
+    settings = std::make_unique<TForm3>([this](bool show) { form->Tree().SetShowIcons(show); }, form.get());
+    form->SetSettingsDialog(settings.get());
     form->show();
     QApplication::processEvents();
   }
@@ -72,10 +93,22 @@ class WindowTest : public ::testing::Test {
   FakePicker picker;
   RecordingOpener desktop;
   std::vector<QString> top_level_errors;
+  TempFolder program;
   std::unique_ptr<TForm1> form;
+  std::unique_ptr<TForm2> about;
+  std::unique_ptr<TForm3> settings;
 };
 
-TEST_F(WindowTest, ARunFromTheWindowFillsTheTableAndHoldsTheBusyStateMeanwhile) {
+// Each test starts the windows before its first step.
+class StartedWindowTest : public WindowTest {
+ protected:
+  void SetUp() override {
+    WindowTest::SetUp();
+    Start();
+  }
+};
+
+TEST_F(StartedWindowTest, ARunFromTheWindowFillsTheTableAndHoldsTheBusyStateMeanwhile) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc(
       "file disc/a.bin 10000 1\nbad disc/a.bin 2848 1\n"
@@ -111,7 +144,7 @@ TEST_F(WindowTest, ARunFromTheWindowFillsTheTableAndHoldsTheBusyStateMeanwhile) 
   EXPECT_TRUE(FileExists(work / "out/disc/a.bin"));
 }
 
-TEST_F(WindowTest, TheWindowKeepsProcessingMessagesWhileAReadStalls) {
+TEST_F(StartedWindowTest, TheWindowKeepsProcessingMessagesWhileAReadStalls) {
   SALVORINE_REQUIRE_FUSE();
   // The first block of the only file takes 1.5 s to read.
   DamagedMount disc("file disc/a.bin 5000 1\nslow disc/a.bin 0 1 1500\n");
@@ -123,7 +156,7 @@ TEST_F(WindowTest, TheWindowKeepsProcessingMessagesWhileAReadStalls) {
   EXPECT_EQ(Cell(2, 1), "5000 (100%)");
 }
 
-TEST_F(WindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
+TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\nfile disc/b.bin 100 2\n");
   dialogs.answers = {false, true};
@@ -137,7 +170,7 @@ TEST_F(WindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   EXPECT_TRUE(form->ToolButton1->isEnabled());
 }
 
-TEST_F(WindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindow) {
+TEST_F(StartedWindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindow) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\n");
   dialogs.answers = {false, true};
@@ -156,7 +189,7 @@ TEST_F(WindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindow) {
   EXPECT_FALSE(FileExists(work / "out/disc/a.bin"));
 }
 
-TEST_F(WindowTest, EjectTogglesCaptionAndPictureAgainstTheTray) {
+TEST_F(StartedWindowTest, EjectTogglesCaptionAndPictureAgainstTheTray) {
   ASSERT_EQ(form->ToolButton6->text(), "Eject");
   form->ToolButton6->click();
   EXPECT_EQ(tray.opened, 1);
@@ -168,7 +201,7 @@ TEST_F(WindowTest, EjectTogglesCaptionAndPictureAgainstTheTray) {
   EXPECT_EQ(form->ToolButton6->property("imageIndex").toInt(), 0);
 }
 
-TEST_F(WindowTest, ColumnZeroTakesTheWidthTheOtherColumnsLeave) {
+TEST_F(StartedWindowTest, ColumnZeroTakesTheWidthTheOtherColumnsLeave) {
   // The outer width counts, frame included: 630 outer gives 133.
   EXPECT_EQ(form->StringGrid1->columnWidth(0), form->frameGeometry().width() - 83 - 95 - 95 - 224);
   const int before = form->StringGrid1->columnWidth(0);
@@ -182,7 +215,7 @@ TEST_F(WindowTest, ColumnZeroTakesTheWidthTheOtherColumnsLeave) {
   EXPECT_GT(form->StringGrid1->columnWidth(0), 0);
 }
 
-TEST_F(WindowTest, TheTreeReportsTheSelectedItemsFullPath) {
+TEST_F(StartedWindowTest, TheTreeReportsTheSelectedItemsFullPath) {
   WriteFile(work / "d/\xff-name.txt", "x");
   EXPECT_EQ(form->Tree().SelectedPath(), "");
   EXPECT_EQ(ShellTreeView::PathOf(form->Tree().topLevelItem(0)), "/");
@@ -194,7 +227,7 @@ TEST_F(WindowTest, TheTreeReportsTheSelectedItemsFullPath) {
   EXPECT_EQ(ReadFile(work / "out/\xff-name.txt"), "x");
 }
 
-TEST_F(WindowTest, RefreshShowsNewFilesAndKeepsExpansionAndSelection) {
+TEST_F(StartedWindowTest, RefreshShowsNewFilesAndKeepsExpansionAndSelection) {
   WriteFile(work / "d/sub/a.txt", "a");
   ASSERT_TRUE(form->Tree().SelectPath(work / "d/sub/a.txt"));
   WriteFile(work / "d/sub/b.txt", "b");
@@ -204,7 +237,7 @@ TEST_F(WindowTest, RefreshShowsNewFilesAndKeepsExpansionAndSelection) {
   EXPECT_TRUE(form->Tree().SelectPath(work / "d/sub/b.txt"));
 }
 
-TEST_F(WindowTest, BrowseFillsTheSaveFolderAndCancelKeepsIt) {
+TEST_F(StartedWindowTest, BrowseFillsTheSaveFolderAndCancelKeepsIt) {
   picker.answer = work / "picked";
   form->Button3->click();
   EXPECT_EQ(form->Edit2->text(), Shown(work / "picked"));
@@ -214,7 +247,7 @@ TEST_F(WindowTest, BrowseFillsTheSaveFolderAndCancelKeepsIt) {
   EXPECT_EQ(form->Edit2->text(), Shown(work / "picked"));
 }
 
-TEST_F(WindowTest, HelpAndLinksOpenThroughTheDesktop) {
+TEST_F(StartedWindowTest, HelpAndLinksOpenThroughTheDesktop) {
   form->Help2->trigger();
   form->WebSite1->trigger();
   form->Support1->trigger();
@@ -224,13 +257,123 @@ TEST_F(WindowTest, HelpAndLinksOpenThroughTheDesktop) {
   EXPECT_EQ(desktop.opened[2].scheme(), "mailto");
 }
 
-TEST_F(WindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
+TEST_F(StartedWindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
   WriteFile(work / "blocker", "");
   form->Edit2->setText(Shown(work / "blocker/out"));
   form->ToolButton1->click();
   ASSERT_EQ(top_level_errors.size(), 1u);
   EXPECT_EQ(top_level_errors[0], Shown("Cannot create folder " + work / "blocker/out/: Not a directory."));
   EXPECT_TRUE(form->ToolButton1->isEnabled());
+}
+
+TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
+  WriteFile(program / "Salvorine.ini",
+            "; edited by hand\n[SETTINGS]\n left = 50 \nTop=$3C\nWidth=700\nHeight=500\nFolder=\"/data/rescued\"\n"
+            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\n");
+  Start();
+  EXPECT_EQ(form->x(), 50);
+  EXPECT_EQ(form->y(), 60);
+  EXPECT_EQ(form->width(), 700);
+  EXPECT_EQ(form->Edit2->text(), "/data/rescued");
+  EXPECT_TRUE(form->Russian1->isChecked());
+  EXPECT_FALSE(form->English1->isChecked());
+  EXPECT_EQ(settings->ComboBox1->currentIndex(), 1);
+  EXPECT_TRUE(settings->CheckBox1->isChecked());
+  EXPECT_FALSE(settings->CheckBox2->isChecked());
+  EXPECT_FALSE(form->Tree().ShowIcons());
+
+  form->Edit2->setText("/data/other");
+  form->close();
+  EXPECT_EQ(ReadFile(program / "Salvorine.ini"),
+            "; edited by hand\n[SETTINGS]\nLeft=50\nTop=60\nWidth=700\nHeight=500\nFolder=/data/other\n"
+            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\n");
+}
+
+TEST_F(WindowTest, AFirstStartUsesTheDefaults) {
+  Start();
+  EXPECT_EQ(form->pos(), QPoint(100, 100));
+  EXPECT_EQ(form->size(), QSize(630, 480));
+  EXPECT_EQ(form->Edit2->text(), QDir::homePath() + "/");
+  EXPECT_TRUE(form->English1->isChecked());
+  EXPECT_EQ(settings->ComboBox1->currentIndex(), 0);
+  EXPECT_FALSE(settings->CheckBox1->isChecked());
+  EXPECT_TRUE(settings->CheckBox2->isChecked());
+  EXPECT_TRUE(form->Tree().ShowIcons());
+}
+
+TEST_F(WindowTest, AnUnknownStoredModeLeavesNoSelectionRunsAsMaxDataAndIsWrittenAsMinusOne) {
+  WriteFile(program / "Salvorine.ini", "[Settings]\nMode=7\n");
+  Start();
+  EXPECT_EQ(settings->ComboBox1->currentIndex(), -1);
+  form->close();
+  EXPECT_NE(ReadFile(program / "Salvorine.ini").find("Mode=-1\n"), std::string::npos);
+}
+
+TEST_F(WindowTest, AReadOnlySettingsFileIsReportedAndTheProgramClosesAllTheSame) {
+  WriteFile(program / "Salvorine.ini", "[Settings]\nLeft=100\n");
+  ::chmod((program / "Salvorine.ini").c_str(), 0444);
+  Start();
+  form->close();
+  EXPECT_FALSE(form->isVisible());
+  ASSERT_EQ(top_level_errors.size(), 1u);
+  EXPECT_EQ(top_level_errors[0], Shown("Unable to write to " + program / "Salvorine.ini."));
+  EXPECT_EQ(ReadFile(program / "Salvorine.ini"), "[Settings]\nLeft=100\n");
+}
+
+TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
+  settings->ComboBox1->setCurrentIndex(1);
+  form->ToolButton6->click();  // tray open: caption "Close", picture 1
+  form->Russian1->trigger();
+  EXPECT_EQ(form->windowTitle(), "Salvorine 1.51 - Восстановление данных");
+  EXPECT_TRUE(form->Russian1->isChecked());
+  EXPECT_FALSE(form->English1->isChecked());
+  EXPECT_EQ(form->ToolButton1->text(), "Восстановить");
+  EXPECT_EQ(form->Help1->title(), "Справка");
+  EXPECT_EQ(form->Settings2->text(), "Настройки...");
+  EXPECT_EQ(form->GroupBox1->title(), "Сохранить в");
+  EXPECT_EQ(form->Table().Cell(0, 0), "Имя файла");
+  EXPECT_EQ(about->windowTitle(), "О программе Salvorine");
+  EXPECT_EQ(settings->windowTitle(), "Настройки");
+  EXPECT_EQ(settings->ComboBox1->itemText(1), "Максимум скорости");
+  // The mode falls back to Max Data; the Eject caption is reset while its picture stays.
+  EXPECT_EQ(settings->ComboBox1->currentIndex(), 0);
+  EXPECT_EQ(form->ToolButton6->text(), "Открыть лоток");
+  EXPECT_EQ(form->ToolButton6->property("imageIndex").toInt(), 1);
+  // Help follows the "Save to" caption's first letter.
+  form->Help2->trigger();
+  EXPECT_TRUE(desktop.opened.back().toLocalFile().endsWith("/Salvorine-ru.chm"));
+
+  form->English1->trigger();
+  EXPECT_EQ(form->windowTitle(), "Salvorine 1.51 - Data Recovery");
+  EXPECT_EQ(form->Settings2->text(), "Settings...");
+  EXPECT_EQ(about->windowTitle(), "About Salvorine");
+  EXPECT_EQ(form->Table().Cell(3, 0), "Damaged");
+}
+
+TEST_F(StartedWindowTest, ALanguageSwitchDuringARunEndsTheSlowReadCutOffFromTheNextBlock) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 20\n");
+  settings->ComboBox1->setCurrentIndex(1);
+  int mode_after_switch = -2;
+  After(200, [&] { form->Russian1->trigger(); });
+  // Read just as the run reads it, after a later block.
+  After(500, [&] { mode_after_switch = settings->ComboBox1->currentIndex(); });
+  Recover(disc.Path().string() + "/disc", work / "out");
+  EXPECT_EQ(mode_after_switch, kModeMaxData);
+  EXPECT_EQ(Cell(2, 1), "40000 (100%)");
+}
+
+TEST_F(StartedWindowTest, ShowIconsSwitchesTheTreesIconsAtOnceAndCancelKeepsChanges) {
+  ASSERT_TRUE(settings->CheckBox2->isChecked());
+  settings->CheckBox2->click();
+  EXPECT_FALSE(form->Tree().ShowIcons());
+  EXPECT_TRUE(form->Tree().topLevelItem(0)->icon(0).isNull());
+  After(0, [&] {
+    settings->ComboBox1->setCurrentIndex(1);
+    settings->BitBtn2->click();  // Cancel
+  });
+  form->ToolButton5->click();
+  EXPECT_EQ(settings->ComboBox1->currentIndex(), 1);
 }
 
 }  // namespace

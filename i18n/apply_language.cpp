@@ -1,0 +1,62 @@
+#include "i18n/apply_language.h"
+
+namespace salvorine {
+
+void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, JobTable& table,
+                   LanguageView& view) {
+  view.CheckLanguage(english);
+  messages.Load(LanguageFilePath(program_folder, english));
+  const auto m = [&messages](int index) { return messages.Message(index); };
+  const auto set = [&view](TextSlot slot, const std::string& text) { view.SetText(slot, text); };
+
+  set(TextSlot::kMainCaption, "Salvorine 1.51 - " + m(0));
+
+  set(TextSlot::kFileMenu, m(1));
+  set(TextSlot::kOptionsMenu, m(2));
+  set(TextSlot::kHelpMenu, m(3));
+  set(TextSlot::kRecoverMenuItem, m(4));
+  set(TextSlot::kPreviewMenuItem, m(23));
+  set(TextSlot::kExitMenuItem, m(6));
+  set(TextSlot::kSettingsMenuItem, m(7) + "...");
+  set(TextSlot::kLanguageMenu, m(8));
+  set(TextSlot::kRussianMenuItem, m(9));
+  set(TextSlot::kHelpMenu, m(10));
+  set(TextSlot::kHelpTopicsMenuItem, m(11));
+  set(TextSlot::kWebSiteMenuItem, m(12));
+  set(TextSlot::kFeedbackMenuItem, m(13));
+  set(TextSlot::kAboutMenuItem, m(15) + "...");
+
+  set(TextSlot::kEjectButton, m(16));
+  set(TextSlot::kRefreshButton, m(18));
+  set(TextSlot::kRecoverButton, m(4));
+  set(TextSlot::kPauseButton, m(20));
+  set(TextSlot::kStopButton, m(22));
+  set(TextSlot::kPreviewButton, m(23));
+  set(TextSlot::kSettingsButton, m(7));
+
+  set(TextSlot::kSaveToGroup, m(25));
+  set(TextSlot::kBrowseHint, m(26));
+  set(TextSlot::kOpenHint, m(28));
+  set(TextSlot::kProgressGroup, m(29));
+  set(TextSlot::kFileLabel, m(30));
+  set(TextSlot::kTotalLabel, m(31));
+
+  for (int column = 0; column < 4; ++column) table.SetCell(column, 0, m(38 + column));
+
+  set(TextSlot::kTreeRecoverItem, m(4));
+  set(TextSlot::kTablePreviewItem, m(23));
+
+  set(TextSlot::kAboutCaption, m(15) + " Salvorine");
+
+  set(TextSlot::kSettingsCaption, m(7));
+  set(TextSlot::kTrayCheckBox, m(49));
+  set(TextSlot::kShowIconsCheckBox, m(52));
+  set(TextSlot::kViewGroup, m(51));
+  set(TextSlot::kFinishGroup, m(50));
+  set(TextSlot::kModeGroup, m(56));
+  set(TextSlot::kModeItem0, m(57));
+  set(TextSlot::kModeItem1, m(58));
+  view.SelectMode(0);
+}
+
+}  // namespace salvorine

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <string>
+
+#include "i18n/message_table.h"
+#include "recovery/run_ports.h"
+
+namespace salvorine {
+
+// Every place a language writes a text into.
+enum class TextSlot {
+  kMainCaption,
+  kFileMenu,
+  kOptionsMenu,
+  kHelpMenu,
+  kRecoverMenuItem,
+  kPreviewMenuItem,
+  kExitMenuItem,
+  kSettingsMenuItem,
+  kLanguageMenu,
+  kRussianMenuItem,
+  kHelpTopicsMenuItem,
+  kWebSiteMenuItem,
+  kFeedbackMenuItem,
+  kAboutMenuItem,
+  kEjectButton,
+  kRefreshButton,
+  kRecoverButton,
+  kPauseButton,
+  kStopButton,
+  kPreviewButton,
+  kSettingsButton,
+  kSaveToGroup,
+  kBrowseHint,
+  kOpenHint,
+  kProgressGroup,
+  kFileLabel,
+  kTotalLabel,
+  kTreeRecoverItem,
+  kTablePreviewItem,
+  kAboutCaption,
+  kSettingsCaption,
+  kTrayCheckBox,
+  kShowIconsCheckBox,
+  kViewGroup,
+  kFinishGroup,
+  kModeGroup,
+  kModeItem0,
+  kModeItem1,
+};
+
+// The windows as a language sees them.
+class LanguageView {
+ public:
+  virtual ~LanguageView() = default;
+  // Checks the English or the Russian item of the Language menu, unchecking the other.
+  virtual void CheckLanguage(bool english) = 0;
+  virtual void SetText(TextSlot slot, const std::string& text) = 0;
+  // Selects an item of the Settings dialog's recovery-mode list.
+  virtual void SelectMode(int index) = 0;
+};
+
+// Loads the English or Russian language file beside the program into `messages`
+// and writes its texts into every window, row 0 of the job table included.
+// Selects "Max Data" in the mode list, whatever was chosen before.
+void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, JobTable& table,
+                   LanguageView& view);
+
+}  // namespace salvorine

@@ -1,0 +1,77 @@
+#include "settings/unit3.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace salvorine {
+
+TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
+    : QDialog(parent), show_icons_(std::move(show_icons)) {
+  setObjectName(QStringLiteral("Form3"));
+  setWindowTitle(QStringLiteral("Settings"));
+  setFixedSize(344, 260);
+
+  GroupBox3 = new QGroupBox(QStringLiteral("Recovery mode"), this);
+  GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
+  ComboBox1 = new QComboBox(GroupBox3);
+  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+  ComboBox1->addItems({QStringLiteral("Max Data"), QStringLiteral("Max Speed")});
+  ComboBox1->setCurrentIndex(0);
+  (new QVBoxLayout(GroupBox3))->addWidget(ComboBox1);
+
+  GroupBox1 = new QGroupBox(QStringLiteral("View"), this);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  CheckBox2 = new QCheckBox(QStringLiteral("Show Icons"), GroupBox1);
+  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+  (new QVBoxLayout(GroupBox1))->addWidget(CheckBox2);
+  // Only a change of state runs the handler, as with a click.
+  connect(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(); });
+
+  GroupBox2 = new QGroupBox(QStringLiteral("Finish"), this);
+  GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+  CheckBox1 = new QCheckBox(GroupBox2);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1Text = new QLabel(QStringLiteral("Открыть лоток CD при завершении восстановления"), GroupBox2);
+  CheckBox1Text->setWordWrap(true);
+  CheckBox1Text->installEventFilter(this);
+  auto* finish = new QHBoxLayout(GroupBox2);
+  finish->addWidget(CheckBox1, 0, Qt::AlignTop);
+  finish->addWidget(CheckBox1Text, 1);
+
+  BitBtn1 = new QPushButton(QStringLiteral("OK"), this);
+  BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
+  BitBtn2 = new QPushButton(QStringLiteral("Cancel"), this);
+  BitBtn2->setObjectName(QStringLiteral("BitBtn2"));
+  connect(BitBtn1, &QPushButton::clicked, this, &QDialog::accept);
+  connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(BitBtn1);
+  buttons->addWidget(BitBtn2);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(GroupBox3);
+  layout->addWidget(GroupBox1);
+  layout->addWidget(GroupBox2);
+  layout->addStretch(1);
+  layout->addLayout(buttons);
+}
+
+void TForm3::CheckBox2Click() { show_icons_(CheckBox2->isChecked()); }
+
+// The caption beside the tray check box toggles it, as a check box's own caption would.
+bool TForm3::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == CheckBox1Text && event->type() == QEvent::MouseButtonRelease) {
+    CheckBox1->toggle();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace salvorine

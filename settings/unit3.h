@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+namespace salvorine {
+
+// The Settings dialog. Its controls hold the recovery mode, the tray option
+// and "Show Icons" while the program runs; OK and Cancel only close it, so a
+// change stays in force either way.
+class TForm3 final : public QDialog {
+  Q_OBJECT
+
+ public:
+  // `show_icons` switches the folder tree's icons; "Show Icons" calls it at once.
+  explicit TForm3(std::function<void(bool)> show_icons, QWidget* parent = nullptr);
+
+  void CheckBox2Click();
+
+  QGroupBox* GroupBox3 = nullptr;  // "Recovery mode"
+  QComboBox* ComboBox1 = nullptr;
+  QGroupBox* GroupBox1 = nullptr;  // "View"
+  QCheckBox* CheckBox2 = nullptr;  // "Show Icons"
+  QGroupBox* GroupBox2 = nullptr;  // "Finish"
+  QCheckBox* CheckBox1 = nullptr;  // open the tray when a run finishes
+  QLabel* CheckBox1Text = nullptr;  // its caption, word-wrapped
+  QPushButton* BitBtn1 = nullptr;  // OK
+  QPushButton* BitBtn2 = nullptr;  // Cancel
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  std::function<void(bool)> show_icons_;
+};
+
+}  // namespace salvorine

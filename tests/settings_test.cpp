@@ -1,0 +1,172 @@
+// INI files, the settings file's order and defaults, and the language files.
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include "i18n/apply_language.h"
+#include "platform/profile_file.h"
+#include "platform/profile_write_error.h"
+#include "recovery/memory_job_table.h"
+#include "settings/settings_file.h"
+#include "tests/support/temp_folder.h"
+
+namespace salvorine::test {
+namespace {
+
+TEST(ProfileFileTest, WritingKeepsEveryOtherLineInPlace) {
+  TempFolder temp;
+  const std::string path = temp / "a.ini";
+  WriteFile(path, "; kept comment\n[settings]\nleft = 5\nUnknown=\"kept\"\n\n[Other]\nx=1\n");
+  ProfileFile file(path);
+  file.WriteString("Settings", "Left", "42");  // replaced in place, whatever its case
+  file.WriteString("SETTINGS", "Mode", "1");   // new key: end of its section, before the blank line
+  file.WriteString("New", "Key", "v");         // new section: end of the file
+  EXPECT_EQ(ReadFile(path), "; kept comment\n[settings]\nLeft=42\nUnknown=\"kept\"\nMode=1\n\n[Other]\nx=1\n[New]\nKey=v\n");
+  const ProfileFile reread(path);
+  EXPECT_EQ(reread.ReadString("settings", "unknown", ""), "kept");
+  EXPECT_EQ(reread.ReadInteger("Settings", "LEFT", 0), 42);
+}
+
+TEST(ProfileFileTest, IntegersAndBooleansFollowTheProfileRules) {
+  TempFolder temp;
+  WriteFile(temp / "a.ini", "[S]\nd=-12\nh=0x1F\nd2=$ff\nbad=12px\nempty=\nzero=0\nseven= 7 \n");
+  const ProfileFile file(temp / "a.ini");
+  EXPECT_EQ(file.ReadInteger("S", "d", 0), -12);
+  EXPECT_EQ(file.ReadInteger("S", "h", 0), 31);
+  EXPECT_EQ(file.ReadInteger("S", "d2", 0), 255);
+  EXPECT_EQ(file.ReadInteger("S", "bad", 99), 99);
+  EXPECT_EQ(file.ReadInteger("S", "empty", 99), 99);
+  EXPECT_FALSE(file.ReadBool("S", "zero", true));
+  EXPECT_TRUE(file.ReadBool("S", "seven", false));
+  EXPECT_TRUE(file.ReadBool("S", "bad", true));
+}
+
+TEST(ProfileFileTest, AReadOnlyFileIsReportedAndLeftUnchanged) {
+  TempFolder temp;
+  const std::string path = temp / "a.ini";
+  WriteFile(path, "[S]\nk=1\n");
+  ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+  ProfileFile file(path);
+  try {
+    file.WriteString("S", "k", "2");
+    FAIL() << "a read-only file was written";
+  } catch (const ProfileWriteError& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + path);
+  }
+  EXPECT_EQ(ReadFile(path), "[S]\nk=1\n");
+  EXPECT_THROW(ProfileFile(temp / "missing/a.ini").WriteString("S", "k", "1"), ProfileWriteError);
+}
+
+// Records what LoadSettings sets, in order, and serves what SaveSettings reads.
+struct RecordingHolder final : SettingsHolder {
+  std::vector<std::string> log;
+  int left = 1, top = 2, width = 3, height = 4, mode = -1;
+  bool english = true, tray = true, icons = false;
+  std::string folder = "/saved/\xff";
+
+  int Left() const override { return left; }
+  int Top() const override { return top; }
+  int Width() const override { return width; }
+  int Height() const override { return height; }
+  void SetLeft(int v) override { log.push_back("Left " + std::to_string(v)); }
+  void SetTop(int v) override { log.push_back("Top " + std::to_string(v)); }
+  void SetWidth(int v) override { log.push_back("Width " + std::to_string(v)); }
+  void SetHeight(int v) override { log.push_back("Height " + std::to_string(v)); }
+  void SetTreeIcons(bool v) override { log.push_back("TreeIcons " + std::to_string(v)); }
+  std::string SaveFolderText() const override { return folder; }
+  void SetSaveFolderText(const std::string& v) override { log.push_back("Folder " + v); }
+  bool EnglishChecked() const override { return english; }
+  void ApplyLanguage(bool v) override { log.push_back("Language " + std::to_string(v)); }
+  int ModeIndex() const override { return mode; }
+  void SetModeIndex(int v) override { log.push_back("Mode " + std::to_string(v)); }
+  bool TrayChecked() const override { return tray; }
+  void SetTrayChecked(bool v) override { log.push_back("CD " + std::to_string(v)); }
+  bool ShowIconsChecked() const override { return icons; }
+  void SetShowIconsChecked(bool v) override { log.push_back("IconBox " + std::to_string(v)); }
+};
+
+TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
+  TempFolder temp;
+  RecordingHolder holder;
+  LoadSettings(temp / "Salvorine.ini", holder, "/home/user/");
+  const std::vector<std::string> expected = {"Left 100",        "Top 100",    "Width 630", "Height 480",
+                                             "TreeIcons 1",     "Folder /home/user/", "Language 1",
+                                             "Mode 0",          "CD 0",       "IconBox 1"};
+  EXPECT_EQ(holder.log, expected);
+}
+
+TEST(SettingsFileTest, SavingWritesTheNineKeysAndKeepsOthers) {
+  TempFolder temp;
+  const std::string path = temp / "Salvorine.ini";
+  WriteFile(path, "[Settings]\nExtra=kept\nMode=7\n");
+  RecordingHolder holder;
+  SaveSettings(path, holder);
+  EXPECT_EQ(ReadFile(path),
+            "[Settings]\nExtra=kept\nMode=-1\nLeft=1\nTop=2\nWidth=3\nHeight=4\nFolder=/saved/\xff\nLanguage=1\n"
+            "Icon=0\nCD=1\n");
+  RecordingHolder loaded;
+  LoadSettings(path, loaded, "/home/user/");
+  EXPECT_EQ(loaded.log[5], "Folder /saved/\xff");
+  EXPECT_EQ(loaded.log[7], "Mode -1");
+}
+
+// Both language files, as shipped beside the program.
+class LanguageFileTest : public ::testing::TestWithParam<bool> {
+ protected:
+  MessageTable Load() const {
+    MessageTable table;
+    table.Load(LanguageFilePath(SALVORINE_SOURCE_DIR, GetParam()));
+    return table;
+  }
+};
+
+TEST_P(LanguageFileTest, EveryEntryIsPresentAndMeetsWhatTheProgramReliesOn) {
+  const MessageTable m = Load();
+  for (int i = 0; i < MessageTable::kSize; ++i) EXPECT_FALSE(m.Message(i).empty()) << "entry " << i;
+  // Help Topics and Web Site tell the language by the "Save to" caption's first letter.
+  EXPECT_EQ(m.Message(25).starts_with('S'), GetParam());
+  EXPECT_NE(m.Message(16), m.Message(17));
+  EXPECT_TRUE(m.Message(45).ends_with('?'));
+  for (int i : {7, 15}) EXPECT_FALSE(m.Message(i).ends_with("...")) << i;
+  EXPECT_FALSE(m.Message(15).ends_with("Salvorine"));
+  for (int i : {25, 38, 39, 40, 41}) EXPECT_FALSE(m.Message(i).ends_with(":")) << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(Languages, LanguageFileTest, ::testing::Values(true, false),
+                         [](const auto& language) { return std::string(language.param ? "English" : "Russian"); });
+
+struct RecordingView final : LanguageView {
+  std::vector<std::pair<TextSlot, std::string>> texts;
+  std::vector<std::string> events;
+  void CheckLanguage(bool english) override { events.push_back(english ? "check English" : "check Russian"); }
+  void SetText(TextSlot slot, const std::string& text) override { texts.emplace_back(slot, text); }
+  void SelectMode(int index) override { events.push_back("mode " + std::to_string(index)); }
+};
+
+TEST(ApplyLanguageTest, WritesEveryTextFromTheTableAndSelectsTheFirstMode) {
+  TempFolder program;
+  WriteFile(program / "Language/Russian.ini", "[Messages]\n0=Title\n3=Help3\n10=Help10\n7=Settings\n38=Name\n");
+  MessageTable messages;
+  MemoryJobTable table;
+  RecordingView view;
+  ApplyLanguage(false, program.Path(), messages, table, view);
+  EXPECT_EQ(view.events, (std::vector<std::string>{"check Russian", "mode 0"}));
+  EXPECT_EQ(view.texts.front(), std::make_pair(TextSlot::kMainCaption, std::string("Salvorine 1.51 - Title")));
+  std::vector<std::string> help;
+  for (const auto& [slot, text] : view.texts) {
+    if (slot == TextSlot::kHelpMenu) help.push_back(text);
+    if (slot == TextSlot::kSettingsMenuItem) {
+      EXPECT_EQ(text, "Settings...");
+    }
+    if (slot == TextSlot::kAboutCaption) {
+      EXPECT_EQ(text, " Salvorine");
+    }
+  }
+  EXPECT_EQ(help, (std::vector<std::string>{"Help3", "Help10"}));
+  EXPECT_EQ(table.Cell(0, 0), "Name");
+  EXPECT_EQ(table.Cell(1, 0), "");
+  EXPECT_EQ(messages.Message(10), "Help10");
+}
+
+}  // namespace
+}  // namespace salvorine::test

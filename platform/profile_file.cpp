@@ -88,12 +88,26 @@ bool ParseProfileInteger(std::string_view text, long long& value) {
   return true;
 }
 
-ProfileFile::ProfileFile(std::string path) : path_(std::move(path)) {
-  std::ifstream file(path_, std::ios::binary);
-  std::string line;
-  while (std::getline(file, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines_.push_back(line);
+namespace {
+
+std::string Content(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+}  // namespace
+
+ProfileFile::ProfileFile(std::string path) : ProfileFile(path, Content(path)) {}
+
+ProfileFile::ProfileFile(std::string path, std::string_view text) : path_(std::move(path)) {
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    lines_.emplace_back(line);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
   }
 }
 

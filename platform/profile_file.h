@@ -19,6 +19,8 @@ class ProfileFile {
  public:
   // Loads `path`; a file that cannot be read behaves as an empty one.
   explicit ProfileFile(std::string path);
+  // A file whose current content is `text`.
+  ProfileFile(std::string path, std::string_view text);
 
   std::string ReadString(std::string_view section, std::string_view key, const std::string& default_value) const;
   // Decimal, or hexadecimal after "0x" or "$"; anything else gives the default.

@@ -4,6 +4,7 @@
 #include "app/shell_tree_view.h"
 #include "app/unit1.h"
 #include "app/unit2.h"
+#include "preview/unit5.h"
 #include "settings/unit3.h"
 
 int main(int argc, char** argv) {
@@ -20,6 +21,8 @@ int main(int argc, char** argv) {
   form1.SetAboutDialog(&form2);
   TForm3 form3([&](bool show) { form1.Tree().SetShowIcons(show); }, &form1);
   form1.SetSettingsDialog(&form3);
+  TForm5 form5(dialogs, &form1);
+  form1.SetPreviewWindow(&form5);
 
   form1.show();
   return SalvorineApplication::exec();

@@ -20,6 +20,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
@@ -30,6 +31,8 @@
 #include "app/text_bytes.h"
 #include "app/unit2.h"
 #include "platform/file_system.h"
+#include "preview/unit5.h"
+#include "recovery/destination_path.h"
 #include "settings/unit3.h"
 #include "recovery/working_folder.h"
 
@@ -369,8 +372,23 @@ void TForm1::ToolButton1Click() {
 
 void TForm1::ToolButton3Click() { run_->Stop(); }
 
-// Bound when the Preview window exists.
-void TForm1::ToolButton4Click() {}
+void TForm1::ToolButton4Click() { Preview(); }
+
+void TForm1::Preview() {
+  const QModelIndex current = StringGrid1->currentIndex();
+  if (preview_ == nullptr || !current.isValid()) return;
+  const int row = table_->TableRow(current.row());
+  if (row <= 0) return;
+  PreviewRow shown;
+  shown.source_path = table_->Cell(0, row);
+  // Where the run saved this row: under its save folder, mirroring its selection.
+  shown.destination_path = DestinationPath(shown.source_path, run_->SelectionRoot(), run_->SaveFolder());
+  shown.recovered_copy_path = RecoveredCopyPath(row, shown.source_path);
+  shown.size = table_->Cell(1, row);
+  shown.completed = table_->Cell(2, row);
+  shown.damaged = table_->Cell(3, row);
+  preview_->ShowRow(shown);
+}
 
 void TForm1::ToolButton5Click() {
   if (settings_ != nullptr) settings_->exec();
@@ -513,7 +531,11 @@ void TForm1::SetText(TextSlot slot, const std::string& text) {
       return;
     default: break;
   }
-  if (settings_ == nullptr) return;
+  if (settings_ != nullptr) SetSettingsText(slot, shown);
+  if (preview_ != nullptr) SetPreviewText(slot, shown);
+}
+
+void TForm1::SetSettingsText(TextSlot slot, const QString& shown) {
   switch (slot) {
     case TextSlot::kSettingsCaption: return settings_->setWindowTitle(shown);
     case TextSlot::kTrayCheckBox: return settings_->CheckBox1Text->setText(shown);
@@ -523,6 +545,24 @@ void TForm1::SetText(TextSlot slot, const std::string& text) {
     case TextSlot::kModeGroup: return settings_->GroupBox3->setTitle(shown);
     case TextSlot::kModeItem0: return settings_->ComboBox1->setItemText(0, shown);
     case TextSlot::kModeItem1: return settings_->ComboBox1->setItemText(1, shown);
+    default: return;
+  }
+}
+
+void TForm1::SetPreviewText(TextSlot slot, const QString& shown) {
+  switch (slot) {
+    case TextSlot::kPreviewInformationGroup: return preview_->GroupBox1->setTitle(shown);
+    case TextSlot::kPreviewCloseButton: return preview_->Button1->setText(shown);
+    case TextSlot::kPreviewCaption: return preview_->setWindowTitle(shown);
+    case TextSlot::kPreviewFileNameLabel: return preview_->Label1->setText(shown);
+    case TextSlot::kPreviewSaveAsLabel: return preview_->Label2->setText(shown);
+    case TextSlot::kPreviewSizeLabel: return preview_->Label3->setText(shown);
+    case TextSlot::kPreviewCompletedLabel: return preview_->Label4->setText(shown);
+    case TextSlot::kPreviewDamagedLabel: return preview_->Label7->setText(shown);
+    case TextSlot::kPreviewTextTab: return preview_->PageControl1->setTabText(0, shown);
+    case TextSlot::kPreviewImageTab: return preview_->PageControl1->setTabText(1, shown);
+    case TextSlot::kPreviewMediaTab: return preview_->PageControl1->setTabText(2, shown);
+    case TextSlot::kPreviewOpenButton: return preview_->Button2->setText(shown);
     default: return;
   }
 }

@@ -34,6 +34,7 @@ namespace salvorine {
 class ShellTreeView;
 class TForm2;
 class TForm3;
+class TForm5;
 
 // The main window: folder tree, job table, save folder, progress display and
 // every command. Recovery itself is the engine's RecoveryRun; this class only
@@ -53,6 +54,7 @@ class TForm1 final : public QMainWindow,
 
   void SetAboutDialog(TForm2* about) { about_ = about; }
   void SetSettingsDialog(TForm3* settings) { settings_ = settings; }
+  void SetPreviewWindow(TForm5* preview) { preview_ = preview; }
   MessageTable& Messages() { return messages_; }
   RecoveryRun& Run() { return *run_; }
   JobTableModel& Table() { return *table_; }
@@ -64,6 +66,7 @@ class TForm1 final : public QMainWindow,
   void ToolButton2Click() {}  // Pause: hidden, never shown
   void ToolButton3Click();  // Stop
   void ToolButton4Click();  // Preview
+  void Preview();
   void ToolButton5Click();  // Settings
   void ToolButton6Click();  // Eject
   void ToolButton7Click();  // Refresh
@@ -121,6 +124,8 @@ class TForm1 final : public QMainWindow,
   void CheckLanguage(bool english) override;
   void SetText(TextSlot slot, const std::string& text) override;
   void SelectMode(int index) override;
+  void SetSettingsText(TextSlot slot, const QString& shown);
+  void SetPreviewText(TextSlot slot, const QString& shown);
   // SettingsHolder
   int Left() const override { return x(); }
   int Top() const override { return y(); }
@@ -151,6 +156,7 @@ class TForm1 final : public QMainWindow,
   bool first_activation_ = true;
   TForm2* about_ = nullptr;
   TForm3* settings_ = nullptr;
+  TForm5* preview_ = nullptr;
 
  public:
   // Components, named as the program's documentation names them.

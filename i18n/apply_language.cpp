@@ -57,6 +57,19 @@ void ApplyLanguage(bool english, const std::string& program_folder, MessageTable
   set(TextSlot::kModeItem0, m(57));
   set(TextSlot::kModeItem1, m(58));
   view.SelectMode(0);
+
+  set(TextSlot::kPreviewInformationGroup, m(5));
+  set(TextSlot::kPreviewCloseButton, m(59));
+  set(TextSlot::kPreviewCaption, m(23));
+  set(TextSlot::kPreviewFileNameLabel, m(38) + ":");
+  set(TextSlot::kPreviewSaveAsLabel, m(25) + ":");
+  set(TextSlot::kPreviewSizeLabel, m(39) + ":");
+  set(TextSlot::kPreviewCompletedLabel, m(40) + ":");
+  set(TextSlot::kPreviewDamagedLabel, m(41) + ":");
+  set(TextSlot::kPreviewTextTab, m(53));
+  set(TextSlot::kPreviewImageTab, m(54));
+  set(TextSlot::kPreviewMediaTab, m(55));
+  set(TextSlot::kPreviewOpenButton, m(28));
 }
 
 }  // namespace salvorine

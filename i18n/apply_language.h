@@ -47,6 +47,18 @@ enum class TextSlot {
   kModeGroup,
   kModeItem0,
   kModeItem1,
+  kPreviewInformationGroup,
+  kPreviewCloseButton,
+  kPreviewCaption,
+  kPreviewFileNameLabel,
+  kPreviewSaveAsLabel,
+  kPreviewSizeLabel,
+  kPreviewCompletedLabel,
+  kPreviewDamagedLabel,
+  kPreviewTextTab,
+  kPreviewImageTab,
+  kPreviewMediaTab,
+  kPreviewOpenButton,
 };
 
 // The windows as a language sees them.

@@ -4,7 +4,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(build-essential cmake pkg-config fuse3 libfuse3-dev libgtest-dev qt6-base-dev qt6-svg-dev libgl-dev)
+packages=(
+  build-essential cmake pkg-config fuse3 libfuse3-dev libgtest-dev
+  qt6-base-dev qt6-svg-dev qt6-multimedia-dev libgl-dev
+  libjpeg62-turbo-dev libemf2svg-dev libwmf-dev fonts-urw-base35
+  gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
+)
 
 missing=()
 for package in "${packages[@]}"; do

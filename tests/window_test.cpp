@@ -378,11 +378,3 @@ TEST_F(StartedWindowTest, ShowIconsSwitchesTheTreesIconsAtOnceAndCancelKeepsChan
 
 }  // namespace
 }  // namespace salvorine::test
-
-int main(int argc, char** argv) {
-  if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
-  salvorine::SalvorineApplication application(argc, argv);
-  application.setQuitOnLastWindowClosed(false);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}

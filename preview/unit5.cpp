@@ -1,0 +1,301 @@
+#include "preview/unit5.h"
+
+#include <QAudioOutput>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMediaPlayer>
+#include <QPushButton>
+#include <QStyle>
+#include <QTabWidget>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QVideoWidget>
+
+#include "app/text_bytes.h"
+#include "platform/file_system.h"
+#include "preview/picture_error.h"
+#include "preview/picture_loader.h"
+#include "preview/rich_text_view.h"
+#include "preview/rtf_reader.h"
+#include "recovery/run_ports.h"
+
+namespace salvorine {
+namespace {
+
+constexpr int kTextTab = 0;
+constexpr int kImageTab = 1;
+
+QPixmap Placeholder() {
+  QPixmap tiny(1, 1);
+  tiny.fill(Qt::white);
+  return tiny;
+}
+
+}  // namespace
+
+void RichEditBox::mouseMoveEvent(QMouseEvent* event) {
+  QTextEdit::mouseMoveEvent(event);
+  if (on_mouse_move) on_mouse_move();
+}
+
+void RichEditBox::keyPressEvent(QKeyEvent* event) {
+  if (on_key_down) on_key_down();
+  QTextEdit::keyPressEvent(event);
+}
+
+TForm5::TForm5(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(dialogs) {
+  setObjectName(QStringLiteral("Form5"));
+  setWindowTitle(QStringLiteral("Preview"));
+  setFixedSize(545, 450);
+
+  Button1 = new QPushButton(QStringLiteral("Close"), this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button2 = new QPushButton(QStringLiteral("Open"), this);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  TabSheet1 = new QWidget;
+  TabSheet1->setObjectName(QStringLiteral("TabSheet1"));
+  RichEdit1 = new RichEditBox(TabSheet1);
+  RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
+  RichEdit1->setReadOnly(true);
+  RichEdit1->setAcceptRichText(false);
+  RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
+  RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  RichEdit1->viewport()->setMouseTracking(true);
+  RichEdit1->on_mouse_move = [this] { RichEdit1MouseMove(); };
+  RichEdit1->on_key_down = [this] { RichEdit1KeyDown(); };
+  auto* text_layout = new QVBoxLayout(TabSheet1);
+  text_layout->addWidget(RichEdit1);
+
+  TabSheet2 = new QWidget;
+  TabSheet2->setObjectName(QStringLiteral("TabSheet2"));
+  auto* image_layout = new QGridLayout(TabSheet2);
+  for (QLabel** image : {&Image1, &Image2}) {
+    *image = new QLabel(TabSheet2);
+    (*image)->setScaledContents(true);  // stretched to the control, aspect ratio not kept
+    (*image)->setPixmap(Placeholder());
+    (*image)->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
+    image_layout->addWidget(*image, 0, 0);  // both in the same place
+  }
+  Image1->setObjectName(QStringLiteral("Image1"));
+  Image2->setObjectName(QStringLiteral("Image2"));
+  Image2->hide();
+
+  TabSheet3 = CreateMediaTab();
+  PageControl1->addTab(TabSheet1, QStringLiteral("Text Viewer"));
+  PageControl1->addTab(TabSheet2, QStringLiteral("Image Viewer"));
+  PageControl1->addTab(TabSheet3, QStringLiteral("Media Viewer"));
+
+  auto* top = new QHBoxLayout;
+  top->addWidget(CreateInformationGroup(), 1);
+  top->addWidget(Button1, 0, Qt::AlignTop);
+  auto* bottom = new QHBoxLayout;
+  bottom->addStretch(1);
+  bottom->addWidget(Button2);
+  auto* layout = new QVBoxLayout(this);
+  layout->addLayout(top);
+  layout->addWidget(PageControl1, 1);
+  layout->addLayout(bottom);
+}
+
+TForm5::~TForm5() = default;
+
+QWidget* TForm5::CreateInformationGroup() {
+  GroupBox1 = new QGroupBox(QStringLiteral("Information"), this);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  auto* grid = new QGridLayout(GroupBox1);
+  grid->setVerticalSpacing(2);
+  const auto label = [this](const char* name, const QString& text) {
+    auto* widget = new QLabel(text, GroupBox1);
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+  };
+  Label1 = label("Label1", QStringLiteral("Filename:"));
+  Label2 = label("Label2", QStringLiteral("Save as:"));
+  Label3 = label("Label3", QStringLiteral("Size:"));
+  Label4 = label("Label4", QStringLiteral("Completed:"));
+  Label7 = label("Label7", QStringLiteral("Damaged:"));
+  Label5 = label("Label5", QStringLiteral("0"));
+  Label6 = label("Label6", QStringLiteral("0"));
+  Label8 = label("Label8", QStringLiteral("0"));
+  Label9 = label("Label9", QString());
+  Label9->hide();
+  Edit1 = new QLineEdit(GroupBox1);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit2 = new QLineEdit(GroupBox1);
+  Edit2->setObjectName(QStringLiteral("Edit2"));
+  for (QLineEdit* box : {Edit1, Edit2}) box->setReadOnly(true);
+  grid->addWidget(Label1, 0, 0);
+  grid->addWidget(Edit1, 0, 1);
+  grid->addWidget(Label2, 1, 0);
+  grid->addWidget(Edit2, 1, 1);
+  grid->addWidget(Label3, 2, 0);
+  grid->addWidget(Label5, 2, 1);
+  grid->addWidget(Label4, 3, 0);
+  grid->addWidget(Label6, 3, 1);
+  grid->addWidget(Label7, 4, 0);
+  grid->addWidget(Label8, 4, 1);
+  grid->setColumnStretch(1, 1);
+  return GroupBox1;
+}
+
+QWidget* TForm5::CreateMediaTab() {
+  auto* tab = new QWidget;
+  tab->setObjectName(QStringLiteral("TabSheet3"));
+  Panel1 = new QWidget(tab);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setAutoFillBackground(true);
+  QPalette black = Panel1->palette();
+  black.setColor(QPalette::Window, Qt::black);
+  Panel1->setPalette(black);
+  video_ = new QVideoWidget(Panel1);
+  auto* panel_layout = new QVBoxLayout(Panel1);
+  panel_layout->setContentsMargins(0, 0, 0, 0);
+  panel_layout->addWidget(video_);  // the video always fits the panel
+
+  MediaPlayer1 = new QMediaPlayer(this);
+  MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
+  audio_ = new QAudioOutput(this);
+  MediaPlayer1->setAudioOutput(audio_);
+  MediaPlayer1->setVideoOutput(video_);
+  connect(MediaPlayer1, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
+    // A backend may report several errors for one file; the user hears of it once.
+    if (error == QMediaPlayer::NoError || media_failed_) return;
+    media_failed_ = true;
+    dialogs_.ShowError(kUnknownFormat);
+  });
+
+  const auto button = [tab](const char* name, QStyle::StandardPixmap icon, const QString& tip) {
+    auto* tool = new QToolButton(tab);
+    tool->setObjectName(QString::fromLatin1(name));
+    tool->setIcon(tab->style()->standardIcon(icon));
+    tool->setToolTip(tip);
+    return tool;
+  };
+  PlayButton = button("PlayButton", QStyle::SP_MediaPlay, QStringLiteral("Play"));
+  PauseButton = button("PauseButton", QStyle::SP_MediaPause, QStringLiteral("Pause"));
+  StopButton = button("StopButton", QStyle::SP_MediaStop, QStringLiteral("Stop"));
+  PreviousButton = button("PreviousButton", QStyle::SP_MediaSkipBackward, QStringLiteral("Previous"));
+  NextButton = button("NextButton", QStyle::SP_MediaSkipForward, QStringLiteral("Next"));
+  StepButton = button("StepButton", QStyle::SP_MediaSeekForward, QStringLiteral("Step"));
+  BackButton = button("BackButton", QStyle::SP_MediaSeekBackward, QStringLiteral("Back"));
+  RecordButton = button("RecordButton", QStyle::SP_DialogNoButton, QStringLiteral("Record"));
+  EjectButton = button("EjectButton", QStyle::SP_ArrowUp, QStringLiteral("Eject"));
+  // One file, played back: nothing to record, eject or skip to.
+  for (QToolButton* unused : {NextButton, RecordButton, EjectButton}) unused->setEnabled(false);
+  connect(PlayButton, &QToolButton::clicked, MediaPlayer1, &QMediaPlayer::play);
+  connect(PauseButton, &QToolButton::clicked, MediaPlayer1, &QMediaPlayer::pause);
+  connect(StopButton, &QToolButton::clicked, MediaPlayer1, &QMediaPlayer::stop);
+  connect(PreviousButton, &QToolButton::clicked, this, [this] { MediaPlayer1->setPosition(0); });
+  connect(StepButton, &QToolButton::clicked, this, [this] { MediaPlayer1->setPosition(MediaPlayer1->position() + 1000); });
+  connect(BackButton, &QToolButton::clicked, this, [this] {
+    MediaPlayer1->setPosition(std::max<qint64>(0, MediaPlayer1->position() - 1000));
+  });
+
+  auto* bar = new QHBoxLayout;
+  bar->setSpacing(1);
+  for (QToolButton* tool : {PlayButton, PauseButton, StopButton, PreviousButton, NextButton, StepButton, BackButton,
+                            RecordButton, EjectButton}) {
+    bar->addWidget(tool);
+  }
+  bar->addStretch(1);
+  auto* layout = new QVBoxLayout(tab);
+  layout->addWidget(Panel1, 1);
+  layout->addLayout(bar);
+  return tab;
+}
+
+void TForm5::Fill(const PreviewRow& row) {
+  Edit1->setText(Shown(row.source_path));
+  Edit2->setText(Shown(row.destination_path));
+  Label9->setText(Shown(row.recovered_copy_path));
+  Label9->setProperty("path", QByteArray::fromStdString(row.recovered_copy_path));
+  Label5->setText(Shown(row.size));
+  Label6->setText(Shown(row.completed));
+  Label8->setText(Shown(row.damaged));
+}
+
+void TForm5::ShowRow(const PreviewRow& row) {
+  Fill(row);
+  exec();
+}
+
+std::string TForm5::CopyPath() const { return Label9->property("path").toByteArray().toStdString(); }
+
+void TForm5::Button2Click() {
+  const std::string path = CopyPath();
+  switch (PageControl1->currentIndex()) {
+    case kTextTab: return OpenText(path);
+    case kImageTab: return OpenImage(path);
+    default: return OpenMedia(path);
+  }
+}
+
+void TForm5::OpenText(const std::string& path) {
+  QFile file(Shown(path));
+  if (!file.open(QIODevice::ReadOnly)) return dialogs_.ShowError(kUnknownFormat);
+  const QByteArray bytes = file.readAll();
+  const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+  if (LooksLikeRtf(view)) {
+    FillTextDocument(*RichEdit1->document(), ReadRtf(view));
+  } else {
+    // Plain text, never interpreted as HTML or Markdown.
+    RichEdit1->setPlainText(QString::fromUtf8(bytes));
+  }
+}
+
+void TForm5::OpenImage(const std::string& path) {
+  Image1->hide();
+  Image2->hide();
+  const auto dot = path.rfind('.');
+  const bool bitmap = dot != std::string::npos && path.find('/', dot) == std::string::npos && path.substr(dot) == ".bmp";
+  QLabel* target = bitmap ? Image1 : Image2;
+  try {
+    target->setPixmap(QPixmap::fromImage(LoadPicture(path)));
+  } catch (const PictureError&) {
+    return dialogs_.ShowError(kUnknownFormat);
+  }
+  target->show();
+}
+
+void TForm5::OpenMedia(const std::string& path) {
+  if (!FileExists(path)) return dialogs_.ShowError(kUnknownFormat);
+  MediaPlayer1->stop();
+  MediaPlayer1->setSource(QUrl());
+  media_failed_ = false;
+  MediaPlayer1->setSource(QUrl::fromLocalFile(Shown(path)));
+  MediaPlayer1->play();
+}
+
+void TForm5::Button1Click() { close(); }
+
+void TForm5::done(int result) {
+  FormClose();
+  QDialog::done(result);
+}
+
+void TForm5::FormClose() {
+  RichEdit1->clear();
+  MediaPlayer1->stop();
+  MediaPlayer1->setSource(QUrl());
+}
+
+// Selection start 1, length 0: dragging or typing never leaves a selection.
+void TForm5::RichEdit1MouseMove() {
+  QTextCursor cursor = RichEdit1->textCursor();
+  cursor.setPosition(std::min(1, RichEdit1->document()->characterCount() - 1));
+  RichEdit1->setTextCursor(cursor);
+}
+
+void TForm5::RichEdit1KeyDown() { RichEdit1MouseMove(); }
+
+}  // namespace salvorine

@@ -1,0 +1,119 @@
+#pragma once
+
+#include <QDialog>
+#include <QTextEdit>
+#include <functional>
+#include <string>
+
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMediaPlayer;
+class QAudioOutput;
+class QPushButton;
+class QTabWidget;
+class QToolButton;
+class QVideoWidget;
+class QWidget;
+
+namespace salvorine {
+
+class Dialogs;
+
+// The text box of the Text Viewer: it reports mouse movements after handling
+// them and key presses before, so the window can keep a selection from forming.
+class RichEditBox final : public QTextEdit {
+ public:
+  using QTextEdit::QTextEdit;
+  std::function<void()> on_mouse_move;
+  std::function<void()> on_key_down;
+
+ protected:
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+};
+
+// The figures of one job-table row, and where its copies are.
+struct PreviewRow {
+  std::string source_path;
+  std::string destination_path;
+  std::string recovered_copy_path;
+  std::string size, completed, damaged;
+};
+
+// The Preview window: a row's figures and destination, and its recovered copy
+// opened on demand in a text, image or media viewer.
+class TForm5 final : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TForm5(Dialogs& dialogs, QWidget* parent = nullptr);
+  ~TForm5() override;
+
+  // Fills the fields for `row` and shows the window modally; nothing is loaded until "Open".
+  void ShowRow(const PreviewRow& row);
+  // Fills the fields without showing the window.
+  void Fill(const PreviewRow& row);
+
+  void Button2Click();  // Open
+  void Button1Click();  // Close
+  void FormClose();
+  void RichEdit1MouseMove();
+  void RichEdit1KeyDown();
+
+  QGroupBox* GroupBox1 = nullptr;
+  QLineEdit* Edit1 = nullptr;  // source path
+  QLineEdit* Edit2 = nullptr;  // destination path
+  QLabel* Label1 = nullptr;    // "Filename:"
+  QLabel* Label2 = nullptr;    // "Save as:"
+  QLabel* Label3 = nullptr;    // "Size:"
+  QLabel* Label4 = nullptr;    // "Completed:"
+  QLabel* Label7 = nullptr;    // "Damaged:"
+  QLabel* Label5 = nullptr;    // size value
+  QLabel* Label6 = nullptr;    // completed value
+  QLabel* Label8 = nullptr;    // damaged value
+  QLabel* Label9 = nullptr;    // the recovered copy's path, never shown
+  QTabWidget* PageControl1 = nullptr;
+  QWidget* TabSheet1 = nullptr;
+  QWidget* TabSheet2 = nullptr;
+  QWidget* TabSheet3 = nullptr;
+  RichEditBox* RichEdit1 = nullptr;
+  QLabel* Image1 = nullptr;  // bitmaps
+  QLabel* Image2 = nullptr;  // every other picture
+  QMediaPlayer* MediaPlayer1 = nullptr;
+  QWidget* Panel1 = nullptr;  // the video display
+  QPushButton* Button1 = nullptr;
+  QPushButton* Button2 = nullptr;
+
+  // The media player's buttons, in the order of a classic player bar.
+  QToolButton* PlayButton = nullptr;
+  QToolButton* PauseButton = nullptr;
+  QToolButton* StopButton = nullptr;
+  QToolButton* PreviousButton = nullptr;
+  QToolButton* NextButton = nullptr;
+  QToolButton* StepButton = nullptr;
+  QToolButton* BackButton = nullptr;
+  QToolButton* RecordButton = nullptr;
+  QToolButton* EjectButton = nullptr;
+
+ protected:
+  void done(int result) override;
+
+ private:
+  QWidget* CreateInformationGroup();
+  QWidget* CreateMediaTab();
+  void OpenText(const std::string& path);
+  void OpenImage(const std::string& path);
+  void OpenMedia(const std::string& path);
+  std::string CopyPath() const;
+
+  Dialogs& dialogs_;
+  QAudioOutput* audio_ = nullptr;
+  QVideoWidget* video_ = nullptr;
+  bool media_failed_ = false;
+};
+
+// The one message of every failure of "Open".
+inline constexpr const char* kUnknownFormat = "Unknown format.";
+
+}  // namespace salvorine

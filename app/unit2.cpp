@@ -25,7 +25,7 @@ QLabel* LinkLabel(const QString& text, const char* name, QWidget* parent) {
 }  // namespace
 
 TForm2::TForm2(std::function<void()> web_site, std::function<void()> feedback, QWidget* parent)
-    : QDialog(parent), web_site_(std::move(web_site)), feedback_(std::move(feedback)) {
+    : CentredDialog(parent), web_site_(std::move(web_site)), feedback_(std::move(feedback)) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("About Salvorine"));
   setFixedSize(296, 207);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "app/centred_dialog.h"
 #include <functional>
 
 class QLabel;
@@ -9,7 +9,7 @@ class QPushButton;
 namespace salvorine {
 
 // The About dialog: icon, name, version, the web site and e-mail links, OK.
-class TForm2 final : public QDialog {
+class TForm2 final : public CentredDialog {
   Q_OBJECT
 
  public:

@@ -27,6 +27,9 @@ namespace salvorine {
 namespace {
 
 constexpr int kTextTab = 0;
+// Laying out text costs about 60 ms per MiB: a longer copy shows its beginning
+// and "...", so that the window never freezes for seconds.
+constexpr qint64 kTextLimit = 8 << 20;
 constexpr int kImageTab = 1;
 
 QPixmap Placeholder() {
@@ -47,7 +50,7 @@ void RichEditBox::keyPressEvent(QKeyEvent* event) {
   QTextEdit::keyPressEvent(event);
 }
 
-TForm5::TForm5(Dialogs& dialogs, QWidget* parent) : QDialog(parent), dialogs_(dialogs) {
+TForm5::TForm5(Dialogs& dialogs, QWidget* parent) : CentredDialog(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("Form5"));
   setWindowTitle(QStringLiteral("Preview"));
   setFixedSize(545, 450);
@@ -243,13 +246,16 @@ void TForm5::Button2Click() {
 void TForm5::OpenText(const std::string& path) {
   QFile file(Shown(path));
   if (!file.open(QIODevice::ReadOnly)) return dialogs_.ShowError(kUnknownFormat);
-  const QByteArray bytes = file.readAll();
+  const QByteArray bytes = file.read(kTextLimit);
+  const bool cut = !file.atEnd();
   const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
   if (LooksLikeRtf(view)) {
-    FillTextDocument(*RichEdit1->document(), ReadRtf(view));
+    RichDocument document = ReadRtf(view);
+    if (cut) document.paragraphs.push_back({{TextRun{"...", {}}}});
+    FillTextDocument(*RichEdit1->document(), document);
   } else {
     // Plain text, never interpreted as HTML or Markdown.
-    RichEdit1->setPlainText(QString::fromUtf8(bytes));
+    RichEdit1->setPlainText(QString::fromUtf8(bytes) + (cut ? QStringLiteral("\n...") : QString()));
   }
 }
 

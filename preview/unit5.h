@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "app/centred_dialog.h"
 #include <QTextEdit>
 #include <functional>
 #include <string>
@@ -43,7 +43,7 @@ struct PreviewRow {
 
 // The Preview window: a row's figures and destination, and its recovered copy
 // opened on demand in a text, image or media viewer.
-class TForm5 final : public QDialog {
+class TForm5 final : public CentredDialog {
   Q_OBJECT
 
  public:

@@ -12,7 +12,7 @@
 namespace salvorine {
 
 TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
-    : QDialog(parent), show_icons_(std::move(show_icons)) {
+    : CentredDialog(parent), show_icons_(std::move(show_icons)) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("Settings"));
   setFixedSize(344, 260);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QDialog>
+#include "app/centred_dialog.h"
 #include <functional>
 
 class QCheckBox;
@@ -14,7 +14,7 @@ namespace salvorine {
 // The Settings dialog. Its controls hold the recovery mode, the tray option
 // and "Show Icons" while the program runs; OK and Cancel only close it, so a
 // change stays in force either way.
-class TForm3 final : public QDialog {
+class TForm3 final : public CentredDialog {
   Q_OBJECT
 
  public:

@@ -89,6 +89,16 @@ TEST_F(PreviewTest, PlainTextIsShownAsTextNeverAsMarkup) {
   EXPECT_TRUE(dialogs.errors.empty());
 }
 
+TEST_F(PreviewTest, AVeryLongCopyShowsItsBeginningAndAnEllipsis) {
+  std::string text;
+  for (int i = 0; text.size() < (9u << 20); ++i) text += "line " + std::to_string(i) + "\n";
+  Open(0, "1.log", text);
+  const QString shown = preview.RichEdit1->toPlainText();
+  EXPECT_TRUE(shown.startsWith("line 0\nline 1\n"));
+  EXPECT_TRUE(shown.endsWith("\n...")) << shown.right(20).toStdString();
+  EXPECT_LT(shown.size(), static_cast<qsizetype>(text.size()));
+}
+
 TEST_F(PreviewTest, RtfIsShownAsRichTextWithItsCodePage) {
   Open(0, "2.rtf",
        "{\\rtf1\\ansi\\ansicpg1251{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red255\\green0\\blue0;}"

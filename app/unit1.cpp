@@ -545,6 +545,7 @@ void TForm1::SetSettingsText(TextSlot slot, const QString& shown) {
     case TextSlot::kModeGroup: return settings_->GroupBox3->setTitle(shown);
     case TextSlot::kModeItem0: return settings_->ComboBox1->setItemText(0, shown);
     case TextSlot::kModeItem1: return settings_->ComboBox1->setItemText(1, shown);
+    case TextSlot::kModeItem2: return settings_->ComboBox1->setItemText(2, shown);
     default: return;
   }
 }

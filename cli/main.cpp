@@ -28,7 +28,7 @@ constexpr int kExitEndedEarly = 1;
 constexpr int kExitUsage = 2;
 
 constexpr const char* kUsage =
-    "usage: salvorine-cli [--mode data|speed] [--language en|ru] SOURCE SAVE_FOLDER\n"
+    "usage: salvorine-cli [--mode data|speed|thorough] [--language en|ru] SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
@@ -37,6 +37,7 @@ constexpr const char* kUsage =
     "\n"
     "  --mode data      keep every read however long it takes (default)\n"
     "  --mode speed     count a read of more than 10 seconds as failed\n"
+    "  --mode thorough  then rescue what is left unread, sector by sector\n"
     "  --language en|ru language of the messages (default en)\n";
 
 struct Arguments {
@@ -72,6 +73,7 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
       const std::string value = argv[++i];
       if (value == "data") arguments.mode = kModeMaxData;
       else if (value == "speed") arguments.mode = kModeMaxSpeed;
+      else if (value == "thorough") arguments.mode = kModeThorough;
       else return false;
     } else if (arg == "--language" && has_value) {
       const std::string value = argv[++i];

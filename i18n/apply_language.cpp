@@ -56,6 +56,7 @@ void ApplyLanguage(bool english, const std::string& program_folder, MessageTable
   set(TextSlot::kModeGroup, m(56));
   set(TextSlot::kModeItem0, m(57));
   set(TextSlot::kModeItem1, m(58));
+  set(TextSlot::kModeItem2, m(60));
   view.SelectMode(0);
 
   set(TextSlot::kPreviewInformationGroup, m(5));

@@ -47,6 +47,7 @@ enum class TextSlot {
   kModeGroup,
   kModeItem0,
   kModeItem1,
+  kModeItem2,
   kPreviewInformationGroup,
   kPreviewCloseButton,
   kPreviewCaption,

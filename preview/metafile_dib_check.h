@@ -6,7 +6,7 @@ namespace salvorine {
 
 // Pictures embedded in metafiles larger than this are not converted.
 inline constexpr std::int32_t kMaxDibSide = 16384;
-inline constexpr std::uint64_t kMaxDibPixels = 32ull * 1024 * 1024;
+inline constexpr std::uint64_t kMaxDibPixels = 16ull * 1024 * 1024;
 
 // Whether a device-independent bitmap is consistent enough to hand to a
 // converter: `info` holds its BITMAPINFOHEADER and colour table, `bits` its

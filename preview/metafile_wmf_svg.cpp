@@ -19,7 +19,8 @@ namespace {
 // The SVG libwmf writes for a metafile of bounded size stays far below this;
 // more means a record loop gone wild.
 constexpr std::size_t kMaxSvgBytes = 256u << 20;
-// Each record is quick to play; this only cuts short pathological files.
+// Scanning and playing the records of a sound file takes well under a second;
+// this only cuts short pathological ones. libwmf checks it between records.
 constexpr auto kMaxPlayTime = std::chrono::seconds(20);
 
 // Where libwmf's SVG device writes, and what stops it early.
@@ -100,18 +101,21 @@ std::string Convert(const std::string& path, std::vector<unsigned char>& records
   if (wmf_mem_open(api, records.data(), static_cast<long>(records.size())) != wmf_E_None) {
     throw PictureError(path, "the WMF converter cannot read the records");
   }
+  SvgOutput output;
+  output.deadline = std::chrono::steady_clock::now() + kMaxPlayTime;
+  wmf_status_function(api, &output, StopWhenOverdue);
+
   wmfD_Rect box{};
-  if (wmf_scan(api, 0, &box) != wmf_E_None) throw PictureError(path, "the WMF converter cannot lay out the drawing");
+  if (wmf_scan(api, 0, &box) != wmf_E_None) {
+    if (output.timed_out) throw PictureError(path, "the WMF drawing takes too long to convert");
+    throw PictureError(path, "the WMF converter cannot lay out the drawing");
+  }
   if (!(box.BR.x > box.TL.x) || !(box.BR.y > box.TL.y) || !std::isfinite(box.BR.x - box.TL.x) ||
       !std::isfinite(box.BR.y - box.TL.y)) {
     throw PictureError(path, "the WMF drawing is empty");
   }
 
-  SvgOutput output;
-  output.deadline = std::chrono::steady_clock::now() + kMaxPlayTime;
   wmfStream stream{&output, AppendSvg, ClearSvg};
-  wmf_status_function(api, &output, StopWhenOverdue);
-
   wmf_svg_t* device = WMF_SVG_GetData(api);
   device->out = &stream;
   device->bbox = box;

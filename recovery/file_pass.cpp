@@ -37,6 +37,8 @@ class FilePass {
     return PassResult::kDone;
   }
 
+  const ByteRange& UnreadRange() const { return unread_; }
+
  private:
   // The copy becomes exactly `size_` zero bytes, so that whatever is never read stays zero.
   void Prefill() {
@@ -90,7 +92,7 @@ class FilePass {
       copy_.Seek(pos);
       const ReadResult got = TimedRead(block_);
       if (!got.ok) {
-        SetDamaged(pos + block_ - read_end_);
+        Unread(read_end_, pos + block_ - read_end_);
         return true;
       }
       copy_.Write(buffer_, got.count);
@@ -121,7 +123,7 @@ class FilePass {
     const ReadResult got = source_.Read(buffer_, Count(length));
     if (!got.ok) {
       // Those bytes are lost only if the forward pass did not already copy them.
-      SetDamaged(read_end_ == 0 ? length : 0);
+      Unread(0, read_end_ == 0 ? length : 0);
       return false;
     }
     copy_.Write(buffer_, got.count);
@@ -135,17 +137,15 @@ class FilePass {
   // pass stopped without a failure: read once, or reported as damaged.
   void Gap(std::int64_t start, std::int64_t length) {
     // More than a block is left only when the source shrank during the pass.
-    if (length > block_) return SetDamaged(length);
+    if (length > block_) return Unread(start, length);
     source_.Seek(start);
     copy_.Seek(start);
     const ReadResult got = source_.Read(buffer_, Count(length));
-    if (!got.ok) {
-      SetDamaged(length);
-      return;
-    }
+    if (!got.ok) return Unread(start, length);
     copy_.Write(buffer_, got.count);
     AfterBlock();
-    if (static_cast<std::int64_t>(got.count) < length) SetDamaged(length - static_cast<std::int64_t>(got.count));
+    const auto delivered = static_cast<std::int64_t>(got.count);
+    if (delivered < length) Unread(start + delivered, length - delivered);
   }
 
   // A block read; in Max Speed mode one that took more than 10 whole seconds counts as failed.
@@ -183,8 +183,10 @@ class FilePass {
     context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(bytes, label));
   }
 
-  void SetDamaged(std::int64_t bytes) {
-    if (size_ > 0) context_.table.SetCell(kDamagedColumn, row_, CountWithShare(bytes, size_));
+  // Records the one range the pass leaves unread and reports its length as the damage.
+  void Unread(std::int64_t start, std::int64_t length) {
+    unread_ = {start, length};
+    if (size_ > 0) context_.table.SetCell(kDamagedColumn, row_, CountWithShare(length, size_));
   }
 
   static std::size_t Count(std::int64_t bytes) { return static_cast<std::size_t>(bytes); }
@@ -199,13 +201,17 @@ class FilePass {
   unsigned char* const buffer_;
   std::int64_t read_end_ = 0;  // where the forward pass failed; size_ when it did not
   int file_bar_ = 0;
+  ByteRange unread_;  // what the pass could not read; length 0 when it read everything
 };
 
 }  // namespace
 
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                       PassContext& context) {
-  return FilePass(source, copy, row, size, run_start, context).Run();
+                       PassContext& context, ByteRange* unread) {
+  FilePass pass(source, copy, row, size, run_start, context);
+  const PassResult result = pass.Run();
+  if (unread != nullptr) *unread = pass.UnreadRange();
+  return result;
 }
 
 }  // namespace salvorine

@@ -37,6 +37,13 @@ struct PassContext {
   PassBuffers& buffers;
 };
 
+// A range of a file: [start, start + length).
+struct ByteRange {
+  std::int64_t start = 0;
+  std::int64_t length = 0;
+  std::int64_t End() const { return start + length; }
+};
+
 enum class PassResult {
   kDone,     // the file was read as far as it can be; damage, if any, is in the Damaged cell
   kStopped,  // the idle flag was set; source and copy are already closed
@@ -47,8 +54,9 @@ enum class PassResult {
 // backward from the end until a read fails or the two directions meet, and
 // reads once more whatever lies between them. Unreadable ranges stay zero and
 // are reported in the Damaged cell of `row`. A failed write or seek raises
-// FileSystemError.
+// FileSystemError. When `unread` is given, it receives the range left unread
+// (length 0 when none).
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                       PassContext& context);
+                       PassContext& context, ByteRange* unread = nullptr);
 
 }  // namespace salvorine

@@ -5,6 +5,7 @@
 #include "recovery/destination_path.h"
 #include "recovery/figures.h"
 #include "recovery/source_list.h"
+#include "recovery/thorough_pass.h"
 #include "recovery/working_folder.h"
 
 namespace salvorine {
@@ -99,7 +100,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   const std::int64_t size = source->Size();
   PassContext context = MakePassContext();
   open_copy_path_ = copy_path;
-  const PassResult result = RecoverFile(*source, *copy, row, size, run_start, context);
+  // The mode in force when a file starts decides whether it gets the thorough rescue.
+  const PassResult result = env_.options.Mode() == kModeThorough
+                                ? RecoverFileThoroughly(*source, *copy, row, size, run_start, context)
+                                : RecoverFile(*source, *copy, row, size, run_start, context);
   if (result == PassResult::kStopped) {
     open_copy_path_.clear();
     return RowResult::kEnded;

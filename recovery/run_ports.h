@@ -39,12 +39,13 @@ class ProgressDisplay {
 
 inline constexpr int kModeMaxData = 0;
 inline constexpr int kModeMaxSpeed = 1;
+inline constexpr int kModeThorough = 2;
 
 // Read anew by the run each time it needs them, so a change made during a run applies to it.
 class RunOptions {
  public:
   virtual ~RunOptions() = default;
-  // 0 "Max Data", 1 "Max Speed"; any other value behaves as 0.
+  // 0 "Max Data", 1 "Max Speed", 2 "Thorough"; any other value behaves as 0.
   virtual int Mode() const = 0;
   // Run the Eject command when a run whose first file lies on an optical disc finishes.
   virtual bool TrayOption() const = 0;

@@ -21,7 +21,7 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
   GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
   ComboBox1 = new QComboBox(GroupBox3);
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
-  ComboBox1->addItems({QStringLiteral("Max Data"), QStringLiteral("Max Speed")});
+  ComboBox1->addItems({QStringLiteral("Max Data"), QStringLiteral("Max Speed"), QStringLiteral("Thorough")});
   ComboBox1->setCurrentIndex(0);
   (new QVBoxLayout(GroupBox3))->addWidget(ComboBox1);
 

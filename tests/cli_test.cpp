@@ -88,6 +88,26 @@ TEST_F(CliTest, RecoversADamagedFolderWithExactBytesAndFigures) {
   EXPECT_EQ(disc.Stats().failed_reads, 7u);
 }
 
+TEST_F(CliTest, ThoroughModeRescuesTheReadableSectorsOfAScratch) {
+  SALVORINE_REQUIRE_FUSE();
+  // A 1.5 MB file with six unreadable 2 KiB sectors, each followed by a readable one.
+  std::string description = "file disc/scratched.bin 1500000 7\n";
+  for (int sector = 300; sector < 312; sector += 2) {
+    description += "bad disc/scratched.bin " + std::to_string(sector * 2048) + " 2048\n";
+  }
+  DamagedMount disc(description, CollectStats::kYes);
+  const std::string source = disc.Path().string() + "/disc";
+  const ProgramOutput result = Run({"--mode", "thorough", source, work / "out"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  EXPECT_EQ(result.out, source + "/scratched.bin\t1500000\t1500000 (100%)\t12288 (1%)\n");
+  std::string expected = Expected(7, 1500000);
+  for (int sector = 300; sector < 312; sector += 2) {
+    std::fill_n(expected.begin() + sector * 2048, 2048, '\0');
+  }
+  EXPECT_EQ(Difference(ReadFile(work / "out/disc/scratched.bin"), expected), "");
+  EXPECT_LE(disc.Stats().failed_reads, 6u + 6u);
+}
+
 TEST_F(CliTest, MessagesComeFromTheChosenLanguageFile) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/a.bin 10 1\n");

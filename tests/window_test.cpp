@@ -301,6 +301,13 @@ TEST_F(WindowTest, AFirstStartUsesTheDefaults) {
   EXPECT_TRUE(form->Tree().ShowIcons());
 }
 
+TEST_F(WindowTest, AStoredModeOfTwoSelectsThorough) {
+  WriteFile(program / "Salvorine.ini", "[Settings]\nMode=2\n");
+  Start();
+  EXPECT_EQ(settings->ComboBox1->currentIndex(), kModeThorough);
+  EXPECT_EQ(settings->ComboBox1->currentText(), "Thorough");
+}
+
 TEST_F(WindowTest, AnUnknownStoredModeLeavesNoSelectionRunsAsMaxDataAndIsWrittenAsMinusOne) {
   WriteFile(program / "Salvorine.ini", "[Settings]\nMode=7\n");
   Start();

@@ -56,6 +56,8 @@ class MemoryFile final : public File {
   std::int64_t Size() override { return static_cast<std::int64_t>(content_.size()); }
   void Truncate() override { content_.resize(static_cast<std::size_t>(position_)); }
   void Close() override { closed = true; }
+  std::int64_t BlockSize() override { return block_size; }
+  std::int64_t block_size = 512;
 
   const std::vector<unsigned char>& Content() const { return content_; }
 

@@ -17,7 +17,9 @@ std::size_t RescueMap::SplitAt(std::int64_t at) {
   if (it->start == at) return static_cast<std::size_t>(it - segments_.begin());
   const Segment tail{at, it->end, it->state};
   it->end = at;
-  return static_cast<std::size_t>(segments_.insert(it + 1, tail) - segments_.begin());
+  // Insertion may move the vector: take the position from what it returns.
+  const auto inserted = segments_.insert(it + 1, tail);
+  return static_cast<std::size_t>(inserted - segments_.begin());
 }
 
 void RescueMap::Set(std::int64_t start, std::int64_t end, RescueState state) {

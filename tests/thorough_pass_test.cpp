@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "recovery/figures.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
@@ -66,6 +67,24 @@ TEST_F(ThoroughPassTest, AScratchCostsOnlyItsOwnSectors) {
   EXPECT_EQ(table.Cell(2, 1), "1200000 (100%)");
   // Every bad sector is tried on its own once, besides the few failed blocks.
   EXPECT_LE(FailedReads(), 10 + 6);
+}
+
+TEST_F(ThoroughPassTest, AScratchAcrossTheWholeFileLeavesEveryReadableSector) {
+  // Every 84 KiB, twelve bad sectors alternating with good ones: most blocks fail.
+  MemoryFile scratched(Numbered(4608 * 1024), "scratched");
+  scratched.block_size = kSector;
+  std::int64_t bad_bytes = 0;
+  auto expected = scratched.Content();
+  for (std::int64_t at = 20 * 1024; at + 46 * 1024 < scratched.Size(); at += 84 * 1024) {
+    for (int k = 0; k < 12; ++k) {
+      scratched.bad.push_back({at + k * 4096, kSector});
+      std::memset(expected.data() + at + k * 4096, 0, kSector);
+      bad_bytes += kSector;
+    }
+  }
+  EXPECT_EQ(RecoverFileThoroughly(scratched, copy, 1, scratched.Size(), clock.Now(), context), PassResult::kDone);
+  EXPECT_EQ(copy.Content(), expected);
+  EXPECT_EQ(table.Cell(3, 1), std::to_string(bad_bytes) + " (" + std::to_string(Percent(bad_bytes, scratched.Size())) + "%)");
 }
 
 TEST_F(ThoroughPassTest, BadFirstAndLastSectorsAreAllThatIsLost) {

@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Serves the same damaged media through the FUSE test bench to salvorine-cli
+# (each mode), GNU ddrescue (defaults and -n), safecopy and dd, and reports per
+# tool: wall time, failed reads (counted by the bench), bytes recovered and
+# readable bytes lost (bytes outside the true bad areas that the copy lacks).
+#
+#   bench/compare.sh [MEDIA...]        media: A B C D (default: all)
+#
+# Environment: DELAY_MS per failed read (default 20; real optical drives take
+# 1 to 30 s), BENCH_DIR (default /tmp/salvorine-compare), TOOLS (default all).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+delay=${DELAY_MS:-20}
+work=${BENCH_DIR:-/tmp/salvorine-compare}
+tools=${TOOLS:-"data speed thorough ddrescue ddrescue-n safecopy dd"}
+media=${*:-"A B C D"}
+
+for tool in ddrescue safecopy; do
+  command -v "$tool" >/dev/null || {
+    if [[ $(id -u) -eq 0 ]]; then apt-get install -y -q gddrescue safecopy >/dev/null
+    else echo "install: sudo apt-get install -y gddrescue safecopy" >&2; exit 1; fi
+  }
+done
+scripts/setup.sh >/dev/null
+cmake --build build --target copy_check damaged_fs salvorine-cli >/dev/null
+bin=$root/build/bin
+mkdir -p "$work"
+
+KiB=1024
+MiB=$((1024 * 1024))
+
+# Writes the description of medium $1 and sets size, seed and bad (START:LENGTH list).
+describe() {
+  local name=$1 out=$work/$1.txt
+  bad=()
+  case $name in
+    A)  # 50 MiB, about 20 bad areas of mixed sizes
+      size=$((50 * MiB)); seed=11
+      local areas=(
+        $((1 * MiB + 7)):1 $((3 * MiB + 1001)):1 $((9 * MiB + 77)):1 $((40 * MiB + 3)):1
+        $((5 * MiB)):2048 $((11 * MiB + 4096)):2048 $((17 * MiB)):4096 $((23 * MiB + 8192)):2048
+        $((29 * MiB)):6144 $((44 * MiB + 2048)):2048
+        $((7 * MiB + 333)):10000 $((21 * MiB + 12345)):10000 $((33 * MiB + 999)):10000
+        $((13 * MiB)):$((64 * KiB)) $((27 * MiB + 5000)):$((64 * KiB)) $((38 * MiB)):$((64 * KiB))
+        $((15 * MiB)):$((1 * MiB)) $((31 * MiB + 4096)):$((128 * KiB)) $((36 * MiB + 100)):300
+        $((47 * MiB)):$((16 * KiB)))
+      bad=("${areas[@]}") ;;
+    B)  # a scratch: every 84 KiB, 12 bad 2 KiB sectors alternating with good ones; one solid 256 KiB area
+      size=$((4608 * KiB)); seed=12
+      for ((at = 20 * KiB; at + 46 * KiB < size; at += 84 * KiB)); do
+        for ((k = 0; k < 12; k++)); do bad+=($((at + k * 4096)):2048); done
+      done
+      bad+=($((2 * MiB + 40 * KiB)):$((256 * KiB))) ;;
+    C)  # healthy
+      size=$((200 * MiB)); seed=13 ;;
+    D)  # four 64 KiB windows where every read takes 1.5 s but succeeds
+      size=$((8 * MiB)); seed=14 ;;
+  esac
+  {
+    echo "delay_bad $delay"
+    echo "file disc/$name.bin $size $seed"
+    for range in "${bad[@]}"; do echo "bad disc/$name.bin ${range%%:*} ${range##*:}"; done
+    if [[ $name == D ]]; then
+      for start in $((1 * MiB + 5000)) $((3 * MiB)) $((5 * MiB + 777)) $((7 * MiB + 100000)); do
+        echo "slow disc/$name.bin $start $((64 * KiB)) 1500"
+      done
+    fi
+  } > "$out"
+}
+
+mount_medium() {
+  mnt=$work/mnt; stats=$work/stats.txt
+  mkdir -p "$mnt"; rm -f "$stats"
+  "$bin/damaged_fs" --stats "$stats" "$work/$1.txt" "$mnt"
+}
+
+unmount_medium() {
+  fusermount3 -u "$mnt"
+  for _ in $(seq 50); do [[ -s $stats ]] && break; sleep 0.1; done
+}
+
+run_tool() {
+  local tool=$1 src=$2 out=$3
+  rm -rf "$out" "$out.map" "$work/cli-out"
+  case $tool in
+    data|speed|thorough)
+      TMPDIR=$work "$bin/salvorine-cli" --mode "$tool" "$src" "$work/cli-out" >/dev/null 2>&1 || true
+      mv "$work/cli-out/$(basename "$src")" "$out" ;;
+    ddrescue) ddrescue -q "$src" "$out" "$out.map" >/dev/null 2>&1 || true ;;
+    ddrescue-n) ddrescue -q -n "$src" "$out" "$out.map" >/dev/null 2>&1 || true ;;
+    safecopy) (cd "$work" && safecopy "$src" "$out" >/dev/null 2>&1) || true ;;
+    dd) dd if="$src" of="$out" bs=2048 conv=noerror,sync status=none 2>/dev/null || true ;;
+  esac
+}
+
+printf '| Medium | Tool | Wall time (s) | Failed reads | Bytes recovered | Readable bytes lost |\n'
+printf '|---|---|---|---|---|---|\n'
+for name in $media; do
+  describe "$name"
+  for tool in $tools; do
+    mount_medium "$name"
+    start=$(date +%s.%N)
+    run_tool "$tool" "$mnt/disc/$name.bin" "$work/copy.bin"
+    end=$(date +%s.%N)
+    unmount_medium
+    failed=$(awk '/failed_reads/ {print $2}' "$stats")
+    read -r recovered lost < <("$bin/copy_check" "$work/copy.bin" "$size" "$seed" "${bad[@]}")
+    printf '| %s | %s | %.1f | %s | %s | %s |\n' "$name" "$tool" "$(echo "$end - $start" | awk '{print $1 - $3}')" \
+      "$failed" "$recovered" "$lost"
+  done
+done

@@ -1,0 +1,45 @@
+// The rescue map against a byte-by-byte model, under random updates.
+#include "recovery/rescue_map.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace salvorine::test {
+namespace {
+
+TEST(RescueMapTest, MatchesAByteModelAndStaysMergedUnderRandomUpdates) {
+  // Long enough, and updated finely enough, that the map outgrows any initial capacity.
+  constexpr std::int64_t kStart = 1000, kEnd = 9000;
+  std::mt19937 random(7);
+  for (int round = 0; round < 10; ++round) {
+    RescueMap map(kStart, kEnd);
+    std::vector<RescueState> model(kEnd - kStart, RescueState::kUntried);
+    for (int step = 0; step < 3000; ++step) {
+      const std::int64_t a = std::uniform_int_distribution<std::int64_t>(kStart - 20, kEnd + 20)(random);
+      const std::int64_t b = a + std::uniform_int_distribution<std::int64_t>(0, step % 2 == 0 ? 6 : 300)(random);
+      const auto state = static_cast<RescueState>(std::uniform_int_distribution<int>(0, 4)(random));
+      map.Set(a, b, state);
+      for (std::int64_t at = std::max(a, kStart); at < std::min(b, kEnd); ++at) model[static_cast<std::size_t>(at - kStart)] = state;
+      if (step % 50 != 49) continue;
+
+      std::int64_t covered = kStart;
+      const auto& segments = map.Segments();
+      for (std::size_t i = 0; i < segments.size(); ++i) {
+        ASSERT_EQ(segments[i].start, covered);
+        ASSERT_LT(segments[i].start, segments[i].end);
+        if (i > 0) {
+          ASSERT_NE(segments[i - 1].state, segments[i].state) << "neighbours not merged";
+        }
+        for (std::int64_t at = segments[i].start; at < segments[i].end; ++at) {
+          ASSERT_EQ(segments[i].state, model[static_cast<std::size_t>(at - kStart)]) << "byte " << at;
+        }
+        covered = segments[i].end;
+      }
+      ASSERT_EQ(covered, kEnd);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace salvorine::test

@@ -7,7 +7,9 @@
 #   bench/compare.sh [MEDIA...]        media: A B C D (default: all)
 #
 # Environment: DELAY_MS per failed read (default 20; real optical drives take
-# 1 to 30 s), BENCH_DIR (default /tmp/salvorine-compare), TOOLS (default all).
+# 1 to 30 s), BAD_SECTOR (default 2048: damage spoils whole 2048-byte sectors,
+# as on an optical disc; 1 makes it exact to the byte), BENCH_DIR (default
+# /tmp/salvorine-compare), TOOLS (default all).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -59,6 +61,7 @@ describe() {
   esac
   {
     echo "delay_bad $delay"
+    echo "bad_sector ${BAD_SECTOR:-2048}"
     echo "file disc/$name.bin $size $seed"
     for range in "${bad[@]}"; do echo "bad disc/$name.bin ${range%%:*} ${range##*:}"; done
     if [[ $name == D ]]; then
@@ -105,7 +108,7 @@ for name in $media; do
     end=$(date +%s.%N)
     unmount_medium
     failed=$(awk '/failed_reads/ {print $2}' "$stats")
-    read -r recovered lost < <("$bin/copy_check" "$work/copy.bin" "$size" "$seed" "${bad[@]}")
+    read -r recovered lost < <("$bin/copy_check" "$work/copy.bin" "$size" "$seed" "${BAD_SECTOR:-2048}" "${bad[@]}")
     printf '| %s | %s | %.1f | %s | %s | %s |\n' "$name" "$tool" "$(echo "$end - $start" | awk '{print $1 - $3}')" \
       "$failed" "$recovered" "$lost"
   done

@@ -202,6 +202,18 @@ TEST(DamagedFsMount, BadRangeFailsWithEioAfterDelayWhileNeighboursRead) {
   }
 }
 
+TEST(DamagedFsMount, BadSectorSizeSpoilsTheWholeSectorOfABadByte) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount mount("bad_sector 2048\nfile disc.iso 16384 6\nbad disc.iso 5000 1\n");
+  const OpenFile file(mount.Path() / "disc.iso");
+  // Byte 5000 lies in the sector [4096, 6144): any read touching that sector fails.
+  EXPECT_EQ(file.ReadAt(4096, 10).error, EIO);
+  EXPECT_EQ(file.ReadAt(6143, 1).error, EIO);
+  EXPECT_EQ(file.ReadAt(2048, 2049).error, EIO);
+  EXPECT_EQ(file.ReadAt(2048, 2048).data, Expected(6, 2048, 2048));
+  EXPECT_EQ(file.ReadAt(6144, 2048).data, Expected(6, 6144, 2048));
+}
+
 TEST(DamagedFsMount, FlakyRangeFailsExactlyThatManyTimes) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount mount("file f.bin 16384 3\nflaky f.bin 8192 2048 3\n");

@@ -138,7 +138,8 @@ int Read(const char* /*path*/, char* buffer, size_t size, off_t offset, fuse_fil
   const uint64_t begin = std::min(static_cast<uint64_t>(offset), file.size);
   const uint64_t end = std::min(file.size, begin + size);
 
-  const ReadOutcome outcome = DecideRead(file.faults, begin, end, state.description.delay_bad_ms);
+  const ReadOutcome outcome =
+      DecideRead(file.faults, begin, end, state.description.delay_bad_ms, state.description.bad_sector);
   if (outcome.wait_ms != 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(outcome.wait_ms));
   }

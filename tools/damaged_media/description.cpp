@@ -75,6 +75,10 @@ class LineParser {
       AddFault(fields, FaultRange{.kind = FaultKind::kFlaky,
                                   .failures_left = ParseNumber(
                                       fields[4], "FAILURES", std::numeric_limits<uint64_t>::max())});
+    } else if (directive == "bad_sector") {
+      ExpectFields(fields, 2, 2, "bad_sector BYTES");
+      description_.bad_sector = ParseNumber(fields[1], "BYTES", 1 << 20);
+      if (description_.bad_sector == 0) throw std::invalid_argument("BYTES must be at least 1");
     } else if (directive == "delay_bad") {
       ExpectFields(fields, 2, 2, "delay_bad MILLISECONDS");
       description_.delay_bad_ms = ParseNumber(fields[1], "MILLISECONDS", kMaxMilliseconds);

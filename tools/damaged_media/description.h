@@ -6,6 +6,7 @@
 //   slow PATH START LENGTH MILLISECONDS
 //   flaky PATH START LENGTH FAILURES
 //   delay_bad MILLISECONDS
+//   bad_sector BYTES     (bad areas fail whole sectors of this size, as on a disc)
 // A field starting with '#' begins a comment; blank lines are skipped.
 #pragma once
 
@@ -23,6 +24,7 @@ namespace salvorine::damaged_media {
 struct Description {
   MediaTree tree;
   uint64_t delay_bad_ms = 0;  // every failed read waits this long
+  uint64_t bad_sector = 1;    // a bad byte spoils its whole sector of this many bytes
 };
 
 class DescriptionError : public std::runtime_error {

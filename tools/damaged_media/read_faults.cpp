@@ -5,10 +5,16 @@
 namespace salvorine::damaged_media {
 
 ReadOutcome DecideRead(std::vector<FaultRange>& faults, uint64_t begin, uint64_t end,
-                       uint64_t delay_bad_ms) {
+                       uint64_t delay_bad_ms, uint64_t bad_sector) {
   ReadOutcome outcome;
+  const uint64_t sector_begin = begin / bad_sector * bad_sector;
+  const uint64_t sector_end = (end + bad_sector - 1) / bad_sector * bad_sector;
   uint64_t slowest = 0;
   for (FaultRange& fault : faults) {
+    if (fault.kind == FaultKind::kBad && bad_sector > 1) {
+      outcome.fails = outcome.fails || fault.Overlaps(sector_begin, sector_end);
+      continue;
+    }
     if (!fault.Overlaps(begin, end)) {
       continue;
     }

@@ -9,6 +9,7 @@
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/pass_harness.h"
 
 namespace salvorine::test {
 namespace {
@@ -21,14 +22,8 @@ constexpr std::int64_t B = kSmallBlock;
 // Nine whole blocks and 784 bytes: the two directions meet off a block boundary.
 constexpr std::int64_t kNineBlocksAnd784 = 9 * B + 784;
 
-class FilePassTest : public ::testing::Test {
+class FilePassTest : public ::testing::Test, protected PassHarness {
  protected:
-  void SetUp() override {
-    table.SetRowCount(2);
-    table.SetCell(2, 1, "0 (0%)");
-    table.SetCell(3, 1, "0 (0%)");
-  }
-
   MemoryFile Source(std::int64_t size) {
     MemoryFile file(Numbered(size), "source");
     file.on_slow = [this](auto delay) { clock.Advance(delay); };
@@ -47,16 +42,6 @@ class FilePassTest : public ::testing::Test {
     return bytes;
   }
 
-  FakeClock clock;
-  RecordingProgress progress;
-  Options options;
-  MessageTable messages = TestMessages();
-  MemoryJobTable table;
-  CallbackPump pump;
-  PassBuffers buffers;
-  bool idle = false;
-  PassContext context{idle, options, messages, progress, table, pump, clock, buffers};
-  MemoryFile copy{{}, "copy"};
 };
 
 TEST_F(FilePassTest, EmptySourceMakesOneReadAndEndsAtHundredPercent) {

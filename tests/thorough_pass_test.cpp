@@ -9,6 +9,7 @@
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
+#include "tests/support/pass_harness.h"
 
 namespace salvorine::test {
 namespace {
@@ -16,11 +17,9 @@ namespace {
 constexpr std::int64_t kSector = 2048;
 constexpr std::int64_t kSize = 1200000;  // large blocks of 99509 bytes
 
-class ThoroughPassTest : public ::testing::Test {
+class ThoroughPassTest : public ::testing::Test, protected PassHarness {
  protected:
   void SetUp() override {
-    table.SetRowCount(2);
-    table.SetCell(3, 1, "0 (0%)");
     source.block_size = kSector;
     options.mode = kModeThorough;
   }
@@ -41,17 +40,7 @@ class ThoroughPassTest : public ::testing::Test {
     return static_cast<int>(std::count_if(source.reads.begin(), source.reads.end(), [](auto& read) { return !read.ok; }));
   }
 
-  FakeClock clock;
-  RecordingProgress progress;
-  Options options;
-  MessageTable messages = TestMessages();
-  MemoryJobTable table;
-  CallbackPump pump;
-  PassBuffers buffers;
-  bool idle = false;
-  PassContext context{idle, options, messages, progress, table, pump, clock, buffers};
   MemoryFile source{Numbered(kSize), "source"};
-  MemoryFile copy{{}, "copy"};
 };
 
 TEST_F(ThoroughPassTest, AScratchCostsOnlyItsOwnSectors) {

@@ -26,6 +26,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/named_widget.h"
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
 #include "app/text_bytes.h"
@@ -315,11 +316,7 @@ QWidget* TForm1::CreateBottomPanel() {
   auto* progress = new QGridLayout(GroupBox2);
   progress->setContentsMargins(6, 2, 6, 4);
   progress->setVerticalSpacing(1);
-  const auto label = [this](const char* name, const QString& text) {
-    auto* widget = new QLabel(text, GroupBox2);
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-  };
+  const auto label = [this](const char* name, const QString& text) { return Named<QLabel>(name, text, GroupBox2); };
   Label5 = label("Label5", QStringLiteral("File:"));
   Label8 = label("Label8", QString());
   Label8->setMinimumWidth(1);

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
+#include "app/named_widget.h"
 #include "app/text_bytes.h"
 #include "platform/file_system.h"
 #include "preview/picture_error.h"
@@ -117,11 +118,7 @@ QWidget* TForm5::CreateInformationGroup() {
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
   auto* grid = new QGridLayout(GroupBox1);
   grid->setVerticalSpacing(2);
-  const auto label = [this](const char* name, const QString& text) {
-    auto* widget = new QLabel(text, GroupBox1);
-    widget->setObjectName(QString::fromLatin1(name));
-    return widget;
-  };
+  const auto label = [this](const char* name, const QString& text) { return Named<QLabel>(name, text, GroupBox1); };
   Label1 = label("Label1", QStringLiteral("Filename:"));
   Label2 = label("Label2", QStringLiteral("Save as:"));
   Label3 = label("Label3", QStringLiteral("Size:"));

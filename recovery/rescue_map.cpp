@@ -50,12 +50,4 @@ std::vector<RescueMap::Segment> RescueMap::SegmentsIn(RescueState state) const {
   return found;
 }
 
-std::int64_t RescueMap::BytesIn(RescueState state) const {
-  std::int64_t bytes = 0;
-  for (const Segment& segment : segments_) {
-    if (segment.state == state) bytes += segment.end - segment.start;
-  }
-  return bytes;
-}
-
 }  // namespace salvorine

@@ -30,8 +30,6 @@ class RescueMap {
   void Set(std::int64_t start, std::int64_t end, RescueState state);
   // The segments in `state`, in file order, as they are now.
   std::vector<Segment> SegmentsIn(RescueState state) const;
-  // Bytes in `state`.
-  std::int64_t BytesIn(RescueState state) const;
   const std::vector<Segment>& Segments() const { return segments_; }
 
  private:

@@ -31,7 +31,7 @@ class RescuePass {
   // False when the idle flag stopped it.
   bool Run() {
     if (!Copy() || !Trim() || !Scrape()) return false;
-    const std::int64_t unread = range_length_ - map_.BytesIn(RescueState::kDone);
+    const std::int64_t unread = range_length_ - rescued_;
     context_.table.SetCell(kDamagedColumn, row_, CountWithShare(unread, size_));
     return true;
   }
@@ -110,6 +110,7 @@ class RescuePass {
       copy_.Seek(pos);
       copy_.Write(buffer_, got.count);
       map_.Set(pos, pos + delivered, RescueState::kDone);
+      rescued_ += delivered;  // every read covers bytes not read before
     }
     // Bytes a read did not deliver (a failure, or a source that ends early) stay unread.
     if (delivered < length) map_.Set(pos + delivered, pos + length, RescueState::kBad);
@@ -119,7 +120,7 @@ class RescuePass {
   }
 
   void ShowProgress() {
-    const std::int64_t done = size_ - range_length_ + map_.BytesIn(RescueState::kDone);
+    const std::int64_t done = size_ - range_length_ + rescued_;
     const int bar = HeldBarPosition(Percent(done, size_));
     const std::string label = std::to_string(bar) + "%";
     context_.progress.SetFileBar(bar);
@@ -140,6 +141,7 @@ class RescuePass {
   const std::int64_t sector_;  // the source's own transfer unit, at least 512 bytes
   RescueMap map_;
   const std::int64_t range_length_;
+  std::int64_t rescued_ = 0;  // bytes of the range read so far
   const Clock::TimePoint run_start_;
   PassContext& context_;
   unsigned char* const buffer_;

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+
+#include "recovery/row_state.h"
 
 // The small interfaces through which the recovery run reaches its front end.
 // The main window implements them with widgets; the headless front end and
@@ -21,6 +24,8 @@ class JobTable {
   virtual void SetFixedRows(int rows) = 0;
   // Selects row `row` and scrolls it into view.
   virtual void SelectRow(int row) = 0;
+  // Tells what became of row `row`'s file and how many of its bytes are unreadable.
+  virtual void SetRowState(int /*row*/, RowState /*state*/, std::int64_t /*damaged_bytes*/) {}
 };
 
 // File label, count label, the two bars with their percentage labels and the

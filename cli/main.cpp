@@ -1,9 +1,14 @@
 // salvorine-cli: one recovery run without a window, for scripts and benchmarks.
 //
-// Exit status: 0 the run completed, 1 it ended early (stopped, a file could not
-// be opened, created or saved, a file-system error), 2 the command line is wrong
-// or SOURCE names neither a file nor a folder.
+// Exit status: 0 the run completed and every file is saved whole; 3 the run
+// completed but some file is damaged or was left out; 1 the run ended early
+// (stopped, a file could not be opened, created or saved, a file-system
+// error, stdout could not be written); 2 the command line is wrong, SOURCE
+// names neither a file nor a folder, or SAVE_FOLDER lies inside SOURCE.
 #include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 
 #include <cstdio>
 #include <cstring>
@@ -26,19 +31,28 @@ using namespace salvorine;
 constexpr int kExitCompleted = 0;
 constexpr int kExitEndedEarly = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitIncomplete = 3;
 
 constexpr const char* kUsage =
     "usage: salvorine-cli [--mode data|speed|thorough] [--language en|ru] SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
-    "Prints one line per file: path, size, completed and damaged figures,\n"
-    "separated by tabs.\n"
+    "Prints one line per file, five fields separated by tabs: path, size,\n"
+    "completed and damaged figures, and what became of the file: ok (saved\n"
+    "whole), damaged (saved, unreadable bytes left as zeros), unsaved (could\n"
+    "not be saved), stopped (the run stopped in it; not saved), pending (not\n"
+    "reached). A tab, newline, carriage return or backslash in a path is\n"
+    "written as \\t, \\n, \\r or \\\\.\n"
     "\n"
     "  --mode data      keep every read however long it takes (default)\n"
     "  --mode speed     count a read of more than 10 seconds as failed\n"
     "  --mode thorough  then rescue what is left unread, sector by sector\n"
-    "  --language en|ru language of the messages (default en)\n";
+    "  --language en|ru language of the messages (default en)\n"
+    "\n"
+    "Exit status: 0 every file saved whole; 3 the run completed but a file is\n"
+    "damaged or was left out; 1 the run ended early or a copy could not be\n"
+    "saved; 2 a usage error, or SAVE_FOLDER lies inside SOURCE.\n";
 
 struct Arguments {
   int mode = kModeMaxData;
@@ -91,13 +105,46 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
   return true;
 }
 
-void PrintTable(const JobTable& table) {
-  for (int row = 1; row < table.RowCount(); ++row) {
-    std::string line = table.Cell(0, row);
-    for (int column = 1; column < 4; ++column) line += "\t" + table.Cell(column, row);
-    std::printf("%s\n", line.c_str());
+// A path as one field: tabs, line ends and backslashes escaped, so every line has five fields.
+std::string Escaped(const std::string& path) {
+  std::string field;
+  for (const char c : path) {
+    switch (c) {
+      case '\t': field += "\\t"; break;
+      case '\n': field += "\\n"; break;
+      case '\r': field += "\\r"; break;
+      case '\\': field += "\\\\"; break;
+      default: field += c;
+    }
   }
-  std::fflush(stdout);
+  return field;
+}
+
+// errno when stdout could not take the table (a full disk, a closed pipe), otherwise 0.
+int PrintTable(const MemoryJobTable& table) {
+  for (int row = 1; row < table.RowCount(); ++row) {
+    std::string line = Escaped(table.Cell(0, row));
+    for (int column = 1; column < 4; ++column) line += "\t" + table.Cell(column, row);
+    line += "\t";
+    line += RowStateWord(table.State(row));
+    std::fputs(line.c_str(), stdout);
+    std::fputc('\n', stdout);
+  }
+  if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return errno != 0 ? errno : EIO;
+  return 0;
+}
+
+// 0 only when every file is saved whole and nothing was left out.
+int ExitStatus(RunOutcome outcome, const MemoryJobTable& table, int left_out) {
+  if (outcome == RunOutcome::kRefused) return kExitUsage;
+  if (outcome != RunOutcome::kCompleted) return kExitEndedEarly;
+  bool damaged = left_out > 0;
+  for (int row = 1; row < table.RowCount(); ++row) {
+    const RowState state = table.State(row);
+    if (state != RowState::kSaved && state != RowState::kDamaged) return kExitEndedEarly;
+    damaged = damaged || state == RowState::kDamaged;
+  }
+  return damaged ? kExitIncomplete : kExitCompleted;
 }
 
 }  // namespace
@@ -134,11 +181,17 @@ int main(int argc, char** argv) {
   RecoveryRun run({table, progress, options, messages, dialogs, pump, window, clock});
   pump.Attach(run);
   cli::SignalPump::InstallHandlers();
+  // A closed pipe on stdout is then an error we report, not a silent death.
+  std::signal(SIGPIPE, SIG_IGN);
 
   RunOutcome outcome = RunOutcome::kEndedEarly;
   RunWithTopLevelHandler(dialogs, [&] { outcome = run.Recover(); });
   progress.Finish();
-  PrintTable(table);
+  const int print_error = PrintTable(table);
   RunWithTopLevelHandler(dialogs, [] { EmptyWorkingFolder(); });
-  return outcome == RunOutcome::kCompleted ? kExitCompleted : kExitEndedEarly;
+  if (print_error != 0) {
+    std::fprintf(stderr, "error: cannot write the table to stdout: %s\n", std::strerror(print_error));
+    return kExitEndedEarly;
+  }
+  return ExitStatus(outcome, table, run.LeftOutCount());
 }

@@ -7,6 +7,22 @@
 
 namespace salvorine {
 
+// The identity of an existing file (device and inode), to tell whether two paths meet.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
+};
+
+// What the file system says of an open file, taken in one query.
+struct FileStatus {
+  std::int64_t size = 0;
+  unsigned mode = 0644;  // permission bits
+  std::int64_t modified_seconds = 0;
+  std::int64_t modified_nanoseconds = 0;
+  FileIdentity identity;
+};
+
 // What one read request delivered. `ok` false means the request failed as a
 // whole (an unreadable sector anywhere in it): none of its bytes count.
 struct ReadResult {
@@ -29,10 +45,15 @@ class File {
   virtual ReadResult Read(void* buffer, std::size_t count) = 0;
   // Stores all `count` bytes or raises (a full disk is an error, never a short count).
   virtual void Write(const void* buffer, std::size_t count) = 0;
-  // Same effect as writing `count` zero bytes from `zeros` (which holds at
-  // least that many); a file system may do it without moving the bytes.
-  virtual void WriteZeros(const void* zeros, std::size_t count) { Write(zeros, count); }
+  // Same effect as writing `count` zero bytes; a file system may do it
+  // without moving the bytes.
+  virtual void WriteZeros(std::int64_t count);
   virtual std::int64_t Size() = 0;
+  virtual FileStatus Status() {
+    FileStatus status;
+    status.size = Size();
+    return status;
+  }
   // Sets the end of the file at the current position, shortening or lengthening it.
   virtual void Truncate() = 0;
   virtual void Close() = 0;
@@ -44,8 +65,9 @@ class File {
 std::unique_ptr<File> OpenRead(const std::string& path);
 // Creates the file, or empties an existing one, open for reading and writing.
 std::unique_ptr<File> Create(const std::string& path);
-// Replaces the content of `to` (created if missing) with that of `from`,
-// inside the kernel where the file systems allow it.
-void CopyFileContents(const std::string& from, const std::string& to);
+// Creates a new file at `path` readable and writable by the user only,
+// after removing whatever had that name: an older file there may be linked
+// elsewhere and must not be emptied through that link.
+std::unique_ptr<File> CreateFresh(const std::string& path);
 
 }  // namespace salvorine

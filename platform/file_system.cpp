@@ -2,12 +2,15 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -18,16 +21,38 @@
 namespace salvorine {
 namespace {
 
-EntryKind KindOf(const std::string& path) {
-  struct stat link {};
-  if (::lstat(path.c_str(), &link) != 0) return EntryKind::kOther;
-  if (S_ISDIR(link.st_mode)) return EntryKind::kFolder;
-  if (S_ISREG(link.st_mode)) return EntryKind::kFile;
+// What a symbolic link leads to, following it.
+EntryKind LinkKind(const std::string& path, int& error) {
   struct stat target {};
-  if (S_ISLNK(link.st_mode) && ::stat(path.c_str(), &target) == 0 && S_ISREG(target.st_mode)) {
-    return EntryKind::kFile;
+  if (::stat(path.c_str(), &target) != 0) {
+    error = errno;
+    return errno == ENOENT ? EntryKind::kBrokenLink : EntryKind::kUnreadable;
   }
-  return EntryKind::kOther;
+  if (S_ISREG(target.st_mode)) return EntryKind::kFile;
+  return S_ISDIR(target.st_mode) ? EntryKind::kFolderLink : EntryKind::kSpecial;
+}
+
+EntryKind KindOfMode(mode_t mode) {
+  if (S_ISDIR(mode)) return EntryKind::kFolder;
+  if (S_ISREG(mode)) return EntryKind::kFile;
+  return EntryKind::kSpecial;
+}
+
+// The directory entry's type saves a stat for every plain file and folder.
+EntryKind KindOf(const std::string& path, unsigned char type, int& error) {
+  switch (type) {
+    case DT_DIR: return EntryKind::kFolder;
+    case DT_REG: return EntryKind::kFile;
+    case DT_LNK: return LinkKind(path, error);
+    case DT_UNKNOWN: break;
+    default: return EntryKind::kSpecial;
+  }
+  struct stat link {};
+  if (::lstat(path.c_str(), &link) != 0) {
+    error = errno;
+    return EntryKind::kUnreadable;
+  }
+  return S_ISLNK(link.st_mode) ? LinkKind(path, error) : KindOfMode(link.st_mode);
 }
 
 std::string Child(const std::string& folder, const std::string& name) {
@@ -35,17 +60,37 @@ std::string Child(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
+std::string HomeFolder() {
+  const char* home = std::getenv("HOME");
+  if (home != nullptr && *home != '\0') return home;
+  const passwd* user = ::getpwuid(::geteuid());
+  if (user == nullptr || user->pw_dir == nullptr) throw FileSystemError(ENOENT, "~", "find the home folder");
+  return user->pw_dir;
+}
+
 }  // namespace
 
 bool FolderSearch::FindFirst(const std::string& folder, FolderEntry& entry) {
   entries_.clear();
   next_ = 0;
+  error_ = 0;
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-  if (!dir) return false;
-  while (const dirent* item = ::readdir(dir.get())) {
+  if (!dir) {
+    error_ = errno;
+    return false;
+  }
+  for (;;) {
+    errno = 0;
+    const dirent* item = ::readdir(dir.get());
+    if (item == nullptr) {
+      error_ = errno;
+      break;
+    }
     const std::string name = item->d_name;
     if (name == "." || name == "..") continue;
-    entries_.push_back({name, KindOf(Child(folder, name))});
+    FolderEntry found{name};
+    found.kind = KindOf(Child(folder, name), item->d_type, found.error);
+    entries_.push_back(std::move(found));
   }
   std::sort(entries_.begin(), entries_.end(),
             [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
@@ -76,7 +121,21 @@ bool Delete(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 std::string TempPath() {
   const char* tmpdir = std::getenv("TMPDIR");
-  return tmpdir != nullptr && *tmpdir != '\0' ? std::string(tmpdir) : std::string("/tmp");
+  if (tmpdir != nullptr && *tmpdir != '\0') return tmpdir;
+  const char* cache = std::getenv("XDG_CACHE_HOME");
+  // The base directory rules ignore a relative XDG_CACHE_HOME.
+  if (cache != nullptr && *cache == '/') return std::string(cache) + "/salvorine";
+  return HomeFolder() + "/.cache/salvorine";
+}
+
+void MakeFolderChain(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (!folder.empty() && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+      throw FileSystemError(errno, folder, "create folder");
+    }
+    if (slash == std::string::npos) return;
+  }
 }
 
 int DriveTypeFromMounts(const std::string& path, const std::string& mounts_text) {
@@ -124,15 +183,19 @@ bool SameFile(const std::string& a, const std::string& b) {
          first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
-void SaveCopy(const std::string& from, const std::string& to, const std::string& time_source) {
-  if (SameFile(to, time_source)) throw FileSystemError(EEXIST, to, "save over the source file");
-  struct stat source {};
-  if (::stat(time_source.c_str(), &source) != 0) throw FileSystemError(errno, time_source, "read the time of");
+std::string ResolvedPath(const std::string& path) {
+  std::error_code error;
+  const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
+  return error ? std::string() : resolved.string();
+}
 
-  CopyFileContents(from, to);
-
-  const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-  if (::utimensat(AT_FDCWD, to.c_str(), times, 0) != 0) throw FileSystemError(errno, to, "set the time of");
+unsigned CurrentUmask() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.starts_with("Umask:")) return static_cast<unsigned>(std::stoul(line.substr(6), nullptr, 8));
+  }
+  return 022;  // kernels before 4.7 do not show it; the usual value
 }
 
 }  // namespace salvorine
@@ -148,6 +211,20 @@ void EnsurePrivateFolder(const std::string& path) {
   if (status.st_uid != ::geteuid()) throw FileSystemError(EPERM, path, "use working folder owned by another user,");
   // Nobody else may create entries in it (a planted link would redirect a copy).
   if ((status.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0) throw FileSystemError(errno, path, "protect folder");
+}
+
+int LockFolder(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) throw FileSystemError(errno, path, "open folder");
+  int result;
+  do {
+    result = ::flock(fd, LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) return fd;
+  const int error = errno;
+  ::close(fd);
+  if (error == EWOULDBLOCK) return -1;
+  throw FileSystemError(error, path, "lock folder");
 }
 
 bool IdentityOf(const std::string& path, FileIdentity& identity) {

@@ -4,17 +4,23 @@
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
+
 namespace salvorine {
 
 enum class EntryKind {
-  kFolder,  // a directory reached without passing through a symbolic link
-  kFile,    // a regular file, or a link to one
-  kOther,   // FIFOs, sockets, devices, links to folders, dangling links
+  kFolder,      // a directory reached without passing through a symbolic link
+  kFile,        // a regular file, or a link to one
+  kSpecial,     // a FIFO, socket or device: opening it could block or never end
+  kFolderLink,  // a symbolic link to a folder, never followed
+  kBrokenLink,  // a symbolic link that leads to nothing
+  kUnreadable,  // could not be examined; `error` says why (a loop of links, a name too long...)
 };
 
 struct FolderEntry {
   std::string name;  // bytes as stored, not necessarily UTF-8
-  EntryKind kind = EntryKind::kOther;
+  EntryKind kind = EntryKind::kUnreadable;
+  int error = 0;  // errno for kUnreadable
 };
 
 // The entries of one folder, "." and ".." left out, sorted by name in byte
@@ -25,10 +31,14 @@ class FolderSearch {
   bool FindFirst(const std::string& folder, FolderEntry& entry);
   // False after the last entry.
   bool FindNext(FolderEntry& entry);
+  // errno when the folder could not be searched, or not to its end (the
+  // entries found before the failure are still returned); 0 otherwise.
+  int Error() const { return error_; }
 
  private:
   std::vector<FolderEntry> entries_;
   std::size_t next_ = 0;
+  int error_ = 0;
 };
 
 // A regular file, following links.
@@ -41,8 +51,13 @@ void MakeFolder(const std::string& path);
 bool Delete(const std::string& path);
 // Linux has no hidden attribute; the working folder is kept private by its mode instead.
 inline void SetHidden(const std::string&) {}
-// $TMPDIR when set and not empty, otherwise /tmp.
+// Where the user's temporary files go: $TMPDIR when set and not empty,
+// otherwise the user's cache folder ($XDG_CACHE_HOME, default ~/.cache) +
+// "/salvorine". Not /tmp: it is shared, and often a RAM file system too small
+// for a disc image.
 std::string TempPath();
+// Creates `path` and every missing folder above it with mode 0700; raises on failure.
+void MakeFolderChain(const std::string& path);
 
 inline constexpr int kDriveCdRom = 5;
 // kDriveCdRom when the mount holding `path` is an optical disc, 0 otherwise.
@@ -55,9 +70,11 @@ std::string ProgramFolder();
 
 // True when both paths name the same existing file (hard links and symbolic links included).
 bool SameFile(const std::string& a, const std::string& b);
-// Copies the file `from` to `to` (replacing it) and gives `to` the modification
-// time of `time_source`; raises FileSystemError naming the failing path.
-void SaveCopy(const std::string& from, const std::string& to, const std::string& time_source);
+// The real path of `path`, resolving links in the part that exists and
+// keeping the rest as written; "" when nothing of it can be resolved.
+std::string ResolvedPath(const std::string& path);
+// The process's umask, read without changing it (changing it would race with other threads).
+unsigned CurrentUmask();
 
 }  // namespace salvorine
 
@@ -70,13 +87,12 @@ namespace salvorine {
 // redirect what the program writes.
 void EnsurePrivateFolder(const std::string& path);
 
-// The identity of an existing file (device and inode), to tell whether two paths meet.
-struct FileIdentity {
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
-  friend auto operator<=>(const FileIdentity&, const FileIdentity&) = default;
-};
 // False when `path` names nothing.
 bool IdentityOf(const std::string& path, FileIdentity& identity);
+
+// Takes the exclusive advisory lock of the folder `path` for as long as the
+// returned descriptor stays open; -1 when another process holds it. Raises
+// FileSystemError when the folder cannot be opened.
+int LockFolder(const std::string& path);
 
 }  // namespace salvorine

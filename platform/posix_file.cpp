@@ -8,6 +8,17 @@
 #include "platform/file_system_error.h"
 
 namespace salvorine {
+
+void File::WriteZeros(std::int64_t count) {
+  static constexpr std::size_t kChunk = 1 << 16;
+  static const unsigned char zeros[kChunk] = {};
+  for (std::int64_t left = count; left > 0;) {
+    const std::size_t part = left < static_cast<std::int64_t>(kChunk) ? static_cast<std::size_t>(left) : kChunk;
+    Write(zeros, part);
+    left -= static_cast<std::int64_t>(part);
+  }
+}
+
 namespace {
 
 // A file descriptor with an explicit position, read and written with
@@ -65,19 +76,28 @@ class PosixFile final : public File {
     position_ += static_cast<std::int64_t>(done);
   }
 
-  void WriteZeros(const void* zeros, std::size_t count) override {
+  void WriteZeros(std::int64_t count) override {
     // Unwritten extents read back as zeros and still reserve the space, so a
     // full disk shows up here as it would for written zeros.
     int result;
     do {
       result = ::fallocate(Descriptor(), FALLOC_FL_ZERO_RANGE, static_cast<off_t>(position_), static_cast<off_t>(count));
     } while (result != 0 && errno == EINTR);
-    if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)) return Write(zeros, count);
+    if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)) return File::WriteZeros(count);
     if (result != 0) throw FileSystemError(errno, path_, "write to");
     position_ += static_cast<std::int64_t>(count);
   }
 
   std::int64_t Size() override { return Stat().st_size; }
+
+  FileStatus Status() override {
+    const struct stat status = Stat();
+    return {status.st_size,
+            static_cast<unsigned>(status.st_mode & 07777),
+            status.st_mtim.tv_sec,
+            status.st_mtim.tv_nsec,
+            {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)}};
+  }
 
   std::int64_t BlockSize() override {
     const auto size = static_cast<std::int64_t>(Stat().st_blksize);
@@ -137,35 +157,11 @@ std::unique_ptr<File> Create(const std::string& path) {
   return std::make_unique<PosixFile>(fd, path);
 }
 
-void CopyFileContents(const std::string& from, const std::string& to) {
-  auto input = OpenRead(from);
-  auto output = Create(to);
-  auto& source = static_cast<PosixFile&>(*input);
-  auto& target = static_cast<PosixFile&>(*output);
-  for (;;) {
-    const ssize_t copied = ::copy_file_range(source.Descriptor(), nullptr, target.Descriptor(), nullptr, 1 << 30, 0);
-    if (copied > 0) continue;
-    if (copied == 0) break;
-    if (errno == EINTR) continue;
-    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
-      throw FileSystemError(errno, to, "copy to");
-    }
-    // No in-kernel copy between these file systems: copy through a buffer from where it stopped.
-    const off_t done = ::lseek(source.Descriptor(), 0, SEEK_CUR);
-    source.Seek(done);
-    target.Seek(done);
-    static constexpr std::size_t kChunk = 1 << 20;
-    const auto buffer = std::make_unique<unsigned char[]>(kChunk);
-    for (;;) {
-      const ReadResult got = source.Read(buffer.get(), kChunk);
-      if (!got.ok) throw FileSystemError(got.error, from, "read");
-      if (got.count == 0) break;
-      target.Write(buffer.get(), got.count);
-    }
-    break;
-  }
-  input->Close();
-  output->Close();
+std::unique_ptr<File> CreateFresh(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileSystemError(errno, path, "replace");
+  const int fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  if (fd < 0) throw FileSystemError(errno, path, "create");
+  return std::make_unique<PosixFile>(fd, path);
 }
 
 }  // namespace salvorine

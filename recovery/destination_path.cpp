@@ -7,21 +7,25 @@
 
 namespace salvorine {
 
-std::string MirroredPath(const std::string& source_path, const std::string& selection_root,
-                         const std::string& save_folder) {
-  if (save_folder.empty()) return {};
+std::string MirroredRelativePath(const std::string& source_path, const std::string& selection_root,
+                                 bool root_is_file) {
   if (selection_root.size() > 1 && selection_root.back() == '/') {
-    return MirroredPath(source_path, selection_root.substr(0, selection_root.size() - 1), save_folder);
+    return MirroredRelativePath(source_path, selection_root.substr(0, selection_root.size() - 1), root_is_file);
   }
-  const std::string dest = save_folder.back() == '/' ? save_folder : save_folder + "/";
-  if (FileExists(selection_root)) return dest + FileNameOf(source_path);
-
+  if (root_is_file) return FileNameOf(source_path);
   // The root "/" has no last component; "/media/cd" has "cd".
   const auto slash = selection_root.rfind('/');
   const std::string name = slash == std::string::npos ? std::string() : selection_root.substr(slash + 1);
   std::string rest = source_path.substr(std::min(selection_root.size(), source_path.size()));
   if (!rest.empty() && rest.front() == '/') rest.erase(0, 1);
-  return name.empty() ? dest + rest : dest + name + "/" + rest;
+  return name.empty() ? rest : name + "/" + rest;
+}
+
+std::string MirroredPath(const std::string& source_path, const std::string& selection_root,
+                         const std::string& save_folder) {
+  if (save_folder.empty()) return {};
+  const std::string dest = save_folder.back() == '/' ? save_folder : save_folder + "/";
+  return dest + MirroredRelativePath(source_path, selection_root, FileExists(selection_root));
 }
 
 std::string DestinationPath(const std::string& source_path, const std::string& selection_root,

@@ -11,6 +11,11 @@ namespace salvorine {
 std::string MirroredPath(const std::string& source_path, const std::string& selection_root,
                          const std::string& save_folder);
 
+// The part of MirroredPath below the save folder; `root_is_file` tells
+// whether the selection root names a file.
+std::string MirroredRelativePath(const std::string& source_path, const std::string& selection_root,
+                                 bool root_is_file);
+
 // MirroredPath, with every missing folder on the way to it created.
 std::string DestinationPath(const std::string& source_path, const std::string& selection_root,
                             const std::string& save_folder);

@@ -1,6 +1,6 @@
 #include "recovery/file_pass.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "recovery/figures.h"
 
@@ -40,13 +40,13 @@ class FilePass {
   const ByteRange& UnreadRange() const { return unread_; }
 
  private:
-  // The copy becomes exactly `size_` zero bytes, so that whatever is never read stays zero.
+  // The copy becomes exactly `size_` zero bytes, so that whatever is never
+  // read stays zero: one request for the whole file, which also reserves its space.
   void Prefill() {
-    std::memset(context_.buffers.zeros.get(), 0, PassBuffers::kSize);
     SetFileBar(0);
-    for (std::int64_t pos = 0; pos < size_ && !context_.idle; pos += block_) {
-      copy_.Seek(pos);
-      copy_.WriteZeros(context_.buffers.zeros.get(), Count(block_));
+    copy_.Seek(0);
+    if (!context_.idle && size_ > 0) {
+      copy_.WriteZeros(size_);
       AfterBlock();
     }
     copy_.Seek(size_);
@@ -61,7 +61,8 @@ class FilePass {
     copy_.Seek(0);
     for (;;) {
       if (context_.idle) return false;
-      const ReadResult got = TimedRead(block_);
+      // Never past the size taken at the start: a file that grows meanwhile is not followed.
+      const ReadResult got = TimedRead(std::min(block_, size_ - pos));
       if (!got.ok) {
         read_end_ = pos;
         return true;
@@ -140,7 +141,7 @@ class FilePass {
     if (length > block_) return Unread(start, length);
     source_.Seek(start);
     copy_.Seek(start);
-    const ReadResult got = source_.Read(buffer_, Count(length));
+    const ReadResult got = TimedRead(length);
     if (!got.ok) return Unread(start, length);
     copy_.Write(buffer_, got.count);
     AfterBlock();

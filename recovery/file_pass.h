@@ -18,11 +18,10 @@ inline constexpr std::int64_t kLargeFileThreshold = 1000000;
 
 std::int64_t BlockSizeFor(std::int64_t file_size);
 
-// The two transfer buffers of a run, allocated once and reused for every block.
+// The transfer buffer of a run, allocated once and reused for every block.
 struct PassBuffers {
   static constexpr std::size_t kSize = static_cast<std::size_t>(kLargeBlock);
   std::unique_ptr<unsigned char[]> transfer = std::make_unique<unsigned char[]>(kSize);
-  std::unique_ptr<unsigned char[]> zeros = std::make_unique<unsigned char[]>(kSize);
 };
 
 // Everything a pass reads or updates besides the two files.

@@ -2,7 +2,6 @@
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
-#include "recovery/destination_path.h"
 #include "recovery/figures.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
@@ -13,6 +12,19 @@ namespace {
 
 constexpr int kStopQuestion = 45;
 constexpr int kCompletionMessage = 48;
+constexpr const char* kInsideSelectionText =
+    "\rThe save folder lies inside the selection: the run would write into what it reads. "
+    "Choose a save folder outside it.";
+
+// The byte count that leads a Damaged cell ("96 (9%)").
+std::int64_t DamagedBytes(const std::string& cell) {
+  std::int64_t bytes = 0;
+  for (const char c : cell) {
+    if (c < '0' || c > '9') break;
+    bytes = bytes * 10 + (c - '0');
+  }
+  return bytes;
+}
 
 }  // namespace
 
@@ -24,6 +36,10 @@ RunOutcome RecoveryRun::Recover() {
     if (save_folder.empty()) return RunOutcome::kNotStarted;
   }
   if (save_folder.back() != '/') save_folder += '/';
+  if (SaveFolderInsideSelection(save_folder)) {
+    env_.dialogs.ShowError(save_folder + kInsideSelectionText);
+    return RunOutcome::kRefused;
+  }
   if (!FolderExists(save_folder)) MakeFolder(save_folder);
 
   env_.progress.SetFileBar(0);
@@ -33,16 +49,10 @@ RunOutcome RecoveryRun::Recover() {
 
   // A row's name must never open a copy left by an earlier run.
   EmptyWorkingFolder();
-  sources_.clear();
   selection_root_ = env_.window.SelectedPath();
   save_folder_ = save_folder;
-  CollectSources(selection_root_, sources_);
-  BuildJobTable(sources_, env_.table, env_.dialogs);
-  source_identities_.clear();
-  for (const std::string& source : sources_) {
-    FileIdentity identity;
-    if (IdentityOf(source, identity)) source_identities_.insert(identity);
-  }
+  save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
+  Collect();
 
   SetIdle(false);
   const Clock::TimePoint run_start = env_.clock.Now();
@@ -57,6 +67,7 @@ RunOutcome RecoveryRun::Recover() {
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
     open_copy_path_.clear();
+    if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
     throw;
   }
@@ -71,6 +82,26 @@ RunOutcome RecoveryRun::Recover() {
   return RunOutcome::kCompleted;
 }
 
+// Whether the save folder is the selection or lies below it, links resolved:
+// the run would then write into what it reads.
+bool RecoveryRun::SaveFolderInsideSelection(const std::string& save_folder) const {
+  const std::string selection = ResolvedPath(env_.window.SelectedPath());
+  const std::string save = ResolvedPath(save_folder);
+  if (selection.empty() || save.empty()) return false;
+  return selection == "/" || save == selection || save.starts_with(selection + "/");
+}
+
+// The source list and the job table; whatever the collection leaves out is announced.
+void RecoveryRun::Collect() {
+  sources_.clear();
+  std::vector<LeftOut> left_out;
+  CollectSources(selection_root_, sources_, left_out);
+  for (const LeftOut& entry : left_out) env_.dialogs.ShowError(entry.path + "\r" + entry.reason);
+  const std::size_t collected = sources_.size();
+  source_identities_ = BuildJobTable(sources_, env_.table, env_.dialogs);
+  left_out_count_ = static_cast<int>(left_out.size() + (collected - sources_.size()));
+}
+
 RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_start) {
   const std::string source_path = env_.table.Cell(0, row);
   if (source_path.empty()) return RowResult::kEnded;
@@ -79,39 +110,46 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   env_.progress.SetCountLabel(std::to_string(row) + "/" + std::to_string(rows));
   env_.table.SelectRow(row);
   env_.progress.SetFileBar(0);
+  current_row_ = row;
 
   std::unique_ptr<File> source;
   try {
     source = env_.open_source(source_path);
   } catch (const FileSystemError&) {
+    SetRowState(row, RowState::kUnsaved);
     env_.dialogs.ShowError(AccessDeniedText(source_path));
     return RowResult::kEnded;
   }
   const std::string copy_path = RecoveredCopyPath(row, source_path);
   std::unique_ptr<File> copy;
   try {
-    copy = Create(copy_path);
+    copy = CreateFresh(copy_path);
   } catch (const FileSystemError&) {
     source->Close();
+    SetRowState(row, RowState::kUnsaved);
     env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
     return RowResult::kEnded;
   }
 
-  const std::int64_t size = source->Size();
+  // The size taken now bounds the pass: a file that grows meanwhile is not followed.
+  const FileStatus status = source->Status();
   PassContext context = MakePassContext();
   open_copy_path_ = copy_path;
   // The mode in force when a file starts decides whether it gets the thorough rescue.
   const PassResult result = env_.options.Mode() == kModeThorough
-                                ? RecoverFileThoroughly(*source, *copy, row, size, run_start, context)
-                                : RecoverFile(*source, *copy, row, size, run_start, context);
+                                ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context)
+                                : RecoverFile(*source, *copy, row, status.size, run_start, context);
   if (result == PassResult::kStopped) {
     open_copy_path_.clear();
+    SetRowState(row, RowState::kStopped);
     return RowResult::kEnded;
   }
   source->Close();
   copy->Close();
   open_copy_path_.clear();
-  if (!SaveRow(source_path, copy_path)) return RowResult::kEnded;
+  if (!SaveRow(row, copy_path, status)) return RowResult::kEnded;
+  SetRowState(row, DamagedBytes(env_.table.Cell(3, row)) > 0 ? RowState::kDamaged : RowState::kSaved);
+  current_row_ = 0;
 
   env_.pump.ProcessMessages();
   env_.progress.SetFileBar(100);
@@ -121,21 +159,21 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   return RowResult::kDone;
 }
 
-// Copies a finished row's recovered copy to its place under the save folder.
-bool RecoveryRun::SaveRow(const std::string& source_path, const std::string& copy_path) {
-  const std::string destination = MirroredPath(source_path, selection_root_, save_folder_);
+// Places a finished row's recovered copy under the save folder.
+bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatus& source) {
+  const std::string source_path = env_.table.Cell(0, row);
   try {
-    DestinationPath(source_path, selection_root_, save_folder_);
-    FileIdentity identity;
-    if (IdentityOf(destination, identity) && source_identities_.contains(identity)) {
-      throw FileSystemError(EEXIST, destination, "overwrite a file that is being recovered,");
-    }
-    SaveCopy(copy_path, destination, source_path);
+    save_tree_->Save(source_path, copy_path, source, source_identities_);
     return true;
   } catch (const FileSystemError& error) {
-    env_.dialogs.ShowError(destination + "\r" + error.what());
+    SetRowState(row, RowState::kUnsaved);
+    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
     return false;
   }
+}
+
+void RecoveryRun::SetRowState(int row, RowState state) {
+  env_.table.SetRowState(row, state, DamagedBytes(env_.table.Cell(3, row)));
 }
 
 void RecoveryRun::TrayStep() {

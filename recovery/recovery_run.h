@@ -11,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "recovery/file_pass.h"
+#include "recovery/save_tree.h"
 #include "recovery/run_ports.h"
 
 namespace salvorine {
@@ -32,6 +33,7 @@ struct RunEnvironment {
 
 enum class RunOutcome {
   kNotStarted,  // no save folder was given
+  kRefused,     // the save folder lies inside the selection; nothing was read or written
   kCompleted,   // every row was done and the completion message shown
   kEndedEarly,  // stopped, or a file could not be opened, created or saved
 };
@@ -61,11 +63,16 @@ class RecoveryRun {
   const std::string& SaveFolder() const { return save_folder_; }
   // The recovered copy the run is writing, empty between rows.
   const std::string& OpenCopyPath() const { return open_copy_path_; }
+  // How many files and folders below the last run's selection were left out (and announced).
+  int LeftOutCount() const { return left_out_count_; }
 
  private:
   enum class RowResult { kDone, kEnded };
+  bool SaveFolderInsideSelection(const std::string& save_folder) const;
+  void Collect();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
-  bool SaveRow(const std::string& source_path, const std::string& copy_path);
+  bool SaveRow(int row, const std::string& copy_path, const FileStatus& source);
+  void SetRowState(int row, RowState state);
   void TrayStep();
   PassContext MakePassContext();
 
@@ -73,6 +80,9 @@ class RecoveryRun {
   bool idle_ = true;
   std::vector<std::string> sources_;
   std::set<FileIdentity> source_identities_;
+  std::unique_ptr<SaveTree> save_tree_;
+  int current_row_ = 0;
+  int left_out_count_ = 0;
   std::string selection_root_;
   std::string save_folder_;
   std::string open_copy_path_;

@@ -1,6 +1,5 @@
 #include "recovery/source_list.h"
 
-#include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
 #include "recovery/figures.h"
@@ -8,26 +7,31 @@
 namespace salvorine {
 namespace {
 
+std::string ReasonLeftOut(const FolderEntry& entry) {
+  switch (entry.kind) {
+    case EntryKind::kSpecial: return "Not a regular file (a FIFO, socket or device); left out.";
+    case EntryKind::kFolderLink: return "A symbolic link to a folder; not followed.";
+    case EntryKind::kBrokenLink: return "A symbolic link that leads nowhere; left out.";
+    default: return ErrorText(entry.error) + "; left out.";
+  }
+}
+
 // `folder` is "" for the root folder, so that children read "/name".
-void Enumerate(const std::string& folder, std::vector<std::string>& sources) {
+void Enumerate(const std::string& folder, std::vector<std::string>& sources, std::vector<LeftOut>& left_out) {
   FolderSearch search;
   FolderEntry entry;
   for (bool found = search.FindFirst(folder.empty() ? "/" : folder, entry); found; found = search.FindNext(entry)) {
     const std::string child = folder + "/" + entry.name;
     if (entry.kind == EntryKind::kFolder) {
-      Enumerate(child, sources);
+      Enumerate(child, sources, left_out);
     } else if (entry.kind == EntryKind::kFile) {
       sources.push_back(child);
+    } else {
+      left_out.push_back({child, ReasonLeftOut(entry)});
     }
   }
-}
-
-bool CanOpen(const std::string& path) {
-  try {
-    OpenRead(path)->Close();
-    return true;
-  } catch (const FileSystemError&) {
-    return false;
+  if (search.Error() != 0) {
+    left_out.push_back({folder.empty() ? "/" : folder, "Cannot read this folder: " + ErrorText(search.Error()) + "."});
   }
 }
 
@@ -35,36 +39,42 @@ bool CanOpen(const std::string& path) {
 
 std::string AccessDeniedText(const std::string& path) { return path + "\rFile access denied."; }
 
-void CollectSources(const std::string& path, std::vector<std::string>& sources) {
+void CollectSources(const std::string& path, std::vector<std::string>& sources, std::vector<LeftOut>& left_out) {
   // Nothing selected collects nothing (and never the whole root).
   if (path.empty()) return;
   if (FileExists(path)) {
     sources.push_back(path);
     return;
   }
-  Enumerate(path.back() == '/' ? path.substr(0, path.size() - 1) : path, sources);
+  Enumerate(path.back() == '/' ? path.substr(0, path.size() - 1) : path, sources, left_out);
 }
 
-void BuildJobTable(std::vector<std::string>& sources, JobTable& table, Dialogs& dialogs) {
+std::set<FileIdentity> BuildJobTable(std::vector<std::string>& sources, JobTable& table, Dialogs& dialogs) {
+  std::vector<FileStatus> statuses;
   for (auto it = sources.begin(); it != sources.end();) {
-    if (CanOpen(*it)) {
+    try {
+      auto file = OpenRead(*it);
+      statuses.push_back(file->Status());
+      file->Close();
       ++it;
-    } else {
+    } catch (const FileSystemError&) {
       dialogs.ShowError(AccessDeniedText(*it));
       it = sources.erase(it);
     }
   }
   table.SetRowCount(static_cast<int>(sources.size()) + 1);
+  std::set<FileIdentity> identities;
   for (std::size_t i = 0; i < sources.size(); ++i) {
     const int row = static_cast<int>(i) + 1;
-    auto file = OpenRead(sources[i]);
     table.SetCell(0, row, sources[i]);
-    table.SetCell(1, row, std::to_string(file->Size()));
+    table.SetCell(1, row, std::to_string(statuses[i].size));
     table.SetCell(2, row, kZeroFigure);
     table.SetCell(3, row, kZeroFigure);
-    file->Close();
+    table.SetRowState(row, RowState::kPending, 0);
+    identities.insert(statuses[i].identity);
   }
   if (table.RowCount() > 1) table.SetFixedRows(1);
+  return identities;
 }
 
 }  // namespace salvorine

@@ -1,20 +1,31 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/file.h"
 #include "recovery/run_ports.h"
 
 namespace salvorine {
 
+// Something below the selection that is not recovered, and why.
+struct LeftOut {
+  std::string path;
+  std::string reason;
+};
+
 // The files of a selection: the path itself when it names a file, otherwise
 // every file below it, depth first, each folder's entries in name order.
-// Links to folders are not followed; FIFOs, sockets and devices are left out.
-void CollectSources(const std::string& path, std::vector<std::string>& sources);
+// Links to folders are not followed. Whatever cannot be collected (a folder
+// that cannot be read, a FIFO, a socket, a device, a broken link, a name too
+// long) goes to `left_out` instead.
+void CollectSources(const std::string& path, std::vector<std::string>& sources, std::vector<LeftOut>& left_out);
 
 // Drops (and announces) the sources that cannot be opened, then lays the rest
-// out as rows 1..N of `table`: path, size, "0 (0%)", "0 (0%)".
-void BuildJobTable(std::vector<std::string>& sources, JobTable& table, Dialogs& dialogs);
+// out as rows 1..N of `table`: path, size, "0 (0%)", "0 (0%)", each row
+// pending. Returns the identities of the listed files. Each file is opened once.
+std::set<FileIdentity> BuildJobTable(std::vector<std::string>& sources, JobTable& table, Dialogs& dialogs);
 
 // "<path>\rFile access denied.", the text shown for a file that cannot be opened.
 std::string AccessDeniedText(const std::string& path);

@@ -4,8 +4,9 @@
 
 namespace salvorine {
 
-// The private folder TMP654 under the temporary folder, created if missing;
-// returned without a trailing "/".
+// The private folder TMP654 under the temporary folder, created if missing,
+// and locked for the life of the process; when another program holds it, the
+// first free one of TMP654-2, TMP654-3... Returned without a trailing "/".
 std::string WorkingFolder();
 
 // Where row `row`'s recovered copy lives: the working folder, the row number

@@ -27,22 +27,32 @@ TEST(CollectSourcesTest, WalksDepthFirstInNameOrderWithoutFollowingFolderLinks) 
   ASSERT_EQ(::mkfifo((a + "/fifo").c_str(), 0600), 0);
 
   std::vector<std::string> sources;
-  CollectSources(a + "/", sources);
+  std::vector<LeftOut> left_out;
+  CollectSources(a + "/", sources, left_out);
   const std::vector<std::string> expected = {a + "/.hidden", a + "/B/y.txt", a + "/x.txt", a + "/z.txt"};
   EXPECT_EQ(sources, expected);
+  // What is not collected is named, never dropped silently.
+  ASSERT_EQ(left_out.size(), 2u);
+  EXPECT_EQ(left_out[0].path, a + "/B/loop");
+  EXPECT_EQ(left_out[0].reason, "A symbolic link to a folder; not followed.");
+  EXPECT_EQ(left_out[1].path, a + "/fifo");
 }
 
 TEST(CollectSourcesTest, AFileSelectionIsOneRowAndNothingSelectedIsNone) {
   TempFolder temp;
   WriteFile(temp / "one.bin", "1");
   std::vector<std::string> sources;
-  CollectSources(temp / "one.bin", sources);
+  std::vector<LeftOut> left_out;
+  CollectSources(temp / "one.bin", sources, left_out);
   EXPECT_EQ(sources, std::vector<std::string>{temp / "one.bin"});
   sources.clear();
-  CollectSources("", sources);
+  CollectSources("", sources, left_out);
   EXPECT_TRUE(sources.empty());
-  CollectSources(temp / "missing", sources);
+  EXPECT_TRUE(left_out.empty());
+  CollectSources(temp / "missing", sources, left_out);
   EXPECT_TRUE(sources.empty());
+  ASSERT_EQ(left_out.size(), 1u);
+  EXPECT_EQ(left_out[0].reason, "Cannot read this folder: No such file or directory.");
 }
 
 TEST(BuildJobTableTest, DropsAndAnnouncesUnopenableFilesThenFillsRows) {

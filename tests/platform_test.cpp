@@ -5,10 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
+#include "platform/folder_handle.h"
 #include "platform/profile_file.h"
 #include "recovery/working_folder.h"
 #include "tests/support/temp_folder.h"
@@ -39,9 +42,9 @@ TEST(FolderSearchTest, SortsByBytesAndClassifiesEntries) {
   std::vector<std::pair<std::string, EntryKind>> seen;
   for (const FolderEntry& entry : Entries(temp.Path())) seen.emplace_back(entry.name, entry.kind);
   const std::vector<std::pair<std::string, EntryKind>> expected = {
-      {".hidden", EntryKind::kFile},      {"B.txt", EntryKind::kFile},    {"b.txt", EntryKind::kFile},
-      {"dangling", EntryKind::kOther},    {"fifo", EntryKind::kOther},    {"link-to-file", EntryKind::kFile},
-      {"loop", EntryKind::kOther},        {"sub", EntryKind::kFolder},    {"\xff\xfe-not-utf8", EntryKind::kFile}};
+      {".hidden", EntryKind::kFile},        {"B.txt", EntryKind::kFile},    {"b.txt", EntryKind::kFile},
+      {"dangling", EntryKind::kBrokenLink}, {"fifo", EntryKind::kSpecial},  {"link-to-file", EntryKind::kFile},
+      {"loop", EntryKind::kFolderLink},     {"sub", EntryKind::kFolder},    {"\xff\xfe-not-utf8", EntryKind::kFile}};
   EXPECT_EQ(seen, expected);
   EXPECT_TRUE(Entries(temp / "missing").empty());
 }
@@ -85,9 +88,8 @@ TEST(FileTest, WriteZerosOverwritesAndExtendsLikeWrittenZeros) {
   for (const std::string& path : paths) {
     auto file = Create(path);
     file->Write(std::string(300, 'x').data(), 300);
-    const std::vector<unsigned char> zeros(5000, 0);
     file->Seek(100);
-    file->WriteZeros(zeros.data(), zeros.size());
+    file->WriteZeros(5000);
     file->Write("end", 3);
     file->Close();
     EXPECT_EQ(ReadFile(path), std::string(100, 'x') + std::string(5000, '\0') + "end") << path;
@@ -95,12 +97,26 @@ TEST(FileTest, WriteZerosOverwritesAndExtendsLikeWrittenZeros) {
   if (paths.size() > 1) ::unlink(paths[1].c_str());
 }
 
-TEST(FileTest, CopyFileContentsReplacesTheTarget) {
+// Same file system: a hard link; /dev/shm: a copy. Either way the old file is
+// replaced whole, with the mode and time asked for, and no temporary name stays.
+TEST(FolderHandleTest, PlacesAFileOverTheOldOneWithModeAndTime) {
   TempFolder temp;
-  WriteFile(temp / "from", std::string(3 << 20, 'f'));
-  WriteFile(temp / "to", std::string(5 << 20, 't'));
-  CopyFileContents(temp / "from", temp / "to");
-  EXPECT_EQ(ReadFile(temp / "to"), std::string(3 << 20, 'f'));
+  std::vector<std::string> folders = {temp / "out"};
+  if (FolderExists("/dev/shm")) folders.push_back("/dev/shm/salvorine-place-" + std::to_string(::getpid()));
+  for (const std::string& folder : folders) {
+    WriteFile(temp / "from", std::string(3 << 20, 'f'));
+    WriteFile(folder + "/to", std::string(5 << 20, 't'));
+    FileStatus modified;
+    modified.modified_seconds = 1000000000;
+    FolderHandle(folder).PlaceFile("to", temp / "from", 0640, modified, {});
+    EXPECT_EQ(ReadFile(folder + "/to"), std::string(3 << 20, 'f')) << folder;
+    struct stat placed {};
+    ASSERT_EQ(::stat((folder + "/to").c_str(), &placed), 0);
+    EXPECT_EQ(placed.st_mode & 0777, 0640u) << folder;
+    EXPECT_EQ(placed.st_mtim.tv_sec, 1000000000) << folder;
+    EXPECT_EQ(Entries(folder).size(), 1u) << folder;
+  }
+  if (folders.size() > 1) std::filesystem::remove_all(folders[1]);
 }
 
 TEST(FileTest, WriteToAFullDiskRaises) {

@@ -1,0 +1,178 @@
+#include "platform/folder_handle.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <memory>
+#include <utility>
+
+#include "platform/file_system_error.h"
+
+namespace salvorine {
+namespace {
+
+int Retrying(auto call) {
+  int result;
+  do {
+    result = call();
+  } while (result < 0 && errno == EINTR);
+  return result;
+}
+
+// Closes a descriptor when it goes out of scope.
+struct Descriptor {
+  int fd;
+  ~Descriptor() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+// Copies everything of `from` to `to`, inside the kernel where the file systems allow it.
+void CopyDescriptor(int from, int to, const std::string& from_path, const std::string& to_path) {
+  for (;;) {
+    const ssize_t copied = ::copy_file_range(from, nullptr, to, nullptr, 1 << 30, 0);
+    if (copied > 0) continue;
+    if (copied == 0) return;
+    if (errno == EINTR) continue;
+    if (errno != EXDEV && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+      throw FileSystemError(errno, to_path, "copy to");
+    }
+    break;
+  }
+  // No in-kernel copy between these file systems: go on through a buffer from where it stopped.
+  static constexpr std::size_t kChunk = 1 << 20;
+  const auto buffer = std::make_unique<unsigned char[]>(kChunk);
+  for (;;) {
+    const ssize_t got = ::read(from, buffer.get(), kChunk);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) throw FileSystemError(errno, from_path, "read");
+    if (got == 0) return;
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = ::write(to, buffer.get() + done, static_cast<std::size_t>(got - done));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) throw FileSystemError(put == 0 ? ENOSPC : errno, to_path, "write to");
+      done += put;
+    }
+  }
+}
+
+timespec ModifiedTime(const FileStatus& status) {
+  return {static_cast<time_t>(status.modified_seconds), static_cast<long>(status.modified_nanoseconds)};
+}
+
+}  // namespace
+
+FolderHandle::FolderHandle(const std::string& path) : path_(path) {
+  while (path_.size() > 1 && path_.back() == '/') path_.pop_back();
+  fd_ = Retrying([&] { return ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd_ < 0) throw FileSystemError(errno, path, "open folder");
+}
+
+FolderHandle::~FolderHandle() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+FolderHandle::FolderHandle(FolderHandle&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
+  other.fd_ = -1;
+}
+
+FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    path_ = std::move(other.path_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+FolderHandle FolderHandle::Subfolder(const std::string& name, unsigned mode) const {
+  const std::string shown = PathOf(name);
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    throw FileSystemError(EINVAL, shown, "use folder name");
+  }
+  const auto open = [&] {
+    return Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+  };
+  int fd = open();
+  if (fd < 0 && errno == ENOENT) {
+    if (::mkdirat(fd_, name.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
+      throw FileSystemError(errno, shown, "create folder");
+    }
+    fd = open();
+  }
+  if (fd < 0 && (errno == ELOOP || errno == ENOTDIR)) {
+    struct stat status {};
+    const bool link = ::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode);
+    throw FileSystemError(errno, shown, link ? "save through the symbolic link" : "save into");
+  }
+  if (fd < 0) throw FileSystemError(errno, shown, "open folder");
+  return FolderHandle(fd, shown);
+}
+
+std::string FolderHandle::TemporaryName() const {
+  static std::atomic<unsigned> counter{0};
+  return ".salvorine-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part";
+}
+
+void FolderHandle::CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const {
+  struct stat status {};
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) return;
+    throw FileSystemError(errno, PathOf(name), "save over");
+  }
+  if (S_ISLNK(status.st_mode)) throw FileSystemError(EEXIST, PathOf(name), "save over the symbolic link");
+  const FileIdentity identity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  if (protect.contains(identity)) throw FileSystemError(EEXIST, PathOf(name), "overwrite a file that is being recovered,");
+}
+
+void FolderHandle::CopyInto(const std::string& temporary, const std::string& from, unsigned mode,
+                            const FileStatus& modified) const {
+  const Descriptor input{Retrying([&] { return ::open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
+  if (input.fd < 0) throw FileSystemError(errno, from, "open");
+  Descriptor output{Retrying([&] {
+    return ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  })};
+  if (output.fd < 0) throw FileSystemError(errno, PathOf(temporary), "create");
+  CopyDescriptor(input.fd, output.fd, from, PathOf(temporary));
+  const timespec times[2] = {{0, UTIME_OMIT}, ModifiedTime(modified)};
+  if (::fchmod(output.fd, static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, PathOf(temporary), "set the mode of");
+  if (::futimens(output.fd, times) != 0) throw FileSystemError(errno, PathOf(temporary), "set the time of");
+  // close() reports write-back errors of some file systems (NFS, FUSE): a copy is complete only once it closed.
+  const int fd = std::exchange(output.fd, -1);
+  if (::close(fd) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(temporary), "close");
+}
+
+void FolderHandle::PlaceFile(const std::string& name, const std::string& from, unsigned mode,
+                             const FileStatus& modified, const std::set<FileIdentity>& protect) const {
+  CheckReplaceable(name, protect);
+  // Mode and time go on the copy before it is linked, so the link appears complete.
+  const timespec times[2] = {{0, UTIME_OMIT}, ModifiedTime(modified)};
+  if (::chmod(from.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from, "set the mode of");
+  if (::utimensat(AT_FDCWD, from.c_str(), times, 0) != 0) throw FileSystemError(errno, from, "set the time of");
+
+  std::string temporary = TemporaryName();
+  int linked;
+  while ((linked = ::linkat(AT_FDCWD, from.c_str(), fd_, temporary.c_str(), 0)) != 0 && errno == EEXIST) {
+    temporary = TemporaryName();
+  }
+  try {
+    if (linked != 0) {
+      if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP) {
+        throw FileSystemError(errno, PathOf(name), "save");
+      }
+      CopyInto(temporary, from, mode, modified);
+    }
+    // Checked again at the last moment: the folder may have changed while the copy was made.
+    CheckReplaceable(name, protect);
+    if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) throw FileSystemError(errno, PathOf(name), "save");
+  } catch (...) {
+    ::unlinkat(fd_, temporary.c_str(), 0);
+    throw;
+  }
+}
+
+}  // namespace salvorine

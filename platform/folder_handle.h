@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "platform/file.h"
+
+namespace salvorine {
+
+// An open folder. Names below it are resolved one level at a time and never
+// through a symbolic link, so what is placed under it cannot be redirected
+// into another folder (the source of a run, say).
+class FolderHandle {
+ public:
+  // Opens the folder `path`; links within `path` itself are followed, since the user named it.
+  explicit FolderHandle(const std::string& path);
+  ~FolderHandle();
+  FolderHandle(FolderHandle&& other) noexcept;
+  FolderHandle& operator=(FolderHandle&& other) noexcept;
+  FolderHandle(const FolderHandle&) = delete;
+  FolderHandle& operator=(const FolderHandle&) = delete;
+
+  // The path this folder was reached by, without a trailing "/".
+  const std::string& Path() const { return path_; }
+
+  // The subfolder `name`, created with `mode` (the umask applies) when missing.
+  // Raises FileSystemError naming it when it is a link or not a folder.
+  FolderHandle Subfolder(const std::string& name, unsigned mode) const;
+
+  // Places the closed file `from` at `name`: a hard link when both lie on one
+  // file system (no byte is written twice), otherwise a copy made inside the
+  // kernel. Either way it appears under a temporary name first, takes `mode`
+  // and `modified`, and is renamed over `name` only when complete, so a
+  // failure never leaves a partial file under `name`. Raises FileSystemError
+  // naming the destination when `name` is a link or one of `protect` (files
+  // that must not be replaced); nothing is written then.
+  void PlaceFile(const std::string& name, const std::string& from, unsigned mode, const FileStatus& modified,
+                 const std::set<FileIdentity>& protect) const;
+
+ private:
+  FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
+  std::string TemporaryName() const;
+  void CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
+  void CopyInto(const std::string& temporary, const std::string& from, unsigned mode,
+                const FileStatus& modified) const;
+
+  int fd_ = -1;
+  std::string path_;
+};
+
+}  // namespace salvorine

@@ -6,15 +6,23 @@ namespace salvorine {
 
 RescueMap::RescueMap(std::int64_t start, std::int64_t end) : start_(start), end_(end) {
   segments_.reserve(256);
-  if (start < end) segments_.push_back({start, end, RescueState::kUntried});
+  if (start < end) {
+    segments_.push_back({start, end, RescueState::kUntried});
+    TotalOf(RescueState::kUntried) = end - start;
+  }
+}
+
+std::size_t RescueMap::FirstEndingAfter(std::int64_t at) const {
+  const auto it = std::upper_bound(segments_.begin(), segments_.end(), at,
+                                   [](std::int64_t value, const Segment& segment) { return value < segment.end; });
+  return static_cast<std::size_t>(it - segments_.begin());
 }
 
 std::size_t RescueMap::SplitAt(std::int64_t at) {
-  // The first segment that ends after `at` holds it.
-  auto it = std::upper_bound(segments_.begin(), segments_.end(), at,
-                             [](std::int64_t value, const Segment& segment) { return value < segment.end; });
-  if (it == segments_.end()) return segments_.size();
-  if (it->start == at) return static_cast<std::size_t>(it - segments_.begin());
+  const std::size_t index = FirstEndingAfter(at);
+  if (index == segments_.size()) return index;
+  const auto it = segments_.begin() + static_cast<long>(index);
+  if (it->start == at) return index;
   const Segment tail{at, it->end, it->state};
   it->end = at;
   // Insertion may move the vector: take the position from what it returns.
@@ -28,6 +36,8 @@ void RescueMap::Set(std::int64_t start, std::int64_t end, RescueState state) {
   if (start >= end) return;
   const std::size_t first = SplitAt(start);
   const std::size_t last = SplitAt(end);  // one past the segments inside [start, end)
+  for (std::size_t i = first; i < last; ++i) TotalOf(segments_[i].state) -= segments_[i].end - segments_[i].start;
+  TotalOf(state) += end - start;
   segments_.erase(segments_.begin() + static_cast<long>(first) + 1, segments_.begin() + static_cast<long>(last));
   segments_[first] = {start, end, state};
   // Merge with equal neighbours, so the map stays as short as the damage allows.
@@ -40,6 +50,22 @@ void RescueMap::Set(std::int64_t start, std::int64_t end, RescueState state) {
     segments_[at - 1].end = segments_[at].end;
     segments_.erase(segments_.begin() + static_cast<long>(at));
   }
+}
+
+void RescueMap::Replace(std::int64_t start, std::int64_t end, RescueState from, RescueState to) {
+  std::vector<Segment> matching;
+  for (std::size_t i = FirstEndingAfter(start); i < segments_.size() && segments_[i].start < end; ++i) {
+    if (segments_[i].state == from) matching.push_back(segments_[i]);
+  }
+  for (const Segment& segment : matching) Set(std::max(segment.start, start), std::min(segment.end, end), to);
+}
+
+bool RescueMap::Any(std::int64_t start, std::int64_t end, RescueState state) const {
+  if (start >= end) return false;
+  for (std::size_t i = FirstEndingAfter(start); i < segments_.size() && segments_[i].start < end; ++i) {
+    if (segments_[i].state == state) return true;
+  }
+  return false;
 }
 
 std::vector<RescueMap::Segment> RescueMap::SegmentsIn(RescueState state) const {

@@ -54,6 +54,9 @@ class RunOptions {
   virtual int Mode() const = 0;
   // Run the Eject command when a run whose first file lies on an optical disc finishes.
   virtual bool TrayOption() const = 0;
+  // The sector size in which Thorough rescues, in bytes; 0 (or anything
+  // outside 512..65536) asks the medium that holds each file.
+  virtual std::int64_t SectorSize() const { return 0; }
 };
 
 // Modal message boxes. Texts may hold a carriage return between lines.

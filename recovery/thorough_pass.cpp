@@ -1,8 +1,11 @@
 #include "recovery/thorough_pass.h"
 
 #include <algorithm>
+#include <optional>
 
+#include "platform/sector_size.h"
 #include "recovery/figures.h"
+#include "recovery/probe_spacing.h"
 #include "recovery/rescue_map.h"
 
 namespace salvorine {
@@ -11,141 +14,164 @@ namespace {
 constexpr int kStatusMessage = 24;
 constexpr int kCompletedColumn = 2;
 constexpr int kDamagedColumn = 3;
+// Probes into untried stretches lie at most this far apart, so a readable
+// island of this size inside a bad area is always found.
+constexpr std::int64_t kProbeSpacing = 8192;
+// A small island makes the probes around it finer, this far on each side:
+// damage that leaves small islands (a scratch across the tracks) is local.
+constexpr std::int64_t kRefineReach = 65536;
 
-class RescuePass {
+class SectorRescue {
  public:
-  RescuePass(File& source, File& copy, int row, std::int64_t size, const ByteRange& unread,
-             Clock::TimePoint run_start, PassContext& context)
+  SectorRescue(File& source, File& copy, int row, std::int64_t size, std::int64_t sector, const ByteRange& unread,
+               Clock::TimePoint run_start, PassContext& context)
       : source_(source),
         copy_(copy),
         row_(row),
         size_(size),
-        block_(BlockSizeFor(size)),
-        sector_(std::min<std::int64_t>(std::max<std::int64_t>(source.BlockSize(), 512), block_)),
-        map_(unread.start, unread.End()),
-        range_length_(unread.length),
+        sector_(sector),
+        start_(SectorStart(unread.start)),
+        end_(SectorEnd(unread.End() - 1)),
+        map_(start_, end_),
+        spacing_(kProbeSpacing),
         run_start_(run_start),
         context_(context),
-        buffer_(context.buffers.transfer.get()) {}
+        buffer_(context.buffers.transfer.get()) {
+    // The parts of the first and last sectors that the Max Data pass already read.
+    map_.Set(start_, unread.start, RescueState::kDone);
+    map_.Set(unread.End(), end_, RescueState::kDone);
+  }
 
   // False when the idle flag stopped it.
   bool Run() {
-    if (!Copy() || !Trim() || !Scrape()) return false;
-    const std::int64_t unread = range_length_ - rescued_;
-    context_.table.SetCell(kDamagedColumn, row_, CountWithShare(unread, size_));
+    if (!TrimForward(start_) || !TrimBackward(SectorStart(end_ - 1))) return false;
+    while (const std::optional<std::int64_t> at = NextProbe()) {
+      const ReadState state = ReadSector(*at);
+      if (state == ReadState::kStopped) return false;
+      if (state == ReadState::kRead && !Widen(*at)) return false;
+    }
     return true;
   }
 
  private:
-  bool Copy() {
-    const std::int64_t end = map_.Segments().back().end;
-    const std::int64_t longest_skip = std::max(block_, range_length_ / 10);
-    std::int64_t skip = block_;
-    for (std::int64_t pos = map_.Segments().front().start; pos < end;) {
-      const std::int64_t length = std::min(block_, end - pos);
-      const ReadState state = ReadAt(pos, length);
-      if (state == ReadState::kStopped) return false;
-      pos += length;
-      if (state == ReadState::kFailed) {
-        map_.Set(pos - length, pos, RescueState::kFailed);
-        pos += std::min(skip, end - pos);  // what is skipped stays untried
-        skip = std::min(skip * 2, longest_skip);
-      } else {
-        skip = block_;
-      }
-    }
-    return true;
-  }
-
-  bool Trim() {
-    for (const RescueMap::Segment& failed : map_.SegmentsIn(RescueState::kFailed)) {
-      std::int64_t front = failed.start;
-      while (front < failed.end) {
-        const std::int64_t next = std::min(SectorEnd(front), failed.end);
-        const ReadState state = ReadAt(front, next - front);
-        if (state == ReadState::kStopped) return false;
-        front = next;
-        if (state == ReadState::kFailed) break;
-      }
-      std::int64_t back = failed.end;
-      while (back > front) {
-        const std::int64_t previous = std::max(SectorStart(back - 1), front);
-        const ReadState state = ReadAt(previous, back - previous);
-        if (state == ReadState::kStopped) return false;
-        back = previous;
-        if (state == ReadState::kFailed) break;
-      }
-      map_.Set(front, back, RescueState::kNonScraped);
-    }
-    return true;
-  }
-
-  bool Scrape() {
-    for (const RescueState wanted : {RescueState::kUntried, RescueState::kNonScraped}) {
-      for (const RescueMap::Segment& segment : map_.SegmentsIn(wanted)) {
-        for (std::int64_t pos = segment.start; pos < segment.end;) {
-          const std::int64_t next = std::min(SectorEnd(pos), segment.end);
-          if (ReadAt(pos, next - pos) == ReadState::kStopped) return false;
-          pos = next;
-        }
-      }
-    }
-    return true;
-  }
-
   enum class ReadState { kRead, kFailed, kStopped };
 
-  // One read of [pos, pos + length): written and marked done, or marked bad
-  // (a failed block is marked by the caller). Slow reads are accepted.
-  ReadState ReadAt(std::int64_t pos, std::int64_t length) {
+  // Reads the sectors from the one at `pos` upward while they hold untried
+  // bytes, until a read fails. Returns the end of the readable run, or
+  // nothing when stopped.
+  std::optional<std::int64_t> TrimForward(std::int64_t pos) {
+    while (pos < end_ && map_.Any(pos, SectorEnd(pos), RescueState::kUntried)) {
+      const ReadState state = ReadSector(pos);
+      if (state == ReadState::kStopped) return std::nullopt;
+      if (state == ReadState::kFailed) break;
+      pos = SectorEnd(pos);
+    }
+    return pos;
+  }
+
+  // The same downward from the sector at `pos`; returns the start of the readable run.
+  std::optional<std::int64_t> TrimBackward(std::int64_t pos) {
+    std::int64_t low = std::min(pos + sector_, size_);
+    for (; pos >= start_ && map_.Any(pos, SectorEnd(pos), RescueState::kUntried); pos -= sector_) {
+      const ReadState state = ReadSector(pos);
+      if (state == ReadState::kStopped) return std::nullopt;
+      if (state == ReadState::kFailed) break;
+      low = pos;
+    }
+    return low;
+  }
+
+  // A probe at `at` read: the island around it is read out to its edges.
+  // False when stopped.
+  bool Widen(std::int64_t at) {
+    const std::optional<std::int64_t> high = TrimForward(SectorEnd(at));
+    if (!high) return false;
+    const std::optional<std::int64_t> low = TrimBackward(at - sector_);
+    if (!low) return false;
+    const std::int64_t island = *high - *low;
+    if (island < kProbeSpacing) {
+      spacing_.Refine(std::max(*low - kRefineReach, start_), std::min(*high + kRefineReach, end_),
+                      std::max(island, sector_));
+    }
+    return true;
+  }
+
+  // The middle sector of the largest untried stretch that is at least as
+  // long as the probe spacing there; nothing when no stretch needs a probe.
+  // Halving at the middle rather than on a fixed lattice keeps probes from
+  // falling in step with damage that repeats (a scratch across the tracks).
+  std::optional<std::int64_t> NextProbe() const {
+    const RescueMap::Segment* largest = nullptr;
+    for (const RescueMap::Segment& segment : map_.Segments()) {
+      const std::int64_t length = segment.end - segment.start;
+      if (segment.state != RescueState::kUntried || length < spacing_.Over(segment.start, segment.end)) continue;
+      if (largest == nullptr || length > largest->end - largest->start) largest = &segment;
+    }
+    if (largest == nullptr) return std::nullopt;
+    return SectorStart(largest->start + (largest->end - largest->start) / 2);
+  }
+
+  // One read of the sector at `pos`: written and marked done, or its untried
+  // bytes marked bad. Slow reads are accepted.
+  ReadState ReadSector(std::int64_t pos) {
     if (context_.idle) {
       source_.Close();
       copy_.Close();
       return ReadState::kStopped;
     }
+    const std::int64_t end = SectorEnd(pos);
     source_.Seek(pos);
-    const ReadResult got = source_.Read(buffer_, static_cast<std::size_t>(length));
+    const ReadResult got = source_.Read(buffer_, static_cast<std::size_t>(end - pos));
     const auto delivered = got.ok ? static_cast<std::int64_t>(got.count) : 0;
     if (delivered > 0) {
       copy_.Seek(pos);
       copy_.Write(buffer_, got.count);
       map_.Set(pos, pos + delivered, RescueState::kDone);
-      rescued_ += delivered;  // every read covers bytes not read before
     }
-    // Bytes a read did not deliver (a failure, or a source that ends early) stay unread.
-    if (delivered < length) map_.Set(pos + delivered, pos + length, RescueState::kBad);
+    // Bytes a read did not deliver (a failure, or a source that ends early) count as bad.
+    if (delivered < end - pos) map_.Replace(pos + delivered, end, RescueState::kUntried, RescueState::kBad);
     context_.pump.ProcessMessages();
-    ShowProgress();
-    return got.ok && delivered == length ? ReadState::kRead : ReadState::kFailed;
+    ShowFigures();
+    return delivered == end - pos ? ReadState::kRead : ReadState::kFailed;
   }
 
-  void ShowProgress() {
-    const std::int64_t done = size_ - range_length_ + rescued_;
+  void ShowFigures() {
+    const std::int64_t unread = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad);
+    const std::int64_t done = size_ - unread;
     const int bar = HeldBarPosition(Percent(done, size_));
     const std::string label = std::to_string(bar) + "%";
     context_.progress.SetFileBar(bar);
     context_.progress.SetFilePercent(label);
     context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(done, label));
+    context_.table.SetCell(kDamagedColumn, row_, CountWithShare(unread, size_));
     context_.progress.SetStatusText(context_.messages.Message(kStatusMessage) + " " +
                                     ElapsedText(context_.clock.Now() - run_start_));
   }
 
   std::int64_t SectorStart(std::int64_t pos) const { return pos / sector_ * sector_; }
-  std::int64_t SectorEnd(std::int64_t pos) const { return SectorStart(pos) + sector_; }
+  // The end of the sector holding `pos`; the last sector ends with the file.
+  std::int64_t SectorEnd(std::int64_t pos) const { return std::min(SectorStart(pos) + sector_, size_); }
 
   File& source_;
   File& copy_;
   const int row_;
   const std::int64_t size_;
-  const std::int64_t block_;
-  const std::int64_t sector_;  // the source's own transfer unit, at least 512 bytes
+  const std::int64_t sector_;
+  const std::int64_t start_;  // the unread range widened to whole sectors: [start_, end_)
+  const std::int64_t end_;
   RescueMap map_;
-  const std::int64_t range_length_;
-  std::int64_t rescued_ = 0;  // bytes of the range read so far
+  ProbeSpacing spacing_;
   const Clock::TimePoint run_start_;
   PassContext& context_;
   unsigned char* const buffer_;
 };
+
+// The unit of the rescue: the run's choice, or what the medium holding the source reports.
+std::int64_t SectorSizeFor(File& source, const RunOptions& options) {
+  const std::int64_t chosen = options.SectorSize();
+  if (chosen >= kDefaultSectorSize && chosen <= kMaxSectorSize) return chosen;
+  return MediumSectorSize(source.Path()).bytes;
+}
 
 }  // namespace
 
@@ -156,7 +182,8 @@ PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t
     return PassResult::kStopped;
   }
   if (unread.length == 0) return PassResult::kDone;
-  if (!RescuePass(source, copy, row, size, unread, run_start, context).Run()) return PassResult::kStopped;
+  const std::int64_t sector = SectorSizeFor(source, context.options);
+  if (!SectorRescue(source, copy, row, size, sector, unread, run_start, context).Run()) return PassResult::kStopped;
   context.table.SetCell(kCompletedColumn, row, std::to_string(size) + " (100%)");
   return PassResult::kDone;
 }

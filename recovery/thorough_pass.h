@@ -5,14 +5,18 @@
 namespace salvorine {
 
 // The "Thorough" mode: the Max Data pass first, then a rescue of whatever it
-// left unread, so that scattered damage costs only its own sectors:
-// 1. copy the range in blocks, skipping ahead after a failure (one block,
-//    doubling with each failure in a row, up to a tenth of the range);
-// 2. trim each failed block sector by sector from both edges inward until a
-//    read fails;
-// 3. scrape every sector still unread, once.
-// The copy ends up holding every byte that was read and zeros elsewhere; the
-// Damaged cell shows the bytes left unread.
+// left unread, in whole sectors of the medium counted from the start of the
+// file (RunOptions::SectorSize, or what the medium reports), so that a failed
+// read never takes a readable sector along:
+// 1. edges: from each end of the unread range, read sector by sector inward
+//    until a read fails;
+// 2. probes: single sectors in the largest untried stretch first, at most
+//    8 KiB apart (finer near small readable islands already found); a probe
+//    that reads is widened sector by sector both ways until a read fails.
+// Failed reads are what a rescue costs on a damaged disc, so this order gets
+// the most data for the failed reads paid at every moment. Sectors never
+// tried stay zero; the Damaged cell counts them with the failed ones and is
+// exact after every read, as is the Completed cell.
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                                  PassContext& context);
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace salvorine::test {
@@ -19,10 +20,29 @@ TEST(RescueMapTest, MatchesAByteModelAndStaysMergedUnderRandomUpdates) {
     for (int step = 0; step < 3000; ++step) {
       const std::int64_t a = std::uniform_int_distribution<std::int64_t>(kStart - 20, kEnd + 20)(random);
       const std::int64_t b = a + std::uniform_int_distribution<std::int64_t>(0, step % 10 == 0 ? 200 : 4)(random);
-      const auto state = static_cast<RescueState>(std::uniform_int_distribution<int>(0, 4)(random));
-      map.Set(a, b, state);
-      for (std::int64_t at = std::max(a, kStart); at < std::min(b, kEnd); ++at) model[static_cast<std::size_t>(at - kStart)] = state;
+      const auto state = static_cast<RescueState>(std::uniform_int_distribution<int>(0, 2)(random));
+      const auto from = static_cast<RescueState>(std::uniform_int_distribution<int>(0, 2)(random));
+      // Every third update only changes the bytes that are in state `from`.
+      const bool replace = step % 3 == 0;
+      bool any_from = false;
+      for (std::int64_t at = std::max(a, kStart); at < std::min(b, kEnd); ++at) {
+        any_from = any_from || model[static_cast<std::size_t>(at - kStart)] == from;
+      }
+      ASSERT_EQ(map.Any(a, b, from), any_from) << "step " << step;
+      if (replace) {
+        map.Replace(a, b, from, state);
+      } else {
+        map.Set(a, b, state);
+      }
+      for (std::int64_t at = std::max(a, kStart); at < std::min(b, kEnd); ++at) {
+        auto& byte = model[static_cast<std::size_t>(at - kStart)];
+        if (!replace || byte == from) byte = state;
+      }
       if (step % 50 != 49) continue;
+
+      for (const RescueState counted : {RescueState::kUntried, RescueState::kBad, RescueState::kDone}) {
+        ASSERT_EQ(map.Total(counted), std::count(model.begin(), model.end(), counted)) << "step " << step;
+      }
 
       most_segments = std::max(most_segments, map.Segments().size());
       std::int64_t covered = kStart;

@@ -17,14 +17,18 @@ namespace {
 constexpr std::int64_t kSector = 2048;
 constexpr std::int64_t kSize = 1200000;  // large blocks of 99509 bytes
 
+// Thorough, rescuing in sectors of a size the test chooses instead of asking a medium.
+struct SectorOptions final : RunOptions {
+  std::int64_t sector = kSector;
+  int Mode() const override { return kModeThorough; }
+  bool TrayOption() const override { return false; }
+  std::int64_t SectorSize() const override { return sector; }
+};
+
 class ThoroughPassTest : public ::testing::Test, protected PassHarness {
  protected:
-  void SetUp() override {
-    source.block_size = kSector;
-    options.mode = kModeThorough;
-  }
-
-  PassResult Run() { return RecoverFileThoroughly(source, copy, 1, source.Size(), clock.Now(), context); }
+  PassResult Run() { return RecoverFileThoroughly(source, copy, 1, source.Size(), clock.Now(), thorough); }
+  PassResult Run(MemoryFile& file) { return RecoverFileThoroughly(file, copy, 1, file.Size(), clock.Now(), thorough); }
 
   // The source with every byte of the given sectors zeroed.
   std::vector<unsigned char> WithoutSectors(const std::vector<std::int64_t>& sectors) const {
@@ -40,6 +44,8 @@ class ThoroughPassTest : public ::testing::Test, protected PassHarness {
     return static_cast<int>(std::count_if(source.reads.begin(), source.reads.end(), [](auto& read) { return !read.ok; }));
   }
 
+  SectorOptions sector_options;
+  PassContext thorough{idle, sector_options, messages, progress, table, pump, clock, buffers};
   MemoryFile source{Numbered(kSize), "source"};
 };
 
@@ -54,14 +60,13 @@ TEST_F(ThoroughPassTest, AScratchCostsOnlyItsOwnSectors) {
   EXPECT_EQ(copy.Content(), WithoutSectors(bad));
   EXPECT_EQ(table.Cell(3, 1), "20480 (2%)");
   EXPECT_EQ(table.Cell(2, 1), "1200000 (100%)");
-  // Every bad sector is tried on its own once, besides the few failed blocks.
-  EXPECT_LE(FailedReads(), 10 + 6);
+  // Each bad sector fails once at most, besides the Max Data pass's two failed blocks.
+  EXPECT_LE(FailedReads(), 10 + 2);
 }
 
 TEST_F(ThoroughPassTest, AScratchAcrossTheWholeFileLeavesEveryReadableSector) {
   // Every 84 KiB, twelve bad sectors alternating with good ones: most blocks fail.
   MemoryFile scratched(Numbered(4608 * 1024), "scratched");
-  scratched.block_size = kSector;
   std::int64_t bad_bytes = 0;
   auto expected = scratched.Content();
   for (std::int64_t at = 20 * 1024; at + 46 * 1024 < scratched.Size(); at += 84 * 1024) {
@@ -71,7 +76,7 @@ TEST_F(ThoroughPassTest, AScratchAcrossTheWholeFileLeavesEveryReadableSector) {
       bad_bytes += kSector;
     }
   }
-  EXPECT_EQ(RecoverFileThoroughly(scratched, copy, 1, scratched.Size(), clock.Now(), context), PassResult::kDone);
+  EXPECT_EQ(Run(scratched), PassResult::kDone);
   EXPECT_EQ(copy.Content(), expected);
   EXPECT_EQ(table.Cell(3, 1), std::to_string(bad_bytes) + " (" + std::to_string(Percent(bad_bytes, scratched.Size())) + "%)");
 }
@@ -90,8 +95,8 @@ TEST_F(ThoroughPassTest, AFullyUnreadableFileStaysZeroAndIsAllDamaged) {
   EXPECT_EQ(copy.Content(), std::vector<unsigned char>(kSize, 0));
   EXPECT_EQ(table.Cell(3, 1), "1200000 (100%)");
   EXPECT_EQ(table.Cell(2, 1), "1200000 (100%)");
-  // One read per sector at most, and the skipping keeps the blocks that fail few.
-  EXPECT_LE(FailedReads(), static_cast<int>(kSize / kSector) + 1 + 20);
+  // Probed, not read sector by sector.
+  EXPECT_LE(FailedReads(), static_cast<int>(kSize / kSector / 2));
 }
 
 TEST_F(ThoroughPassTest, AHealthyFileIsReadOnceAsInMaxData) {
@@ -101,25 +106,24 @@ TEST_F(ThoroughPassTest, AHealthyFileIsReadOnceAsInMaxData) {
 }
 
 TEST_F(ThoroughPassTest, ReadsThatSucceedLaterAreRescued) {
-  // A spot that fails twice: the Max Data pass and the first rescue read miss it.
-  source.flaky = {{{600000, 10}, 3}};
+  // A spot that fails twice, for the Max Data pass's forward and backward reads.
+  source.flaky = {{{600000, 10}, 2}};
   EXPECT_EQ(Run(), PassResult::kDone);
   EXPECT_EQ(copy.Content(), source.Content());
   EXPECT_EQ(table.Cell(3, 1), "0 (0%)");
 }
 
-// Stopping in the copy phase (a block-sized read) or in the sector phases.
-class ThoroughStopTest : public ThoroughPassTest, public ::testing::WithParamInterface<std::int64_t> {};
+// A Stop in each phase: the Max Data pass, the edges of the unread range, the probes.
+class ThoroughStopTest : public ThoroughPassTest, public ::testing::WithParamInterface<int> {};
 
-TEST_P(ThoroughStopTest, StopClosesBothFilesAndKeepsOnlyReadBytes) {
+TEST_P(ThoroughStopTest, StopClosesBothFilesAndLeavesExactFigures) {
+  // Two bad sectors close together, then a solid area whose inside is probed.
   source.bad = {{300000, 1}, {300000 + 5 * kSector, 1}, {700000, 200000}};
-  const std::int64_t stop_after_read_of = GetParam();
-  bool rescuing = false;
+  // The Max Data pass fails twice and each edge once: the phase of a read is
+  // told by the failed reads before it.
+  const int failures_before_phase = GetParam();
   pump.on_pump = [&](int) {
-    // The rescue starts after the Max Data pass's failed backward read.
-    if (source.reads.empty()) return;
-    rescuing = rescuing || FailedReads() >= 2;
-    if (rescuing && source.reads.back().count == stop_after_read_of) idle = true;
+    if (FailedReads() >= failures_before_phase) idle = true;
   };
   EXPECT_EQ(Run(), PassResult::kStopped);
   EXPECT_TRUE(source.closed);
@@ -127,27 +131,111 @@ TEST_P(ThoroughStopTest, StopClosesBothFilesAndKeepsOnlyReadBytes) {
   const auto& original = source.Content();
   const auto& written = copy.Content();
   ASSERT_EQ(written.size(), original.size());
+  std::int64_t recovered = 0;  // the source holds no zero byte
   for (std::size_t i = 0; i < written.size(); ++i) {
     ASSERT_TRUE(written[i] == 0 || written[i] == original[i]) << "byte " << i;
+    recovered += written[i] != 0;
   }
   EXPECT_NE(table.Cell(2, 1), "1200000 (100%)");
+  EXPECT_TRUE(table.Cell(2, 1).starts_with(std::to_string(recovered) + " (")) << table.Cell(2, 1);
+  if (failures_before_phase > 2) {
+    EXPECT_EQ(table.Cell(3, 1), CountWithShare(kSize - recovered, kSize));
+  }
 }
 
-INSTANTIATE_TEST_SUITE_P(Phases, ThoroughStopTest, ::testing::Values(kLargeBlock, kSector),
-                         [](const auto& phase) { return std::string(phase.param == kSector ? "Sectors" : "Copy"); });
+INSTANTIATE_TEST_SUITE_P(Phases, ThoroughStopTest, ::testing::Values(1, 2, 4), [](const auto& phase) {
+  return std::string(phase.param == 1 ? "MaxData" : phase.param == 2 ? "Edges" : "Probes");
+});
 
-TEST_F(ThoroughPassTest, SmallFilesUseTheirOwnSmallerBlocks) {
+TEST_F(ThoroughPassTest, SectorsNeverTriedStayZeroAndCountAsDamaged) {
   MemoryFile small(Numbered(20000), "small");
-  small.block_size = 512;
+  sector_options.sector = 512;
   small.bad = {{5000, 1}, {6100, 1}, {15000, 700}};
-  EXPECT_EQ(RecoverFileThoroughly(small, copy, 1, small.Size(), clock.Now(), context), PassResult::kDone);
+  EXPECT_EQ(Run(small), PassResult::kDone);
+  // [5120, 5632) lies alone between two failed sectors, closer than any probe spacing: never tried.
   auto expected = small.Content();
-  for (const auto& [start, length] : {std::pair<int, int>{4608, 512}, {5632, 512}, {14848, 1024}}) {
+  for (const auto& [start, length] : {std::pair<int, int>{4608, 1536}, {14848, 1024}}) {
     std::memset(expected.data() + start, 0, static_cast<std::size_t>(length));
   }
   EXPECT_EQ(copy.Content(), expected);
-  EXPECT_EQ(table.Cell(3, 1), "2048 (10%)");
+  EXPECT_EQ(table.Cell(3, 1), "2560 (13%)");
 }
+
+// Damage exact to the byte, rescued in 2048-byte sectors: only sectors that
+// hold a bad byte may be lost, readable islands of four sectors inside bad
+// areas are found, and every rescue read covers whole sectors of the grid.
+struct Layout {
+  const char* name;
+  std::vector<ByteRange> bad;
+  std::vector<ByteRange> islands;  // readable inside the bad ranges
+  int most_failed_reads;
+};
+
+void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
+
+class ThoroughGridTest : public ThoroughPassTest, public ::testing::WithParamInterface<Layout> {};
+
+TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
+  const Layout& layout = GetParam();
+  // Bad ranges with their islands cut out, as they are on the medium.
+  std::vector<bool> bad_byte(kSize, false);
+  for (const ByteRange& range : layout.bad) std::fill_n(bad_byte.begin() + range.start, range.length, true);
+  for (const ByteRange& island : layout.islands) std::fill_n(bad_byte.begin() + island.start, island.length, false);
+  source.bad.clear();
+  for (std::int64_t at = 0; at < kSize;) {
+    if (!bad_byte[static_cast<std::size_t>(at)]) { ++at; continue; }
+    std::int64_t end = at;
+    while (end < kSize && bad_byte[static_cast<std::size_t>(end)]) ++end;
+    source.bad.push_back({at, end - at});
+    at = end;
+  }
+  // The reads of the Max Data pass come first; the same pass on its own tells how many there are.
+  const std::size_t max_data_reads = [&] {
+    MemoryFile alone(Numbered(kSize));
+    alone.bad = source.bad;
+    PassHarness other;
+    RecoverFile(alone, other.copy, 1, kSize, other.clock.Now(), other.context);
+    return alone.reads.size();
+  }();
+  EXPECT_EQ(Run(), PassResult::kDone);
+  // Every sector without a bad byte is whole; the Max Data pass's own blocks
+  // may have read the good bytes of a bad sector before the rescue.
+  const auto& original = source.Content();
+  const auto& written = copy.Content();
+  ASSERT_EQ(written.size(), original.size());
+  for (std::int64_t sector = 0; sector * kSector < kSize; ++sector) {
+    const std::int64_t from = sector * kSector, to = std::min(from + kSector, kSize);
+    const bool bad = std::any_of(bad_byte.begin() + from, bad_byte.begin() + to, [](bool b) { return b; });
+    for (std::int64_t i = from; i < to; ++i) {
+      const auto at = static_cast<std::size_t>(i);
+      ASSERT_TRUE(written[at] == original[at] || (bad && written[at] == 0)) << "byte " << i;
+    }
+  }
+  const std::int64_t lost_bytes = static_cast<std::int64_t>(std::count(copy.Content().begin(), copy.Content().end(), 0));
+  EXPECT_EQ(table.Cell(3, 1), CountWithShare(lost_bytes, kSize));
+  for (std::size_t i = max_data_reads; i < source.reads.size(); ++i) {
+    const auto& [position, count, ok] = source.reads[i];
+    ASSERT_EQ(position % kSector, 0) << "read " << i;
+    ASSERT_EQ(count, std::min(kSector, kSize - position)) << "read " << i;
+  }
+  EXPECT_LE(FailedReads(), layout.most_failed_reads);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layouts, ThoroughGridTest,
+    ::testing::Values(
+        // Edges in the middle of sectors; about a third of its 147 sectors are probed.
+        Layout{"SolidArea", {{300001, 299000}}, {}, 2 + 2 + 147 / 3},
+        // The Max Data pass stops inside the sector where the damage starts, after reading part of it.
+        Layout{"InsideAReadSector", {{298600, 10000}}, {}, 2 + 2 + 5},
+        // 64 sectors with 4 readable ones inside, twice.
+        Layout{"Islands",
+               {{400 * kSector, 64 * kSector}, {500 * kSector + 7, 64 * kSector}},
+               {{400 * kSector + 41 * kSector, 4 * kSector}, {500 * kSector + 12 * kSector, 4 * kSector}},
+               2 + 2 * (2 + 64 / 4 + 2)},
+        // The damage reaches the first and the last byte of the file.
+        Layout{"BothEnds", {{0, 10000}, {kSize - 5000, 5000}}, {}, 2 + 2 + 2 * 2}),
+    [](const auto& layout) { return std::string(layout.param.name); });
 
 }  // namespace
 }  // namespace salvorine::test

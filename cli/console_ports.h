@@ -48,7 +48,9 @@ class ConsoleProgress final : public ProgressDisplay {
 
 struct FixedOptions final : RunOptions {
   int mode = kModeMaxData;
+  std::int64_t sector_size = 0;
   int Mode() const override { return mode; }
+  std::int64_t SectorSize() const override { return sector_size; }
   bool TrayOption() const override { return false; }
 };
 

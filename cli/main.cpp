@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "cli/console_ports.h"
 #include "i18n/message_table.h"
 #include "platform/file_system.h"
+#include "platform/sector_size.h"
 #include "recovery/memory_job_table.h"
 #include "recovery/recovery_run.h"
 #include "recovery/top_level_handler.h"
@@ -34,7 +36,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitIncomplete = 3;
 
 constexpr const char* kUsage =
-    "usage: salvorine-cli [--mode data|speed|thorough] [--language en|ru] SOURCE SAVE_FOLDER\n"
+    "usage: salvorine-cli [--mode data|speed|thorough] [--sector-size N] [--language en|ru]\n"
+    "                     SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
@@ -48,6 +51,8 @@ constexpr const char* kUsage =
     "  --mode data      keep every read however long it takes (default)\n"
     "  --mode speed     count a read of more than 10 seconds as failed\n"
     "  --mode thorough  then rescue what is left unread, sector by sector\n"
+    "  --sector-size N  rescue in sectors of N bytes (512 to 65536) instead of\n"
+    "                   the size the medium reports, e.g. 2048 for a disc image\n"
     "  --language en|ru language of the messages (default en)\n"
     "\n"
     "Exit status: 0 every file saved whole; 3 the run completed but a file is\n"
@@ -56,6 +61,7 @@ constexpr const char* kUsage =
 
 struct Arguments {
   int mode = kModeMaxData;
+  std::int64_t sector_size = 0;  // 0: ask the medium
   bool english = true;
   std::string source;
   std::string save_folder;
@@ -89,6 +95,15 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
       else if (value == "speed") arguments.mode = kModeMaxSpeed;
       else if (value == "thorough") arguments.mode = kModeThorough;
       else return false;
+    } else if (arg == "--sector-size" && has_value) {
+      const std::string value = argv[++i];
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.sector_size);
+      if (error != std::errc() || end != value.data() + value.size() || arguments.sector_size < kDefaultSectorSize ||
+          arguments.sector_size > kMaxSectorSize) {
+        std::fprintf(stderr, "error: --sector-size wants a whole number of bytes from 512 to 65536, not '%s'\n",
+                     value.c_str());
+        return false;
+      }
     } else if (arg == "--language" && has_value) {
       const std::string value = argv[++i];
       if (value != "en" && value != "ru") return false;
@@ -103,6 +118,17 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
   arguments.source = AsSelection(Absolute(positional[0]));
   arguments.save_folder = Absolute(positional[1]);
   return true;
+}
+
+// Tells on stderr in which sectors Thorough will rescue, and where that size came from.
+void ReportSectorSize(const Arguments& arguments) {
+  if (arguments.sector_size > 0) {
+    std::fprintf(stderr, "sector size: %lld bytes (--sector-size)\n", static_cast<long long>(arguments.sector_size));
+    return;
+  }
+  const SectorSize medium = MediumSectorSize(arguments.source);
+  const std::string from = medium.device.empty() ? "no block device to ask" : "reported by " + medium.device;
+  std::fprintf(stderr, "sector size: %lld bytes (%s)\n", static_cast<long long>(medium.bytes), from.c_str());
 }
 
 // A path as one field: tabs, line ends and backslashes escaped, so every line has five fields.
@@ -172,6 +198,8 @@ int main(int argc, char** argv) {
   MemoryJobTable table;
   cli::FixedOptions options;
   options.mode = arguments.mode;
+  options.sector_size = arguments.sector_size;
+  if (arguments.mode == kModeThorough) RunWithTopLevelHandler(dialogs, [&] { ReportSectorSize(arguments); });
   cli::CommandLineWindow window;
   window.save_folder = arguments.save_folder;
   window.selected_path = arguments.source;

@@ -1,5 +1,8 @@
 // salvorine: the desktop program. Creates the windows in their order and runs
 // the message loop until the main window closes.
+#include <cstdio>
+#include <cstring>
+
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
 #include "app/unit1.h"
@@ -9,6 +12,11 @@
 
 int main(int argc, char** argv) {
   using namespace salvorine;
+  // Answered before Qt starts, so it works without a display.
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::puts("salvorine " SALVORINE_VERSION);
+    return 0;
+  }
   SalvorineApplication application(argc, argv);
 
   MessageBoxes dialogs;

@@ -31,9 +31,12 @@
 #include "app/shell_tree_view.h"
 #include "app/text_bytes.h"
 #include "app/unit2.h"
+#include "i18n/data_files.h"
+#include "i18n/extra_message.h"
 #include "platform/file_system.h"
 #include "preview/unit5.h"
 #include "recovery/destination_path.h"
+#include "settings/settings_location.h"
 #include "settings/unit3.h"
 #include "recovery/working_folder.h"
 
@@ -92,14 +95,14 @@ void TForm1::FormCreate() {
 void TForm1::FormActivate() {
   if (!first_activation_) return;
   first_activation_ = false;
-  LoadSettings(SettingsFilePath(program_folder_), *this, Bytes(QDir::homePath()) + "/");
+  LoadSettings(LocateSettings(program_folder_).read_path, *this, Bytes(QDir::homePath()) + "/");
 }
 
 bool TForm1::FormCloseQuery() { return run_->CanClose(); }
 
 void TForm1::FormClose() {
   // A settings file that cannot be written is reported, but never keeps the program open.
-  SalvorineApplication::Guarded([this] { SaveSettings(SettingsFilePath(program_folder_), *this); });
+  SalvorineApplication::Guarded([this] { SaveSettings(LocateSettings(program_folder_).write_path, *this); });
   // A run stopped by this close still writes its current copy; that one stays.
   EmptyWorkingFolder(run_->OpenCopyPath());
 }
@@ -434,9 +437,20 @@ void TForm1::Exit1Click() { close(); }
 // The language in force is told by the "Save to" caption's first letter.
 bool TForm1::TitleIsEnglish() const { return GroupBox1->title().startsWith(QLatin1Char('S')); }
 
+// The manual's page in the language the "Save to" caption shows; a page that is
+// missing or that no program opens is said so, rather than nothing happening.
 void TForm1::Help2Click() {
-  const char* file = TitleIsEnglish() ? "/Salvorine.chm" : "/Salvorine-ru.chm";
-  services_.desktop.Open(QUrl::fromLocalFile(Shown(program_folder_ + file)));
+  const bool english = TitleIsEnglish();
+  const std::string page = HelpPagePath(program_folder_, english);
+  const std::string language_file = LanguageFilePath(program_folder_, English1->isChecked());
+  if (page.empty()) {
+    services_.dialogs.ShowError(
+        ExtraMessage(language_file, kHelpPageMissingMessage, "The manual was not found. It was looked for at:") +
+        "\r" + HelpPageCandidates(program_folder_, english));
+  } else if (!services_.desktop.Open(QUrl::fromLocalFile(Shown(page)))) {
+    services_.dialogs.ShowError(
+        ExtraMessage(language_file, kHelpPageUnopenedMessage, "No program could open the manual:") + "\r" + page);
+  }
 }
 
 void TForm1::WebSite1Click() { services_.desktop.Open(QUrl(TitleIsEnglish() ? kWebSiteEnglish : kWebSiteRussian)); }

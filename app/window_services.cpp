@@ -36,6 +36,6 @@ std::string FileDialogFolderPicker::PickFolder(QWidget* owner, const QString& ti
   return Bytes(QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly));
 }
 
-void DesktopServicesOpener::Open(const QUrl& url) { QDesktopServices::openUrl(url); }
+bool DesktopServicesOpener::Open(const QUrl& url) { return QDesktopServices::openUrl(url); }
 
 }  // namespace salvorine

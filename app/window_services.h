@@ -23,7 +23,8 @@ class FolderPicker {
 class DesktopOpener {
  public:
   virtual ~DesktopOpener() = default;
-  virtual void Open(const QUrl& url) = 0;
+  // False when no handler could be started for `url`.
+  virtual bool Open(const QUrl& url) = 0;
 };
 
 // Message boxes with QMessageBox: captions "Error" and "Information".
@@ -47,7 +48,7 @@ class FileDialogFolderPicker final : public FolderPicker {
 
 class DesktopServicesOpener final : public DesktopOpener {
  public:
-  void Open(const QUrl& url) override;
+  bool Open(const QUrl& url) override;
 };
 
 // What the main window needs from outside; tests substitute every part.

@@ -54,6 +54,8 @@ constexpr const char* kUsage =
     "  --sector-size N  rescue in sectors of N bytes (512 to 65536) instead of\n"
     "                   the size the medium reports, e.g. 2048 for a disc image\n"
     "  --language en|ru language of the messages (default en)\n"
+    "  --help           print this text and exit\n"
+    "  --version        print the version and exit\n"
     "\n"
     "Exit status: 0 every file saved whole; 3 the run completed but a file is\n"
     "damaged or was left out; 1 the run ended early or a copy could not be\n"
@@ -178,6 +180,10 @@ int ExitStatus(RunOutcome outcome, const MemoryJobTable& table, int left_out) {
 int main(int argc, char** argv) {
   if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
     std::fputs(kUsage, stdout);
+    return kExitCompleted;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::puts("salvorine-cli " SALVORINE_VERSION);
     return kExitCompleted;
   }
   Arguments arguments;

@@ -1,5 +1,6 @@
 #include "i18n/message_table.h"
 
+#include "i18n/data_files.h"
 #include "platform/profile_file.h"
 
 namespace salvorine {
@@ -21,7 +22,10 @@ void MessageTable::Set(int index, std::string text) {
 }
 
 std::string LanguageFilePath(const std::string& program_folder, bool english) {
-  return program_folder + (english ? "/Language/English.ini" : "/Language/Russian.ini");
+  const std::string relative = english ? "Language/English.ini" : "Language/Russian.ini";
+  const std::string found = FindDataFile(program_folder, relative);
+  // Neither copy exists: the path beside the program, which loads as empty texts.
+  return found.empty() ? program_folder + "/" + relative : found;
 }
 
 }  // namespace salvorine

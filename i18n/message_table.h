@@ -23,7 +23,9 @@ class MessageTable {
   std::array<std::string, kSize> entries_;
 };
 
-// The language file beside the program: Language/English.ini or Language/Russian.ini.
+// Language/English.ini or Language/Russian.ini, beside the program or else in
+// its installed data folder (see FindDataFile); the path beside the program
+// when neither exists.
 std::string LanguageFilePath(const std::string& program_folder, bool english);
 
 }  // namespace salvorine

@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev qt6-svg-dev qt6-multimedia-dev libgl-dev
   libjpeg62-turbo-dev libemf2svg-dev libwmf-dev fonts-urw-base35
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
+  desktop-file-utils appstream man-db dpkg-dev lintian
 )
 
 missing=()

@@ -1,7 +1,14 @@
 #include "settings/settings_file.h"
 
-#include <climits>
+#include <sys/stat.h>
 
+#include <cerrno>
+#include <climits>
+#include <filesystem>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "platform/file_system_error.h"
 #include "platform/profile_file.h"
 
 namespace salvorine {
@@ -12,6 +19,18 @@ constexpr const char* kSection = "Settings";
 int ReadInt(const ProfileFile& file, const char* key, int default_value) {
   const long long value = file.ReadInteger(kSection, key, default_value);
   return value < INT_MIN || value > INT_MAX ? default_value : static_cast<int>(value);
+}
+
+// A new account may have no ~/.config yet; missing folders are made private (0700).
+void MakeMissingFolders(const std::filesystem::path& folder) {
+  std::vector<std::filesystem::path> missing;
+  for (auto at = folder; !at.empty() && !FolderExists(at.string()); at = at.parent_path()) {
+    missing.push_back(at);
+    if (at == at.parent_path()) break;
+  }
+  for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
+    if (::mkdir(at->c_str(), 0700) != 0 && errno != EEXIST) throw FileSystemError(errno, at->string() + "/", "create folder");
+  }
 }
 
 }  // namespace
@@ -35,6 +54,7 @@ void LoadSettings(const std::string& path, SettingsHolder& holder, const std::st
 }
 
 void SaveSettings(const std::string& path, const SettingsHolder& holder) {
+  MakeMissingFolders(std::filesystem::path(path).parent_path());
   ProfileFile file(path);
   file.WriteInteger(kSection, "Left", holder.Left());
   file.WriteInteger(kSection, "Top", holder.Top());

@@ -35,7 +35,7 @@ class SettingsHolder {
   virtual void SetShowIconsChecked(bool checked) = 0;
 };
 
-// Salvorine.ini beside the program.
+// Salvorine.ini beside the program (LocateSettings says whether it is the one used).
 std::string SettingsFilePath(const std::string& program_folder);
 
 // Reads the settings file into `holder`; missing keys and values that are not
@@ -43,8 +43,10 @@ std::string SettingsFilePath(const std::string& program_folder);
 // `default_folder`, English, Max Data, tray option off, icons on).
 void LoadSettings(const std::string& path, SettingsHolder& holder, const std::string& default_folder);
 
-// Writes the nine keys, one by one; raises ProfileWriteError at the first that
-// cannot be written, leaving the keys after it unwritten.
+// Writes the nine keys, one by one, after creating the file's missing folders
+// (FileSystemError naming the folder when one cannot be made); raises
+// ProfileWriteError at the first key that cannot be written, leaving the keys
+// after it unwritten.
 void SaveSettings(const std::string& path, const SettingsHolder& holder);
 
 }  // namespace salvorine

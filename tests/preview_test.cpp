@@ -40,7 +40,7 @@ struct NoPicker final : FolderPicker {
   std::string PickFolder(QWidget*, const QString&) override { return {}; }
 };
 struct NoDesktop final : DesktopOpener {
-  void Open(const QUrl&) override {}
+  bool Open(const QUrl&) override { return true; }
 };
 
 // A mono 16-bit WAV of `samples` samples at 8 kHz.

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <filesystem>
+#include "i18n/data_files.h"
 #include "platform/file_system.h"
 #include "support/damaged_mount.h"
 #include "tests/support/fakes.h"
@@ -49,7 +50,11 @@ struct FakePicker final : FolderPicker {
 
 struct RecordingOpener final : DesktopOpener {
   std::vector<QUrl> opened;
-  void Open(const QUrl& url) override { opened.push_back(url); }
+  bool handler_found = true;
+  bool Open(const QUrl& url) override {
+    opened.push_back(url);
+    return handler_found;
+  }
 };
 
 // Runs `action` once, `ms` milliseconds from now, inside whatever loop is processing events then.
@@ -59,9 +64,9 @@ class WindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     SalvorineApplication::ErrorSink() = [this](const QString& text) { top_level_errors.push_back(text); };
-    for (const char* file : {"English.ini", "Russian.ini"}) {
-      WriteFile(program / (std::string("Language/") + file),
-                ReadFile(std::string(SALVORINE_SOURCE_DIR) + "/Language/" + file));
+    for (const char* file : {"Language/English.ini", "Language/Russian.ini", "help/Salvorine.html",
+                             "help/Salvorine-ru.html"}) {
+      WriteFile(program / file, ReadFile(std::string(SALVORINE_SOURCE_DIR) + "/" + file));
     }
   }
 
@@ -252,9 +257,25 @@ TEST_F(StartedWindowTest, HelpAndLinksOpenThroughTheDesktop) {
   form->WebSite1->trigger();
   form->Support1->trigger();
   ASSERT_EQ(desktop.opened.size(), 3u);
-  EXPECT_TRUE(desktop.opened[0].toLocalFile().endsWith("/Salvorine.chm"));
+  EXPECT_EQ(desktop.opened[0], QUrl::fromLocalFile(Shown(program / "help/Salvorine.html")));
   EXPECT_EQ(desktop.opened[1].toString(), "https://salvorine.example/en/");
   EXPECT_EQ(desktop.opened[2].scheme(), "mailto");
+}
+
+// Help Topics once did nothing at all when its page was missing or no program opened it.
+TEST_F(StartedWindowTest, AManualThatIsMissingOrThatNoProgramOpensIsReported) {
+  std::filesystem::remove(program / "help/Salvorine.html");
+  form->Help2->trigger();
+  EXPECT_TRUE(desktop.opened.empty());
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_EQ(dialogs.errors[0], "The manual was not found. It was looked for at:\r" + program / "help/Salvorine.html\r" +
+                                   InstalledDataFolder(program.Path()) + "/help/Salvorine.html");
+
+  form->Russian1->trigger();
+  desktop.handler_found = false;
+  form->Help2->trigger();
+  ASSERT_EQ(dialogs.errors.size(), 2u);
+  EXPECT_EQ(dialogs.errors[1], "Не найдено программы, которая открыла бы руководство:\r" + program / "help/Salvorine-ru.html");
 }
 
 TEST_F(StartedWindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
@@ -348,7 +369,7 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_EQ(form->ToolButton6->property("imageIndex").toInt(), 1);
   // Help follows the "Save to" caption's first letter.
   form->Help2->trigger();
-  EXPECT_TRUE(desktop.opened.back().toLocalFile().endsWith("/Salvorine-ru.chm"));
+  EXPECT_EQ(desktop.opened.back(), QUrl::fromLocalFile(Shown(program / "help/Salvorine-ru.html")));
 
   form->English1->trigger();
   EXPECT_EQ(form->windowTitle(), "Salvorine 1.51 - Data Recovery");

@@ -1,0 +1,56 @@
+#include "settings/settings_location.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "i18n/data_files.h"
+#include "platform/file_system.h"
+#include "settings/settings_file.h"
+
+namespace salvorine {
+namespace {
+
+std::string Environment(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr ? value : "";
+}
+
+std::string AccountHome() {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return {};
+  return found->pw_dir != nullptr ? found->pw_dir : "";
+}
+
+bool KeepsItsOwnSettings(const std::string& program_folder) {
+  // faccessat with the effective IDs also sees a read-only mount.
+  const bool writable = ::faccessat(AT_FDCWD, program_folder.c_str(), W_OK, AT_EACCESS) == 0;
+  return writable && !FolderExists(InstalledDataFolder(program_folder));
+}
+
+}  // namespace
+
+std::string UserConfigFolder() {
+  // A relative XDG_CONFIG_HOME is invalid and ignored.
+  const std::string config_home = Environment("XDG_CONFIG_HOME");
+  if (config_home.starts_with('/')) return config_home;
+  std::string home = Environment("HOME");
+  if (home.empty()) home = AccountHome();
+  return home.empty() ? std::string() : home + "/.config";
+}
+
+SettingsLocation LocateSettings(const std::string& program_folder) {
+  const std::string beside = SettingsFilePath(program_folder);
+  const std::string config = UserConfigFolder();
+  if (KeepsItsOwnSettings(program_folder) || config.empty()) return {beside, beside};
+  const std::string own = config + "/salvorine/Salvorine.ini";
+  const bool read_beside = !FileExists(own) && FileExists(beside);
+  return {read_beside ? beside : own, own};
+}
+
+}  // namespace salvorine

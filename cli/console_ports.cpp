@@ -1,6 +1,11 @@
 #include "cli/console_ports.h"
 
+#include <pthread.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
 
 #include <algorithm>
 #include <cstdio>
@@ -8,9 +13,7 @@
 namespace salvorine::cli {
 namespace {
 
-volatile std::sig_atomic_t stop_requested = 0;
-
-void RequestStop(int) { stop_requested = 1; }
+std::atomic<bool> stop_requested{false};
 
 // Box texts separate their lines with a carriage return; a terminal wants newlines.
 std::string AsLines(std::string text) {
@@ -55,17 +58,25 @@ void ConsoleProgress::Finish() {
 }
 
 void SignalPump::InstallHandlers() {
-  struct sigaction action {};
-  action.sa_handler = RequestStop;
-  // A second signal ends the program even while a read hangs.
-  action.sa_flags = static_cast<int>(SA_RESETHAND);
-  sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  // The signals wait for a thread of their own: a handler would only run once
+  // a stalled read returned, which on a damaged disc can take minutes.
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  std::thread([signals] {
+    int received = 0;
+    ::sigwait(&signals, &received);
+    stop_requested = true;
+    ::sigwait(&signals, &received);
+    // A second signal ends the program at once, even inside a read that hangs.
+    std::_Exit(128 + received);
+  }).detach();
 }
 
 void SignalPump::ProcessMessages() {
-  if (stop_requested != 0 && run_ != nullptr && !run_->Idle()) run_->SetIdle(true);
+  if (stop_requested && run_ != nullptr && !run_->Idle()) run_->SetIdle(true);
 }
 
 }  // namespace salvorine::cli

@@ -67,7 +67,8 @@ struct CommandLineWindow final : RunWindow {
 };
 
 // SIGINT and SIGTERM during a run act as a confirmed Stop: the pump sets the
-// idle flag, and the pass stops before its next block.
+// idle flag, and the pass stops before its next block. A second one ends the
+// program at once.
 class SignalPump final : public EventPump {
  public:
   static void InstallHandlers();

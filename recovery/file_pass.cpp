@@ -65,6 +65,7 @@ class FilePass {
       const ReadResult got = TimedRead(std::min(block_, size_ - pos));
       if (!got.ok) {
         read_end_ = pos;
+        forward_cut_off_ = cut_off_;
         return true;
       }
       copy_.Write(buffer_, got.count);
@@ -139,6 +140,9 @@ class FilePass {
   void Gap(std::int64_t start, std::int64_t length) {
     // More than a block is left only when the source shrank during the pass.
     if (length > block_) return Unread(start, length);
+    // The gap lies inside the block the forward pass rejected as slow: reading
+    // it again would cost that wait a second time.
+    if (forward_cut_off_) return Unread(start, length);
     source_.Seek(start);
     copy_.Seek(start);
     const ReadResult got = TimedRead(length);
@@ -153,10 +157,9 @@ class FilePass {
   ReadResult TimedRead(std::int64_t count) {
     const Clock::TimePoint start = context_.clock.Now();
     ReadResult got = source_.Read(buffer_, Count(count));
-    if (got.ok && context_.options.Mode() == kModeMaxSpeed &&
-        std::chrono::duration_cast<std::chrono::seconds>(context_.clock.Now() - start) > kSlowRead) {
-      got.ok = false;
-    }
+    cut_off_ = got.ok && context_.options.Mode() == kModeMaxSpeed &&
+               std::chrono::duration_cast<std::chrono::seconds>(context_.clock.Now() - start) > kSlowRead;
+    if (cut_off_) got.ok = false;
     return got;
   }
 
@@ -202,6 +205,8 @@ class FilePass {
   unsigned char* const buffer_;
   std::int64_t read_end_ = 0;  // where the forward pass failed; size_ when it did not
   int file_bar_ = 0;
+  bool cut_off_ = false;          // the last timed read was rejected as slow
+  bool forward_cut_off_ = false;  // the forward pass ended on such a read
   ByteRange unread_;  // what the pass could not read; length 0 when it read everything
 };
 

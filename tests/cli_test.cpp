@@ -1,9 +1,13 @@
 // salvorine-cli end to end: real reads through the kernel from the damaged-media bench.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "damaged_media/pattern.h"
@@ -144,6 +148,103 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   EXPECT_FALSE(FileExists(work / "out/disc/slow.bin"));
 }
 
+TEST_F(CliTest, TwoProgramsAtOnceKeepTheirCopiesApart) {
+  SALVORINE_REQUIRE_FUSE();
+  // The first program reads for about two seconds; the second runs meanwhile with the same TMPDIR.
+  DamagedMount disc("file disc/a.bin 3000000 4\nslow disc/a.bin 0 3000000 100\n");
+  WriteFile(work / "b/b.bin", std::string(3000000, 'b'));
+  StartedProgram first({kCli, disc.Path().string() + "/disc", work / "first"}, {"TMPDIR=" + work.Path()});
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const ProgramOutput second = Run({work / "b", work / "second"});
+  const ProgramOutput first_result = first.Wait();
+  EXPECT_EQ(second.exit_code, 0) << second.err;
+  EXPECT_EQ(first_result.exit_code, 0) << first_result.err;
+  EXPECT_EQ(Difference(ReadFile(work / "first/disc/a.bin"), Expected(4, 3000000)), "");
+  EXPECT_EQ(ReadFile(work / "second/b/b.bin"), std::string(3000000, 'b'));
+}
+
+TEST_F(CliTest, WhatCannotBeCollectedIsNamedAndTheExitStatusSaysSo) {
+  WriteFile(work / "src/a.txt", "a");
+  ASSERT_EQ(::mkfifo((work / "src/fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("missing", (work / "src/dangling").c_str()), 0);
+  // Folders nested deeper than a path can name.
+  const std::string deep_top = work / "src/deep";
+  std::string deep = deep_top;
+  ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+  int folder = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < 20; ++level) {
+    const std::string name(250, static_cast<char>('a' + level));
+    ASSERT_EQ(::mkdirat(folder, name.c_str(), 0700), 0);
+    const int inner = ::openat(folder, name.c_str(), O_RDONLY | O_DIRECTORY);
+    ::close(folder);
+    folder = inner;
+  }
+  ::close(folder);
+
+  const ProgramOutput result = Run({work / "src", work / "out"});
+  RunProgram({"/bin/rm", "-rf", deep_top});
+  EXPECT_EQ(result.exit_code, 3) << result.err;
+  EXPECT_EQ(result.out, work / "src/a.txt\t1\t1 (100%)\t0 (0%)\tok\n");
+  EXPECT_NE(result.err.find(work / "src/fifo\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find(work / "src/dangling\n"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("File name too long"), std::string::npos) << result.err;
+}
+
+TEST_F(CliTest, EveryLineHasFiveFieldsWhateverTheFileNames) {
+  for (const char* name : {"back\\slash", "cr\rname", "line\nbreak", "tab\there"}) WriteFile(work / "src/" + name, "1");
+  const ProgramOutput result = Run({work / "src", work / "out"});
+  ASSERT_EQ(result.exit_code, 0) << result.err;
+  std::string expected;
+  for (const char* name : {"back\\\\slash", "cr\\rname", "line\\nbreak", "tab\\there"}) {
+    expected += work / "src/" + name + "\t1\t1 (100%)\t0 (0%)\tok\n";
+  }
+  EXPECT_EQ(result.out, expected);
+}
+
+TEST_F(CliTest, ATableThatCannotBeWrittenIsAnErrorAfterTheCleanUp) {
+  WriteFile(work / "src/a.txt", "a");
+  const std::vector<std::string> environment = {"TMPDIR=" + work.Path()};
+  const ProgramOutput full =
+      RunProgram({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", kCli, work / "src", work / "out"}, environment);
+  EXPECT_EQ(full.exit_code, 1);
+  EXPECT_NE(full.err.find("cannot write the table to stdout"), std::string::npos) << full.err;
+  EXPECT_FALSE(FileExists(work / "TMP654/1.txt"));
+  const ProgramOutput closed = RunProgram(
+      {"/bin/bash", "-c", "\"$0\" \"$@\" | true; echo \"status ${PIPESTATUS[0]}\"", kCli, work / "src", work / "out"},
+      environment);
+  EXPECT_EQ(closed.out, "status 1\n") << closed.err;
+}
+
+TEST_F(CliTest, ASecondSignalEndsTheProgramEvenInsideAStalledRead) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/stalled.bin 500000 1\nslow disc/stalled.bin 200000 1000 6000\n");
+  StartedProgram cli({kCli, disc.Path().string() + "/disc", work / "out"}, {"TMPDIR=" + work.Path()});
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  cli.Signal(SIGINT);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  cli.Signal(SIGINT);
+  // Ended by the second signal, not by the first once the read returned.
+  EXPECT_EQ(cli.Wait().exit_code, 128 + SIGINT);
+}
+
+TEST_F(CliTest, AFullSaveFolderLeavesNoPartialCopyAndTheRowUnsaved) {
+  // A 1 MiB file system for the save folder, in a mount namespace of the test's own.
+  if (RunProgram({"/usr/bin/unshare", "-rm", "/bin/true"}).exit_code != 0) {
+    if (RunningInCi()) FAIL() << "unshare -rm is required in CI";
+    GTEST_SKIP() << "no user and mount namespaces here";
+  }
+  WriteFile(work / "src/big.bin", std::string(3000000, 'x'));
+  std::filesystem::create_directory(work / "small");
+  const char* script =
+      "mount -t tmpfs -o size=1m tmpfs \"$3\" || exit 9; \"$0\" \"$1\" \"$2\"; echo \"status $?\"; "
+      "find \"$3\" -type f";
+  const ProgramOutput result = RunProgram(
+      {"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, kCli, work / "src", work / "small/out", work / "small"},
+      {"TMPDIR=" + work.Path()});
+  EXPECT_EQ(result.out, work / "src/big.bin\t3000000\t3000000 (100%)\t0 (0%)\tunsaved\nstatus 1\n") << result.err;
+  EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
+}
+
 TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   EXPECT_EQ(Run({}).exit_code, 2);
   EXPECT_EQ(Run({"--mode", "fast", "a", "b"}).exit_code, 2);
@@ -154,6 +255,12 @@ TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   const ProgramOutput missing = Run({work / "missing", work / "out"});
   EXPECT_EQ(missing.exit_code, 2);
   EXPECT_NE(missing.err.find(work / "missing"), std::string::npos);
+  // A save folder inside the selection would copy the copies.
+  WriteFile(work / "src/a.txt", "a");
+  const ProgramOutput inside = Run({work / "src", work / "src/rescued"});
+  EXPECT_EQ(inside.exit_code, 2);
+  EXPECT_NE(inside.err.find("inside the selection"), std::string::npos) << inside.err;
+  EXPECT_FALSE(std::filesystem::exists(work / "src/rescued"));
   const ProgramOutput help = Run({"--help"});
   EXPECT_EQ(help.exit_code, 0);
   EXPECT_NE(help.out.find("usage: salvorine-cli"), std::string::npos);

@@ -176,6 +176,39 @@ TEST_F(FilePassTest, ModeChangedDuringThePassAppliesToTheNextBlock) {
   EXPECT_EQ(Damaged(), "1808 (18%)");
 }
 
+// The bytes between where the two directions meet are read once more, but in
+// Max Speed never with a wait the cut-off has already rejected or would reject.
+TEST_F(FilePassTest, MaxSpeedNeverWaitsTwiceForTheBytesBetweenTheDirections) {
+  options.mode = kModeMaxSpeed;
+  // Slow only: the forward block waited 11 s and was rejected.
+  MemoryFile slow = Source(kNineBlocksAnd784);
+  slow.slow = {{{2 * B + 10, 1}, seconds(11)}};
+  Clock::TimePoint start = clock.Now();
+  Run(slow);
+  EXPECT_EQ(clock.Now() - start, seconds(11));
+  EXPECT_EQ(Damaged(), "784 (8%)");
+  EXPECT_EQ(copy.Content(), WithZeros(slow, 2 * B, 784));
+
+  // Failed once, then slow: the read between the directions obeys the cut-off too.
+  MemoryFile flaky = Source(kNineBlocksAnd784);
+  flaky.flaky = {{{2 * B + 10, 1}, 1}};
+  flaky.slow = {{{2 * B + 20, 1}, seconds(11)}};
+  copy = MemoryFile({}, "copy");
+  table.SetCell(3, 1, "0 (0%)");
+  Run(flaky);
+  EXPECT_EQ(Damaged(), "784 (8%)");
+  EXPECT_EQ(copy.Content(), WithZeros(flaky, 2 * B, 784));
+}
+
+TEST_F(FilePassTest, ASourceThatGrowsIsReadOnlyUpToItsSizeAtTheStart) {
+  MemoryFile source = Source(5000);
+  EXPECT_EQ(RecoverFile(source, copy, 1, 3000, clock.Now(), context), PassResult::kDone);
+  auto expected = source.Content();
+  expected.resize(3000);
+  EXPECT_EQ(copy.Content(), expected);
+  EXPECT_EQ(Completed(), "3000 (100%)");
+}
+
 TEST_F(FilePassTest, ASourceEndingBeforeItsStatedSizeReportsTheMissingBytes) {
   MemoryFile source = Source(3000);
   EXPECT_EQ(RecoverFile(source, copy, 1, 8000, clock.Now(), context), PassResult::kDone);

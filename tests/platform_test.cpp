@@ -1,5 +1,6 @@
 // The file layer: searches, the working folder's safety checks, mounts, INI reading.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -148,6 +149,23 @@ TEST(WorkingFolderTest, EmptyingDeletesFilesButKeepsFolders) {
   EmptyWorkingFolder();
   EXPECT_FALSE(FileExists(temp / "TMP654/1.txt"));
   EXPECT_TRUE(FileExists(temp / "TMP654/sub/2.txt"));
+}
+
+// Another program holds TMP654: this one takes TMP654-2 and empties only that.
+TEST(WorkingFolderTest, AFolderHeldByAnotherProgramIsLeftAlone) {
+  TempFolder temp;
+  ScopedTmpdir tmpdir(temp.Path());
+  WriteFile(temp / "TMP654/1.bin", "the other program's copy");
+  ::chmod((temp / "TMP654").c_str(), 0700);
+  const int other = ::open((temp / "TMP654").c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(::flock(other, LOCK_EX), 0);
+  EXPECT_EQ(WorkingFolder(), temp / "TMP654-2");
+  EmptyWorkingFolder();
+  EXPECT_EQ(ReadFile(temp / "TMP654/1.bin"), "the other program's copy");
+  struct stat status {};
+  ASSERT_EQ(::stat((temp / "TMP654-2").c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0700u);
+  ::close(other);
 }
 
 TEST(WorkingFolderTest, RefusesAFolderSomeoneElseControls) {

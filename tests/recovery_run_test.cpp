@@ -12,6 +12,7 @@
 #include "platform/file_system_error.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
+#include "tests/support/memory_file.h"
 #include "tests/support/temp_folder.h"
 
 namespace salvorine::test {
@@ -149,6 +150,86 @@ TEST_F(RecoveryRunTest, NeverSavesOverTheSource) {
   EXPECT_TRUE(dialogs.errors[0].starts_with(temp / "src/one.txt\r")) << dialogs.errors[0];
   EXPECT_EQ(ReadFile(temp / "src/one.txt"), "first file");
   EXPECT_TRUE(run.Idle());
+}
+
+TEST_F(RecoveryRunTest, TheSaveTreeNeverLeadsBackIntoTheSource) {
+  // A save folder inside the selection is refused before anything is read or written.
+  window.save_folder = temp / "src/rescued";
+  EXPECT_EQ(run.Recover(), RunOutcome::kRefused);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_TRUE(dialogs.errors[0].starts_with(temp / "src/rescued/\r")) << dialogs.errors[0];
+  EXPECT_FALSE(std::filesystem::exists(temp / "src/rescued"));
+  EXPECT_EQ(table.RowCount(), 1);
+
+  // A link below the save folder is never followed: the run ends naming it.
+  dialogs.errors.clear();
+  window.save_folder = temp / "out";
+  std::filesystem::create_directories(temp / "out/src");
+  std::filesystem::create_directories(temp / "elsewhere");
+  ASSERT_EQ(::symlink((temp / "elsewhere").c_str(), (temp / "out/src/sub").c_str()), 0);
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_NE(dialogs.errors[0].find("symbolic link " + temp / "out/src/sub"), std::string::npos) << dialogs.errors[0];
+  EXPECT_TRUE(std::filesystem::is_empty(temp / "elsewhere"));
+  EXPECT_EQ(table.State(2), RowState::kUnsaved);
+}
+
+TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
+  // Row 1 saved whole, row 2 damaged, row 3 stopped in its second block.
+  RunEnvironment environment = Environment();
+  environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
+    if (!path.ends_with("two.bin")) return OpenRead(path);
+    auto damaged = std::make_unique<MemoryFile>(std::vector<unsigned char>(5000, 'x'), path);
+    damaged->bad = {{100, 1}};
+    return damaged;
+  };
+  RecoveryRun damaged_run(environment);
+  dialogs.answers = {true};
+  pump.on_pump = [&](int) {
+    if (progress.count_label == "3/3" && table.Cell(2, 3) != "0 (0%)") damaged_run.Stop();
+  };
+  EXPECT_EQ(damaged_run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(table.State(1), RowState::kSaved);
+  EXPECT_EQ(table.State(2), RowState::kDamaged);
+  EXPECT_EQ(table.State(3), RowState::kStopped);
+  EXPECT_FALSE(std::filesystem::exists(temp / "out/src/three"));
+
+  // A copy that cannot be placed (a folder is in the way) is not saved, and no partial file is left.
+  std::filesystem::remove(temp / "out/src/one.txt");
+  std::filesystem::create_directories(temp / "out/src/one.txt");
+  pump.on_pump = nullptr;
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(table.State(1), RowState::kUnsaved);
+  EXPECT_EQ(table.State(2), RowState::kPending);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp / "out/src"), {}), 2);  // one.txt/ and sub/
+}
+
+TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions) {
+  ASSERT_EQ(::chmod((temp / "src/one.txt").c_str(), 0600), 0);
+  ASSERT_EQ(::chmod((temp / "src/three").c_str(), 0666), 0);
+  ASSERT_EQ(::chmod((temp / "src/sub").c_str(), 0750), 0);
+  const mode_t saved_umask = ::umask(022);
+  std::vector<unsigned> working_modes;
+  pump.on_pump = [&](int) {
+    struct stat status {};
+    if (!run.OpenCopyPath().empty() && ::stat(run.OpenCopyPath().c_str(), &status) == 0) {
+      working_modes.push_back(status.st_mode & 0777);
+    }
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ::umask(saved_umask);
+  EXPECT_FALSE(working_modes.empty());
+  EXPECT_EQ(std::count(working_modes.begin(), working_modes.end(), 0600u), std::ssize(working_modes));
+  const auto mode = [&](const std::string& path) {
+    struct stat status {};
+    EXPECT_EQ(::stat((temp / path).c_str(), &status), 0) << path;
+    return std::pair{status.st_mode & 0777, status.st_nlink};
+  };
+  EXPECT_EQ(mode("out/src/one.txt").first, 0600u);
+  EXPECT_EQ(mode("out/src/three").first, 0644u);
+  EXPECT_EQ(mode("out/src/sub").first, 0750u);
+  // One write per byte: on one file system the saved copy is the working copy, linked.
+  EXPECT_EQ(mode("out/src/three").second, 2u);
 }
 
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {

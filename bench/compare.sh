@@ -1,22 +1,27 @@
 #!/usr/bin/env bash
 # Serves the same damaged media through the FUSE test bench to salvorine-cli
 # (each mode), GNU ddrescue (defaults and -n), safecopy and dd, and reports per
-# tool: wall time, failed reads (counted by the bench), bytes recovered and
-# readable bytes lost (bytes outside the true bad areas that the copy lacks).
+# tool: wall time, failed reads (counted by the bench), the failed reads paid
+# before 99% of the readable bytes had been read (from the bench's trace of
+# requests: the order of the work), bytes recovered and readable bytes lost
+# (bytes outside the true bad areas that the copy lacks).
 #
-#   bench/compare.sh [MEDIA...]        media: A B C D (default: all)
+#   bench/compare.sh [MEDIA...]        media: A B C D E F G (default: all)
 #
 # Environment: DELAY_MS per failed read (default 20; real optical drives take
 # 1 to 30 s), BAD_SECTOR (default 2048: damage spoils whole 2048-byte sectors,
 # as on an optical disc; 1 makes it exact to the byte), BENCH_DIR (default
-# /tmp/salvorine-compare), TOOLS (default all).
+# /tmp/salvorine-compare), TOOLS (default all), BUILD_DIR (default build).
+# The bench has no block device behind it, so Thorough rescues in 512-byte
+# sectors unless THOROUGH_SECTOR gives --sector-size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 delay=${DELAY_MS:-20}
 work=${BENCH_DIR:-/tmp/salvorine-compare}
 tools=${TOOLS:-"data speed thorough ddrescue ddrescue-n safecopy dd"}
-media=${*:-"A B C D"}
+media=${*:-"A B C D E F G"}
+build=${BUILD_DIR:-build}
 
 for tool in ddrescue safecopy; do
   command -v "$tool" >/dev/null || {
@@ -25,8 +30,9 @@ for tool in ddrescue safecopy; do
   }
 done
 scripts/setup.sh >/dev/null
-cmake --build build --target copy_check damaged_fs salvorine-cli >/dev/null
-bin=$root/build/bin
+[[ -f $build/CMakeCache.txt ]] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target copy_check damaged_fs salvorine-cli >/dev/null
+bin=$(cd "$build" && pwd)/bin
 mkdir -p "$work"
 
 KiB=1024
@@ -58,6 +64,21 @@ describe() {
       size=$((200 * MiB)); seed=13 ;;
     D)  # four 64 KiB windows where every read takes 1.5 s but succeeds
       size=$((8 * MiB)); seed=14 ;;
+    E)  # 50 MiB, 16 bad areas of 1 to 512 sectors of 2 KiB
+      size=$((50 * MiB)); seed=15
+      local sectors=(1 1 2 2 3 4 5 6 8 10 12 16 24 32 48 512) k
+      for k in "${!sectors[@]}"; do bad+=($(((2 + 3 * k) * MiB + k * 12345)):$((sectors[k] * 2048))); done ;;
+    F)  # 50 MiB, a scratch: over 4.5 MiB, every 84 KiB a band of 12 bad sectors; one solid 256 KiB area
+      size=$((50 * MiB)); seed=16
+      for ((at = 20 * MiB; at < 20 * MiB + 4608 * KiB; at += 84 * KiB)); do bad+=($at:$((12 * 2048))); done
+      bad+=($((40 * MiB)):$((256 * KiB))) ;;
+    G)  # 30 MiB, 20 bad areas of 64 sectors, each with a readable island of 4 sectors
+      size=$((30 * MiB)); seed=17
+      local k at island
+      for ((k = 0; k < 20; k++)); do
+        at=$((MiB + k * 1400 * KiB)); island=$((8 + 2 * k))
+        bad+=($at:$((island * 2048)) $((at + (island + 4) * 2048)):$(((60 - island) * 2048)))
+      done ;;
   esac
   {
     echo "delay_bad $delay"
@@ -75,7 +96,7 @@ describe() {
 mount_medium() {
   mnt=$work/mnt; stats=$work/stats.txt
   mkdir -p "$mnt"; rm -f "$stats"
-  "$bin/damaged_fs" --stats "$stats" "$work/$1.txt" "$mnt"
+  "$bin/damaged_fs" --stats "$stats" --trace "$work/trace.txt" "$work/$1.txt" "$mnt"
 }
 
 unmount_medium() {
@@ -88,7 +109,8 @@ run_tool() {
   rm -rf "$out" "$out.map" "$work/cli-out"
   case $tool in
     data|speed|thorough)
-      TMPDIR=$work "$bin/salvorine-cli" --mode "$tool" "$src" "$work/cli-out" >/dev/null 2>&1 || true
+      TMPDIR=$work "$bin/salvorine-cli" --mode "$tool" ${THOROUGH_SECTOR:+--sector-size "$THOROUGH_SECTOR"} \
+        "$src" "$work/cli-out" >/dev/null 2>&1 || true
       mv "$work/cli-out/$(basename "$src")" "$out" ;;
     ddrescue) ddrescue -q "$src" "$out" "$out.map" >/dev/null 2>&1 || true ;;
     ddrescue-n) ddrescue -q -n "$src" "$out" "$out.map" >/dev/null 2>&1 || true ;;
@@ -97,8 +119,8 @@ run_tool() {
   esac
 }
 
-printf '| Medium | Tool | Wall time (s) | Failed reads | Bytes recovered | Readable bytes lost |\n'
-printf '|---|---|---|---|---|---|\n'
+printf '| Medium | Tool | Wall time (s) | Failed reads | Failed reads to 99%% | Bytes recovered | Readable bytes lost |\n'
+printf '|---|---|---|---|---|---|---|\n'
 for name in $media; do
   describe "$name"
   for tool in $tools; do
@@ -108,8 +130,9 @@ for name in $media; do
     end=$(date +%s.%N)
     unmount_medium
     failed=$(awk '/failed_reads/ {print $2}' "$stats")
-    read -r recovered lost < <("$bin/copy_check" "$work/copy.bin" "$size" "$seed" "${BAD_SECTOR:-2048}" "${bad[@]}")
-    printf '| %s | %s | %.1f | %s | %s | %s |\n' "$name" "$tool" "$(echo "$end - $start" | awk '{print $1 - $3}')" \
-      "$failed" "$recovered" "$lost"
+    read -r recovered lost to99 < <("$bin/copy_check" --trace "$work/trace.txt" "$work/copy.bin" "$size" "$seed" \
+      "${BAD_SECTOR:-2048}" "${bad[@]}")
+    printf '| %s | %s | %.1f | %s | %s | %s | %s |\n' "$name" "$tool" "$(echo "$end - $start" | awk '{print $1 - $3}')" \
+      "$failed" "$to99" "$recovered" "$lost"
   done
 done

@@ -1,11 +1,14 @@
 // Compares a copy of a damaged-media bench file with what the file holds.
 //
-//   copy_check COPY SIZE SEED SECTOR [START:LENGTH ...]
+//   copy_check [--trace FILE] COPY SIZE SEED SECTOR [START:LENGTH ...]
 //
 // The ranges are the file's bad areas; with SECTOR above 1 each spoils the
 // whole sectors it touches, as the bench's bad_sector does. Prints two numbers: bytes of the
 // readable areas that the copy holds correctly (recovered), and bytes of the
-// readable areas that it does not (readable bytes lost).
+// readable areas that it does not (readable bytes lost). With the bench's
+// --trace output, a third: the failed reads paid before the requests served
+// 99% of the readable bytes ("-" if they never did), which shows the order
+// in which a tool works.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -15,9 +18,35 @@
 
 #include "damaged_media/pattern.h"
 
+// The failed requests in `trace` before the served ones covered 99% of the
+// bytes that are not `bad`; -1 if they never did.
+long long FailedReadsTo99Percent(const char* trace, const std::vector<bool>& bad) {
+  const auto readable = static_cast<std::uint64_t>(std::count(bad.begin(), bad.end(), false));
+  std::vector<bool> served(bad.size(), false);
+  std::ifstream in(trace);
+  std::uint64_t offset = 0, length = 0, covered = 0;
+  int ok = 0;
+  long long failed = 0;
+  while (covered * 100 < readable * 99 && in >> offset >> length >> ok) {
+    if (ok == 0) ++failed;
+    for (std::uint64_t at = offset; ok != 0 && at < offset + length && at < bad.size(); ++at) {
+      if (bad[at] || served[at]) continue;
+      served[at] = true;
+      ++covered;
+    }
+  }
+  return covered * 100 >= readable * 99 ? failed : -1;
+}
+
 int main(int argc, char** argv) {
+  const char* trace = nullptr;
+  if (argc > 2 && std::string(argv[1]) == "--trace") {
+    trace = argv[2];
+    argc -= 2;
+    argv += 2;
+  }
   if (argc < 5) {
-    std::fprintf(stderr, "usage: copy_check COPY SIZE SEED SECTOR [START:LENGTH ...]\n");
+    std::fprintf(stderr, "usage: copy_check [--trace FILE] COPY SIZE SEED SECTOR [START:LENGTH ...]\n");
     return 2;
   }
   const std::uint64_t size = std::stoull(argv[2]);
@@ -46,6 +75,15 @@ int main(int argc, char** argv) {
       (actual[i] == expected[i] ? recovered : lost) += 1;
     }
   }
-  std::printf("%llu %llu\n", static_cast<unsigned long long>(recovered), static_cast<unsigned long long>(lost));
+  std::printf("%llu %llu", static_cast<unsigned long long>(recovered), static_cast<unsigned long long>(lost));
+  if (trace != nullptr) {
+    const long long failed = FailedReadsTo99Percent(trace, bad);
+    if (failed < 0) {
+      std::printf(" -");
+    } else {
+      std::printf(" %lld", failed);
+    }
+  }
+  std::printf("\n");
   return 0;
 }

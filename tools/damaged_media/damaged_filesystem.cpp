@@ -37,6 +37,12 @@ void* Init(fuse_conn_info* conn, fuse_config* config) {
   }
   // Started here rather than in main() because fuse_main() may fork into the
   // background first, and a thread does not survive a fork.
+  if (state.trace_file) {
+    state.trace = std::fopen(state.trace_file->c_str(), "w");
+    if (state.trace == nullptr) {
+      std::cerr << "damaged_fs: cannot create " << *state.trace_file << ": " << std::strerror(errno) << '\n';
+    }
+  }
   if (state.stats_file) {
     try {
       state.stats_signal_writer =
@@ -50,6 +56,11 @@ void* Init(fuse_conn_info* conn, fuse_config* config) {
 
 void Destroy(void* private_data) {
   auto& state = *static_cast<DamagedFilesystem*>(private_data);
+  if (state.trace != nullptr && std::fclose(state.trace) != 0) {
+    std::cerr << "damaged_fs: cannot write " << *state.trace_file << ": " << std::strerror(errno) << '\n';
+    state.stats_file_failed = true;
+  }
+  state.trace = nullptr;
   if (!state.stats_file) {
     return;
   }
@@ -142,6 +153,10 @@ int Read(const char* /*path*/, char* buffer, size_t size, off_t offset, fuse_fil
       DecideRead(file.faults, begin, end, state.description.delay_bad_ms, state.description.bad_sector);
   if (outcome.wait_ms != 0) {
     std::this_thread::sleep_for(std::chrono::milliseconds(outcome.wait_ms));
+  }
+  if (state.trace != nullptr) {
+    std::fprintf(state.trace, "%llu %llu %d\n", static_cast<unsigned long long>(begin),
+                 static_cast<unsigned long long>(end - begin), outcome.fails ? 0 : 1);
   }
   if (outcome.fails) {
     state.stats.CountRead(true, 0);

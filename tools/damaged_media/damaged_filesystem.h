@@ -6,6 +6,7 @@
 #include <fuse.h>
 #include <sys/types.h>
 
+#include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <memory>
@@ -23,6 +24,8 @@ struct DamagedFilesystem {
   ReadStats stats;
   std::optional<std::filesystem::path> stats_file;
   std::unique_ptr<StatsSignalWriter> stats_signal_writer;
+  std::optional<std::filesystem::path> trace_file;
+  std::FILE* trace = nullptr;  // one line per request: OFFSET LENGTH 1 (served) or 0 (failed)
   unsigned max_read = 0;  // 0: the kernel's default request size
   std::time_t created_at = 0;
   uid_t owner = 0;

@@ -21,10 +21,12 @@ namespace dm = salvorine::damaged_media;
 constexpr int kUsageExit = 2;
 
 void PrintUsage(std::ostream& out) {
-  out << "usage: damaged_fs [--stats FILE] [--max-read BYTES] DESCRIPTION MOUNTPOINT "
+  out << "usage: damaged_fs [--stats FILE] [--trace FILE] [--max-read BYTES] DESCRIPTION MOUNTPOINT "
          "[fuse options...]\n"
          "  --stats FILE      write 'reads N', 'failed_reads N', 'bytes N' to FILE on\n"
          "                    unmount and whenever the process receives SIGUSR1\n"
+         "  --trace FILE      write one line per read request to FILE: OFFSET LENGTH,\n"
+         "                    then 1 when it was served or 0 when it failed\n"
          "  --max-read BYTES  largest read request the kernel may send (default: its own)\n"
          "  fuse options: -f (stay in the foreground), -d (debug), -o opt,...\n";
 }
@@ -32,6 +34,7 @@ void PrintUsage(std::ostream& out) {
 struct CommandLine {
   bool help = false;
   std::optional<std::filesystem::path> stats_file;
+  std::optional<std::filesystem::path> trace_file;
   unsigned max_read = 0;
   std::filesystem::path description;
   std::vector<std::string> fuse_arguments;  // mount point, then fuse options
@@ -59,6 +62,8 @@ std::optional<CommandLine> ParseCommandLine(int argc, char** argv) {
     }
     if (option == "--stats" && has_value) {
       line.stats_file = std::filesystem::absolute(argv[++i]);
+    } else if (option == "--trace" && has_value) {
+      line.trace_file = std::filesystem::absolute(argv[++i]);
     } else if (option == "--max-read" && has_value) {
       const auto bytes = ParsePositive(argv[++i]);
       if (!bytes) {
@@ -118,6 +123,7 @@ int main(int argc, char** argv) {
     return kUsageExit;
   }
   filesystem.stats_file = line->stats_file;
+  filesystem.trace_file = line->trace_file;
   filesystem.max_read = line->max_read;
   filesystem.created_at = std::time(nullptr);
   filesystem.owner = getuid();

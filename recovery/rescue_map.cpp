@@ -53,11 +53,7 @@ void RescueMap::Set(std::int64_t start, std::int64_t end, RescueState state) {
 }
 
 void RescueMap::Replace(std::int64_t start, std::int64_t end, RescueState from, RescueState to) {
-  std::vector<Segment> matching;
-  for (std::size_t i = FirstEndingAfter(start); i < segments_.size() && segments_[i].start < end; ++i) {
-    if (segments_[i].state == from) matching.push_back(segments_[i]);
-  }
-  for (const Segment& segment : matching) Set(std::max(segment.start, start), std::min(segment.end, end), to);
+  for (const Segment& segment : SegmentsIn(from, start, end)) Set(std::max(segment.start, start), std::min(segment.end, end), to);
 }
 
 bool RescueMap::Any(std::int64_t start, std::int64_t end, RescueState state) const {
@@ -66,6 +62,20 @@ bool RescueMap::Any(std::int64_t start, std::int64_t end, RescueState state) con
     if (segments_[i].state == state) return true;
   }
   return false;
+}
+
+std::vector<RescueMap::Segment> RescueMap::SegmentsIn(RescueState state, std::int64_t start, std::int64_t end) const {
+  std::vector<Segment> found;
+  for (std::size_t i = FirstEndingAfter(start); i < segments_.size() && segments_[i].start < end; ++i) {
+    if (segments_[i].state == state) found.push_back(segments_[i]);
+  }
+  return found;
+}
+
+const RescueMap::Segment* RescueMap::SegmentAt(std::int64_t at) const {
+  const std::size_t index = FirstEndingAfter(at);
+  if (index == segments_.size() || segments_[index].start > at) return nullptr;
+  return &segments_[index];
 }
 
 std::vector<RescueMap::Segment> RescueMap::SegmentsIn(RescueState state) const {

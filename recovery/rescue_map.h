@@ -34,8 +34,12 @@ class RescueMap {
   // Whether any byte of [start, end) is in `state`.
   bool Any(std::int64_t start, std::int64_t end, RescueState state) const;
   std::int64_t Total(RescueState state) const { return totals_[static_cast<std::size_t>(state)]; }
-  // The segments in `state`, in file order, as they are now.
+  // The segments in `state`, in file order, as they are now; with a range,
+  // only those that overlap it.
   std::vector<Segment> SegmentsIn(RescueState state) const;
+  std::vector<Segment> SegmentsIn(RescueState state, std::int64_t start, std::int64_t end) const;
+  // The segment that holds `at`; null outside the map.
+  const Segment* SegmentAt(std::int64_t at) const;
   const std::vector<Segment>& Segments() const { return segments_; }
 
  private:

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <queue>
 
 #include "platform/sector_size.h"
 #include "recovery/figures.h"
@@ -45,9 +46,12 @@ class SectorRescue {
   // False when the idle flag stopped it.
   bool Run() {
     if (!TrimForward(start_) || !TrimBackward(SectorStart(end_ - 1))) return false;
+    QueueUntried(start_, end_);
     while (const std::optional<std::int64_t> at = NextProbe()) {
       const ReadState state = ReadSector(*at);
       if (state == ReadState::kStopped) return false;
+      // The stretches on either side of a failed probe are shorter now.
+      if (state == ReadState::kFailed) QueueUntried(*at - 1, SectorEnd(*at) + 1);
       if (state == ReadState::kRead && !Widen(*at)) return false;
     }
     return true;
@@ -89,9 +93,11 @@ class SectorRescue {
     const std::optional<std::int64_t> low = TrimBackward(at - sector_);
     if (!low) return false;
     const std::int64_t island = *high - *low;
+    QueueUntried(*low - sector_ - 1, *high + sector_ + 1);  // beyond the sectors that failed at its edges
     if (island < kProbeSpacing) {
-      spacing_.Refine(std::max(*low - kRefineReach, start_), std::min(*high + kRefineReach, end_),
-                      std::max(island, sector_));
+      const std::int64_t from = std::max(*low - kRefineReach, start_), to = std::min(*high + kRefineReach, end_);
+      spacing_.Refine(from, to, std::max(island, sector_));
+      QueueUntried(from, to);  // stretches passed over as too short may need a probe now
     }
     return true;
   }
@@ -100,15 +106,23 @@ class SectorRescue {
   // long as the probe spacing there; nothing when no stretch needs a probe.
   // Halving at the middle rather than on a fixed lattice keeps probes from
   // falling in step with damage that repeats (a scratch across the tracks).
-  std::optional<std::int64_t> NextProbe() const {
-    const RescueMap::Segment* largest = nullptr;
-    for (const RescueMap::Segment& segment : map_.Segments()) {
-      const std::int64_t length = segment.end - segment.start;
-      if (segment.state != RescueState::kUntried || length < spacing_.Over(segment.start, segment.end)) continue;
-      if (largest == nullptr || length > largest->end - largest->start) largest = &segment;
+  std::optional<std::int64_t> NextProbe() {
+    while (!stretches_.empty()) {
+      const Stretch stretch = stretches_.top();
+      stretches_.pop();
+      // Queued stretches that a read has changed since are stale.
+      const RescueMap::Segment* now = map_.SegmentAt(stretch.start);
+      if (now == nullptr || now->state != RescueState::kUntried || now->end - now->start != stretch.length) continue;
+      if (stretch.length < spacing_.Over(now->start, now->end)) continue;
+      return SectorStart(stretch.start + stretch.length / 2);
     }
-    if (largest == nullptr) return std::nullopt;
-    return SectorStart(largest->start + (largest->end - largest->start) / 2);
+    return std::nullopt;
+  }
+
+  void QueueUntried(std::int64_t start, std::int64_t end) {
+    for (const RescueMap::Segment& segment : map_.SegmentsIn(RescueState::kUntried, start, end)) {
+      stretches_.push({segment.end - segment.start, segment.start});
+    }
   }
 
   // One read of the sector at `pos`: written and marked done, or its untried
@@ -161,6 +175,15 @@ class SectorRescue {
   const std::int64_t end_;
   RescueMap map_;
   ProbeSpacing spacing_;
+  // Untried stretches, largest first (the earlier one of equal length); some are stale.
+  struct Stretch {
+    std::int64_t length;
+    std::int64_t start;
+    bool operator<(const Stretch& other) const {
+      return length != other.length ? length < other.length : start > other.start;
+    }
+  };
+  std::priority_queue<Stretch> stretches_;
   const Clock::TimePoint run_start_;
   PassContext& context_;
   unsigned char* const buffer_;

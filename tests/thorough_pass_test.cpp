@@ -173,6 +173,18 @@ struct Layout {
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
 
+// Bad runs of 1 to 12 sectors from sector 100 on, one readable sector after each.
+std::vector<ByteRange> ScatteredRuns() {
+  std::vector<ByteRange> bad;
+  std::int64_t sector = 100;
+  for (const std::int64_t run : {1, 5, 7, 6, 6, 1, 2, 4, 2, 1, 3, 11, 6, 2, 3, 2, 2, 5, 5, 6, 3, 4, 11, 5, 12, 9, 1, 12,
+                                 9, 9, 7, 2, 11}) {
+    bad.push_back({sector * kSector, run * kSector});
+    sector += run + 1;
+  }
+  return bad;
+}
+
 class ThoroughGridTest : public ThoroughPassTest, public ::testing::WithParamInterface<Layout> {};
 
 TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
@@ -233,6 +245,9 @@ INSTANTIATE_TEST_SUITE_P(
                {{400 * kSector, 64 * kSector}, {500 * kSector + 7, 64 * kSector}},
                {{400 * kSector + 41 * kSector, 4 * kSector}, {500 * kSector + 12 * kSector, 4 * kSector}},
                2 + 2 * (2 + 64 / 4 + 2)},
+        // Single readable sectors scattered through a bad area, most found only
+        // once finer probes near the first ones have found others.
+        Layout{"ScatteredSectors", ScatteredRuns(), {}, 200},
         // The damage reaches the first and the last byte of the file.
         Layout{"BothEnds", {{0, 10000}, {kSize - 5000, 5000}}, {}, 2 + 2 + 2 * 2}),
     [](const auto& layout) { return std::string(layout.param.name); });

@@ -29,7 +29,8 @@ for tool in ddrescue safecopy; do
     else echo "install: sudo apt-get install -y gddrescue safecopy" >&2; exit 1; fi
   }
 done
-scripts/setup.sh >/dev/null
+# A fresh clone gets its packages and a first build; later runs only rebuild what they use.
+[[ -f $build/CMakeCache.txt ]] || scripts/setup.sh >/dev/null
 [[ -f $build/CMakeCache.txt ]] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$build" --target copy_check damaged_fs salvorine-cli >/dev/null
 bin=$(cd "$build" && pwd)/bin

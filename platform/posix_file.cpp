@@ -78,10 +78,13 @@ class PosixFile final : public File {
 
   void WriteZeros(std::int64_t count) override {
     // Unwritten extents read back as zeros and still reserve the space, so a
-    // full disk shows up here as it would for written zeros.
+    // full disk shows up here as it would for written zeros. Past the end of
+    // the file a plain allocation is enough, and more file systems (tmpfs
+    // among them) offer it than zeroing a range in place.
+    const int mode = position_ >= Stat().st_size ? 0 : FALLOC_FL_ZERO_RANGE;
     int result;
     do {
-      result = ::fallocate(Descriptor(), FALLOC_FL_ZERO_RANGE, static_cast<off_t>(position_), static_cast<off_t>(count));
+      result = ::fallocate(Descriptor(), mode, static_cast<off_t>(position_), static_cast<off_t>(count));
     } while (result != 0 && errno == EINTR);
     if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)) return File::WriteZeros(count);
     if (result != 0) throw FileSystemError(errno, path_, "write to");

@@ -119,8 +119,8 @@ class ThoroughStopTest : public ThoroughPassTest, public ::testing::WithParamInt
 TEST_P(ThoroughStopTest, StopClosesBothFilesAndLeavesExactFigures) {
   // Two bad sectors close together, then a solid area whose inside is probed.
   source.bad = {{300000, 1}, {300000 + 5 * kSector, 1}, {700000, 200000}};
-  // The Max Data pass fails twice and each edge once: the phase of a read is
-  // told by the failed reads before it.
+  // The Max Data pass fails twice and each edge once, then the probes begin:
+  // the phase of a read is told by the failed reads before it.
   const int failures_before_phase = GetParam();
   pump.on_pump = [&](int) {
     if (FailedReads() >= failures_before_phase) idle = true;
@@ -143,7 +143,7 @@ TEST_P(ThoroughStopTest, StopClosesBothFilesAndLeavesExactFigures) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Phases, ThoroughStopTest, ::testing::Values(1, 2, 4), [](const auto& phase) {
+INSTANTIATE_TEST_SUITE_P(Phases, ThoroughStopTest, ::testing::Values(1, 2, 5), [](const auto& phase) {
   return std::string(phase.param == 1 ? "MaxData" : phase.param == 2 ? "Edges" : "Probes");
 });
 

@@ -5,7 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-# CFLAGS, CXXFLAGS, CPPFLAGS and LDFLAGS as Debian packages are built with.
+# CFLAGS, CXXFLAGS, CPPFLAGS and LDFLAGS as Debian packages are built with,
+# with every hardening feature (bindnow included).
+export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 eval "$(dpkg-buildflags --export=sh)"
 export CXXFLAGS="$CXXFLAGS $CPPFLAGS" CFLAGS="$CFLAGS $CPPFLAGS"
 cmake -S . -B build-deb -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null

@@ -177,12 +177,6 @@ std::string ProgramFolder() {
   return slash == 0 ? std::string("/") : buffer.substr(0, slash);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {}, second {};
-  return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 &&
-         first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
 std::string ResolvedPath(const std::string& path) {
   std::error_code error;
   const std::filesystem::path resolved = std::filesystem::weakly_canonical(path, error);
@@ -225,13 +219,6 @@ int LockFolder(const std::string& path) {
   ::close(fd);
   if (error == EWOULDBLOCK) return -1;
   throw FileSystemError(error, path, "lock folder");
-}
-
-bool IdentityOf(const std::string& path, FileIdentity& identity) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return false;
-  identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
-  return true;
 }
 
 }  // namespace salvorine

@@ -4,7 +4,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/file.h"
 
 namespace salvorine {
 
@@ -68,8 +67,6 @@ int DriveTypeFromMounts(const std::string& path, const std::string& mounts_text)
 // Folder of the running executable, without a trailing "/".
 std::string ProgramFolder();
 
-// True when both paths name the same existing file (hard links and symbolic links included).
-bool SameFile(const std::string& a, const std::string& b);
 // The real path of `path`, resolving links in the part that exists and
 // keeping the rest as written; "" when nothing of it can be resolved.
 std::string ResolvedPath(const std::string& path);
@@ -86,9 +83,6 @@ namespace salvorine {
 // folder in a shared place that someone else controls could be used to
 // redirect what the program writes.
 void EnsurePrivateFolder(const std::string& path);
-
-// False when `path` names nothing.
-bool IdentityOf(const std::string& path, FileIdentity& identity);
 
 // Takes the exclusive advisory lock of the folder `path` for as long as the
 // returned descriptor stays open; -1 when another process holds it. Raises

@@ -55,6 +55,7 @@ RunOutcome RecoveryRun::Recover() {
   Collect();
 
   SetIdle(false);
+  current_row_ = 0;
   const Clock::TimePoint run_start = env_.clock.Now();
   try {
     const int rows = env_.table.RowCount() - 1;

@@ -190,6 +190,26 @@ TEST_F(CliTest, WhatCannotBeCollectedIsNamedAndTheExitStatusSaysSo) {
   EXPECT_NE(result.err.find("File name too long"), std::string::npos) << result.err;
 }
 
+// As a user without permission (root would read everything): an unreadable
+// folder and an unreadable file are named, and the run ends with status 3.
+TEST_F(CliTest, WhatTheUserMayNotReadIsNamedNotSkipped) {
+  WriteFile(work / "src/a.txt", "a");
+  WriteFile(work / "src/locked/b.txt", "b");
+  WriteFile(work / "src/secret.txt", "s");
+  ASSERT_EQ(::chmod((work / "src/locked").c_str(), 0), 0);
+  ASSERT_EQ(::chmod((work / "src/secret.txt").c_str(), 0), 0);
+  ASSERT_EQ(::chmod(work.Path().c_str(), 0777), 0);
+  std::vector<std::string> argv = {kCli, work / "src", work / "out"};
+  if (::geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  const ProgramOutput result = RunProgram(argv, {"TMPDIR=" + work.Path()});
+  ::chmod((work / "src/locked").c_str(), 0700);
+  EXPECT_EQ(result.exit_code, 3) << result.err;
+  EXPECT_EQ(result.out, work / "src/a.txt\t1\t1 (100%)\t0 (0%)\tok\n");
+  EXPECT_NE(result.err.find(work / "src/locked\nCannot read this folder: Permission denied."), std::string::npos)
+      << result.err;
+  EXPECT_NE(result.err.find(work / "src/secret.txt\nFile access denied."), std::string::npos) << result.err;
+}
+
 TEST_F(CliTest, EveryLineHasFiveFieldsWhateverTheFileNames) {
   for (const char* name : {"back\\slash", "cr\rname", "line\nbreak", "tab\there"}) WriteFile(work / "src/" + name, "1");
   const ProgramOutput result = Run({work / "src", work / "out"});

@@ -8,10 +8,35 @@
 namespace salvorine {
 namespace {
 
+using std::chrono::steady_clock;
+
+// A read served from the page cache takes microseconds, far less than waking a
+// sleeping thread. Both sides therefore watch for a short while before they
+// sleep: the caller for its result, the helper for the next request.
+constexpr auto kWatch = std::chrono::microseconds(300);
 // Reads that finish this fast never enter an event loop: healthy media stay fast.
 constexpr auto kQuickRead = std::chrono::milliseconds(5);
 
+template <typename Condition>
+bool WatchFor(Condition condition) {
+  const auto until = steady_clock::now() + kWatch;
+  while (!condition()) {
+    if (steady_clock::now() >= until) return false;
+    std::this_thread::yield();
+  }
+  return true;
+}
+
 }  // namespace
+
+struct BackgroundReader::Request {
+  File& file;
+  void* buffer;
+  std::size_t count;
+  ReadResult result{};
+  std::atomic<bool> done{false};
+  QEventLoop* loop = nullptr;  // set while the caller processes messages; guarded by the mutex
+};
 
 BackgroundReader::BackgroundReader() : worker_([this] { Work(); }) {}
 
@@ -20,48 +45,59 @@ BackgroundReader::~BackgroundReader() {
     std::lock_guard lock(mutex_);
     quit_ = true;
   }
-  changed_.notify_all();
+  requested_.notify_all();
   worker_.join();
 }
 
 ReadResult BackgroundReader::Read(File& file, void* buffer, std::size_t count) {
-  QEventLoop loop;
+  Request request{file, buffer, count};
+  {
+    std::lock_guard lock(mutex_);
+    queue_.push_back(&request);
+    queued_.fetch_add(1, std::memory_order_release);
+  }
+  requested_.notify_one();
+  const auto done = [&] { return request.done.load(std::memory_order_acquire); };
+  if (WatchFor(done)) return request.result;
+
   std::unique_lock lock(mutex_);
-  file_ = &file;
-  buffer_ = buffer;
-  count_ = count;
-  done_ = false;
-  pending_ = true;
-  waiting_loop_ = &loop;
-  changed_.notify_all();
-  if (!changed_.wait_for(lock, kQuickRead, [this] { return done_; })) {
+  if (!finished_.wait_for(lock, kQuickRead, done)) {
+    QEventLoop loop;
+    request.loop = &loop;
     lock.unlock();
     loop.exec();
     lock.lock();
     // The loop also ends when the application quits; the buffer is the
     // caller's, so wait for the read to finish whatever happens.
-    changed_.wait(lock, [this] { return done_; });
+    finished_.wait(lock, done);
+    request.loop = nullptr;
   }
-  waiting_loop_ = nullptr;
-  return result_;
+  return request.result;
+}
+
+BackgroundReader::Request* BackgroundReader::NextRequest() {
+  WatchFor([this] { return queued_.load(std::memory_order_acquire) > 0; });
+  std::unique_lock lock(mutex_);
+  requested_.wait(lock, [this] { return !queue_.empty() || quit_; });
+  if (quit_) return nullptr;
+  Request* request = queue_.front();
+  queue_.pop_front();
+  queued_.fetch_sub(1, std::memory_order_relaxed);
+  return request;
 }
 
 void BackgroundReader::Work() {
-  std::unique_lock lock(mutex_);
-  for (;;) {
-    changed_.wait(lock, [this] { return pending_ || quit_; });
-    if (quit_) return;
-    pending_ = false;
-    File* file = file_;
-    void* buffer = buffer_;
-    const std::size_t count = count_;
-    lock.unlock();
-    const ReadResult result = file->Read(buffer, count);
-    lock.lock();
-    result_ = result;
-    done_ = true;
-    QMetaObject::invokeMethod(waiting_loop_, &QEventLoop::quit, Qt::QueuedConnection);
-    changed_.notify_all();
+  while (Request* request = NextRequest()) {
+    const ReadResult result = request->file.Read(request->buffer, request->count);
+    std::lock_guard lock(mutex_);
+    QEventLoop* loop = request->loop;
+    request->result = result;
+    // From here on the request may be gone: its caller can return without the lock.
+    request->done.store(true, std::memory_order_release);
+    // Posted under the lock: a caller in its loop cannot have left (and destroyed
+    // the loop) before the quit is queued, and a destroyed loop drops it.
+    if (loop != nullptr) QMetaObject::invokeMethod(loop, &QEventLoop::quit, Qt::QueuedConnection);
+    finished_.notify_all();
   }
 }
 

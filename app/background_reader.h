@@ -1,19 +1,23 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
 
 #include "platform/file.h"
 
-class QEventLoop;
-
 namespace salvorine {
 
 // Runs block reads on one helper thread while the window thread keeps
 // processing window messages, so that a read stalled on a damaged disc does
 // not freeze the window. Everything but the read itself stays on the window thread.
+//
+// Each call has its own request and result: a read started by a command that
+// runs while another read waits (inside that wait's message processing) can
+// never receive or overwrite the other's result.
 class BackgroundReader {
  public:
   BackgroundReader();
@@ -25,18 +29,16 @@ class BackgroundReader {
   ReadResult Read(File& file, void* buffer, std::size_t count);
 
  private:
+  struct Request;
   void Work();
+  Request* NextRequest();
 
   std::mutex mutex_;
-  std::condition_variable changed_;
-  File* file_ = nullptr;
-  void* buffer_ = nullptr;
-  std::size_t count_ = 0;
-  ReadResult result_;
-  bool pending_ = false;
-  bool done_ = false;
+  std::condition_variable requested_;  // the helper waits here for work
+  std::condition_variable finished_;   // callers wait here for their result
+  std::deque<Request*> queue_;
+  std::atomic<std::size_t> queued_{0};
   bool quit_ = false;
-  QEventLoop* waiting_loop_ = nullptr;
   std::thread worker_;
 };
 
@@ -50,7 +52,9 @@ class BackgroundReadFile final : public File {
   void Seek(std::int64_t position) override { inner_->Seek(position); }
   ReadResult Read(void* buffer, std::size_t count) override { return reader_.Read(*inner_, buffer, count); }
   void Write(const void* buffer, std::size_t count) override { inner_->Write(buffer, count); }
+  void WriteZeros(std::int64_t count) override { inner_->WriteZeros(count); }
   std::int64_t Size() override { return inner_->Size(); }
+  FileStatus Status() override { return inner_->Status(); }
   void Truncate() override { inner_->Truncate(); }
   void Close() override { inner_->Close(); }
   std::int64_t BlockSize() override { return inner_->BlockSize(); }

@@ -15,6 +15,9 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QTimer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -31,6 +34,7 @@
 #include "app/shell_tree_view.h"
 #include "app/text_bytes.h"
 #include "app/unit2.h"
+#include "app/window_placement.h"
 #include "i18n/data_files.h"
 #include "i18n/extra_message.h"
 #include "platform/file_system.h"
@@ -48,6 +52,7 @@ namespace {
 
 constexpr int kEjectMessage = 16;
 constexpr int kEjectOpenMessage = 17;
+constexpr int kStatusMessage = 24;
 constexpr int kBrowseTitleMessage = 27;
 constexpr int kColumnWidths[4] = {133, 83, 95, 95};
 // The window's outer width minus the three right columns minus this is column 0's width.
@@ -69,7 +74,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
     images_[i] = QIcon(QStringLiteral(":/images/%1.svg").arg(i));
   }
   table_ = new JobTableModel(this);
-  RunEnvironment environment{*table_, *this, *this, messages_, services_.dialogs, *this, *this, clock_};
+  RunEnvironment environment{*table_, progress_, *this, messages_, run_dialogs_, *this, *this, clock_};
   environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
     return std::make_unique<BackgroundReadFile>(OpenRead(path), reader_);
   };
@@ -79,6 +84,10 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
   CreateMenus();
   CreateCentralArea();
   CreateStatusBar();
+  progress_.Attach({Label8, Label1, ProgressBar1, Label2, ProgressBar2, Label4, StatusBar1});
+  elapsed_ticker_ = new QTimer(this);
+  elapsed_ticker_->setInterval(250);
+  connect(elapsed_ticker_, &QTimer::timeout, this, [this] { TickElapsed(); });
   setGeometry(100, 100, 630, 480);
   FormCreate();
 }
@@ -96,6 +105,18 @@ void TForm1::FormActivate() {
   if (!first_activation_) return;
   first_activation_ = false;
   LoadSettings(LocateSettings(program_folder_).read_path, *this, Bytes(QDir::homePath()) + "/");
+  KeepTitleBarOnScreen();
+}
+
+// A saved position whose title bar would lie off every screen (a screen since
+// removed, a hand-edited file) is brought back where the window can be grabbed.
+void TForm1::KeepTitleBarOnScreen() {
+  QList<QRect> screens;
+  for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->availableGeometry());
+  const int frame_top = geometry().top() - frameGeometry().top();
+  const int title_height = frame_top > 0 ? frame_top : style()->pixelMetric(QStyle::PM_TitleBarHeight);
+  const QRect placed = PlacedOnScreen(geometry(), title_height, screens);
+  if (placed != geometry()) setGeometry(placed);
 }
 
 bool TForm1::FormCloseQuery() { return run_->CanClose(); }
@@ -263,10 +284,8 @@ void TForm1::CreateCentralArea() {
           [this](const QPoint& at) { PopupMenu2->exec(StringGrid1->viewport()->mapToGlobal(at)); });
   connect(table_, &JobTableModel::FixedRowsChanged, this,
           [this](int rows) { StringGrid1->horizontalHeader()->setVisible(rows > 0); });
-  connect(table_, &JobTableModel::RowSelectionRequested, this, [this](int view_row) {
-    StringGrid1->selectRow(view_row);
-    StringGrid1->scrollTo(table_->index(view_row, 0));
-  });
+  // Selecting and scrolling to each row as it starts waits for the next frame, like the progress display.
+  connect(table_, &JobTableModel::RowSelectionRequested, this, [this](int view_row) { pending_selection_ = view_row; });
   const char* headings[4] = {"Filename:", "Size", "Completed", "Damaged"};
   for (int column = 0; column < 4; ++column) table_->SetCell(column, 0, headings[column]);
 
@@ -365,6 +384,12 @@ void TForm1::CreateStatusBar() {
 // ---- Commands -----------------------------------------------------------------
 
 void TForm1::ToolButton1Click() {
+  if (run_on_stack_) return;
+  run_on_stack_ = true;
+  const auto returned = qScopeGuard([this] {
+    run_on_stack_ = false;
+    SetRunControlsEnabled(run_->Idle());
+  });
   run_->Recover();
   ListBox1->clear();
   for (const std::string& source : run_->SourceList()) ListBox1->addItem(Shown(source));
@@ -382,7 +407,8 @@ void TForm1::Preview() {
   PreviewRow shown;
   shown.source_path = table_->Cell(0, row);
   // Where the run saved this row: under its save folder, mirroring its selection.
-  shown.destination_path = DestinationPath(shown.source_path, run_->SelectionRoot(), run_->SaveFolder());
+  // Only shown: previewing a row never writes anything.
+  shown.destination_path = MirroredPath(shown.source_path, run_->SelectionRoot(), run_->SaveFolder());
   shown.recovered_copy_path = RecoveredCopyPath(row, shown.source_path);
   shown.size = table_->Cell(1, row);
   shown.completed = table_->Cell(2, row);
@@ -469,23 +495,45 @@ void TForm1::About1Click() {
 std::string TForm1::SaveFolder() const { return Bytes(Edit2->text()); }
 std::string TForm1::SelectedPath() const { return ShellTreeView1->SelectedPath(); }
 
+// Recover stays unavailable until the run has returned, even when Stop has
+// already ended it and the pass is still waiting for a stalled read to come back.
 void TForm1::SetRunControlsEnabled(bool enabled) {
-  ToolButton1->setEnabled(enabled);
-  Recover2->setEnabled(enabled);
-  Button3->setEnabled(enabled);
-  Edit2->setEnabled(enabled);
-  ShellTreeView1->setEnabled(enabled);
+  const bool available = enabled && !run_on_stack_;
+  ToolButton1->setEnabled(available);
+  Recover2->setEnabled(available);
+  Button3->setEnabled(available);
+  Edit2->setEnabled(available);
+  ShellTreeView1->setEnabled(available);
+  if (!enabled) {
+    run_started_ = clock_.Now();
+    elapsed_ticker_->start();
+  } else {
+    elapsed_ticker_->stop();
+  }
+  ShowProgress();
 }
 
-void TForm1::SetFileLabel(const std::string& path) { Label8->setText(Shown(path)); }
-void TForm1::SetCountLabel(const std::string& text) { Label1->setText(Shown(text)); }
-void TForm1::SetFileBar(int position) { ProgressBar1->setValue(position); }
-void TForm1::SetFilePercent(const std::string& text) { Label2->setText(Shown(text)); }
-void TForm1::SetTotalBar(int position) { ProgressBar2->setValue(position); }
-void TForm1::SetTotalPercent(const std::string& text) { Label4->setText(Shown(text)); }
-void TForm1::SetStatusText(const std::string& text) { StatusBar1->setText(Shown(text)); }
+// The elapsed-time line moves on once a second even while a read stalls.
+void TForm1::TickElapsed() {
+  progress_.SetStatusText(messages_.Message(kStatusMessage) + " " + ElapsedText(clock_.Now() - run_started_));
+  ShowProgress();
+}
 
-void TForm1::ProcessMessages() { QCoreApplication::processEvents(); }
+
+void TForm1::ProcessMessages() {
+  if (progress_.FrameDue()) ShowProgress();
+  QCoreApplication::processEvents();
+}
+
+// Puts what the run reported since the last frame on the screen.
+void TForm1::ShowProgress() {
+  if (pending_selection_ >= 0) {
+    StringGrid1->selectRow(pending_selection_);
+    StringGrid1->scrollTo(table_->index(pending_selection_, 0));
+    pending_selection_ = -1;
+  }
+  progress_.Flush();
+}
 
 // ---- Options, language and settings ---------------------------------------------
 

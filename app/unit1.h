@@ -8,6 +8,8 @@
 
 #include "app/background_reader.h"
 #include "app/job_table_model.h"
+#include "app/paced_progress.h"
+#include "app/shown_first_dialogs.h"
 #include "app/window_services.h"
 #include "i18n/apply_language.h"
 #include "i18n/message_table.h"
@@ -26,6 +28,7 @@ class QPushButton;
 class QSplitter;
 class QTableView;
 class QToolBar;
+class QTimer;
 class QToolButton;
 class QWidget;
 
@@ -41,7 +44,6 @@ class TForm5;
 // binds it to widgets.
 class TForm1 final : public QMainWindow,
                      private RunWindow,
-                     private ProgressDisplay,
                      private EventPump,
                      private RunOptions,
                      private LanguageView,
@@ -107,16 +109,10 @@ class TForm1 final : public QMainWindow,
   void Browse() override { Button3Click(); }
   void Eject() override { ToolButton6Click(); }
   void SetRunControlsEnabled(bool enabled) override;
-  // ProgressDisplay
-  void SetFileLabel(const std::string& path) override;
-  void SetCountLabel(const std::string& text) override;
-  void SetFileBar(int position) override;
-  void SetFilePercent(const std::string& text) override;
-  void SetTotalBar(int position) override;
-  void SetTotalPercent(const std::string& text) override;
-  void SetStatusText(const std::string& text) override;
   // EventPump
   void ProcessMessages() override;
+  void ShowProgress();
+  void TickElapsed();
   // RunOptions, held by the Settings dialog.
   int Mode() const override;
   bool TrayOption() const override;
@@ -127,14 +123,17 @@ class TForm1 final : public QMainWindow,
   void SetSettingsText(TextSlot slot, const QString& shown);
   void SetPreviewText(TextSlot slot, const QString& shown);
   // SettingsHolder
-  int Left() const override { return x(); }
-  int Top() const override { return y(); }
+  // Bounds are the client area's, saved and restored alike: a position that
+  // counted the frame on one side only would move the window at every start.
+  int Left() const override { return geometry().x(); }
+  int Top() const override { return geometry().y(); }
   int Width() const override { return width(); }
   int Height() const override { return height(); }
-  void SetLeft(int value) override { move(value, y()); }
-  void SetTop(int value) override { move(x(), value); }
+  void SetLeft(int value) override { setGeometry(QRect(value, geometry().y(), width(), height())); }
+  void SetTop(int value) override { setGeometry(QRect(geometry().x(), value, width(), height())); }
   void SetWidth(int value) override { resize(value, height()); }
   void SetHeight(int value) override { resize(width(), value); }
+  void KeepTitleBarOnScreen();
   void SetTreeIcons(bool show) override;
   std::string SaveFolderText() const override { return SaveFolder(); }
   void SetSaveFolderText(const std::string& folder) override;
@@ -151,6 +150,13 @@ class TForm1 final : public QMainWindow,
   MessageTable messages_;
   SteadyClock clock_;
   BackgroundReader reader_;
+  PacedProgress progress_;
+  // Boxes the run shows come after what it reported is on the screen.
+  ShownFirstDialogs run_dialogs_{services_.dialogs, [this] { ShowProgress(); }};
+  int pending_selection_ = -1;  // view row the run asked to select, not yet shown
+  bool run_on_stack_ = false;   // Recover has not returned yet
+  Clock::TimePoint run_started_{};
+  QTimer* elapsed_ticker_ = nullptr;
   std::array<QIcon, 8> images_;  // the toolbar's image list
   std::string program_folder_;
   bool first_activation_ = true;

@@ -186,13 +186,17 @@ void ProfileFile::Save() const {
 
   std::string text;
   for (const std::string& line : lines_) text += line + "\n";
-  std::string temporary = path_ + ".XXXXXX";
-  const int fd = ::mkstemp(temporary.data());
+  // Created with mode 0666, which the kernel narrows by the umask: reading the
+  // umask would mean setting it, and that races with files other threads create.
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temporary = path_ + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) break;
+  }
   if (fd < 0) throw ProfileWriteError(path_);
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~mask);
-  bool written = WriteAll(fd, text) && ::fchmod(fd, mode) == 0 && ::fsync(fd) == 0;
+  bool written = WriteAll(fd, text) && (!exists || ::fchmod(fd, existing.st_mode & 07777) == 0) && ::fsync(fd) == 0;
   if (::close(fd) != 0) written = false;
   if (!written || ::rename(temporary.c_str(), path_.c_str()) != 0) {
     ::unlink(temporary.c_str());

@@ -29,6 +29,8 @@ struct Decoding {
   QImage image;
   std::vector<JSAMPLE> cmyk_row;
   bool cmyk_inverted = false;
+  const JOCTET* scan_start = nullptr;  // the first byte after the first scan's header
+  bool damaged_before_data = false;    // the first damage came before any picture data
 };
 
 Decoding& DecodingOf(j_common_ptr info) { return *static_cast<Decoding*>(info->client_data); }
@@ -43,6 +45,16 @@ Decoding& DecodingOf(j_common_ptr info) { return *static_cast<Decoding*>(info->c
 // Warnings (damaged data, premature end) are expected here; libjpeg still
 // counts them, but nothing is printed.
 void IgnoreMessage(j_common_ptr) {}
+
+// Notes whether the first warning came before any picture data was read: then
+// libjpeg fills the whole picture with grey and nothing of it is real.
+void NoteWarning(j_common_ptr info, int level) {
+  if (level >= 0) return;
+  Decoding& decoding = DecodingOf(info);
+  if (info->err->num_warnings++ > 0) return;
+  const JOCTET* reached = reinterpret_cast<j_decompress_ptr>(info)->src->next_input_byte;
+  decoding.damaged_before_data = decoding.scan_start != nullptr && reached <= decoding.scan_start;
+}
 
 void StopEndlessScans(j_common_ptr info) {
   auto* decompress = reinterpret_cast<j_decompress_ptr>(info);
@@ -79,6 +91,7 @@ bool RunDecoder(Decoding& decoding, std::span<const unsigned char> bytes) {
   info.progress = &decoding.progress;
   jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
   jpeg_read_header(&info, TRUE);
+  decoding.scan_start = info.src->next_input_byte;
 
   const unsigned long long pixels = 1ull * info.image_width * info.image_height;
   if (info.image_width > kMaxJpegSide || info.image_height > kMaxJpegSide || pixels > kMaxJpegPixels) {
@@ -127,6 +140,7 @@ QImage DecodeJpeg(const std::string& path, std::span<const unsigned char> bytes)
   decoding.info.err = jpeg_std_error(&decoding.errors);
   decoding.errors.error_exit = JumpOnError;
   decoding.errors.output_message = IgnoreMessage;
+  decoding.errors.emit_message = NoteWarning;
   decoding.info.client_data = &decoding;
   decoding.progress.progress_monitor = StopEndlessScans;
 
@@ -137,6 +151,7 @@ QImage DecodeJpeg(const std::string& path, std::span<const unsigned char> bytes)
   if (!finished && rows == 0) {
     throw PictureError(path, std::string("cannot decode JPEG: ") + decoding.message);
   }
+  if (decoding.damaged_before_data) throw PictureError(path, "cannot decode JPEG: no picture data");
   return decoding.image;
 }
 

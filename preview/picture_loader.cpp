@@ -1,5 +1,7 @@
 #include "preview/picture_loader.h"
 
+#include <QImageReader>
+
 #include "preview/jpeg_decoder.h"
 #include "preview/metafile_decoders.h"
 #include "preview/picture_file_bytes.h"
@@ -26,11 +28,21 @@ std::string Extension(const std::string& path) {
   return extension;
 }
 
+// Formats Qt decodes itself, when the plugins that read them are installed.
+bool QtReadsWithoutHelp(const std::string& extension) {
+  static const char* const kFormats[] = {"png", "gif", "tif", "tiff", "webp"};
+  for (const char* format : kFormats) {
+    if (extension == format) return QImageReader::supportedImageFormats().contains(format);
+  }
+  return false;
+}
+
 }  // namespace
 
 QImage LoadPicture(const std::string& path) {
   const std::string extension = Extension(path);
   if (extension == "bmp" || extension == "ico") return ReadWithQtReader(path, extension.c_str());
+  if (QtReadsWithoutHelp(extension)) return ReadWithQtReader(path, extension.c_str());
   if (extension == "jpg" || extension == "jpeg") return DecodeJpeg(path, ReadPictureFile(path, kMaxJpegFileSize));
   if (extension == "emf") return DecodeEmf(path, ReadPictureFile(path, kMaxMetafileSize));
   if (extension == "wmf") return DecodeWmf(path, ReadPictureFile(path, kMaxMetafileSize));

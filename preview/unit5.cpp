@@ -16,6 +16,7 @@
 #include <QVideoWidget>
 
 #include "app/named_widget.h"
+#include "app/salvorine_application.h"
 #include "app/text_bytes.h"
 #include "platform/file_system.h"
 #include "preview/picture_error.h"
@@ -60,8 +61,8 @@ TForm5::TForm5(Dialogs& dialogs, QWidget* parent) : CentredDialog(parent), dialo
   Button1->setObjectName(QStringLiteral("Button1"));
   Button2 = new QPushButton(QStringLiteral("Open"), this);
   Button2->setObjectName(QStringLiteral("Button2"));
-  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+  connect(Button1, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { Button2Click(); }); });
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
@@ -262,11 +263,15 @@ void TForm5::OpenImage(const std::string& path) {
   const auto dot = path.rfind('.');
   const bool bitmap = dot != std::string::npos && path.find('/', dot) == std::string::npos && path.substr(dot) == ".bmp";
   QLabel* target = bitmap ? Image1 : Image2;
+  QImage picture;
   try {
-    target->setPixmap(QPixmap::fromImage(LoadPicture(path)));
+    picture = LoadPicture(path);
   } catch (const PictureError&) {
     return dialogs_.ShowError(kUnknownFormat);
   }
+  // A decoder that delivered no picture at all failed as surely as one that threw.
+  if (picture.isNull()) return dialogs_.ShowError(kUnknownFormat);
+  target->setPixmap(QPixmap::fromImage(picture));
   target->show();
 }
 

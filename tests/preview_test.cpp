@@ -157,6 +157,49 @@ TEST_F(PreviewTest, EveryFailureOfOpenIsUnknownFormat) {
   EXPECT_EQ(dialogs.errors, std::vector<std::string>(4, "Unknown format."));
 }
 
+// Guards a JPEG without picture data showing as a blank grey picture without a word.
+TEST_F(PreviewTest, AJpegWithNothingDecodableIsUnknownFormatAndOtherQtFormatsOpen) {
+  WriteJpeg(work / "1.jpg");
+  const std::string whole = ReadFile(work / "1.jpg");
+  const std::size_t scan = whole.find("\xff\xda");
+  ASSERT_NE(scan, std::string::npos);
+  const std::size_t header_end = scan + 2 + (static_cast<unsigned char>(whole[scan + 2]) << 8 |
+                                             static_cast<unsigned char>(whole[scan + 3]));
+  // Everything up to the picture data, and none of it.
+  Open(1, "2.jpg", whole.substr(0, header_end));
+  EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Unknown format."});
+  EXPECT_FALSE(preview.Image2->isVisibleTo(&preview));
+
+  QImage png(40, 20, QImage::Format_RGB32);
+  png.fill(Qt::red);
+  ASSERT_TRUE(png.save(Shown(work / "3.PNG"), "PNG"));
+  OpenPath(1, work / "3.PNG");
+  EXPECT_TRUE(preview.Image2->isVisibleTo(&preview));
+  EXPECT_EQ(preview.Image2->pixmap().width(), 40);
+  EXPECT_EQ(dialogs.errors.size(), 1u);
+}
+
+// Guards an exception from the Open button unwinding through Qt's signal code.
+TEST(PreviewGuardTest, AnErrorLeavingOpenReachesTheTopLevelHandler) {
+  struct FailingDialogs final : Dialogs {
+    void ShowError(const std::string&) override { throw std::out_of_range("box failed"); }
+    void ShowInformation(const std::string&) override {}
+    bool AskYesNo(const std::string&) override { return true; }
+    bool AskOkCancel(const std::string&) override { return true; }
+  } dialogs;
+  std::vector<QString> reported;
+  const auto saved = SalvorineApplication::ErrorSink();
+  SalvorineApplication::ErrorSink() = [&](const QString& text) { reported.push_back(text); };
+  TForm5 preview{dialogs};
+  PreviewRow row;
+  row.recovered_copy_path = "/nonexistent/1.txt";
+  preview.Fill(row);
+  preview.PageControl1->setCurrentIndex(0);
+  preview.Button2->click();
+  SalvorineApplication::ErrorSink() = saved;
+  EXPECT_EQ(reported, std::vector<QString>{"box failed."});
+}
+
 // Waits up to `ms` milliseconds, processing events, until `done` holds.
 bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
   QElapsedTimer timer;
@@ -226,8 +269,8 @@ TEST_F(PreviewCommandTest, ShowsTheRowsFiguresAndWhereTheRunSavedIt) {
   EXPECT_EQ(preview.Label5->text(), "5");
   EXPECT_EQ(preview.Label6->text(), "5 (100%)");
   EXPECT_EQ(preview.Label8->text(), "0 (0%)");
-  // The destination's folders are created again, even though nothing was saved this time.
-  EXPECT_TRUE(FolderExists(work / "out/disc/docs"));
+  // Showing where a row was saved writes nothing: the removed save folder stays removed.
+  EXPECT_FALSE(FolderExists(work / "out"));
   EXPECT_TRUE(dialogs.errors.empty());
 }
 

@@ -1,6 +1,7 @@
 // The main window over the engine, driven through its widgets without a screen.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QGroupBox>
 #include <sys/stat.h>
 #include <QHeaderView>
@@ -19,11 +20,13 @@
 #include "app/text_bytes.h"
 #include "app/unit1.h"
 #include "app/unit2.h"
+#include "app/window_placement.h"
 #include "settings/unit3.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenu>
 #include <filesystem>
+#include <set>
 #include "i18n/data_files.h"
 #include "platform/file_system.h"
 #include "support/damaged_mount.h"
@@ -59,6 +62,23 @@ struct RecordingOpener final : DesktopOpener {
 
 // Runs `action` once, `ms` milliseconds from now, inside whatever loop is processing events then.
 void After(int ms, std::function<void()> action) { QTimer::singleShot(ms, qApp, std::move(action)); }
+
+// Runs `action` once, as soon as `condition` holds, inside whatever loop is
+// processing events then; gives up after 20 s, which fails the test that waited.
+// The poll belongs to `owner`, so it ends with the test's window.
+void When(QObject* owner, std::function<bool()> condition, std::function<void()> action) {
+  auto* poll = new QTimer(owner);
+  QElapsedTimer waited;
+  waited.start();
+  QObject::connect(poll, &QTimer::timeout, [poll, waited, condition = std::move(condition), action = std::move(action)] {
+    const bool hold = condition();
+    if (!hold && waited.elapsed() < 20000) return;
+    poll->stop();
+    poll->deleteLater();
+    if (hold) action();
+  });
+  poll->start(5);
+}
 
 class WindowTest : public ::testing::Test {
  protected:
@@ -149,16 +169,50 @@ TEST_F(StartedWindowTest, ARunFromTheWindowFillsTheTableAndHoldsTheBusyStateMean
   EXPECT_TRUE(FileExists(work / "out/disc/a.bin"));
 }
 
-TEST_F(StartedWindowTest, TheWindowKeepsProcessingMessagesWhileAReadStalls) {
+// Guards a read done on the window thread, and an elapsed time that stands still while a read stalls.
+TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapsedTimeMovesOn) {
   SALVORINE_REQUIRE_FUSE();
-  // The first block of the only file takes 1.5 s to read.
-  DamagedMount disc("file disc/a.bin 5000 1\nslow disc/a.bin 0 1 1500\n");
-  std::string completed_when_timer_ran;
-  After(300, [&] { completed_when_timer_ran = Cell(2, 1); });
+  // The first block of the only file takes 2.5 s to read.
+  DamagedMount disc("file disc/a.bin 5000 1\nslow disc/a.bin 0 1 2500\n");
+  QElapsedTimer since_click;
+  qint64 first_look_at = -1;
+  std::set<QString> status_while_stalled;
+  When(form.get(), [&] { return !form->ToolButton1->isEnabled() && since_click.elapsed() > 200; },
+       [&] { first_look_at = since_click.elapsed(); });
+  When(form.get(), [&] {
+         if (Cell(2, 1) == "0 (0%)") status_while_stalled.insert(form->StatusBar1->text());
+         return Cell(2, 1) != "0 (0%)";
+       },
+       [] {});
+  since_click.start();
   Recover(disc.Path().string() + "/disc", work / "out");
-  // Had the window waited for the read, the timer would have run after the first block.
-  EXPECT_EQ(completed_when_timer_ran, "0 (0%)");
+  // Had the window waited for the read, nothing could have run before it ended.
+  EXPECT_GT(first_look_at, 0);
+  EXPECT_LT(first_look_at, 1500);
+  EXPECT_TRUE(status_while_stalled.contains("Elapsed time: 0:00:01"));
+  EXPECT_TRUE(status_while_stalled.contains("Elapsed time: 0:00:02"));
   EXPECT_EQ(Cell(2, 1), "5000 (100%)");
+}
+
+// Guards a second run entered while a stopped run still waits for its read:
+// it would empty the working folder under the open copy and take the read's result.
+TEST_F(StartedWindowTest, RecoverStaysUnavailableUntilAStoppedRunHasReturned) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 5000 1\nslow disc/a.bin 0 1 1500\n");
+  dialogs.answers = {true};
+  std::vector<bool> enabled_after_stop;
+  When(form.get(), [&] { return !form->ToolButton1->isEnabled() && form->StatusBar1->text().startsWith("Elapsed"); },
+       [&] {
+         form->ToolButton3->click();
+         enabled_after_stop = {form->ToolButton1->isEnabled(), form->Recover2->isEnabled()};
+         form->ToolButton1Click();  // as a shortcut or a queued click would
+       });
+  Recover(disc.Path().string() + "/disc", work / "out");
+  EXPECT_EQ(enabled_after_stop, (std::vector<bool>{false, false}));
+  EXPECT_EQ(dialogs.questions.size(), 1u);
+  EXPECT_TRUE(dialogs.information.empty());
+  EXPECT_TRUE(form->ToolButton1->isEnabled());
+  EXPECT_TRUE(form->Recover2->isEnabled());
 }
 
 TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
@@ -292,8 +346,8 @@ TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
             "; edited by hand\n[SETTINGS]\n left = 50 \nTop=$3C\nWidth=700\nHeight=500\nFolder=\"/data/rescued\"\n"
             "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\n");
   Start();
-  EXPECT_EQ(form->x(), 50);
-  EXPECT_EQ(form->y(), 60);
+  // Left and Top place the client area, as they are saved.
+  EXPECT_EQ(form->geometry().topLeft(), QPoint(50, 60));
   EXPECT_EQ(form->width(), 700);
   EXPECT_EQ(form->Edit2->text(), "/data/rescued");
   EXPECT_TRUE(form->Russian1->isChecked());
@@ -310,9 +364,28 @@ TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
             "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\n");
 }
 
+// Guards a window restored with its title bar off every screen, where nobody can grab it.
+TEST(WindowPlacementTest, OnlyAWindowWhoseTitleBarIsOffEveryScreenIsMoved) {
+  const QList<QRect> screens{QRect(0, 0, 1024, 768), QRect(1024, 0, 800, 600)};
+  const int title = 20;
+  const std::pair<QRect, QRect> cases[] = {
+      {QRect(99, 80, 630, 480), QRect(99, 80, 630, 480)},        // well inside
+      {QRect(96, 20, 630, 480), QRect(96, 20, 630, 480)},        // title bar just fits
+      {QRect(1500, 300, 630, 480), QRect(1500, 300, 630, 480)},  // across both screens
+      {QRect(96, 0, 630, 480), QRect(96, 20, 630, 480)},         // title bar above the top
+      {QRect(1700, -50, 630, 480), QRect(1194, 20, 630, 480)},   // onto the screen it overlaps
+      {QRect(-700, 100, 630, 480), QRect(0, 100, 630, 480)},     // beside every screen
+      {QRect(5000, 5000, 630, 480), QRect(394, 288, 630, 480)},  // far away: the first screen
+      {QRect(10, 10, 2000, 900), QRect(0, 20, 2000, 900)},       // larger than the screen
+  };
+  for (const auto& [client, placed] : cases) {
+    EXPECT_EQ(PlacedOnScreen(client, title, screens), placed) << client.x() << "," << client.y();
+  }
+}
+
 TEST_F(WindowTest, AFirstStartUsesTheDefaults) {
   Start();
-  EXPECT_EQ(form->pos(), QPoint(100, 100));
+  EXPECT_EQ(form->geometry().topLeft(), QPoint(100, 100));
   EXPECT_EQ(form->size(), QSize(630, 480));
   EXPECT_EQ(form->Edit2->text(), QDir::homePath() + "/");
   EXPECT_TRUE(form->English1->isChecked());
@@ -378,17 +451,19 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_EQ(form->Table().Cell(3, 0), "Damaged");
 }
 
-TEST_F(StartedWindowTest, ALanguageSwitchDuringARunEndsTheSlowReadCutOffFromTheNextBlock) {
+// Guards a run that keeps the mode it started with instead of reading the one in force.
+TEST_F(StartedWindowTest, ALanguageSwitchDuringARunSelectsMaxDataForTheRestOfTheRun) {
   SALVORINE_REQUIRE_FUSE();
-  DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 20\n");
-  settings->ComboBox1->setCurrentIndex(1);
-  int mode_after_switch = -2;
-  After(200, [&] { form->Russian1->trigger(); });
-  // Read just as the run reads it, after a later block.
-  After(500, [&] { mode_after_switch = settings->ComboBox1->currentIndex(); });
+  // The second file has one bad byte: Max Data loses a whole block around it, Thorough far less.
+  DamagedMount disc(
+      "file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 20\n"
+      "file disc/b.bin 10000 2\nbad disc/b.bin 2848 1\n");
+  settings->ComboBox1->setCurrentIndex(kModeThorough);
+  When(form.get(), [&] { return Cell(2, 1) != "0 (0%)" && Cell(2, 1) != "40000 (100%)"; }, [&] { form->Russian1->trigger(); });
   Recover(disc.Path().string() + "/disc", work / "out");
-  EXPECT_EQ(mode_after_switch, kModeMaxData);
+  EXPECT_EQ(settings->ComboBox1->currentIndex(), kModeMaxData);
   EXPECT_EQ(Cell(2, 1), "40000 (100%)");
+  EXPECT_EQ(Cell(3, 2), "1808 (18%)");
 }
 
 TEST_F(StartedWindowTest, ShowIconsSwitchesTheTreesIconsAtOnceAndCancelKeepsChanges) {

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# A run through the main window (offscreen) against salvorine-cli on the same
+# input, alternating, so that the ratio survives a noisy machine.
+#
+#   bench/window_speed.sh [BUILD_BIN_DIR]     (default: build/bin)
+#
+# Build first: cmake --build BUILD --target salvorine-cli window_run
+# Inputs: 2,000 and 20,000 files of 1-16 KiB, and one 1 GiB file.
+# Environment: BENCH_DIR (default /tmp/salvorine-bench), ROUNDS (default 5).
+#
+# The page cache is warmed by one untimed run of each; the previous output is
+# removed before each timed run, outside the timing, and nothing is synced.
+# Two figures for the window: the run alone (click on Recover to its return,
+# timed inside window_run) and the whole process (start-up and window
+# creation included). salvorine-cli is timed as a whole process.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bin=$(realpath "${1:-build/bin}")
+work=${BENCH_DIR:-/tmp/salvorine-bench}
+rounds=${ROUNDS:-5}
+cli="$bin/salvorine-cli"
+window="$bin/window_run"
+for program in "$cli" "$window"; do
+  [[ -x $program ]] || { echo "build first: $program is missing" >&2; exit 2; }
+done
+
+mkdir -p "$work/program/Language"
+cp Language/*.ini "$work/program/Language/"
+
+make_small() {
+  local count=$1 dir=$2
+  [[ -d $dir ]] && return
+  python3 - "$dir.tmp" "$count" <<'PY'
+import os, random, sys
+root, count = sys.argv[1], int(sys.argv[2])
+random.seed(1)
+for i in range(count):
+    folder = os.path.join(root, "d%03d" % (i // 200))
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "f%05d.dat" % i), "wb") as f:
+        f.write(os.urandom(random.randint(1, 16384)))
+PY
+  mv "$dir.tmp" "$dir"
+}
+make_small 2000 "$work/small2k"
+make_small 20000 "$work/small"
+if [[ ! -f $work/big/big.bin ]]; then
+  mkdir -p "$work/big"
+  head -c $((1024 * 1024 * 1024)) /dev/urandom > "$work/big/big.bin"
+fi
+
+now() { date +%s.%N; }
+median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+
+run_cli() { "$cli" "$1" "$work/out-cli" >/dev/null 2>&1; }
+run_window() { "$window" "$1" "$work/out-window" "$work/program" 2>/dev/null; }
+
+run_case() {
+  local name=$1 input=$2
+  local cli_times=() window_runs=() window_wholes=()
+  rm -rf "$work/out-cli" "$work/out-window"
+  run_cli "$input"; run_window "$input" >/dev/null  # warm the page cache
+  for ((i = 0; i < rounds; i++)); do
+    rm -rf "$work/out-cli"
+    local start end
+    start=$(now); run_cli "$input" || { echo "$name: salvorine-cli failed" >&2; exit 1; }; end=$(now)
+    cli_times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')")
+    rm -rf "$work/out-window"
+    local inside
+    start=$(now); inside=$(run_window "$input") || { echo "$name: window_run failed" >&2; exit 1; }; end=$(now)
+    window_runs+=("$inside")
+    window_wholes+=("$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')")
+  done
+  diff -rq "$work/out-cli" "$work/out-window" >/dev/null ||
+    { echo "$name: the window and salvorine-cli saved different files" >&2; exit 1; }
+  local c r w
+  c=$(printf '%s\n' "${cli_times[@]}" | median)
+  r=$(printf '%s\n' "${window_runs[@]}" | median)
+  w=$(printf '%s\n' "${window_wholes[@]}" | median)
+  printf '%-20s salvorine-cli %7.2f s   window run %7.2f s (ratio %4.2f)   window process %7.2f s (ratio %4.2f)\n' \
+    "$name" "$c" "$r" "$(awk -v a="$r" -v b="$c" 'BEGIN { print a / b }')" \
+    "$w" "$(awk -v a="$w" -v b="$c" 'BEGIN { print a / b }')"
+}
+
+echo "rounds: $rounds (median)"
+run_case "2,000 small files" "$work/small2k"
+run_case "20,000 small files" "$work/small"
+run_case "1 GiB file" "$work/big"
+rm -rf "$work/out-cli" "$work/out-window"

@@ -1,10 +1,31 @@
 #include "app/job_table_model.h"
 
+#include <QApplication>
+#include <QColor>
+#include <QStyle>
+
 #include "app/text_bytes.h"
 
 namespace salvorine {
+namespace {
 
-JobTableModel::JobTableModel(QObject* parent) : QAbstractTableModel(parent), rows_(1) {}
+std::size_t Index(RowState state) { return static_cast<std::size_t>(state); }
+
+// Red at a low opacity: over a light or a dark base it stays a tint the text reads on.
+const QColor kDamagedTint(220, 40, 40, 64);
+
+}  // namespace
+
+JobTableModel::JobTableModel(QObject* parent) : QAbstractTableModel(parent), rows_(1), outcomes_(1) {
+  const QStyle* style = QApplication::style();
+  marks_[Index(RowState::kDamaged)] = style->standardIcon(QStyle::SP_MessageBoxWarning);
+  marks_[Index(RowState::kUnsaved)] = style->standardIcon(QStyle::SP_MessageBoxCritical);
+  marks_[Index(RowState::kStopped)] = style->standardIcon(QStyle::SP_MediaStop);
+  state_texts_ = {QStringLiteral("Not reached by the run"), QStringLiteral("Stopped: not saved"),
+                  QStringLiteral("Not saved: %1 bytes unreadable"),
+                  QStringLiteral("Saved with damage: %1 bytes unreadable, left as zeros"),
+                  QStringLiteral("Saved whole")};
+}
 
 bool JobTableModel::InRange(int column, int row) const {
   return column >= 0 && column < 4 && row >= 0 && row < RowCount();
@@ -12,8 +33,14 @@ bool JobTableModel::InRange(int column, int row) const {
 
 void JobTableModel::SetRowCount(int rows) {
   beginResetModel();
-  rows_.resize(static_cast<std::size_t>(rows < 1 ? 1 : rows));
+  const auto size = static_cast<std::size_t>(rows < 1 ? 1 : rows);
+  rows_.resize(size);
+  outcomes_.assign(size, Outcome{});
+  for (int column = 0; column < 4; ++column) widest_[static_cast<std::size_t>(column)] = rows_[0][static_cast<std::size_t>(column)];
+  const int before = shown_fixed_rows_;
+  UpdateShownFixedRows();
   endResetModel();
+  if (shown_fixed_rows_ != before) emit FixedRowsChanged(shown_fixed_rows_);
 }
 
 std::string JobTableModel::Cell(int column, int row) const {
@@ -23,37 +50,82 @@ std::string JobTableModel::Cell(int column, int row) const {
 void JobTableModel::SetCell(int column, int row, const std::string& text) {
   if (!InRange(column, row)) return;
   rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
-  if (row < fixed_rows_) {
+  std::string& widest = widest_[static_cast<std::size_t>(column)];
+  if (text.size() > widest.size()) widest = text;
+  if (row < shown_fixed_rows_) {
     emit headerDataChanged(Qt::Horizontal, column, column);
   } else {
-    const QModelIndex changed = index(row - fixed_rows_, column);
+    const QModelIndex changed = index(row - shown_fixed_rows_, column);
     emit dataChanged(changed, changed, {Qt::DisplayRole});
   }
 }
 
+void JobTableModel::UpdateShownFixedRows() { shown_fixed_rows_ = RowCount() > 1 ? fixed_rows_ : 0; }
+
 void JobTableModel::SetFixedRows(int rows) {
-  if (rows == fixed_rows_) return;
-  beginResetModel();
   fixed_rows_ = rows;
+  if ((RowCount() > 1 ? rows : 0) == shown_fixed_rows_) return;
+  beginResetModel();
+  UpdateShownFixedRows();
   endResetModel();
-  emit FixedRowsChanged(rows);
+  emit FixedRowsChanged(shown_fixed_rows_);
 }
 
-void JobTableModel::SelectRow(int row) { emit RowSelectionRequested(row - fixed_rows_); }
+void JobTableModel::SelectRow(int row) { emit RowSelectionRequested(row - shown_fixed_rows_); }
+
+void JobTableModel::SetRowState(int row, RowState state, std::int64_t damaged_bytes) {
+  if (!InRange(0, row)) return;
+  outcomes_[static_cast<std::size_t>(row)] = {state, damaged_bytes};
+  if (row < shown_fixed_rows_) return;
+  emit dataChanged(index(row - shown_fixed_rows_, 0), index(row - shown_fixed_rows_, 3),
+                   {Qt::DecorationRole, Qt::ToolTipRole, Qt::BackgroundRole});
+}
+
+RowState JobTableModel::StateOf(int row) const {
+  return InRange(0, row) ? outcomes_[static_cast<std::size_t>(row)].state : RowState::kPending;
+}
+
+std::int64_t JobTableModel::DamagedBytesOf(int row) const {
+  return InRange(0, row) ? outcomes_[static_cast<std::size_t>(row)].damaged_bytes : 0;
+}
+
+void JobTableModel::SetStateTexts(const StateTexts& texts) {
+  state_texts_ = texts;
+  if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 3), {Qt::ToolTipRole});
+}
 
 int JobTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : RowCount() - fixed_rows_;
+  return parent.isValid() ? 0 : RowCount() - shown_fixed_rows_;
 }
 
 int JobTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 4; }
 
 QVariant JobTableModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid()) return {};
-  return Shown(Cell(index.column(), TableRow(index.row())));
+  if (!index.isValid()) return {};
+  const int row = TableRow(index.row());
+  if (role == Qt::DisplayRole) return Shown(Cell(index.column(), row));
+  // Row 0 as an ordinary row holds the headings, not a file.
+  if (row == 0) return {};
+  const Outcome& outcome = outcomes_[static_cast<std::size_t>(row)];
+  switch (role) {
+    case Qt::DecorationRole:
+      return index.column() == 0 ? Mark(outcome) : QVariant();
+    case Qt::ToolTipRole:
+      return state_texts_[Index(outcome.state)].arg(outcome.damaged_bytes);
+    case Qt::BackgroundRole:
+      return outcome.state == RowState::kDamaged ? QVariant(kDamagedTint) : QVariant();
+    default:
+      return {};
+  }
+}
+
+QVariant JobTableModel::Mark(const Outcome& outcome) const {
+  const QIcon& mark = marks_[Index(outcome.state)];
+  return mark.isNull() ? QVariant() : QVariant(mark);
 }
 
 QVariant JobTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (role != Qt::DisplayRole || orientation != Qt::Horizontal || fixed_rows_ == 0) return {};
+  if (role != Qt::DisplayRole || orientation != Qt::Horizontal || shown_fixed_rows_ == 0) return {};
   return Shown(Cell(section, 0));
 }
 

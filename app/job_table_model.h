@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -10,12 +12,19 @@
 namespace salvorine {
 
 // The job table as a Qt model. Cells are the engine's byte strings, shown
-// decoded. While row 0 is fixed it appears as the header; before that it is
-// an ordinary first row.
+// decoded. While row 0 is fixed and there are rows under it, it appears as
+// the header; otherwise it is an ordinary first row.
+//
+// Each file row also carries what became of its file: rows saved with damage,
+// not saved or stopped show a mark in column 0 and say so in a tooltip with
+// the exact count of unreadable bytes; damaged rows are tinted.
 class JobTableModel final : public QAbstractTableModel, public JobTable {
   Q_OBJECT
 
  public:
+  // Tooltip texts per state, with %1 for the unreadable byte count.
+  using StateTexts = std::array<QString, 5>;
+
   explicit JobTableModel(QObject* parent = nullptr);
 
   // JobTable
@@ -25,10 +34,16 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   void SetCell(int column, int row, const std::string& text) override;
   void SetFixedRows(int rows) override;
   void SelectRow(int row) override;
+  void SetRowState(int row, RowState state, std::int64_t damaged_bytes) override;
 
-  int FixedRows() const { return fixed_rows_; }
+  int FixedRows() const { return shown_fixed_rows_; }
   // The table row shown at view row `view_row`.
-  int TableRow(int view_row) const { return view_row + fixed_rows_; }
+  int TableRow(int view_row) const { return view_row + shown_fixed_rows_; }
+  RowState StateOf(int row) const;
+  std::int64_t DamagedBytesOf(int row) const;
+  void SetStateTexts(const StateTexts& texts);
+  // The longest text column `column` has held since the table was last built.
+  const std::string& WidestText(int column) const { return widest_[static_cast<std::size_t>(column)]; }
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -41,10 +56,23 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   void RowSelectionRequested(int view_row);
 
  private:
+  struct Outcome {
+    RowState state = RowState::kPending;
+    std::int64_t damaged_bytes = 0;
+  };
+
   bool InRange(int column, int row) const;
+  // Row 0 is shown as the header only while rows follow it.
+  void UpdateShownFixedRows();
+  QVariant Mark(const Outcome& outcome) const;
 
   std::vector<std::array<std::string, 4>> rows_;
+  std::vector<Outcome> outcomes_;
+  std::array<std::string, 4> widest_;
   int fixed_rows_ = 0;
+  int shown_fixed_rows_ = 0;
+  StateTexts state_texts_;
+  std::array<QIcon, 5> marks_;
 };
 
 }  // namespace salvorine

@@ -35,6 +35,7 @@
 #include "app/text_bytes.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"
+#include "i18n/window_texts.h"
 #include "i18n/data_files.h"
 #include "i18n/extra_message.h"
 #include "platform/file_system.h"
@@ -168,10 +169,6 @@ void TForm1::CreateToolBar() {
   ToolBar1->setMovable(false);
   ToolBar1->setFloatable(false);
   ToolBar1->setIconSize(QSize(16, 16));
-  // Captions sit under the picture in 48-pixel buttons: a smaller type lets them fit.
-  QFont caption_font = ToolBar1->font();
-  caption_font.setPointSizeF(caption_font.pointSizeF() * 0.8);
-  ToolBar1->setFont(caption_font);
   const auto button = [this](const char* name, int image, const QString& caption, void (TForm1::*handler)()) {
     auto* tool = new QToolButton(ToolBar1);
     tool->setObjectName(QString::fromLatin1(name));
@@ -180,7 +177,9 @@ void TForm1::CreateToolBar() {
     tool->setProperty("imageIndex", image);
     tool->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     tool->setAutoRaise(true);
-    tool->setFixedSize(48, 36);
+    // As wide as the caption needs in the language shown, never narrower than 48.
+    tool->setMinimumSize(48, 36);
+    tool->setToolTip(caption);
     connect(tool, &QToolButton::clicked, this, [this, handler] { SalvorineApplication::Guarded([&] { (this->*handler)(); }); });
     return tool;
   };
@@ -390,9 +389,24 @@ void TForm1::ToolButton1Click() {
     run_on_stack_ = false;
     SetRunControlsEnabled(run_->Idle());
   });
-  run_->Recover();
+  if (run_->Recover() == RunOutcome::kNotStarted) return;
   ListBox1->clear();
   for (const std::string& source : run_->SourceList()) ListBox1->addItem(Shown(source));
+  ShowRunSummary();
+}
+
+// The elapsed time stays; beside it, what the run came to and where it went.
+void TForm1::ShowRunSummary() {
+  const int files = table_->RowCount() - 1;
+  int damaged = 0;
+  std::int64_t unreadable = 0;
+  for (int row = 1; row <= files; ++row) {
+    if (table_->DamagedBytesOf(row) > 0) ++damaged;
+    unreadable += table_->DamagedBytesOf(row);
+  }
+  ShowProgress();
+  const QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 
 void TForm1::ToolButton3Click() { run_->Stop(); }
@@ -433,11 +447,11 @@ void TForm1::ToolButton6Click() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     services_.tray.Open();
     QApplication::restoreOverrideCursor();
-    ToolButton6->setText(Shown(messages_.Message(kEjectOpenMessage)));
+    SetCaption(ToolButton6, Shown(messages_.Message(kEjectOpenMessage)));
     SetEjectImage(1);
   } else {
     services_.tray.Close();
-    ToolButton6->setText(Shown(messages_.Message(kEjectMessage)));
+    SetCaption(ToolButton6, Shown(messages_.Message(kEjectMessage)));
     SetEjectImage(0);
   }
   ToolButton7Click();
@@ -533,6 +547,22 @@ void TForm1::ShowProgress() {
     pending_selection_ = -1;
   }
   progress_.Flush();
+  FitFigureColumns();
+}
+
+// Size, Completed and Damaged are at least as wide as their widest text;
+// column 0 then takes what is left.
+void TForm1::FitFigureColumns() {
+  const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1) + 8;
+  bool widened = false;
+  for (int column = 1; column < 4; ++column) {
+    const int needed = StringGrid1->fontMetrics().horizontalAdvance(Shown(table_->WidestText(column))) + padding;
+    if (needed > StringGrid1->columnWidth(column)) {
+      StringGrid1->setColumnWidth(column, needed);
+      widened = true;
+    }
+  }
+  if (widened) FormResize();
 }
 
 // ---- Options, language and settings ---------------------------------------------
@@ -542,6 +572,23 @@ bool TForm1::TrayOption() const { return settings_ != nullptr && settings_->Chec
 
 void TForm1::ApplyLanguage(bool english) {
   salvorine::ApplyLanguage(english, program_folder_, messages_, *table_, *this);
+  const std::string file = LanguageFilePath(program_folder_, english);
+  const auto text = [&file](const WindowText& entry) { return Shown(ExtraMessage(file, entry.key, entry.english)); };
+  table_->SetStateTexts({text(kRowPendingText), text(kRowStoppedText), text(kRowUnsavedText), text(kRowDamagedText),
+                         text(kRowSavedText)});
+  summary_text_ = text(kRunSummaryText);
+  if (settings_ != nullptr) {
+    QStringList modes;
+    for (const WindowText& mode : kModeTexts) modes.append(text(mode));
+    settings_->SetModeExplanations(modes);
+  }
+  FitFigureColumns();
+}
+
+// A caption in full, also as a tooltip for when the toolbar has no room to show it.
+void TForm1::SetCaption(QToolButton* button, const QString& caption) {
+  button->setText(caption);
+  button->setToolTip(caption);
 }
 
 void TForm1::CheckLanguage(bool english) {
@@ -570,13 +617,13 @@ void TForm1::SetText(TextSlot slot, const std::string& text) {
     case TextSlot::kWebSiteMenuItem: return WebSite1->setText(shown);
     case TextSlot::kFeedbackMenuItem: return Support1->setText(shown);
     case TextSlot::kAboutMenuItem: return About1->setText(shown);
-    case TextSlot::kEjectButton: return ToolButton6->setText(shown);
-    case TextSlot::kRefreshButton: return ToolButton7->setText(shown);
-    case TextSlot::kRecoverButton: return ToolButton1->setText(shown);
-    case TextSlot::kPauseButton: return ToolButton2->setText(shown);
-    case TextSlot::kStopButton: return ToolButton3->setText(shown);
-    case TextSlot::kPreviewButton: return ToolButton4->setText(shown);
-    case TextSlot::kSettingsButton: return ToolButton5->setText(shown);
+    case TextSlot::kEjectButton: return SetCaption(ToolButton6, shown);
+    case TextSlot::kRefreshButton: return SetCaption(ToolButton7, shown);
+    case TextSlot::kRecoverButton: return SetCaption(ToolButton1, shown);
+    case TextSlot::kPauseButton: return SetCaption(ToolButton2, shown);
+    case TextSlot::kStopButton: return SetCaption(ToolButton3, shown);
+    case TextSlot::kPreviewButton: return SetCaption(ToolButton4, shown);
+    case TextSlot::kSettingsButton: return SetCaption(ToolButton5, shown);
     case TextSlot::kSaveToGroup: return GroupBox1->setTitle(shown);
     case TextSlot::kBrowseHint: return Button3->setToolTip(shown);
     case TextSlot::kOpenHint: return BitBtn3->setToolTip(shown);

@@ -13,6 +13,7 @@
 #include "app/window_services.h"
 #include "i18n/apply_language.h"
 #include "i18n/message_table.h"
+#include "i18n/window_texts.h"
 #include "platform/clock.h"
 #include "recovery/recovery_run.h"
 #include "settings/settings_file.h"
@@ -113,6 +114,9 @@ class TForm1 final : public QMainWindow,
   void ProcessMessages() override;
   void ShowProgress();
   void TickElapsed();
+  void FitFigureColumns();
+  void ShowRunSummary();
+  static void SetCaption(QToolButton* button, const QString& caption);
   // RunOptions, held by the Settings dialog.
   int Mode() const override;
   bool TrayOption() const override;
@@ -155,6 +159,7 @@ class TForm1 final : public QMainWindow,
   ShownFirstDialogs run_dialogs_{services_.dialogs, [this] { ShowProgress(); }};
   int pending_selection_ = -1;  // view row the run asked to select, not yet shown
   bool run_on_stack_ = false;   // Recover has not returned yet
+  QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
   Clock::TimePoint run_started_{};
   QTimer* elapsed_ticker_ = nullptr;
   std::array<QIcon, 8> images_;  // the toolbar's image list

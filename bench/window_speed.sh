@@ -6,7 +6,8 @@
 #
 # Build first: cmake --build BUILD --target salvorine-cli window_run
 # Inputs: 2,000 and 20,000 files of 1-16 KiB, and one 1 GiB file.
-# Environment: BENCH_DIR (default /tmp/salvorine-bench), ROUNDS (default 5).
+# Environment: BENCH_DIR (default /tmp/salvorine-bench), ROUNDS (default 5),
+# CASES (default "small2k small big").
 #
 # The page cache is warmed by one untimed run of each; the previous output is
 # removed before each timed run, outside the timing, and nothing is synced.
@@ -52,8 +53,8 @@ fi
 now() { date +%s.%N; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 
-run_cli() { "$cli" "$1" "$work/out-cli" >/dev/null 2>&1; }
-run_window() { "$window" "$1" "$work/out-window" "$work/program" 2>/dev/null; }
+run_cli() { "$cli" "$1" "$work/out-cli" >/dev/null 2>"$work/stderr.txt" || { tail -3 "$work/stderr.txt" >&2; false; }; }
+run_window() { "$window" "$1" "$work/out-window" "$work/program" 2>"$work/stderr.txt" || { tail -3 "$work/stderr.txt" >&2; false; }; }
 
 run_case() {
   local name=$1 input=$2
@@ -83,7 +84,12 @@ run_case() {
 }
 
 echo "rounds: $rounds (median)"
-run_case "2,000 small files" "$work/small2k"
-run_case "20,000 small files" "$work/small"
-run_case "1 GiB file" "$work/big"
+# CASES picks some of them: any of small2k, small, big.
+for case in ${CASES:-small2k small big}; do
+  case $case in
+    small2k) run_case "2,000 small files" "$work/small2k" ;;
+    small) run_case "20,000 small files" "$work/small" ;;
+    big) run_case "1 GiB file" "$work/big" ;;
+  esac
+done
 rm -rf "$work/out-cli" "$work/out-window"

@@ -9,13 +9,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "i18n/window_texts.h"
+
 namespace salvorine {
 
 TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
     : CentredDialog(parent), show_icons_(std::move(show_icons)) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("Settings"));
-  setFixedSize(344, 260);
+  setFixedSize(344, 300);
 
   GroupBox3 = new QGroupBox(QStringLiteral("Recovery mode"), this);
   GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
@@ -23,7 +25,16 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
   ComboBox1->addItems({QStringLiteral("Max Data"), QStringLiteral("Max Speed"), QStringLiteral("Thorough")});
   ComboBox1->setCurrentIndex(0);
-  (new QVBoxLayout(GroupBox3))->addWidget(ComboBox1);
+  ModeExplanation = new QLabel(GroupBox3);
+  ModeExplanation->setObjectName(QStringLiteral("ModeExplanation"));
+  ModeExplanation->setWordWrap(true);
+  auto* mode = new QVBoxLayout(GroupBox3);
+  mode->addWidget(ComboBox1);
+  mode->addWidget(ModeExplanation);
+  QStringList english;
+  for (const WindowText& text : kModeTexts) english.append(QString::fromUtf8(text.english));
+  SetModeExplanations(english);
+  connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ShowModeExplanation(); });
 
   GroupBox1 = new QGroupBox(QStringLiteral("View"), this);
   GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
@@ -64,6 +75,16 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
 }
 
 void TForm3::CheckBox2Click() { show_icons_(CheckBox2->isChecked()); }
+
+void TForm3::SetModeExplanations(const QStringList& lines) {
+  mode_explanations_ = lines;
+  ShowModeExplanation();
+}
+
+void TForm3::ShowModeExplanation() {
+  const int index = ComboBox1->currentIndex();
+  ModeExplanation->setText(index >= 0 && index < mode_explanations_.size() ? mode_explanations_[index] : QString());
+}
 
 // The caption beside the tray check box toggles it, as a check box's own caption would.
 bool TForm3::eventFilter(QObject* watched, QEvent* event) {

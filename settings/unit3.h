@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/centred_dialog.h"
+#include <QStringList>
 #include <functional>
 
 class QCheckBox;
@@ -22,9 +23,12 @@ class TForm3 final : public CentredDialog {
   explicit TForm3(std::function<void(bool)> show_icons, QWidget* parent = nullptr);
 
   void CheckBox2Click();
+  // One line per mode, shown under the mode list for the selected mode.
+  void SetModeExplanations(const QStringList& lines);
 
   QGroupBox* GroupBox3 = nullptr;  // "Recovery mode"
   QComboBox* ComboBox1 = nullptr;
+  QLabel* ModeExplanation = nullptr;  // what the selected mode does
   QGroupBox* GroupBox1 = nullptr;  // "View"
   QCheckBox* CheckBox2 = nullptr;  // "Show Icons"
   QGroupBox* GroupBox2 = nullptr;  // "Finish"
@@ -37,7 +41,10 @@ class TForm3 final : public CentredDialog {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void ShowModeExplanation();
+
   std::function<void(bool)> show_icons_;
+  QStringList mode_explanations_;
 };
 
 }  // namespace salvorine

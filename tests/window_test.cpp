@@ -435,10 +435,10 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_EQ(form->Table().Cell(0, 0), "Имя файла");
   EXPECT_EQ(about->windowTitle(), "О программе Salvorine");
   EXPECT_EQ(settings->windowTitle(), "Настройки");
-  EXPECT_EQ(settings->ComboBox1->itemText(1), "Максимум скорости");
+  EXPECT_EQ(settings->ComboBox1->itemText(1), "Максимальная скорость");
   // The mode falls back to Max Data; the Eject caption is reset while its picture stays.
   EXPECT_EQ(settings->ComboBox1->currentIndex(), 0);
-  EXPECT_EQ(form->ToolButton6->text(), "Открыть лоток");
+  EXPECT_EQ(form->ToolButton6->text(), "Извлечь");
   EXPECT_EQ(form->ToolButton6->property("imageIndex").toInt(), 1);
   // Help follows the "Save to" caption's first letter.
   form->Help2->trigger();
@@ -464,6 +464,80 @@ TEST_F(StartedWindowTest, ALanguageSwitchDuringARunSelectsMaxDataForTheRestOfThe
   EXPECT_EQ(settings->ComboBox1->currentIndex(), kModeMaxData);
   EXPECT_EQ(Cell(2, 1), "40000 (100%)");
   EXPECT_EQ(Cell(3, 2), "1808 (18%)");
+}
+
+// Guards captions cut to "От…ок" by buttons as wide as an English caption.
+TEST_F(StartedWindowTest, ToolbarButtonsFitTheirCaptionsAndShowThemAsTooltips) {
+  form->Russian1->trigger();
+  QApplication::processEvents();
+  for (QToolButton* button : {form->ToolButton6, form->ToolButton7, form->ToolButton1, form->ToolButton3,
+                              form->ToolButton4, form->ToolButton5}) {
+    EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 4)
+        << button->text().toStdString();
+    EXPECT_EQ(button->toolTip(), button->text());
+  }
+  form->ToolButton6->click();  // the tray caption changes, and its tooltip with it
+  EXPECT_EQ(form->ToolButton6->toolTip(), "Закрыть");
+}
+
+// Guards figures cut to "60000000 …" while column 0 had room, and a heading row
+// left fixed over no rows by a run over an empty folder.
+TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOverRows) {
+  WriteFile(work / "disc/a.bin", "");
+  std::filesystem::resize_file(work / "disc/a.bin", 60000000);
+  std::filesystem::create_directories(work / "empty");
+  Recover(work / "disc", work / "out");
+  ASSERT_EQ(Cell(2, 1), "60000000 (100%)");
+  for (int column = 1; column < 4; ++column) {
+    EXPECT_GE(form->StringGrid1->columnWidth(column),
+              form->StringGrid1->fontMetrics().horizontalAdvance(Shown(Cell(column, 1))))
+        << column;
+  }
+  const int others = form->StringGrid1->columnWidth(1) + form->StringGrid1->columnWidth(2) +
+                     form->StringGrid1->columnWidth(3);
+  EXPECT_EQ(form->StringGrid1->columnWidth(0), std::max(24, form->frameGeometry().width() - others - 224));
+  EXPECT_TRUE(form->StringGrid1->horizontalHeader()->isVisible());
+
+  Recover(work / "empty", work / "out");
+  EXPECT_FALSE(form->StringGrid1->horizontalHeader()->isVisible());
+  EXPECT_EQ(form->StringGrid1->model()->rowCount(), 1);
+  EXPECT_EQ(form->StringGrid1->model()->index(0, 0).data().toString(), "Filename");
+}
+
+// Guards results that say little: which files are damaged, by how much, and the run as a whole.
+TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheRunUp) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 10000 1\nbad disc/a.bin 2848 1\nfile disc/b.bin 100 2\n");
+  Recover(disc.Path().string() + "/disc", work / "out");
+  const QAbstractItemModel* view = form->StringGrid1->model();
+  const QModelIndex damaged = view->index(0, 0), whole = view->index(1, 0);
+  EXPECT_FALSE(damaged.data(Qt::DecorationRole).value<QIcon>().isNull());
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Saved with damage: 1808 bytes unreadable, left as zeros");
+  EXPECT_TRUE(view->index(0, 3).data(Qt::BackgroundRole).value<QColor>().isValid());
+  EXPECT_TRUE(whole.data(Qt::DecorationRole).isNull());
+  EXPECT_EQ(whole.data(Qt::ToolTipRole).toString(), "Saved whole");
+  EXPECT_FALSE(view->index(1, 3).data(Qt::BackgroundRole).isValid());
+  const QString status = form->StatusBar1->text();
+  EXPECT_TRUE(status.startsWith("Elapsed time: 0:00:0")) << status.toStdString();
+  EXPECT_TRUE(status.endsWith("2 files, 1 of them damaged, 1808 bytes unreadable; saved to " + Shown(work / "out/")))
+      << status.toStdString();
+
+  // A stopped row says so; the row it never reached too.
+  form->Table().SetRowState(1, RowState::kStopped, 0);
+  form->Table().SetRowState(2, RowState::kPending, 0);
+  EXPECT_FALSE(damaged.data(Qt::DecorationRole).value<QIcon>().isNull());
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Stopped: not saved");
+  EXPECT_EQ(whole.data(Qt::ToolTipRole).toString(), "Not reached by the run");
+  form->Russian1->trigger();
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Остановлен: не сохранён");
+}
+
+TEST_F(StartedWindowTest, TheSettingsDialogExplainsTheSelectedModeInTheLanguageShown) {
+  EXPECT_EQ(settings->ModeExplanation->text(), "Waits for every read, however long: the most data.");
+  settings->ComboBox1->setCurrentIndex(kModeMaxSpeed);
+  EXPECT_TRUE(settings->ModeExplanation->text().startsWith("A read that takes over 10 seconds"));
+  form->Russian1->trigger();  // selects Max Data
+  EXPECT_TRUE(settings->ModeExplanation->text().startsWith("Ждать завершения каждого чтения"));
 }
 
 TEST_F(StartedWindowTest, ShowIconsSwitchesTheTreesIconsAtOnceAndCancelKeepsChanges) {

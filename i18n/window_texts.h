@@ -1,0 +1,28 @@
+#pragma once
+
+namespace salvorine {
+
+// Language entries after the table's 0..60 that the windows show: read from
+// the language file when a language is applied, the English text standing in
+// for an entry the file lacks.
+struct WindowText {
+  int key;
+  const char* english;
+};
+
+// A file row's tooltip, one per row state; %1 is the count of unreadable bytes.
+inline constexpr WindowText kRowPendingText{61, "Not reached by the run"};
+inline constexpr WindowText kRowStoppedText{62, "Stopped: not saved"};
+inline constexpr WindowText kRowUnsavedText{63, "Not saved: %1 bytes unreadable"};
+inline constexpr WindowText kRowDamagedText{64, "Saved with damage: %1 bytes unreadable, left as zeros"};
+inline constexpr WindowText kRowSavedText{65, "Saved whole"};
+// After a run, beside the elapsed time: %1 files, %2 damaged, %3 bytes, %4 the save folder.
+inline constexpr WindowText kRunSummaryText{66, "%1 files, %2 of them damaged, %3 bytes unreadable; saved to %4"};
+// Under the Settings dialog's mode list, one per mode.
+inline constexpr WindowText kModeTexts[3] = {
+    {67, "Waits for every read, however long: the most data."},
+    {68, "A read that takes over 10 seconds counts as failed: faster on a bad disc."},
+    {69, "Max Data, then sector by sector around what failed: the most data, the longest run."},
+};
+
+}  // namespace salvorine

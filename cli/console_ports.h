@@ -49,8 +49,10 @@ class ConsoleProgress final : public ProgressDisplay {
 struct FixedOptions final : RunOptions {
   int mode = kModeMaxData;
   std::int64_t sector_size = 0;
+  bool continue_earlier = true;
   int Mode() const override { return mode; }
   std::int64_t SectorSize() const override { return sector_size; }
+  bool ContinueEarlierCopies() const override { return continue_earlier; }
   bool TrayOption() const override { return false; }
 };
 

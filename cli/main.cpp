@@ -21,6 +21,7 @@
 #include "i18n/message_table.h"
 #include "platform/file_system.h"
 #include "platform/sector_size.h"
+#include "recovery/damage_report.h"
 #include "recovery/memory_job_table.h"
 #include "recovery/recovery_run.h"
 #include "recovery/top_level_handler.h"
@@ -37,16 +38,22 @@ constexpr int kExitIncomplete = 3;
 
 constexpr const char* kUsage =
     "usage: salvorine-cli [--mode data|speed|thorough] [--sector-size N] [--language en|ru]\n"
-    "                     SOURCE SAVE_FOLDER\n"
+    "                     [--fresh] [--report FILE] SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
     "Prints one line per file, five fields separated by tabs: path, size,\n"
     "completed and damaged figures, and what became of the file: ok (saved\n"
     "whole), damaged (saved, unreadable bytes left as zeros), unsaved (could\n"
-    "not be saved), stopped (the run stopped in it; not saved), pending (not\n"
-    "reached). A tab, newline, carriage return or backslash in a path is\n"
-    "written as \\t, \\n, \\r or \\\\.\n"
+    "not be saved), stopped (the run stopped in it; saved as far as it got),\n"
+    "pending (not reached). A tab, newline, carriage return or backslash in a\n"
+    "path is written as \\t, \\n, \\r or \\\\.\n"
+    "\n"
+    "A copy that is not whole gets a map of its bytes in GNU ddrescue's mapfile\n"
+    "format, SAVE_FOLDER/.salvorine/maps/PATH.map; SAVE_FOLDER/.salvorine/report.tsv\n"
+    "lists every file with its figures, state and map. A copy already in\n"
+    "SAVE_FOLDER with the source's size and time and no map is taken as whole\n"
+    "and not read again.\n"
     "\n"
     "  --mode data      keep every read however long it takes (default)\n"
     "  --mode speed     count a read of more than 10 seconds as failed\n"
@@ -54,6 +61,8 @@ constexpr const char* kUsage =
     "  --sector-size N  rescue in sectors of N bytes (512 to 65536) instead of\n"
     "                   the size the medium reports, e.g. 2048 for a disc image\n"
     "  --language en|ru language of the messages (default en)\n"
+    "  --fresh          recover every file afresh, whatever SAVE_FOLDER holds\n"
+    "  --report FILE    write the report to FILE as well\n"
     "  --help           print this text and exit\n"
     "  --version        print the version and exit\n"
     "\n"
@@ -65,6 +74,8 @@ struct Arguments {
   int mode = kModeMaxData;
   std::int64_t sector_size = 0;  // 0: ask the medium
   bool english = true;
+  bool fresh = false;
+  std::string report;  // empty: only the one in the save folder
   std::string source;
   std::string save_folder;
 };
@@ -97,6 +108,10 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
       else if (value == "speed") arguments.mode = kModeMaxSpeed;
       else if (value == "thorough") arguments.mode = kModeThorough;
       else return false;
+    } else if (arg == "--fresh") {
+      arguments.fresh = true;
+    } else if (arg == "--report" && has_value) {
+      arguments.report = argv[++i];
     } else if (arg == "--sector-size" && has_value) {
       const std::string value = argv[++i];
       const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.sector_size);
@@ -133,25 +148,10 @@ void ReportSectorSize(const Arguments& arguments) {
   std::fprintf(stderr, "sector size: %lld bytes (%s)\n", static_cast<long long>(medium.bytes), from.c_str());
 }
 
-// A path as one field: tabs, line ends and backslashes escaped, so every line has five fields.
-std::string Escaped(const std::string& path) {
-  std::string field;
-  for (const char c : path) {
-    switch (c) {
-      case '\t': field += "\\t"; break;
-      case '\n': field += "\\n"; break;
-      case '\r': field += "\\r"; break;
-      case '\\': field += "\\\\"; break;
-      default: field += c;
-    }
-  }
-  return field;
-}
-
 // errno when stdout could not take the table (a full disk, a closed pipe), otherwise 0.
 int PrintTable(const MemoryJobTable& table) {
   for (int row = 1; row < table.RowCount(); ++row) {
-    std::string line = Escaped(table.Cell(0, row));
+    std::string line = EscapedField(table.Cell(0, row));
     for (int column = 1; column < 4; ++column) line += "\t" + table.Cell(column, row);
     line += "\t";
     line += RowStateWord(table.State(row));
@@ -160,6 +160,19 @@ int PrintTable(const MemoryJobTable& table) {
   }
   if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) return errno != 0 ? errno : EIO;
   return 0;
+}
+
+// The report at `path` as well; false (with the reason on stderr) when it cannot be written.
+bool WriteReport(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  const bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  const int error = errno;
+  if (file != nullptr && std::fclose(file) != 0 && written) {
+    std::fprintf(stderr, "error: cannot write the report to %s: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+  }
+  if (!written) std::fprintf(stderr, "error: cannot write the report to %s: %s\n", path.c_str(), std::strerror(error));
+  return written;
 }
 
 // 0 only when every file is saved whole and nothing was left out.
@@ -205,6 +218,7 @@ int main(int argc, char** argv) {
   cli::FixedOptions options;
   options.mode = arguments.mode;
   options.sector_size = arguments.sector_size;
+  options.continue_earlier = !arguments.fresh;
   if (arguments.mode == kModeThorough) RunWithTopLevelHandler(dialogs, [&] { ReportSectorSize(arguments); });
   cli::CommandLineWindow window;
   window.save_folder = arguments.save_folder;
@@ -225,6 +239,9 @@ int main(int argc, char** argv) {
   RunWithTopLevelHandler(dialogs, [] { EmptyWorkingFolder(); });
   if (print_error != 0) {
     std::fprintf(stderr, "error: cannot write the table to stdout: %s\n", std::strerror(print_error));
+    return kExitEndedEarly;
+  }
+  if (!arguments.report.empty() && !run.ReportPath().empty() && !WriteReport(arguments.report, run.ReportText())) {
     return kExitEndedEarly;
   }
   return ExitStatus(outcome, table, run.LeftOutCount());

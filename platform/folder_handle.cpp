@@ -123,6 +123,43 @@ FolderHandle FolderHandle::Subfolder(const std::string& name, unsigned mode) con
   return FolderHandle(fd, shown);
 }
 
+std::optional<FolderHandle> FolderHandle::ExistingSubfolder(const std::string& name) const {
+  const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+  if (fd >= 0) return FolderHandle(fd, PathOf(name));
+  if (errno == ENOENT) return std::nullopt;
+  throw FileSystemError(errno, PathOf(name), "open folder");
+}
+
+void FolderHandle::WriteFile(const std::string& name, const std::string& content) const {
+  std::string temporary = TemporaryName();
+  Descriptor output{-1};
+  while ((output.fd = Retrying([&] {
+            return ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+          })) < 0 &&
+         errno == EEXIST) {
+    temporary = TemporaryName();
+  }
+  if (output.fd < 0) throw FileSystemError(errno, PathOf(name), "create");
+  try {
+    for (std::size_t done = 0; done < content.size();) {
+      const ssize_t put = ::write(output.fd, content.data() + done, content.size() - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) throw FileSystemError(put == 0 ? ENOSPC : errno, PathOf(name), "write to");
+      done += static_cast<std::size_t>(put);
+    }
+    if (::close(std::exchange(output.fd, -1)) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(name), "close");
+    CheckReplaceable(name, {});
+    if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) throw FileSystemError(errno, PathOf(name), "save");
+  } catch (...) {
+    ::unlinkat(fd_, temporary.c_str(), 0);
+    throw;
+  }
+}
+
+void FolderHandle::RemoveFile(const std::string& name) const {
+  if (::unlinkat(fd_, name.c_str(), 0) != 0 && errno != ENOENT) throw FileSystemError(errno, PathOf(name), "remove");
+}
+
 std::string FolderHandle::TemporaryName() const {
   static std::atomic<unsigned> counter{0};
   return ".salvorine-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part";

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -27,6 +28,15 @@ class FolderHandle {
   // The subfolder `name`, created with `mode` (the umask applies) when missing.
   // Raises FileSystemError naming it when it is a link or not a folder.
   FolderHandle Subfolder(const std::string& name, unsigned mode) const;
+
+  // The subfolder `name` when it exists as a real folder; nothing when it is missing.
+  std::optional<FolderHandle> ExistingSubfolder(const std::string& name) const;
+
+  // Writes `content` to a new file that replaces `name` whole, once written.
+  void WriteFile(const std::string& name, const std::string& content) const;
+
+  // Removes the file `name`; a missing one is no error.
+  void RemoveFile(const std::string& name) const;
 
   // Places the closed file `from` at `name`: a hard link when both lie on one
   // file system (no byte is written twice), otherwise a copy made inside the

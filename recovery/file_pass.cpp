@@ -19,7 +19,8 @@ constexpr auto kSlowRead = std::chrono::seconds(10);
 
 class FilePass {
  public:
-  FilePass(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start, PassContext& context)
+  FilePass(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start, PassContext& context,
+           RescueMap* map)
       : source_(source),
         copy_(copy),
         row_(row),
@@ -27,7 +28,8 @@ class FilePass {
         block_(BlockSizeFor(size)),
         run_start_(run_start),
         context_(context),
-        buffer_(context.buffers.transfer.get()) {}
+        buffer_(context.buffers.transfer.get()),
+        map_(map) {}
 
   PassResult Run() {
     Prefill();
@@ -66,9 +68,11 @@ class FilePass {
       if (!got.ok) {
         read_end_ = pos;
         forward_cut_off_ = cut_off_;
+        Failed(pos, std::min(block_, size_ - pos));
         return true;
       }
       copy_.Write(buffer_, got.count);
+      Done(pos, got.count);
       AfterBlock();
       pos += static_cast<std::int64_t>(got.count);
       if (size_ > 0) SetFileBar(Percent(pos, size_));
@@ -95,9 +99,11 @@ class FilePass {
       const ReadResult got = TimedRead(block_);
       if (!got.ok) {
         Unread(read_end_, pos + block_ - read_end_);
+        Failed(pos, block_);
         return true;
       }
       copy_.Write(buffer_, got.count);
+      Done(pos, got.count);
       AfterBlock();
       SetFileBar(Percent(read_end_ + size_ - pos, size_));
       SetCompleted(read_end_ + size_ - pos);
@@ -126,9 +132,11 @@ class FilePass {
     if (!got.ok) {
       // Those bytes are lost only if the forward pass did not already copy them.
       Unread(0, read_end_ == 0 ? length : 0);
+      Failed(0, length);
       return false;
     }
     copy_.Write(buffer_, got.count);
+    Done(0, got.count);
     AfterBlock();
     SetFileBar(100);
     SetCompleted(read_end_ + size_);
@@ -146,8 +154,12 @@ class FilePass {
     source_.Seek(start);
     copy_.Seek(start);
     const ReadResult got = TimedRead(length);
-    if (!got.ok) return Unread(start, length);
+    if (!got.ok) {
+      Failed(start, length);
+      return Unread(start, length);
+    }
     copy_.Write(buffer_, got.count);
+    Done(start, got.count);
     AfterBlock();
     const auto delivered = static_cast<std::int64_t>(got.count);
     if (delivered < length) Unread(start + delivered, length - delivered);
@@ -187,6 +199,15 @@ class FilePass {
     context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(bytes, label));
   }
 
+  // What the map, when one is kept, learns from each read: bytes written are
+  // done; bytes of a failed read that no other read delivered are bad.
+  void Done(std::int64_t start, std::size_t count) {
+    if (map_ != nullptr && count > 0) map_->Set(start, start + static_cast<std::int64_t>(count), RescueState::kDone);
+  }
+  void Failed(std::int64_t start, std::int64_t length) {
+    if (map_ != nullptr) map_->Replace(start, start + length, RescueState::kUntried, RescueState::kBad);
+  }
+
   // Records the one range the pass leaves unread and reports its length as the damage.
   void Unread(std::int64_t start, std::int64_t length) {
     unread_ = {start, length};
@@ -203,6 +224,7 @@ class FilePass {
   const Clock::TimePoint run_start_;
   PassContext& context_;
   unsigned char* const buffer_;
+  RescueMap* const map_;
   std::int64_t read_end_ = 0;  // where the forward pass failed; size_ when it did not
   int file_bar_ = 0;
   bool cut_off_ = false;          // the last timed read was rejected as slow
@@ -213,8 +235,8 @@ class FilePass {
 }  // namespace
 
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                       PassContext& context, ByteRange* unread) {
-  FilePass pass(source, copy, row, size, run_start, context);
+                       PassContext& context, ByteRange* unread, RescueMap* map) {
+  FilePass pass(source, copy, row, size, run_start, context, map);
   const PassResult result = pass.Run();
   if (unread != nullptr) *unread = pass.UnreadRange();
   return result;

@@ -7,6 +7,7 @@
 #include "i18n/message_table.h"
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "recovery/rescue_map.h"
 #include "recovery/run_ports.h"
 
 namespace salvorine {
@@ -54,8 +55,9 @@ enum class PassResult {
 // reads once more whatever lies between them. Unreadable ranges stay zero and
 // are reported in the Damaged cell of `row`. A failed write or seek raises
 // FileSystemError. When `unread` is given, it receives the range left unread
-// (length 0 when none).
+// (length 0 when none). When `map` (of [0, size)) is given, it learns which
+// bytes were read and which a read failed on.
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                       PassContext& context, ByteRange* unread = nullptr);
+                       PassContext& context, ByteRange* unread = nullptr, RescueMap* map = nullptr);
 
 }  // namespace salvorine

@@ -1,8 +1,11 @@
 #include "recovery/recovery_run.h"
 
+#include <sys/stat.h>
+
 #include "platform/file.h"
 #include "platform/file_system_error.h"
 #include "recovery/figures.h"
+#include "recovery/map_file.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
 #include "recovery/working_folder.h"
@@ -62,9 +65,11 @@ RunOutcome RecoveryRun::Recover() {
     for (int row = 1; row <= rows; ++row) {
       if (RecoverRow(row, run_start) == RowResult::kEnded) {
         SetIdle(true);
+        SaveReport();
         return RunOutcome::kEndedEarly;
       }
     }
+    SaveReport();
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
     open_copy_path_.clear();
@@ -101,6 +106,11 @@ void RecoveryRun::Collect() {
   const std::size_t collected = sources_.size();
   source_identities_ = BuildJobTable(sources_, env_.table, env_.dialogs);
   left_out_count_ = static_cast<int>(left_out.size() + (collected - sources_.size()));
+  report_rows_.clear();
+  for (int row = 1; row < env_.table.RowCount(); ++row) {
+    report_rows_.push_back({env_.table.Cell(0, row), std::stoll(env_.table.Cell(1, row))});
+  }
+  report_path_.clear();
 }
 
 RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_start) {
@@ -134,22 +144,35 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
 
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
   const FileStatus status = source->Status();
-  PassContext context = MakePassContext();
-  open_copy_path_ = copy_path;
-  // The mode in force when a file starts decides whether it gets the thorough rescue.
-  const PassResult result = env_.options.Mode() == kModeThorough
-                                ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context)
-                                : RecoverFile(*source, *copy, row, status.size, run_start, context);
-  if (result == PassResult::kStopped) {
+  if (HasWholeCopy(row, status)) {
+    // An earlier run saved this file whole: nothing is read again.
+    source->Close();
+    copy->Close();
+    env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
+    report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
+    SetRowState(row, RowState::kSaved);
+  } else {
+    PassContext context = MakePassContext();
+    open_copy_path_ = copy_path;
+    RescueMap map(0, status.size);
+    // The mode in force when a file starts decides whether it gets the thorough rescue.
+    const bool thorough = env_.options.Mode() == kModeThorough;
+    const PassResult result = thorough
+                                  ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context, &map)
+                                  : RecoverFile(*source, *copy, row, status.size, run_start, context, nullptr, &map);
     open_copy_path_.clear();
-    SetRowState(row, RowState::kStopped);
-    return RowResult::kEnded;
+    if (result == PassResult::kStopped) {
+      // What was read so far is kept, with the map a later run goes on from.
+      SetRowState(row, RowState::kStopped);
+      if (SaveRow(row, copy_path, status)) SaveMap(row, map, false);
+      return RowResult::kEnded;
+    }
+    source->Close();
+    copy->Close();
+    if (!SaveRow(row, copy_path, status)) return RowResult::kEnded;
+    SaveMap(row, map, true);
+    SetRowState(row, map.Total(RescueState::kDone) < status.size ? RowState::kDamaged : RowState::kSaved);
   }
-  source->Close();
-  copy->Close();
-  open_copy_path_.clear();
-  if (!SaveRow(row, copy_path, status)) return RowResult::kEnded;
-  SetRowState(row, DamagedBytes(env_.table.Cell(3, row)) > 0 ? RowState::kDamaged : RowState::kSaved);
   current_row_ = 0;
 
   env_.pump.ProcessMessages();
@@ -173,9 +196,44 @@ bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatu
   }
 }
 
-void RecoveryRun::SetRowState(int row, RowState state) {
-  env_.table.SetRowState(row, state, DamagedBytes(env_.table.Cell(3, row)));
+// A whole copy has no map (an older one is removed); any other keeps one beside the copies.
+void RecoveryRun::SaveMap(int row, const RescueMap& map, bool finished) {
+  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+  record.recovered = map.Total(RescueState::kDone);
+  const bool whole = record.recovered == record.size;
+  try {
+    save_tree_->SaveMap(record.path, whole ? std::string() : MapFileText(map, finished));
+    if (!whole) record.map_path = save_tree_->MapPathOf(record.path);
+  } catch (const FileSystemError& error) {
+    env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
+  }
 }
+
+// Whether the save folder already holds this file whole: a copy of the
+// source's size and modification time that no map marks unfinished.
+bool RecoveryRun::HasWholeCopy(int row, const FileStatus& source) const {
+  if (!env_.options.ContinueEarlierCopies()) return false;
+  const std::string& path = report_rows_[static_cast<std::size_t>(row - 1)].path;
+  struct stat saved {};
+  if (::lstat(save_tree_->DestinationOf(path).c_str(), &saved) != 0 || !S_ISREG(saved.st_mode)) return false;
+  const FileIdentity identity{static_cast<std::uint64_t>(saved.st_dev), static_cast<std::uint64_t>(saved.st_ino)};
+  struct stat map {};
+  return !source_identities_.contains(identity) && saved.st_size == source.size &&
+         saved.st_mtim.tv_sec == source.modified_seconds && saved.st_mtim.tv_nsec == source.modified_nanoseconds &&
+         ::lstat(save_tree_->MapPathOf(path).c_str(), &map) != 0;
+}
+
+void RecoveryRun::SetRowState(int row, RowState state) {
+  const std::int64_t damaged = DamagedBytes(env_.table.Cell(3, row));
+  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+  record.state = state;
+  record.damaged = state == RowState::kPending ? 0 : damaged;
+  env_.table.SetRowState(row, state, damaged);
+}
+
+std::string RecoveryRun::ReportText() const { return salvorine::ReportText(report_rows_); }
+
+void RecoveryRun::SaveReport() { report_path_ = save_tree_->SaveReport(ReportText()); }
 
 void RecoveryRun::TrayStep() {
   if (!env_.options.TrayOption() || env_.table.RowCount() < 2) return;

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "recovery/damage_report.h"
 #include "recovery/file_pass.h"
 #include "recovery/save_tree.h"
 #include "recovery/run_ports.h"
@@ -65,6 +66,9 @@ class RecoveryRun {
   const std::string& OpenCopyPath() const { return open_copy_path_; }
   // How many files and folders below the last run's selection were left out (and announced).
   int LeftOutCount() const { return left_out_count_; }
+  // The damage report of the last run, and where it was saved (empty before a run wrote it).
+  std::string ReportText() const;
+  const std::string& ReportPath() const { return report_path_; }
 
  private:
   enum class RowResult { kDone, kEnded };
@@ -72,7 +76,10 @@ class RecoveryRun {
   void Collect();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   bool SaveRow(int row, const std::string& copy_path, const FileStatus& source);
+  void SaveMap(int row, const RescueMap& map, bool finished);
+  bool HasWholeCopy(int row, const FileStatus& source) const;
   void SetRowState(int row, RowState state);
+  void SaveReport();
   void TrayStep();
   PassContext MakePassContext();
 
@@ -83,6 +90,8 @@ class RecoveryRun {
   std::unique_ptr<SaveTree> save_tree_;
   int current_row_ = 0;
   int left_out_count_ = 0;
+  std::vector<ReportRow> report_rows_;  // index row - 1
+  std::string report_path_;
   std::string selection_root_;
   std::string save_folder_;
   std::string open_copy_path_;

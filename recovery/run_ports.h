@@ -57,6 +57,9 @@ class RunOptions {
   // The sector size in which Thorough rescues, in bytes; 0 (or anything
   // outside 512..65536) asks the medium that holds each file.
   virtual std::int64_t SectorSize() const { return 0; }
+  // Take up earlier copies in the save folder: a copy with a map goes on from
+  // it, and one of the source's size and time without a map is complete.
+  virtual bool ContinueEarlierCopies() const { return true; }
 };
 
 // Modal message boxes. Texts may hold a carriage return between lines.

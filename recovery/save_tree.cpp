@@ -9,6 +9,11 @@
 namespace salvorine {
 namespace {
 
+constexpr const char* kDataFolder = ".salvorine";
+constexpr const char* kMapsFolder = "maps";
+constexpr const char* kReportName = "report.tsv";
+constexpr const char* kMapExtension = ".map";
+
 std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
   for (std::size_t start = 0; start <= path.size();) {
@@ -32,40 +37,89 @@ unsigned FolderMode(const std::string& source_folder) {
   return (static_cast<unsigned>(status.st_mode) & 0777) | 0700;
 }
 
+// The folders and the name of a relative path; raises when it has no usable name.
+std::pair<std::vector<std::string>, std::string> Split(const std::string& relative, const std::string& shown) {
+  std::vector<std::string> parts = Components(relative);
+  if (parts.empty() || parts.back() == "." || parts.back() == "..") {
+    throw FileSystemError(EINVAL, shown, "save a file without a name as");
+  }
+  std::string name = parts.back();
+  parts.pop_back();
+  return {parts, name};
+}
+
 }  // namespace
 
 SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
     : save_folder_(save_folder),
       selection_root_(std::move(selection_root)),
       root_is_file_(FileExists(selection_root_)),
-      umask_(CurrentUmask()) {}
-
-std::string SaveTree::DestinationOf(const std::string& source_path) const {
-  return save_folder_.Path() + "/" + MirroredRelativePath(source_path, selection_root_, root_is_file_);
+      umask_(CurrentUmask()) {
+  if (auto data = save_folder_.ExistingSubfolder(kDataFolder)) earlier_maps_ = data->ExistingSubfolder(kMapsFolder);
 }
 
-const FolderHandle& SaveTree::FolderFor(const std::vector<std::string>& folders, const std::string& source_folder) {
+std::string SaveTree::Relative(const std::string& source_path) const {
+  return MirroredRelativePath(source_path, selection_root_, root_is_file_);
+}
+
+std::string SaveTree::DestinationOf(const std::string& source_path) const {
+  return save_folder_.Path() + "/" + Relative(source_path);
+}
+
+std::string SaveTree::MapPathOf(const std::string& source_path) const {
+  return save_folder_.Path() + "/" + kDataFolder + "/" + kMapsFolder + "/" + Relative(source_path) + kMapExtension;
+}
+
+const FolderHandle& SaveTree::Chain::Enter(const FolderHandle& root, const std::vector<std::string>& folders,
+                                          const std::function<unsigned(std::size_t level)>& mode) {
   std::size_t kept = 0;
-  while (kept < chain_.size() && kept < folders.size() && chain_[kept].first == folders[kept]) ++kept;
-  chain_.erase(chain_.begin() + static_cast<std::ptrdiff_t>(kept), chain_.end());
+  while (kept < entered.size() && kept < folders.size() && entered[kept].first == folders[kept]) ++kept;
+  entered.erase(entered.begin() + static_cast<std::ptrdiff_t>(kept), entered.end());
   for (std::size_t level = kept; level < folders.size(); ++level) {
-    // The source folder that level `level` mirrors: the destination's folders are the source folder's last ones.
-    std::string mirrored = source_folder;
-    for (std::size_t up = level + 1; up < folders.size(); ++up) mirrored = ParentOf(mirrored);
-    const FolderHandle& parent = level == 0 ? save_folder_ : chain_.back().second;
-    chain_.emplace_back(folders[level], parent.Subfolder(folders[level], FolderMode(mirrored)));
+    const FolderHandle& parent = level == 0 ? root : entered.back().second;
+    entered.emplace_back(folders[level], parent.Subfolder(folders[level], mode(level)));
   }
-  return folders.empty() ? save_folder_ : chain_.back().second;
+  return folders.empty() ? root : entered.back().second;
 }
 
 void SaveTree::Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
                     const std::set<FileIdentity>& protect) {
-  std::vector<std::string> parts = Components(MirroredRelativePath(source_path, selection_root_, root_is_file_));
-  if (parts.empty() || parts.back() == "." || parts.back() == "..") throw FileSystemError(EINVAL, save_folder_.Path(), "save a file without a name into");
-  const std::string name = parts.back();
-  parts.pop_back();
-  const FolderHandle& folder = FolderFor(parts, ParentOf(source_path));
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  // The destination's folders are the source folder's last ones: level `level` mirrors this source folder.
+  const std::string source_folder = ParentOf(source_path);
+  const auto mode = [&](std::size_t level) {
+    std::string mirrored = source_folder;
+    for (std::size_t up = level + 1; up < folders.size(); ++up) mirrored = ParentOf(mirrored);
+    return FolderMode(mirrored);
+  };
+  const FolderHandle& folder = copies_.Enter(save_folder_, folders, mode);
   folder.PlaceFile(name, copy_path, source.mode & 0777 & ~umask_, source, protect);
+}
+
+const FolderHandle& SaveTree::MapsFolder() {
+  if (!maps_) maps_ = save_folder_.Subfolder(kDataFolder, 0777).Subfolder(kMapsFolder, 0777);
+  return *maps_;
+}
+
+void SaveTree::SaveMap(const std::string& source_path, const std::string& text) {
+  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
+  if (!text.empty()) {
+    const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
+    return folder.WriteFile(name + kMapExtension, text);
+  }
+  // A whole copy has no map: remove one an earlier run left, creating nothing on the way.
+  if (!earlier_maps_) return;
+  std::optional<FolderHandle> folder = earlier_maps_->ExistingSubfolder(".");
+  for (const std::string& part : folders) {
+    if (!folder) return;
+    folder = folder->ExistingSubfolder(part);
+  }
+  if (folder) folder->RemoveFile(name + kMapExtension);
+}
+
+std::string SaveTree::SaveReport(const std::string& text) {
+  save_folder_.Subfolder(kDataFolder, 0777).WriteFile(kReportName, text);
+  return save_folder_.Path() + "/" + kDataFolder + "/" + kReportName;
 }
 
 }  // namespace salvorine

@@ -43,6 +43,9 @@ class SectorRescue {
     map_.Set(unread.End(), end_, RescueState::kDone);
   }
 
+  // What is known of each sector of the rescued range.
+  const RescueMap& Map() const { return map_; }
+
   // False when the idle flag stopped it.
   bool Run() {
     if (!TrimForward(start_) || !TrimBackward(SectorStart(end_ - 1))) return false;
@@ -199,14 +202,20 @@ std::int64_t SectorSizeFor(File& source, const RunOptions& options) {
 }  // namespace
 
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                                 PassContext& context) {
+                                 PassContext& context, RescueMap* map) {
   ByteRange unread;
-  if (RecoverFile(source, copy, row, size, run_start, context, &unread) == PassResult::kStopped) {
+  if (RecoverFile(source, copy, row, size, run_start, context, &unread, map) == PassResult::kStopped) {
     return PassResult::kStopped;
   }
   if (unread.length == 0) return PassResult::kDone;
   const std::int64_t sector = SectorSizeFor(source, context.options);
-  if (!SectorRescue(source, copy, row, size, sector, unread, run_start, context).Run()) return PassResult::kStopped;
+  SectorRescue rescue(source, copy, row, size, sector, unread, run_start, context);
+  const bool finished = rescue.Run();
+  // Inside the range it rescued, the rescue knows each sector better than the first pass.
+  if (map != nullptr) {
+    for (const RescueMap::Segment& segment : rescue.Map().Segments()) map->Set(segment.start, segment.end, segment.state);
+  }
+  if (!finished) return PassResult::kStopped;
   context.table.SetCell(kCompletedColumn, row, std::to_string(size) + " (100%)");
   return PassResult::kDone;
 }

@@ -17,7 +17,9 @@ namespace salvorine {
 // the most data for the failed reads paid at every moment. Sectors never
 // tried stay zero; the Damaged cell counts them with the failed ones and is
 // exact after every read, as is the Completed cell.
+// When `map` (of [0, size)) is given, it learns which bytes were read and
+// which a read failed on, as RecoverFile's does.
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                                 PassContext& context);
+                                 PassContext& context, RescueMap* map = nullptr);
 
 }  // namespace salvorine

@@ -10,6 +10,7 @@ packages=(
   libjpeg62-turbo-dev libemf2svg-dev libwmf-dev fonts-urw-base35
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   desktop-file-utils appstream man-db dpkg-dev lintian
+  gddrescue
 )
 
 missing=()

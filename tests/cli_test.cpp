@@ -145,7 +145,9 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   EXPECT_EQ(result.out.find("(100%)"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("\tstopped\n"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find(source + "/z.bin\t10\t0 (0%)\t0 (0%)\tpending\n"), std::string::npos) << result.out;
-  EXPECT_FALSE(FileExists(work / "out/disc/slow.bin"));
+  // Kept as far as it got, with its map.
+  EXPECT_TRUE(FileExists(work / "out/disc/slow.bin"));
+  EXPECT_TRUE(FileExists(work / "out/.salvorine/maps/disc/slow.bin.map"));
 }
 
 TEST_F(CliTest, TwoProgramsAtOnceKeepTheirCopiesApart) {
@@ -258,12 +260,66 @@ TEST_F(CliTest, AFullSaveFolderLeavesNoPartialCopyAndTheRowUnsaved) {
   std::filesystem::create_directory(work / "small");
   const char* script =
       "mount -t tmpfs -o size=1m tmpfs \"$3\" || exit 9; \"$0\" \"$1\" \"$2\"; echo \"status $?\"; "
-      "find \"$3\" -type f";
+      "find \"$3\" -type f ! -path '*/.salvorine/*'";
   const ProgramOutput result = RunProgram(
       {"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, kCli, work / "src", work / "small/out", work / "small"},
       {"TMPDIR=" + work.Path()});
   EXPECT_EQ(result.out, work / "src/big.bin\t3000000\t3000000 (100%)\t0 (0%)\tunsaved\nstatus 1\n") << result.err;
   EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
+}
+
+// "rescued:     8192 B" and the like, from ddrescuelog -t.
+std::string Total(const std::string& totals, const std::string& label) {
+  const auto at = totals.find(label);
+  if (at == std::string::npos) return "missing";
+  const auto start = totals.find_first_not_of(' ', at + label.size());
+  return totals.substr(start, totals.find(',', start) - start);
+}
+
+TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
+  SALVORINE_REQUIRE_FUSE();
+  if (!FileExists("/usr/bin/ddrescuelog")) {
+    if (RunningInCi()) FAIL() << "ddrescuelog (gddrescue) is required in CI";
+    GTEST_SKIP() << "ddrescuelog is not installed";
+  }
+  DamagedMount disc(kDisc);
+  const std::string source = disc.Path().string() + "/disc";
+  const ProgramOutput result = Run({"--report", work / "report.tsv", source + "/docs", work / "out"});
+  ASSERT_EQ(result.exit_code, 3) << result.err;
+
+  // a.bin: 1808 bytes unreadable of 10000; b.bin has 784 bytes between the directions that failed once more.
+  const ProgramOutput a = RunProgram({"/usr/bin/ddrescuelog", "-t", work / "out/.salvorine/maps/docs/a.bin.map"});
+  ASSERT_EQ(a.exit_code, 0) << a.out << a.err;
+  EXPECT_EQ(Total(a.out, "rescued:"), "8192 B") << a.out;
+  EXPECT_EQ(Total(a.out, "bad-sector:"), "1808 B") << a.out;
+  const ProgramOutput b = RunProgram({"/usr/bin/ddrescuelog", "-t", work / "out/.salvorine/maps/docs/b.bin.map"});
+  EXPECT_EQ(Total(b.out, "rescued:"), "9216 B") << b.out;
+  EXPECT_FALSE(FileExists(work / "out/.salvorine/maps/docs/c.bin.map"));  // whole
+
+  const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
+  EXPECT_EQ(ReadFile(work / "report.tsv"), report);
+  EXPECT_NE(report.find(source + "/docs/a.bin\t10000\t8192\t1808\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\tok\t\n"), std::string::npos) << report;
+}
+
+TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 300000 1\n", CollectStats::kYes);
+  const std::string file = disc.Path().string() + "/disc/a.bin";
+  ASSERT_EQ(Run({file, work / "out"}).exit_code, 0);
+  const std::uint64_t after_first = disc.StatsWhileMounted().bytes;
+  EXPECT_GE(after_first, 300000u);
+
+  const ProgramOutput again = Run({file, work / "out"});
+  EXPECT_EQ(again.exit_code, 0) << again.err;
+  EXPECT_EQ(again.out, file + "\t300000\t300000 (100%)\t0 (0%)\tok\n");
+  EXPECT_EQ(disc.StatsWhileMounted().bytes, after_first);
+
+  ASSERT_EQ(Run({"--fresh", file, work / "out"}).exit_code, 0);
+  EXPECT_GT(disc.StatsWhileMounted().bytes, after_first);
+  EXPECT_EQ(Difference(ReadFile(work / "out/a.bin"), Expected(1, 300000)), "");
 }
 
 TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "platform/file_system_error.h"
+#include "recovery/map_file.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
@@ -107,7 +108,8 @@ TEST_F(RecoveryRunTest, StopAnsweredNoGoesOnAndYesEndsAtTheNextBlock) {
   EXPECT_TRUE(window.controls_enabled);
   EXPECT_EQ(table.Cell(2, 2), "0 (0%)");
   EXPECT_EQ(table.Cell(2, 3), "0 (0%)");
-  EXPECT_FALSE(FileExists(temp / "out/src/one.txt"));  // a stopped row is not saved
+  EXPECT_EQ(table.State(1), RowState::kStopped);
+  EXPECT_EQ(table.State(2), RowState::kPending);
 }
 
 TEST_F(RecoveryRunTest, CloseDuringARunAsksAndCancelKeepsItGoing) {
@@ -192,7 +194,24 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   EXPECT_EQ(table.State(1), RowState::kSaved);
   EXPECT_EQ(table.State(2), RowState::kDamaged);
   EXPECT_EQ(table.State(3), RowState::kStopped);
-  EXPECT_FALSE(std::filesystem::exists(temp / "out/src/three"));
+
+  // Copies that are not whole keep a map of their bytes: the damaged one
+  // lost its head block; the stopped one is kept as far as it got.
+  EXPECT_FALSE(FileExists(temp / "out/.salvorine/maps/src/one.txt.map"));
+  const auto damaged = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/sub/two.bin.map"), 5000);
+  ASSERT_TRUE(damaged);
+  EXPECT_EQ(damaged->Total(RescueState::kDone), 4096);
+  EXPECT_EQ(damaged->Total(RescueState::kBad), 904);
+  EXPECT_EQ(std::filesystem::file_size(temp / "out/src/three"), 70000u);
+  const auto stopped = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/three.map"), 70000);
+  ASSERT_TRUE(stopped);
+  EXPECT_EQ(stopped->Total(RescueState::kDone), 2048);
+  EXPECT_EQ(stopped->Total(RescueState::kUntried), 70000 - 2048);
+  EXPECT_EQ(ReadFile(temp / "out/.salvorine/report.tsv"),
+            "path\tsize\trecovered\tdamaged\tstate\tmap\n" +
+            temp / "src/one.txt\t10\t10\t0\tok\t\n" +
+            temp / "src/sub/two.bin\t5000\t4096\t904\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\n" +
+            temp / "src/three\t70000\t2048\t0\tstopped\t" + temp / "out/.salvorine/maps/src/three.map\n");
 
   // A copy that cannot be placed (a folder is in the way) is not saved, and no partial file is left.
   std::filesystem::remove(temp / "out/src/one.txt");
@@ -201,7 +220,9 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.State(1), RowState::kUnsaved);
   EXPECT_EQ(table.State(2), RowState::kPending);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp / "out/src"), {}), 2);  // one.txt/ and sub/
+  for (const auto& entry : std::filesystem::directory_iterator(temp / "out/src")) {
+    EXPECT_FALSE(entry.path().filename().string().starts_with(".salvorine-")) << entry.path();
+  }
 }
 
 TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions) {

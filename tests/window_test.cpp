@@ -243,9 +243,9 @@ TEST_F(StartedWindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindo
   EXPECT_TRUE(visible_after_cancel);
   EXPECT_FALSE(form->isVisible());
   EXPECT_NE(Cell(2, 1), "40000 (100%)");
-  // The copy the run was writing when the window closed is kept; nothing is saved.
+  // The copy the run was writing when the window closed is kept, and saved as far as it got, with its map.
   EXPECT_TRUE(FileExists(work / "TMP654/1.bin"));
-  EXPECT_FALSE(FileExists(work / "out/disc/a.bin"));
+  EXPECT_TRUE(FileExists(work / "out/.salvorine/maps/disc/a.bin.map"));
 }
 
 TEST_F(StartedWindowTest, EjectTogglesCaptionAndPictureAgainstTheTray) {

@@ -5,10 +5,13 @@
 
 namespace salvorine {
 
-// A modal dialog that opens in the middle of the screen, not over its owner.
+// A modal dialog of a fixed size that opens in the middle of the screen, not
+// over its owner. Its title bar offers to close it, never to maximize it.
 class CentredDialog : public QDialog {
  public:
-  using QDialog::QDialog;
+  explicit CentredDialog(QWidget* parent = nullptr)
+      : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                            Qt::WindowCloseButtonHint) {}
 
  protected:
   void showEvent(QShowEvent* event) override {

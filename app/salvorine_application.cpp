@@ -8,8 +8,8 @@
 namespace salvorine {
 
 SalvorineApplication::SalvorineApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  // No display name: the platform would append it to every window title.
   setApplicationName(QStringLiteral("Salvorine"));
-  setApplicationDisplayName(QStringLiteral("Salvorine"));
 }
 
 bool SalvorineApplication::notify(QObject* receiver, QEvent* event) {

@@ -36,7 +36,8 @@ void CollectExpanded(QTreeWidgetItem* item, std::set<std::string>& paths) {
 ShellTreeView::ShellTreeView(QWidget* parent) : QTreeWidget(parent) {
   setHeaderHidden(true);
   setColumnCount(1);
-  setRootIsDecorated(false);
+  // Every folder, "/" included, shows that it can be opened before it is read.
+  setRootIsDecorated(true);
   setContextMenuPolicy(Qt::CustomContextMenu);
   setSelectionMode(QAbstractItemView::SingleSelection);
   // The selection stays visible when the tree loses the focus.
@@ -170,12 +171,13 @@ void ShellTreeView::ReloadKeepingExpanded(QTreeWidgetItem* item) {
   }
 }
 
-void ShellTreeView::RefreshFirstVisible() {
-  QTreeWidgetItem* first = itemAt(0, 0);
-  if (first == nullptr || !IsFolder(first)) return;
+void ShellTreeView::Refresh() {
   const std::string selected = SelectedPath();
   const int scroll = verticalScrollBar()->value();
-  ReloadKeepingExpanded(first);
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    QTreeWidgetItem* top = topLevelItem(i);
+    if (top->data(0, kLoadedRole).toBool()) ReloadKeepingExpanded(top);
+  }
   if (!selected.empty()) SelectPath(selected);
   verticalScrollBar()->setValue(scroll);
 }

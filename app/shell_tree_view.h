@@ -22,9 +22,9 @@ class ShellTreeView final : public QTreeWidget {
   std::string SelectedPath() const;
   // Expands the tree down to `path` and selects it; false when it is not in the tree.
   bool SelectPath(const std::string& path);
-  // Re-reads the first visible item from the file system, keeping expanded
-  // items expanded, the selection and the scroll position.
-  void RefreshFirstVisible();
+  // Re-reads every folder that has been read from the file system, keeping
+  // expanded items expanded, the selection and the scroll position.
+  void Refresh();
 
   static std::string PathOf(const QTreeWidgetItem* item);
 

@@ -28,6 +28,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "app/named_widget.h"
 #include "app/salvorine_application.h"
@@ -385,6 +386,7 @@ void TForm1::CreateStatusBar() {
 void TForm1::ToolButton1Click() {
   if (run_on_stack_) return;
   run_on_stack_ = true;
+  AnchorSaveFolder();
   const auto returned = qScopeGuard([this] {
     run_on_stack_ = false;
     SetRunControlsEnabled(run_->Idle());
@@ -457,14 +459,20 @@ void TForm1::ToolButton6Click() {
   ToolButton7Click();
 }
 
-void TForm1::ToolButton7Click() { ShellTreeView1->RefreshFirstVisible(); }
+void TForm1::ToolButton7Click() { ShellTreeView1->Refresh(); }
 
 void TForm1::Button3Click() {
-  const std::string folder = services_.folder_picker.PickFolder(this, Shown(messages_.Message(kBrowseTitleMessage)));
+  // The dialog opens at the save folder, or at home when there is none yet.
+  AnchorSaveFolder();
+  const std::string save = SaveFolder();
+  const std::string start = !save.empty() && FolderExists(save) ? save : Bytes(QDir::homePath());
+  const std::string folder =
+      services_.folder_picker.PickFolder(this, Shown(messages_.Message(kBrowseTitleMessage)), start);
   if (!folder.empty()) Edit2->setText(Shown(folder));
 }
 
 void TForm1::BitBtn3Click() {
+  AnchorSaveFolder();
   std::string folder = SaveFolder();
   if (folder.empty()) return;
   if (folder.back() != '/') folder += '/';
@@ -505,6 +513,15 @@ void TForm1::About1Click() {
 }
 
 // ---- Run adapters -------------------------------------------------------------
+
+// A relative save folder is taken under the home folder, never under whatever
+// folder the program was started from, and the box shows where that is.
+void TForm1::AnchorSaveFolder() {
+  const std::string folder = SaveFolder();
+  if (folder.empty() || folder.front() == '/') return;
+  const std::filesystem::path home(Bytes(QDir::homePath()));
+  Edit2->setText(Shown((home / folder).lexically_normal().string()));
+}
 
 std::string TForm1::SaveFolder() const { return Bytes(Edit2->text()); }
 std::string TForm1::SelectedPath() const { return ShellTreeView1->SelectedPath(); }

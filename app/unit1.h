@@ -115,6 +115,7 @@ class TForm1 final : public QMainWindow,
   void ShowProgress();
   void TickElapsed();
   void FitFigureColumns();
+  void AnchorSaveFolder();
   void ShowRunSummary();
   static void SetCaption(QToolButton* button, const QString& caption);
   // RunOptions, held by the Settings dialog.

@@ -32,8 +32,8 @@ bool MessageBoxes::AskOkCancel(const std::string& text) {
                                   QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
 }
 
-std::string FileDialogFolderPicker::PickFolder(QWidget* owner, const QString& title) {
-  return Bytes(QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly));
+std::string FileDialogFolderPicker::PickFolder(QWidget* owner, const QString& title, const std::string& start_folder) {
+  return Bytes(QFileDialog::getExistingDirectory(owner, title, Shown(start_folder), QFileDialog::ShowDirsOnly));
 }
 
 bool DesktopServicesOpener::Open(const QUrl& url) { return QDesktopServices::openUrl(url); }

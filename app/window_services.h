@@ -15,8 +15,9 @@ namespace salvorine {
 class FolderPicker {
  public:
   virtual ~FolderPicker() = default;
-  // The chosen folder's path, or empty when the user cancelled.
-  virtual std::string PickFolder(QWidget* owner, const QString& title) = 0;
+  // The chosen folder's path, or empty when the user cancelled. The dialog
+  // opens at `start_folder`.
+  virtual std::string PickFolder(QWidget* owner, const QString& title, const std::string& start_folder) = 0;
 };
 
 // Opens a folder, file or link with the desktop's default handler.
@@ -43,7 +44,7 @@ class MessageBoxes final : public Dialogs {
 
 class FileDialogFolderPicker final : public FolderPicker {
  public:
-  std::string PickFolder(QWidget* owner, const QString& title) override;
+  std::string PickFolder(QWidget* owner, const QString& title, const std::string& start_folder) override;
 };
 
 class DesktopServicesOpener final : public DesktopOpener {

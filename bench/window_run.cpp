@@ -42,7 +42,7 @@ struct NoTray final : TrayDevice {
 };
 
 struct NoPicker final : FolderPicker {
-  std::string PickFolder(QWidget*, const QString&) override { return {}; }
+  std::string PickFolder(QWidget*, const QString&, const std::string&) override { return {}; }
 };
 
 struct NoDesktop final : DesktopOpener {

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <fstream>
-#include <set>
 #include <sstream>
 
 #include "platform/file_system.h"
@@ -37,19 +36,20 @@ std::string OpticalDriveTray::DevicePath() {
 void OpticalDriveTray::Open() { SendToDrive(DevicePath(), CDROMEJECT); }
 void OpticalDriveTray::Close() { SendToDrive(DevicePath(), CDROMCLOSETRAY); }
 
+// Whatever file system a medium carries, its mount point is listed: a fixed
+// list of types would hide a disc or stick formatted with any other.
 std::vector<std::string> RemovableMediaMounts(const std::string& mounts_text) {
-  static const std::set<std::string> kMediaTypes = {"iso9660", "udf",  "vfat",   "exfat", "ntfs",
-                                                    "ntfs3",   "msdos", "fuseblk", "hfsplus", "ext2",
-                                                    "ext3",    "ext4",  "btrfs",  "xfs",   "f2fs"};
   std::vector<std::string> mounts;
   std::istringstream lines(mounts_text);
-  std::string line, device, mount_point, type;
+  std::string line, device, mount_point;
   while (std::getline(lines, line)) {
     std::istringstream fields(line);
-    if (!(fields >> device >> mount_point >> type)) continue;
+    if (!(fields >> device >> mount_point)) continue;
     mount_point = Unescaped(mount_point);
-    const bool media_folder = mount_point.starts_with("/media/") || mount_point.starts_with("/run/media/");
-    if (media_folder && kMediaTypes.contains(type)) mounts.push_back(mount_point);
+    const bool media_folder =
+        mount_point.starts_with("/media/") || mount_point.starts_with("/run/media/") || mount_point == "/mnt" ||
+        mount_point.starts_with("/mnt/");
+    if (media_folder) mounts.push_back(mount_point);
   }
   return mounts;
 }

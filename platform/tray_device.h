@@ -24,8 +24,8 @@ class OpticalDriveTray final : public TrayDevice {
   static std::string DevicePath();
 };
 
-// Mount points of removable and optical media (under /media or /run/media,
-// with a file system such discs and sticks use), read from text in the
+// Mount points of removable and optical media: everything mounted under
+// /media, /run/media or /mnt, whatever its file system, read from text in the
 // format of /proc/self/mounts, in the order listed.
 std::vector<std::string> RemovableMediaMounts(const std::string& mounts_text);
 // The same, from this process's mount table.

@@ -37,7 +37,7 @@ struct NoTray final : TrayDevice {
   void Close() override {}
 };
 struct NoPicker final : FolderPicker {
-  std::string PickFolder(QWidget*, const QString&) override { return {}; }
+  std::string PickFolder(QWidget*, const QString&, const std::string&) override { return {}; }
 };
 struct NoDesktop final : DesktopOpener {
   bool Open(const QUrl&) override { return true; }

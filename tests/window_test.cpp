@@ -10,6 +10,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QScopeGuard>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -29,6 +31,7 @@
 #include <set>
 #include "i18n/data_files.h"
 #include "platform/file_system.h"
+#include "platform/tray_device.h"
 #include "support/damaged_mount.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
@@ -45,8 +48,10 @@ struct FakeTray final : TrayDevice {
 struct FakePicker final : FolderPicker {
   std::string answer;
   QString title;
-  std::string PickFolder(QWidget*, const QString& shown_title) override {
+  std::string start;
+  std::string PickFolder(QWidget*, const QString& shown_title, const std::string& start_folder) override {
     title = shown_title;
+    start = start_folder;
     return answer;
   }
 };
@@ -284,6 +289,63 @@ TEST_F(StartedWindowTest, TheTreeReportsTheSelectedItemsFullPath) {
   form->Edit2->setText(Shown(work / "out"));
   form->ToolButton1->click();
   EXPECT_EQ(ReadFile(work / "out/\xff-name.txt"), "x");
+}
+
+// Guards a new folder that Refresh did not show because the first visible item was a file.
+TEST_F(StartedWindowTest, RefreshRereadsEveryExpandedFolderWhereverTheTreeIsScrolled) {
+  for (int i = 0; i < 300; ++i) WriteFile(work / ("d/f" + std::to_string(i)), "");
+  ASSERT_TRUE(form->Tree().SelectPath(work / "d/f299"));
+  form->Tree().scrollToBottom();
+  QApplication::processEvents();
+  ASSERT_FALSE(ShellTreeView::PathOf(form->Tree().itemAt(0, 0)).empty());
+  std::filesystem::create_directories(work / "d/new");
+  const int scroll = form->Tree().verticalScrollBar()->value();
+  form->ToolButton7->click();
+  EXPECT_EQ(form->Tree().SelectedPath(), work / "d/f299");
+  EXPECT_EQ(form->Tree().verticalScrollBar()->value(), scroll);
+  EXPECT_TRUE(form->Tree().SelectPath(work / "d/new"));
+  // "/" and folders not read yet show that they can be opened.
+  EXPECT_TRUE(form->Tree().rootIsDecorated());
+  EXPECT_EQ(form->Tree().topLevelItem(0)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+}
+
+// Guards a medium missing from the tree because its file system was not on a fixed list.
+TEST(MediaMountsTest, EveryMountUnderTheMediaFoldersIsListedWhateverItsFileSystem) {
+  const std::string mounts =
+      "sysfs /sys sysfs rw 0 0\n/dev/sr0 /media/ann/DISC iso9660 ro 0 0\n"
+      "/dev/sdb1 /media/ann/My\\040Stick zfs rw 0 0\n/dev/sdc1 /run/media/ann/CARD squashfs ro 0 0\n"
+      "/dev/sdd1 /mnt nilfs2 rw 0 0\n/dev/sde1 /mnt/backup reiserfs rw 0 0\n/dev/sda1 / ext4 rw 0 0\n"
+      "/dev/sda2 /mntx ext4 rw 0 0\n";
+  EXPECT_EQ(RemovableMediaMounts(mounts), (std::vector<std::string>{"/media/ann/DISC", "/media/ann/My Stick",
+                                                                      "/run/media/ann/CARD", "/mnt", "/mnt/backup"}));
+}
+
+// Guards a browse dialog that opened in the program's current folder, and a
+// relative save folder taken under it.
+TEST_F(StartedWindowTest, BrowseStartsAtTheSaveFolderAndARelativeSaveFolderLiesUnderHome) {
+  const QByteArray home = qgetenv("HOME");
+  qputenv("HOME", QByteArray::fromStdString(work / "home"));
+  const auto restore = qScopeGuard([&] { qputenv("HOME", home); });
+  std::filesystem::create_directories(work / "home");
+  std::filesystem::create_directories(work / "saved");
+  form->Edit2->setText(Shown(work / "saved"));
+  form->Button3->click();
+  EXPECT_EQ(picker.start, work / "saved");
+  form->Edit2->setText(Shown(work / "not yet"));
+  form->Button3->click();
+  EXPECT_EQ(picker.start, work / "home");
+
+  WriteFile(work / "d/a.txt", "a");
+  Recover(work / "d", "out8");
+  EXPECT_EQ(form->Edit2->text(), Shown(work / "home/out8"));
+  EXPECT_EQ(ReadFile(work / "home/out8/d/a.txt"), "a");
+}
+
+TEST_F(StartedWindowTest, FixedSizeDialogsOfferNoMaximize) {
+  for (QDialog* dialog : std::initializer_list<QDialog*>{about.get(), settings.get()}) {
+    EXPECT_TRUE(dialog->windowFlags().testFlag(Qt::CustomizeWindowHint));
+    EXPECT_FALSE(dialog->windowFlags().testFlag(Qt::WindowMaximizeButtonHint));
+  }
 }
 
 TEST_F(StartedWindowTest, RefreshShowsNewFilesAndKeepsExpansionAndSelection) {

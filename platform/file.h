@@ -57,6 +57,9 @@ class File {
   // Sets the end of the file at the current position, shortening or lengthening it.
   virtual void Truncate() = 0;
   virtual void Close() = 0;
+  // Gives the file the permission bits `mode` and the modification time of
+  // `modified`; a file without either (one held in memory) ignores it.
+  virtual void SetModeAndTime(unsigned /*mode*/, const FileStatus& /*modified*/) {}
   // The preferred transfer unit of the file's device (the sector to read in).
   virtual std::int64_t BlockSize() { return 512; }
 };
@@ -69,5 +72,7 @@ std::unique_ptr<File> Create(const std::string& path);
 // after removing whatever had that name: an older file there may be linked
 // elsewhere and must not be emptied through that link.
 std::unique_ptr<File> CreateFresh(const std::string& path);
+// Takes over `fd`, an open descriptor of the regular file `path`, which it closes.
+std::unique_ptr<File> FileOfDescriptor(int fd, const std::string& path);
 
 }  // namespace salvorine

@@ -156,6 +156,26 @@ void FolderHandle::WriteFile(const std::string& name, const std::string& content
   }
 }
 
+std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) const {
+  const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ELOOP || errno == EISDIR || errno == ENXIO) return nullptr;
+    throw FileSystemError(errno, PathOf(name), "open");
+  }
+  auto file = FileOfDescriptor(fd, PathOf(name));
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  if (!S_ISREG(status.st_mode)) return nullptr;
+  if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  return file;
+}
+
+bool FolderHandle::LinkOut(const std::string& name, const std::string& path) const {
+  if (::linkat(fd_, name.c_str(), AT_FDCWD, path.c_str(), 0) == 0) return true;
+  if (errno == EXDEV || errno == EPERM || errno == EMLINK || errno == ENOTSUP) return false;
+  throw FileSystemError(errno, path, "create");
+}
+
 void FolderHandle::RemoveFile(const std::string& name) const {
   if (::unlinkat(fd_, name.c_str(), 0) != 0 && errno != ENOENT) throw FileSystemError(errno, PathOf(name), "remove");
 }

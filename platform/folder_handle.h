@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -37,6 +38,14 @@ class FolderHandle {
 
   // Removes the file `name`; a missing one is no error.
   void RemoveFile(const std::string& name) const;
+
+  // The regular file `name`, open for reading and writing; nothing when it is
+  // missing, a link or not a regular file.
+  std::unique_ptr<File> OpenExistingFile(const std::string& name) const;
+
+  // Gives the file `name` another name, `path` (outside this folder); false
+  // when the two lie on different file systems.
+  bool LinkOut(const std::string& name, const std::string& path) const;
 
   // Places the closed file `from` at `name`: a hard link when both lie on one
   // file system (no byte is written twice), otherwise a copy made inside the

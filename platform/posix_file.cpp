@@ -107,6 +107,14 @@ class PosixFile final : public File {
     return size < 512 ? 512 : size;
   }
 
+  void SetModeAndTime(unsigned mode, const FileStatus& modified) override {
+    const timespec times[2] = {{0, UTIME_OMIT},
+                               {static_cast<time_t>(modified.modified_seconds),
+                                static_cast<long>(modified.modified_nanoseconds)}};
+    if (::fchmod(Descriptor(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, path_, "set the mode of");
+    if (::futimens(Descriptor(), times) != 0) throw FileSystemError(errno, path_, "set the time of");
+  }
+
   void Truncate() override {
     while (::ftruncate(Descriptor(), static_cast<off_t>(position_)) != 0) {
       if (errno != EINTR) throw FileSystemError(errno, path_, "truncate");
@@ -157,6 +165,10 @@ std::unique_ptr<File> OpenRead(const std::string& path) {
 std::unique_ptr<File> Create(const std::string& path) {
   const int fd = OpenRetrying(path, O_RDWR | O_CREAT | O_TRUNC, 0666);
   if (fd < 0) throw FileSystemError(errno, path, "create");
+  return std::make_unique<PosixFile>(fd, path);
+}
+
+std::unique_ptr<File> FileOfDescriptor(int fd, const std::string& path) {
   return std::make_unique<PosixFile>(fd, path);
 }
 

@@ -19,12 +19,17 @@ constexpr auto kSlowRead = std::chrono::seconds(10);
 
 class FilePass {
  public:
-  FilePass(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start, PassContext& context,
-           RescueMap* map)
+  // A pass over [range.start, range.End()) of a file of `size` bytes, of
+  // which `done_before` bytes outside the range were read before.
+  FilePass(File& source, File& copy, int row, std::int64_t size, ByteRange range, std::int64_t done_before,
+           Clock::TimePoint run_start, PassContext& context, RescueMap* map)
       : source_(source),
         copy_(copy),
         row_(row),
         size_(size),
+        lo_(range.start),
+        hi_(range.End()),
+        done_before_(done_before),
         block_(BlockSizeFor(size)),
         run_start_(run_start),
         context_(context),
@@ -34,8 +39,15 @@ class FilePass {
   PassResult Run() {
     Prefill();
     if (!Forward()) return Stop();
-    if (read_end_ != size_ && !Backward()) return Stop();
+    if (read_end_ != hi_ && !Backward()) return Stop();
     context_.table.SetCell(kCompletedColumn, row_, std::to_string(size_) + " (100%)");
+    return PassResult::kDone;
+  }
+
+  // The range only, into a copy that already holds the rest: no pre-fill, no final figures.
+  PassResult RunOverRange() {
+    if (!Forward()) return Stop();
+    if (read_end_ != hi_ && !Backward()) return Stop();
     return PassResult::kDone;
   }
 
@@ -57,29 +69,29 @@ class FilePass {
 
   // Reads from the start until a read fails or the file ends. False when stopped.
   bool Forward() {
-    read_end_ = size_;
-    std::int64_t pos = 0;
-    source_.Seek(0);
-    copy_.Seek(0);
+    read_end_ = hi_;
+    std::int64_t pos = lo_;
+    source_.Seek(lo_);
+    copy_.Seek(lo_);
     for (;;) {
       if (context_.idle) return false;
       // Never past the size taken at the start: a file that grows meanwhile is not followed.
-      const ReadResult got = TimedRead(std::min(block_, size_ - pos));
+      const ReadResult got = TimedRead(std::min(block_, hi_ - pos));
       if (!got.ok) {
         read_end_ = pos;
         forward_cut_off_ = cut_off_;
-        Failed(pos, std::min(block_, size_ - pos));
+        Failed(pos, std::min(block_, hi_ - pos));
         return true;
       }
       copy_.Write(buffer_, got.count);
       Done(pos, got.count);
       AfterBlock();
       pos += static_cast<std::int64_t>(got.count);
-      if (size_ > 0) SetFileBar(Percent(pos, size_));
-      SetCompleted(pos);
+      if (size_ > 0) SetFileBar(Percent(done_before_ + pos - lo_, size_));
+      SetCompleted(done_before_ + pos - lo_);
       if (got.count == 0) {
         // A source that ends before its stated size: the rest is unread, not done.
-        if (pos < size_) read_end_ = pos;
+        if (pos < hi_) read_end_ = pos;
         return true;
       }
     }
@@ -88,12 +100,12 @@ class FilePass {
   // Reads from the end toward `read_end_` until a read fails or the directions meet;
   // then reads any bytes left between them. False when stopped.
   bool Backward() {
-    std::int64_t pos = size_ - block_;
-    std::int64_t lowest_read = size_;  // start of the lowest range read so far
+    std::int64_t pos = hi_ - block_;
+    std::int64_t lowest_read = hi_;  // start of the lowest range read so far
     for (;;) {
       if (context_.idle) return false;
-      // A file shorter than one block is read whole, from its start.
-      if (pos < 0) return Head(size_), true;
+      // A range shorter than one block is read whole, from its start.
+      if (pos < lo_) return Head(hi_ - lo_), true;
       source_.Seek(pos);
       copy_.Seek(pos);
       const ReadResult got = TimedRead(block_);
@@ -105,17 +117,17 @@ class FilePass {
       copy_.Write(buffer_, got.count);
       Done(pos, got.count);
       AfterBlock();
-      SetFileBar(Percent(read_end_ + size_ - pos, size_));
-      SetCompleted(read_end_ + size_ - pos);
+      SetFileBar(Percent(BackwardDone(pos), size_));
+      SetCompleted(BackwardDone(pos));
       if (got.count > 0) lowest_read = pos;
       pos -= static_cast<std::int64_t>(got.count);
-      if (pos < 0) {
+      if (pos < lo_) {
         // Fewer than one block is left before the last block read: read those bytes.
-        if (!Head(static_cast<std::int64_t>(got.count) + pos)) return true;
-        lowest_read = 0;
-        pos = 0;
+        if (!Head(static_cast<std::int64_t>(got.count) + pos - lo_)) return true;
+        lowest_read = lo_;
+        pos = lo_;
       }
-      if (pos < read_end_ || pos == 0 || got.count == 0) break;
+      if (pos < read_end_ || pos == lo_ || got.count == 0) break;
     }
     if (lowest_read > read_end_) {
       if (context_.idle) return false;
@@ -124,22 +136,27 @@ class FilePass {
     return true;
   }
 
-  // Reads [0, length) without the slow-read cut-off. False when that read failed.
+  // Bytes done when the backward pass has read down to `pos`: the forward
+  // pass's, and everything from `pos` to the end of the range.
+  std::int64_t BackwardDone(std::int64_t pos) const { return done_before_ + (read_end_ - lo_) + (hi_ - pos); }
+
+  // Reads the first `length` bytes of the range without the slow-read cut-off.
+  // False when that read failed.
   bool Head(std::int64_t length) {
-    source_.Seek(0);
-    copy_.Seek(0);
+    source_.Seek(lo_);
+    copy_.Seek(lo_);
     const ReadResult got = source_.Read(buffer_, Count(length));
     if (!got.ok) {
       // Those bytes are lost only if the forward pass did not already copy them.
-      Unread(0, read_end_ == 0 ? length : 0);
-      Failed(0, length);
+      Unread(lo_, read_end_ == lo_ ? length : 0);
+      Failed(lo_, length);
       return false;
     }
     copy_.Write(buffer_, got.count);
-    Done(0, got.count);
+    Done(lo_, got.count);
     AfterBlock();
-    SetFileBar(100);
-    SetCompleted(read_end_ + size_);
+    SetFileBar(lo_ == 0 && hi_ == size_ ? 100 : Percent(BackwardDone(lo_), size_));
+    SetCompleted(BackwardDone(lo_));
     return true;
   }
 
@@ -208,10 +225,13 @@ class FilePass {
     if (map_ != nullptr) map_->Replace(start, start + length, RescueState::kUntried, RescueState::kBad);
   }
 
-  // Records the one range the pass leaves unread and reports its length as the damage.
+  // Records the one range the pass leaves unread and, over a whole file,
+  // reports its length as the damage (over a range, the caller counts it).
   void Unread(std::int64_t start, std::int64_t length) {
     unread_ = {start, length};
-    if (size_ > 0) context_.table.SetCell(kDamagedColumn, row_, CountWithShare(length, size_));
+    if (size_ > 0 && lo_ == 0 && hi_ == size_) {
+      context_.table.SetCell(kDamagedColumn, row_, CountWithShare(length, size_));
+    }
   }
 
   static std::size_t Count(std::int64_t bytes) { return static_cast<std::size_t>(bytes); }
@@ -220,12 +240,15 @@ class FilePass {
   File& copy_;
   const int row_;
   const std::int64_t size_;
+  const std::int64_t lo_;  // the range read: [lo_, hi_)
+  const std::int64_t hi_;
+  const std::int64_t done_before_;
   const std::int64_t block_;
   const Clock::TimePoint run_start_;
   PassContext& context_;
   unsigned char* const buffer_;
   RescueMap* const map_;
-  std::int64_t read_end_ = 0;  // where the forward pass failed; size_ when it did not
+  std::int64_t read_end_ = 0;  // where the forward pass failed; hi_ when it did not
   int file_bar_ = 0;
   bool cut_off_ = false;          // the last timed read was rejected as slow
   bool forward_cut_off_ = false;  // the forward pass ended on such a read
@@ -236,8 +259,17 @@ class FilePass {
 
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                        PassContext& context, ByteRange* unread, RescueMap* map) {
-  FilePass pass(source, copy, row, size, run_start, context, map);
+  FilePass pass(source, copy, row, size, {0, size}, 0, run_start, context, map);
   const PassResult result = pass.Run();
+  if (unread != nullptr) *unread = pass.UnreadRange();
+  return result;
+}
+
+PassResult RecoverRange(File& source, File& copy, int row, std::int64_t size, ByteRange range,
+                        std::int64_t done_before, Clock::TimePoint run_start, PassContext& context, ByteRange* unread,
+                        RescueMap* map) {
+  FilePass pass(source, copy, row, size, range, done_before, run_start, context, map);
+  const PassResult result = pass.RunOverRange();
   if (unread != nullptr) *unread = pass.UnreadRange();
   return result;
 }

@@ -60,4 +60,13 @@ enum class PassResult {
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                        PassContext& context, ByteRange* unread = nullptr, RescueMap* map = nullptr);
 
+// Goes on from an earlier copy: reads only `range` of `source` (size
+// `size`), forward then backward as RecoverFile reads a whole file, into
+// `copy`, which already holds the bytes read before. `done_before` counts
+// those bytes outside the range, so that the row's figures cover the whole
+// file. The Damaged cell and the final Completed text are the caller's.
+PassResult RecoverRange(File& source, File& copy, int row, std::int64_t size, ByteRange range,
+                        std::int64_t done_before, Clock::TimePoint run_start, PassContext& context, ByteRange* unread,
+                        RescueMap* map);
+
 }  // namespace salvorine

@@ -29,6 +29,20 @@ std::int64_t DamagedBytes(const std::string& cell) {
   return bytes;
 }
 
+// The stretches a map does not mark finished, neighbouring failed and untried bytes together.
+std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
+  std::vector<ByteRange> ranges;
+  for (const RescueMap::Segment& segment : map.Segments()) {
+    if (segment.state == RescueState::kDone) continue;
+    if (!ranges.empty() && ranges.back().End() == segment.start) {
+      ranges.back().length += segment.end - segment.start;
+    } else {
+      ranges.push_back({segment.start, segment.end - segment.start});
+    }
+  }
+  return ranges;
+}
+
 }  // namespace
 
 RunOutcome RecoveryRun::Recover() {
@@ -131,6 +145,22 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     env_.dialogs.ShowError(AccessDeniedText(source_path));
     return RowResult::kEnded;
   }
+  // The size taken now bounds the pass: a file that grows meanwhile is not followed.
+  const FileStatus status = source->Status();
+  if (HasWholeCopy(row, status)) {
+    // An earlier run saved this file whole: nothing is read again.
+    source->Close();
+    env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
+    report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
+    SetRowState(row, RowState::kSaved);
+    return FinishRow(row);
+  }
+  if (env_.options.ContinueEarlierCopies()) {
+    if (auto earlier = save_tree_->OpenEarlierCopy(source_path, status.size, source_identities_)) {
+      return ContinueRow(row, *source, status, *earlier, run_start);
+    }
+  }
+
   const std::string copy_path = RecoveredCopyPath(row, source_path);
   std::unique_ptr<File> copy;
   try {
@@ -141,17 +171,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
     return RowResult::kEnded;
   }
-
-  // The size taken now bounds the pass: a file that grows meanwhile is not followed.
-  const FileStatus status = source->Status();
-  if (HasWholeCopy(row, status)) {
-    // An earlier run saved this file whole: nothing is read again.
-    source->Close();
-    copy->Close();
-    env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
-    report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
-    SetRowState(row, RowState::kSaved);
-  } else {
+  {
     PassContext context = MakePassContext();
     open_copy_path_ = copy_path;
     RescueMap map(0, status.size);
@@ -173,10 +193,57 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     SaveMap(row, map, true);
     SetRowState(row, map.Total(RescueState::kDone) < status.size ? RowState::kDamaged : RowState::kSaved);
   }
+  return FinishRow(row);
+}
+
+// Goes on from the copy and map an earlier run left: only what the map does
+// not mark finished is read, range by range, and written into that copy in
+// place; the bytes already finished are neither read nor written again.
+RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const FileStatus& status,
+                                                SaveTree::EarlierCopy& earlier, Clock::TimePoint run_start) {
+  const std::string& source_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
+  // The working folder shows the copy too, for preview, where one file system holds both.
+  const std::string working_path = RecoveredCopyPath(row, source_path);
+  if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
+  File& copy = *earlier.file;
+  RescueMap& map = earlier.map;
+  const std::int64_t size = status.size;
+  PassContext context = MakePassContext();
+  const bool thorough = env_.options.Mode() == kModeThorough;
+  env_.table.SetCell(2, row, CountWithShare(map.Total(RescueState::kDone), size));
+  for (const ByteRange& range : UnfinishedRanges(map)) {
+    ByteRange unread;
+    PassResult result =
+        RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start, context, &unread, &map);
+    if (result == PassResult::kDone && thorough && unread.length > 0) {
+      const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
+      result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map);
+    }
+    if (result == PassResult::kStopped) {
+      open_copy_path_.clear();
+      SetRowState(row, RowState::kStopped);
+      SaveMap(row, map, false);
+      return RowResult::kEnded;
+    }
+    env_.table.SetCell(3, row, CountWithShare(size - map.Total(RescueState::kDone), size));
+  }
+  env_.table.SetCell(2, row, std::to_string(size) + " (100%)");
+  save_tree_->FinishEarlierCopy(copy, status);
+  source.Close();
+  copy.Close();
+  open_copy_path_.clear();
+  SaveMap(row, map, true);
+  SetRowState(row, map.Total(RescueState::kDone) < size ? RowState::kDamaged : RowState::kSaved);
+  return FinishRow(row);
+}
+
+// The steps after each row that was done: the messages, the bars and the overall figure.
+RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
   current_row_ = 0;
 
   env_.pump.ProcessMessages();
   env_.progress.SetFileBar(100);
+  const int rows = env_.table.RowCount() - 1;
   const int total = HeldBarPosition(Percent(row, rows));
   env_.progress.SetTotalBar(total);
   env_.progress.SetTotalPercent(std::to_string(total) + "%");

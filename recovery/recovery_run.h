@@ -75,6 +75,9 @@ class RecoveryRun {
   bool SaveFolderInsideSelection(const std::string& save_folder) const;
   void Collect();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
+  RowResult FinishRow(int row);
+  RowResult ContinueRow(int row, File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier,
+                        Clock::TimePoint run_start);
   bool SaveRow(int row, const std::string& copy_path, const FileStatus& source);
   void SaveMap(int row, const RescueMap& map, bool finished);
   bool HasWholeCopy(int row, const FileStatus& source) const;

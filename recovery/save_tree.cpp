@@ -5,6 +5,7 @@
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
 #include "recovery/destination_path.h"
+#include "recovery/map_file.h"
 
 namespace salvorine {
 namespace {
@@ -109,12 +110,44 @@ void SaveTree::SaveMap(const std::string& source_path, const std::string& text) 
   }
   // A whole copy has no map: remove one an earlier run left, creating nothing on the way.
   if (!earlier_maps_) return;
-  std::optional<FolderHandle> folder = earlier_maps_->ExistingSubfolder(".");
+  if (const auto folder = Existing(*earlier_maps_, folders)) folder->RemoveFile(name + kMapExtension);
+}
+
+std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const std::vector<std::string>& folders) {
+  std::optional<FolderHandle> folder = root.ExistingSubfolder(".");
   for (const std::string& part : folders) {
-    if (!folder) return;
+    if (!folder) return std::nullopt;
     folder = folder->ExistingSubfolder(part);
   }
-  if (folder) folder->RemoveFile(name + kMapExtension);
+  return folder;
+}
+
+std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string& source_path, std::int64_t size,
+                                                               const std::set<FileIdentity>& protect) {
+  if (!earlier_maps_) return std::nullopt;
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const auto maps = Existing(*earlier_maps_, folders);
+  const auto copies = Existing(save_folder_, folders);
+  if (!maps || !copies) return std::nullopt;
+  const std::unique_ptr<File> map_file = maps->OpenExistingFile(name + kMapExtension);
+  if (!map_file) return std::nullopt;
+  std::string text;
+  char buffer[1 << 16];
+  for (ReadResult got; (got = map_file->Read(buffer, sizeof buffer)).ok && got.count > 0;) text.append(buffer, got.count);
+  map_file->Close();
+  std::optional<RescueMap> map = ParseMapFile(text, size);
+  if (!map) return std::nullopt;
+  std::unique_ptr<File> copy = copies->OpenExistingFile(name);
+  if (!copy) return std::nullopt;
+  const FileStatus status = copy->Status();
+  if (status.size != size || protect.contains(status.identity)) return std::nullopt;
+  return EarlierCopy{std::move(copy), std::move(*map)};
+}
+
+bool SaveTree::LinkCopy(const std::string& source_path, const std::string& path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const auto folder = Existing(save_folder_, folders);
+  return folder && folder->LinkOut(name, path);
 }
 
 std::string SaveTree::SaveReport(const std::string& text) {

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <utility>
@@ -8,6 +10,7 @@
 
 #include "platform/file.h"
 #include "platform/folder_handle.h"
+#include "recovery/rescue_map.h"
 
 namespace salvorine {
 
@@ -40,6 +43,25 @@ class SaveTree {
   // Replaces ".salvorine/report.tsv"; returns its path.
   std::string SaveReport(const std::string& text);
 
+  // What an earlier run left of a copy: the file, open for update, and its map.
+  struct EarlierCopy {
+    std::unique_ptr<File> file;
+    RescueMap map;
+  };
+  // The copy at `source_path`'s destination with the map an earlier run left
+  // beside it, when the copy has `size` bytes and is none of `protect`;
+  // nothing otherwise.
+  std::optional<EarlierCopy> OpenEarlierCopy(const std::string& source_path, std::int64_t size,
+                                             const std::set<FileIdentity>& protect);
+  // Gives an earlier copy, brought up to date, the source's permissions under
+  // the umask and its modification time, as a new copy gets them.
+  void FinishEarlierCopy(File& copy, const FileStatus& source) const {
+    copy.SetModeAndTime(source.mode & 0777 & ~umask_, source);
+  }
+  // Gives the copy at `source_path`'s destination the name `path` as well;
+  // false when `path` lies on another file system.
+  bool LinkCopy(const std::string& source_path, const std::string& path);
+
  private:
   // The folders entered last below one root; depth-first runs reuse them.
   struct Chain {
@@ -49,6 +71,8 @@ class SaveTree {
   };
 
   std::string Relative(const std::string& source_path) const;
+  // The folder `folders` below `root`, when every level exists; creates nothing.
+  static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
 
   FolderHandle save_folder_;

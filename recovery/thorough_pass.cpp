@@ -24,8 +24,10 @@ constexpr std::int64_t kRefineReach = 65536;
 
 class SectorRescue {
  public:
+  // `unread_outside` counts the bytes of the file outside `unread` that are
+  // not recovered either (other ranges of a resumed copy), for the figures.
   SectorRescue(File& source, File& copy, int row, std::int64_t size, std::int64_t sector, const ByteRange& unread,
-               Clock::TimePoint run_start, PassContext& context)
+               std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context)
       : source_(source),
         copy_(copy),
         row_(row),
@@ -33,6 +35,7 @@ class SectorRescue {
         sector_(sector),
         start_(SectorStart(unread.start)),
         end_(SectorEnd(unread.End() - 1)),
+        unread_outside_(unread_outside),
         map_(start_, end_),
         spacing_(kProbeSpacing),
         run_start_(run_start),
@@ -153,7 +156,7 @@ class SectorRescue {
   }
 
   void ShowFigures() {
-    const std::int64_t unread = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad);
+    const std::int64_t unread = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) + unread_outside_;
     const std::int64_t done = size_ - unread;
     const int bar = HeldBarPosition(Percent(done, size_));
     const std::string label = std::to_string(bar) + "%";
@@ -176,6 +179,7 @@ class SectorRescue {
   const std::int64_t sector_;
   const std::int64_t start_;  // the unread range widened to whole sectors: [start_, end_)
   const std::int64_t end_;
+  const std::int64_t unread_outside_;
   RescueMap map_;
   ProbeSpacing spacing_;
   // Untried stretches, largest first (the earlier one of equal length); some are stale.
@@ -208,16 +212,23 @@ PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t
     return PassResult::kStopped;
   }
   if (unread.length == 0) return PassResult::kDone;
+  if (RescueUnread(source, copy, row, size, unread, 0, run_start, context, map) == PassResult::kStopped) {
+    return PassResult::kStopped;
+  }
+  context.table.SetCell(kCompletedColumn, row, std::to_string(size) + " (100%)");
+  return PassResult::kDone;
+}
+
+PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, const ByteRange& unread,
+                        std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context, RescueMap* map) {
   const std::int64_t sector = SectorSizeFor(source, context.options);
-  SectorRescue rescue(source, copy, row, size, sector, unread, run_start, context);
+  SectorRescue rescue(source, copy, row, size, sector, unread, unread_outside, run_start, context);
   const bool finished = rescue.Run();
   // Inside the range it rescued, the rescue knows each sector better than the first pass.
   if (map != nullptr) {
     for (const RescueMap::Segment& segment : rescue.Map().Segments()) map->Set(segment.start, segment.end, segment.state);
   }
-  if (!finished) return PassResult::kStopped;
-  context.table.SetCell(kCompletedColumn, row, std::to_string(size) + " (100%)");
-  return PassResult::kDone;
+  return finished ? PassResult::kDone : PassResult::kStopped;
 }
 
 }  // namespace salvorine

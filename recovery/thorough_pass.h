@@ -22,4 +22,12 @@ namespace salvorine {
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                                  PassContext& context, RescueMap* map = nullptr);
 
+// The rescue alone (edges, then probes) over `unread`, a range the first
+// pass left; `unread_outside` counts the other bytes of the file not
+// recovered, for the figures. A resumed copy's unfinished ranges go through
+// the first pass and then this, one range at a time.
+PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, const ByteRange& unread,
+                        std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context,
+                        RescueMap* map = nullptr);
+
 }  // namespace salvorine

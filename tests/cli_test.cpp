@@ -13,6 +13,7 @@
 #include "damaged_media/pattern.h"
 #include "support/damaged_mount.h"
 #include "platform/file_system.h"
+#include "recovery/map_file.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_folder.h"
 
@@ -320,6 +321,32 @@ TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {
   ASSERT_EQ(Run({"--fresh", file, work / "out"}).exit_code, 0);
   EXPECT_GT(disc.StatsWhileMounted().bytes, after_first);
   EXPECT_EQ(Difference(ReadFile(work / "out/a.bin"), Expected(1, 300000)), "");
+}
+
+// The first run leaves an area that failed twice; the second reads only what
+// the map does not mark finished, recovers it, and leaves the copy whole.
+TEST_F(CliTest, ASecondRunReadsOnlyWhatTheMapLacksAndCompletesTheCopy) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 3000000 4\nflaky disc/a.bin 1500000 40000 2\n", CollectStats::kYes);
+  const std::string file = disc.Path().string() + "/disc/a.bin";
+  const ProgramOutput first = Run({file, work / "out"});
+  ASSERT_EQ(first.exit_code, 3) << first.err;
+  const std::uint64_t after_first = disc.StatsWhileMounted().bytes;
+  const std::string map = work / "out/.salvorine/maps/a.bin.map";
+  const auto unfinished = ParseMapFile(ReadFile(map), 3000000);
+  ASSERT_TRUE(unfinished);
+  const std::int64_t missing = 3000000 - unfinished->Total(RescueState::kDone);
+  ASSERT_GT(missing, 0);
+
+  const ProgramOutput second = Run({file, work / "out"});
+  EXPECT_EQ(second.exit_code, 0) << second.err;
+  EXPECT_EQ(second.out, file + "\t3000000\t3000000 (100%)\t0 (0%)\tok\n");
+  // Only the missing bytes are read again (the kernel reads ahead at most 128 KiB).
+  const std::uint64_t read_again = disc.StatsWhileMounted().bytes - after_first;
+  EXPECT_GE(read_again, static_cast<std::uint64_t>(missing));
+  EXPECT_LE(read_again, static_cast<std::uint64_t>(missing) + 131072);
+  EXPECT_EQ(Difference(ReadFile(work / "out/a.bin"), Expected(4, 3000000)), "");
+  EXPECT_FALSE(FileExists(map));
 }
 
 TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {

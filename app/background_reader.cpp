@@ -12,14 +12,16 @@ using std::chrono::steady_clock;
 
 // A read served from the page cache takes microseconds, far less than waking a
 // sleeping thread. Both sides therefore watch for a short while before they
-// sleep: the caller for its result, the helper for the next request.
-constexpr auto kWatch = std::chrono::microseconds(300);
+// sleep: the caller for its result, the helper for the next request, long
+// enough to span the creating and saving of a small file between two reads.
+constexpr auto kWatchResult = std::chrono::microseconds(300);
+constexpr auto kWatchRequest = std::chrono::milliseconds(2);
 // Reads that finish this fast never enter an event loop: healthy media stay fast.
 constexpr auto kQuickRead = std::chrono::milliseconds(5);
 
 template <typename Condition>
-bool WatchFor(Condition condition) {
-  const auto until = steady_clock::now() + kWatch;
+bool WatchFor(steady_clock::duration span, Condition condition) {
+  const auto until = steady_clock::now() + span;
   while (!condition()) {
     if (steady_clock::now() >= until) return false;
     std::this_thread::yield();
@@ -58,7 +60,7 @@ ReadResult BackgroundReader::Read(File& file, void* buffer, std::size_t count) {
   }
   requested_.notify_one();
   const auto done = [&] { return request.done.load(std::memory_order_acquire); };
-  if (WatchFor(done)) return request.result;
+  if (WatchFor(kWatchResult, done)) return request.result;
 
   std::unique_lock lock(mutex_);
   if (!finished_.wait_for(lock, kQuickRead, done)) {
@@ -76,7 +78,7 @@ ReadResult BackgroundReader::Read(File& file, void* buffer, std::size_t count) {
 }
 
 BackgroundReader::Request* BackgroundReader::NextRequest() {
-  WatchFor([this] { return queued_.load(std::memory_order_acquire) > 0; });
+  WatchFor(kWatchRequest, [this] { return queued_.load(std::memory_order_acquire) > 0; });
   std::unique_lock lock(mutex_);
   requested_.wait(lock, [this] { return !queue_.empty() || quit_; });
   if (quit_) return nullptr;

@@ -36,7 +36,7 @@ void JobTableModel::SetRowCount(int rows) {
   const auto size = static_cast<std::size_t>(rows < 1 ? 1 : rows);
   rows_.resize(size);
   outcomes_.assign(size, Outcome{});
-  for (int column = 0; column < 4; ++column) widest_[static_cast<std::size_t>(column)] = rows_[0][static_cast<std::size_t>(column)];
+  widest_ = {};
   const int before = shown_fixed_rows_;
   UpdateShownFixedRows();
   endResetModel();
@@ -50,8 +50,9 @@ std::string JobTableModel::Cell(int column, int row) const {
 void JobTableModel::SetCell(int column, int row, const std::string& text) {
   if (!InRange(column, row)) return;
   rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
+  // Figures are digits and ASCII, so the longest is the widest; headings are measured apart.
   std::string& widest = widest_[static_cast<std::size_t>(column)];
-  if (text.size() > widest.size()) widest = text;
+  if (row > 0 && text.size() > widest.size()) widest = text;
   if (row < shown_fixed_rows_) {
     emit headerDataChanged(Qt::Horizontal, column, column);
   } else {

@@ -42,7 +42,7 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   RowState StateOf(int row) const;
   std::int64_t DamagedBytesOf(int row) const;
   void SetStateTexts(const StateTexts& texts);
-  // The longest text column `column` has held since the table was last built.
+  // The longest text column `column` has held in a file row since the table was last built.
   const std::string& WidestText(int column) const { return widest_[static_cast<std::size_t>(column)]; }
 
   // QAbstractTableModel

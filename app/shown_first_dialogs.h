@@ -10,15 +10,19 @@ namespace salvorine {
 
 // Message boxes that first run `before`: the window puts the run's latest
 // figures on the screen, so a box never stands over figures a frame old.
+// The run's one information box says that every row is done: `rows_done`
+// runs before it too.
 class ShownFirstDialogs final : public Dialogs {
  public:
-  ShownFirstDialogs(Dialogs& inner, std::function<void()> before) : inner_(inner), before_(std::move(before)) {}
+  ShownFirstDialogs(Dialogs& inner, std::function<void()> before, std::function<void()> rows_done)
+      : inner_(inner), before_(std::move(before)), rows_done_(std::move(rows_done)) {}
 
   void ShowError(const std::string& text) override {
     before_();
     inner_.ShowError(text);
   }
   void ShowInformation(const std::string& text) override {
+    rows_done_();
     before_();
     inner_.ShowInformation(text);
   }
@@ -34,6 +38,7 @@ class ShownFirstDialogs final : public Dialogs {
  private:
   Dialogs& inner_;
   std::function<void()> before_;
+  std::function<void()> rows_done_;
 };
 
 }  // namespace salvorine

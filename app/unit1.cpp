@@ -544,6 +544,9 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
   ShowProgress();
 }
 
+// The rows are done: the elapsed time stops, though the run waits for its box.
+void TForm1::RowsDone() { elapsed_ticker_->stop(); }
+
 // The elapsed-time line moves on once a second even while a read stalls.
 void TForm1::TickElapsed() {
   progress_.SetStatusText(messages_.Message(kStatusMessage) + " " + ElapsedText(clock_.Now() - run_started_));
@@ -572,8 +575,11 @@ void TForm1::ShowProgress() {
 void TForm1::FitFigureColumns() {
   const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1) + 8;
   bool widened = false;
+  const QFontMetrics metrics = StringGrid1->fontMetrics();
   for (int column = 1; column < 4; ++column) {
-    const int needed = StringGrid1->fontMetrics().horizontalAdvance(Shown(table_->WidestText(column))) + padding;
+    const int needed = std::max(metrics.horizontalAdvance(Shown(table_->WidestText(column))),
+                                metrics.horizontalAdvance(Shown(table_->Cell(column, 0)))) +
+                       padding;
     if (needed > StringGrid1->columnWidth(column)) {
       StringGrid1->setColumnWidth(column, needed);
       widened = true;

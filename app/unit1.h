@@ -114,6 +114,7 @@ class TForm1 final : public QMainWindow,
   void ProcessMessages() override;
   void ShowProgress();
   void TickElapsed();
+  void RowsDone();
   void FitFigureColumns();
   void AnchorSaveFolder();
   void ShowRunSummary();
@@ -157,7 +158,7 @@ class TForm1 final : public QMainWindow,
   BackgroundReader reader_;
   PacedProgress progress_;
   // Boxes the run shows come after what it reported is on the screen.
-  ShownFirstDialogs run_dialogs_{services_.dialogs, [this] { ShowProgress(); }};
+  ShownFirstDialogs run_dialogs_{services_.dialogs, [this] { ShowProgress(); }, [this] { RowsDone(); }};
   int pending_selection_ = -1;  // view row the run asked to select, not yet shown
   bool run_on_stack_ = false;   // Recover has not returned yet
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);

@@ -542,9 +542,11 @@ TEST_F(StartedWindowTest, ToolbarButtonsFitTheirCaptionsAndShowThemAsTooltips) {
   EXPECT_EQ(form->ToolButton6->toolTip(), "Закрыть");
 }
 
-// Guards figures cut to "60000000 …" while column 0 had room, and a heading row
-// left fixed over no rows by a run over an empty folder.
+// Guards figures cut to "60000000 …" while column 0 had room (in Russian, whose
+// headings take more bytes than the figures), and a heading row left fixed over
+// no rows by a run over an empty folder.
 TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOverRows) {
+  form->Russian1->trigger();
   WriteFile(work / "disc/a.bin", "");
   std::filesystem::resize_file(work / "disc/a.bin", 60000000);
   std::filesystem::create_directories(work / "empty");
@@ -563,7 +565,7 @@ TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOv
   Recover(work / "empty", work / "out");
   EXPECT_FALSE(form->StringGrid1->horizontalHeader()->isVisible());
   EXPECT_EQ(form->StringGrid1->model()->rowCount(), 1);
-  EXPECT_EQ(form->StringGrid1->model()->index(0, 0).data().toString(), "Filename");
+  EXPECT_EQ(form->StringGrid1->model()->index(0, 0).data().toString(), "Имя файла");
 }
 
 // Guards results that say little: which files are damaged, by how much, and the run as a whole.

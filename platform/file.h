@@ -57,6 +57,8 @@ class File {
   // Sets the end of the file at the current position, shortening or lengthening it.
   virtual void Truncate() = 0;
   virtual void Close() = 0;
+  // Brings what was written to the file to the disk.
+  virtual void Sync() {}
   // Gives the file the permission bits `mode` and the modification time of
   // `modified`; a file without either (one held in memory) ignores it.
   virtual void SetModeAndTime(unsigned /*mode*/, const FileStatus& /*modified*/) {}

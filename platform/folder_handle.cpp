@@ -213,7 +213,7 @@ void FolderHandle::CopyInto(const std::string& temporary, const std::string& fro
   if (::close(fd) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(temporary), "close");
 }
 
-void FolderHandle::PlaceFile(const std::string& name, const std::string& from, unsigned mode,
+bool FolderHandle::PlaceFile(const std::string& name, const std::string& from, unsigned mode,
                              const FileStatus& modified, const std::set<FileIdentity>& protect) const {
   CheckReplaceable(name, protect);
   // Mode and time go on the copy before it is linked, so the link appears complete.
@@ -236,10 +236,13 @@ void FolderHandle::PlaceFile(const std::string& name, const std::string& from, u
     // Checked again at the last moment: the folder may have changed while the copy was made.
     CheckReplaceable(name, protect);
     if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) throw FileSystemError(errno, PathOf(name), "save");
+    // Renaming a link over another link of the same file leaves both names.
+    if (linked == 0) ::unlinkat(fd_, temporary.c_str(), 0);
   } catch (...) {
     ::unlinkat(fd_, temporary.c_str(), 0);
     throw;
   }
+  return linked == 0;
 }
 
 }  // namespace salvorine

@@ -53,8 +53,8 @@ class FolderHandle {
   // and `modified`, and is renamed over `name` only when complete, so a
   // failure never leaves a partial file under `name`. Raises FileSystemError
   // naming the destination when `name` is a link or one of `protect` (files
-  // that must not be replaced); nothing is written then.
-  void PlaceFile(const std::string& name, const std::string& from, unsigned mode, const FileStatus& modified,
+  // that must not be replaced); nothing is written then. True when linked.
+  bool PlaceFile(const std::string& name, const std::string& from, unsigned mode, const FileStatus& modified,
                  const std::set<FileIdentity>& protect) const;
 
  private:

@@ -107,6 +107,12 @@ class PosixFile final : public File {
     return size < 512 ? 512 : size;
   }
 
+  void Sync() override {
+    while (::fdatasync(Descriptor()) != 0) {
+      if (errno != EINTR) throw FileSystemError(errno, path_, "write to disk");
+    }
+  }
+
   void SetModeAndTime(unsigned mode, const FileStatus& modified) override {
     const timespec times[2] = {{0, UTIME_OMIT},
                                {static_cast<time_t>(modified.modified_seconds),

@@ -6,6 +6,7 @@
 #include "platform/file_system_error.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
+#include "recovery/row_checkpoint.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
 #include "recovery/working_folder.h"
@@ -171,28 +172,34 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
     return RowResult::kEnded;
   }
-  {
-    PassContext context = MakePassContext();
-    open_copy_path_ = copy_path;
-    RescueMap map(0, status.size);
+  PassContext context = MakePassContext();
+  open_copy_path_ = copy_path;
+  RescueMap map(0, status.size);
+  const PassResult result = [&] {
+    const CheckpointScope scope(checkpoint_, std::make_unique<RowCheckpoint>(*save_tree_, source_identities_,
+                                                                             source_path, status, copy_path, *copy,
+                                                                             map, env_.clock, false));
     // The mode in force when a file starts decides whether it gets the thorough rescue.
-    const bool thorough = env_.options.Mode() == kModeThorough;
-    const PassResult result = thorough
-                                  ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context, &map)
-                                  : RecoverFile(*source, *copy, row, status.size, run_start, context, nullptr, &map);
-    open_copy_path_.clear();
-    if (result == PassResult::kStopped) {
-      // What was read so far is kept, with the map a later run goes on from.
-      SetRowState(row, RowState::kStopped);
-      if (SaveRow(row, copy_path, status)) SaveMap(row, map, false);
-      return RowResult::kEnded;
-    }
-    source->Close();
-    copy->Close();
-    if (!SaveRow(row, copy_path, status)) return RowResult::kEnded;
-    SaveMap(row, map, true);
-    SetRowState(row, map.Total(RescueState::kDone) < status.size ? RowState::kDamaged : RowState::kSaved);
+    return env_.options.Mode() == kModeThorough
+               ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context, &map)
+               : RecoverFile(*source, *copy, row, status.size, run_start, context, nullptr, &map);
+  }();
+  open_copy_path_.clear();
+  if (result == PassResult::kStopped) {
+    // What was read so far is kept, with the map a later run goes on from.
+    SetRowState(row, RowState::kStopped);
+    SaveMap(row, map, false);
+    SaveRow(row, copy_path, status);
+    return RowResult::kEnded;
   }
+  source->Close();
+  copy->Close();
+  // The map goes first, so that a copy never stands without the map that says what of it is finished.
+  const bool whole = map.Total(RescueState::kDone) == status.size;
+  if (!whole) SaveMap(row, map, true);
+  if (!SaveRow(row, copy_path, status)) return RowResult::kEnded;
+  if (whole) SaveMap(row, map, true);
+  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
   return FinishRow(row);
 }
 
@@ -209,6 +216,9 @@ RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const Fil
   RescueMap& map = earlier.map;
   const std::int64_t size = status.size;
   PassContext context = MakePassContext();
+  const CheckpointScope scope(checkpoint_, std::make_unique<RowCheckpoint>(*save_tree_, source_identities_,
+                                                                           source_path, status, working_path, copy,
+                                                                           map, env_.clock, true));
   const bool thorough = env_.options.Mode() == kModeThorough;
   env_.table.SetCell(2, row, CountWithShare(map.Total(RescueState::kDone), size));
   for (const ByteRange& range : UnfinishedRanges(map)) {
@@ -228,12 +238,14 @@ RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const Fil
     env_.table.SetCell(3, row, CountWithShare(size - map.Total(RescueState::kDone), size));
   }
   env_.table.SetCell(2, row, std::to_string(size) + " (100%)");
+  const bool whole = map.Total(RescueState::kDone) == size;
+  if (!whole) SaveMap(row, map, true);
   save_tree_->FinishEarlierCopy(copy, status);
   source.Close();
   copy.Close();
   open_copy_path_.clear();
-  SaveMap(row, map, true);
-  SetRowState(row, map.Total(RescueState::kDone) < size ? RowState::kDamaged : RowState::kSaved);
+  if (whole) SaveMap(row, map, true);
+  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
   return FinishRow(row);
 }
 
@@ -325,7 +337,12 @@ void RecoveryRun::SetIdle(bool idle) {
 }
 
 PassContext RecoveryRun::MakePassContext() {
-  return {idle_, env_.options, env_.messages, env_.progress, env_.table, env_.pump, env_.clock, buffers_};
+  return {idle_, env_.options, env_.messages, env_.progress, env_.table, pass_pump_, env_.clock, buffers_};
+}
+
+void RecoveryRun::PassPump::ProcessMessages() {
+  run_.env_.pump.ProcessMessages();
+  if (run_.checkpoint_ && !run_.idle_) run_.checkpoint_->AfterBlock();
 }
 
 }  // namespace salvorine

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "recovery/damage_report.h"
 #include "recovery/file_pass.h"
+#include "recovery/row_checkpoint.h"
 #include "recovery/save_tree.h"
 #include "recovery/run_ports.h"
 
@@ -91,6 +92,28 @@ class RecoveryRun {
   std::vector<std::string> sources_;
   std::set<FileIdentity> source_identities_;
   std::unique_ptr<SaveTree> save_tree_;
+  // The pass's pump: the window's messages, then the checkpoint of the row.
+  class PassPump final : public EventPump {
+   public:
+    explicit PassPump(RecoveryRun& run) : run_(run) {}
+    void ProcessMessages() override;
+
+   private:
+    RecoveryRun& run_;
+  };
+  // Holds a row's checkpoint for as long as its pass runs.
+  struct CheckpointScope {
+    CheckpointScope(std::unique_ptr<RowCheckpoint>& held, std::unique_ptr<RowCheckpoint> checkpoint) : held_(held) {
+      held_ = std::move(checkpoint);
+    }
+    ~CheckpointScope() { held_.reset(); }
+    CheckpointScope(const CheckpointScope&) = delete;
+    CheckpointScope& operator=(const CheckpointScope&) = delete;
+    std::unique_ptr<RowCheckpoint>& held_;
+  };
+
+  PassPump pass_pump_{*this};
+  std::unique_ptr<RowCheckpoint> checkpoint_;
   int current_row_ = 0;
   int left_out_count_ = 0;
   std::vector<ReportRow> report_rows_;  // index row - 1

@@ -83,7 +83,7 @@ const FolderHandle& SaveTree::Chain::Enter(const FolderHandle& root, const std::
   return folders.empty() ? root : entered.back().second;
 }
 
-void SaveTree::Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
+bool SaveTree::Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
                     const std::set<FileIdentity>& protect) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   // The destination's folders are the source folder's last ones: level `level` mirrors this source folder.
@@ -94,7 +94,7 @@ void SaveTree::Save(const std::string& source_path, const std::string& copy_path
     return FolderMode(mirrored);
   };
   const FolderHandle& folder = copies_.Enter(save_folder_, folders, mode);
-  folder.PlaceFile(name, copy_path, source.mode & 0777 & ~umask_, source, protect);
+  return folder.PlaceFile(name, copy_path, source.mode & 0777 & ~umask_, source, protect);
 }
 
 const FolderHandle& SaveTree::MapsFolder() {
@@ -108,9 +108,10 @@ void SaveTree::SaveMap(const std::string& source_path, const std::string& text) 
     const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
     return folder.WriteFile(name + kMapExtension, text);
   }
-  // A whole copy has no map: remove one an earlier run left, creating nothing on the way.
-  if (!earlier_maps_) return;
-  if (const auto folder = Existing(*earlier_maps_, folders)) folder->RemoveFile(name + kMapExtension);
+  // A whole copy has no map: remove one an earlier run or a checkpoint left, creating nothing on the way.
+  const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
+  if (maps == nullptr) return;
+  if (const auto folder = Existing(*maps, folders)) folder->RemoveFile(name + kMapExtension);
 }
 
 std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const std::vector<std::string>& folders) {
@@ -142,6 +143,12 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
   const FileStatus status = copy->Status();
   if (status.size != size || protect.contains(status.identity)) return std::nullopt;
   return EarlierCopy{std::move(copy), std::move(*map)};
+}
+
+std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const auto folder = Existing(save_folder_, folders);
+  return folder ? folder->OpenExistingFile(name) : nullptr;
 }
 
 bool SaveTree::LinkCopy(const std::string& source_path, const std::string& path) {

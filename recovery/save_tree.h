@@ -33,8 +33,9 @@ class SaveTree {
   // Saves the closed copy `copy_path` of `source_path` (whose status was
   // `source`) at its destination with the source's permissions under the
   // umask and its modification time. Never replaces a file of `protect`.
-  // Raises FileSystemError naming the failing path.
-  void Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
+  // Raises FileSystemError naming the failing path. True when the saved copy
+  // is the working copy itself, linked into place (one file system holds both).
+  bool Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
             const std::set<FileIdentity>& protect);
 
   // Writes the map of `source_path`'s copy, or removes an older one (`text` empty).
@@ -58,6 +59,8 @@ class SaveTree {
   void FinishEarlierCopy(File& copy, const FileStatus& source) const {
     copy.SetModeAndTime(source.mode & 0777 & ~umask_, source);
   }
+  // The copy at `source_path`'s destination, open for update; nothing when there is none.
+  std::unique_ptr<File> OpenSavedCopy(const std::string& source_path);
   // Gives the copy at `source_path`'s destination the name `path` as well;
   // false when `path` lies on another file system.
   bool LinkCopy(const std::string& source_path, const std::string& path);

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 
 #include "platform/file_system_error.h"
 #include "recovery/map_file.h"
@@ -223,6 +224,42 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   for (const auto& entry : std::filesystem::directory_iterator(temp / "out/src")) {
     EXPECT_FALSE(entry.path().filename().string().starts_with(".salvorine-")) << entry.path();
   }
+}
+
+// Every 30 s of a pass, the copy as far as it has come and its map reach the
+// save folder, linked there or copied, so a crash loses at most that much.
+TEST_F(RecoveryRunTest, ALongPassBringsItsCopyAndMapToTheSaveFolderAsItGoes) {
+  std::vector<std::string> layouts = {temp / "work"};
+  if (FolderExists("/dev/shm")) layouts.push_back("/dev/shm/salvorine-checkpoint-" + std::to_string(::getpid()));
+  for (const std::string& working : layouts) {
+    std::filesystem::create_directories(working);
+    ScopedTmpdir tmpdir_here(working);
+    window.save_folder = working == layouts[0] ? temp / "out" : temp / "out-copied";
+    const std::string saved = window.save_folder + "/src/three";
+    std::optional<RescueMap> seen_map;
+    std::string seen_copy;
+    // One second per block; the look is taken 65 blocks into the 70-block file,
+    // after the second time the copy was brought to the save folder.
+    pump.on_pump = [&](int) {
+      clock.Advance(std::chrono::seconds(1));
+      if (progress.count_label == "3/3" && table.Cell(2, 3).starts_with("66560 ") && !seen_map) {
+        seen_map = ParseMapFile(ReadFile(window.save_folder + "/.salvorine/maps/src/three.map"), 70000);
+        seen_copy = ReadFile(saved);
+      }
+    };
+    EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+    ASSERT_TRUE(seen_map) << working;
+    const std::int64_t done = seen_map->Total(RescueState::kDone);
+    EXPECT_GE(done, 50 * 1024) << working;
+    EXPECT_LT(done, 66560) << working;
+    ASSERT_EQ(seen_copy.size(), 70000u) << working;
+    EXPECT_EQ(seen_copy.substr(0, static_cast<std::size_t>(done)), std::string(static_cast<std::size_t>(done), 'y'))
+        << working;
+    // Once whole, the copy has no map.
+    EXPECT_EQ(ReadFile(saved), std::string(70000, 'y'));
+    EXPECT_FALSE(FileExists(window.save_folder + "/.salvorine/maps/src/three.map"));
+  }
+  if (layouts.size() > 1) std::filesystem::remove_all(layouts[1]);
 }
 
 TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions) {

@@ -10,12 +10,12 @@ namespace {
 
 using std::chrono::steady_clock;
 
-// A read served from the page cache takes microseconds, far less than waking a
-// sleeping thread. Both sides therefore watch for a short while before they
-// sleep: the caller for its result, the helper for the next request, long
-// enough to span the creating and saving of a small file between two reads.
+// Reads reach the helper when the device must be asked; on a fast disk that
+// takes less than waking a sleeping thread. Both sides therefore watch for a
+// short while before they sleep: the caller for its result, the helper for
+// the next request.
 constexpr auto kWatchResult = std::chrono::microseconds(300);
-constexpr auto kWatchRequest = std::chrono::milliseconds(2);
+constexpr auto kWatchRequest = std::chrono::microseconds(100);
 // Reads that finish this fast never enter an event loop: healthy media stay fast.
 constexpr auto kQuickRead = std::chrono::milliseconds(5);
 

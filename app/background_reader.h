@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/file.h"
@@ -50,7 +51,15 @@ class BackgroundReadFile final : public File {
 
   const std::string& Path() const override { return inner_->Path(); }
   void Seek(std::int64_t position) override { inner_->Seek(position); }
-  ReadResult Read(void* buffer, std::size_t count) override { return reader_.Read(*inner_, buffer, count); }
+  // A read the kernel can serve at once (from the page cache) stays on this thread:
+  // handing it over would cost more than the read itself.
+  ReadResult Read(void* buffer, std::size_t count) override {
+    if (const std::optional<ReadResult> ready = inner_->ReadIfReady(buffer, count)) return *ready;
+    return reader_.Read(*inner_, buffer, count);
+  }
+  std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
+    return inner_->ReadIfReady(buffer, count);
+  }
   void Write(const void* buffer, std::size_t count) override { inner_->Write(buffer, count); }
   void WriteZeros(std::int64_t count) override { inner_->WriteZeros(count); }
   std::int64_t Size() override { return inner_->Size(); }

@@ -3,6 +3,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -161,6 +162,7 @@ class TForm1 final : public QMainWindow,
   ShownFirstDialogs run_dialogs_{services_.dialogs, [this] { ShowProgress(); }, [this] { RowsDone(); }};
   int pending_selection_ = -1;  // view row the run asked to select, not yet shown
   bool run_on_stack_ = false;   // Recover has not returned yet
+  std::chrono::steady_clock::time_point messages_processed_at_{};
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
   Clock::TimePoint run_started_{};
   QTimer* elapsed_ticker_ = nullptr;

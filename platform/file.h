@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace salvorine {
@@ -43,6 +44,10 @@ class File {
   virtual void Seek(std::int64_t position) = 0;
   // Delivers `count` bytes, fewer only at end of file (0 at or past it), or fails.
   virtual ReadResult Read(void* buffer, std::size_t count) = 0;
+  // What Read would deliver, when that needs no wait for the device (the bytes
+  // are cached in memory, or the end of the file is reached); otherwise nothing
+  // is read, the position stays, and the caller reads the ordinary way.
+  virtual std::optional<ReadResult> ReadIfReady(void* /*buffer*/, std::size_t /*count*/) { return std::nullopt; }
   // Stores all `count` bytes or raises (a full disk is an error, never a short count).
   virtual void Write(const void* buffer, std::size_t count) = 0;
   // Same effect as writing `count` zero bytes; a file system may do it

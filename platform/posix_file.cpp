@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -59,6 +60,23 @@ class PosixFile final : public File {
     }
     position_ += static_cast<std::int64_t>(done);
     return {true, done, 0};
+  }
+
+  // One read that the kernel refuses rather than waits for (RWF_NOWAIT). A
+  // short count is kept only when it ends at the end of the file; a failure of
+  // any kind is left to Read, which says what it was.
+  std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
+    if (!nowait_reads_) return std::nullopt;
+    iovec part{buffer, count};
+    const ssize_t got = ::preadv2(Descriptor(), &part, 1, static_cast<off_t>(position_), RWF_NOWAIT);
+    if (got < 0) {
+      if (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS) nowait_reads_ = false;
+      return std::nullopt;
+    }
+    const auto delivered = static_cast<std::size_t>(got);
+    if (delivered != 0 && delivered < count && position_ + got < Stat().st_size) return std::nullopt;
+    position_ += got;
+    return ReadResult{true, delivered, 0};
   }
 
   void Write(const void* buffer, std::size_t count) override {
@@ -145,6 +163,7 @@ class PosixFile final : public File {
   int fd_;
   std::string path_;
   std::int64_t position_ = 0;
+  bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
 };
 
 int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {

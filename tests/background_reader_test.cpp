@@ -1,13 +1,19 @@
 // Reads on the helper thread while the window thread processes messages.
 #include <QTimer>
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstring>
+#include <optional>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
 
 #include "app/background_reader.h"
+#include "tests/support/temp_folder.h"
 
 namespace salvorine::test {
 namespace {
@@ -57,6 +63,45 @@ TEST(BackgroundReaderTest, AReadStartedWhileAnotherWaitsGetsItsOwnResult) {
   EXPECT_TRUE(inner_result.ok);
   EXPECT_EQ(inner_result.count, sizeof inner);
   EXPECT_EQ(std::string(inner, sizeof inner), "bbbbbb");
+}
+
+// Guards the page-cache path: a read the kernel can serve at once is taken on
+// the calling thread; one that needs the device is left whole to Read.
+TEST(ReadIfReadyTest, CachedBytesComeAtOnceAndUncachedOnesAreLeftToRead) {
+  TempFolder work;
+  std::string content(3000, 'x');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i % 26);
+  WriteFile(work / "f.bin", content);
+  std::unique_ptr<File> file = OpenRead(work / "f.bin");
+  char buffer[1024];
+  file->Read(buffer, sizeof buffer);  // now in the page cache, if it was not already
+  file->Seek(1024);
+  std::optional<ReadResult> got = file->ReadIfReady(buffer, sizeof buffer);
+  ASSERT_TRUE(got.has_value());
+  EXPECT_EQ(got->count, 1024u);
+  EXPECT_EQ(std::string(buffer, 4), content.substr(1024, 4));
+  // The last 952 bytes end the file: a short count that is kept.
+  got = file->ReadIfReady(buffer, sizeof buffer);
+  ASSERT_TRUE(got.has_value());
+  EXPECT_EQ(got->count, 952u);
+  got = file->ReadIfReady(buffer, sizeof buffer);
+  ASSERT_TRUE(got.has_value());
+  EXPECT_EQ(got->count, 0u);
+
+  // Out of the cache: nothing is read and the position stays for Read.
+  const int fd = ::open((work / "f.bin").c_str(), O_RDONLY);
+  ASSERT_GE(fd, 0);
+  ::fsync(fd);  // only clean pages can be dropped
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::close(fd);
+  file->Seek(0);
+  struct statfs where {};
+  ASSERT_EQ(::statfs(work.Path().c_str(), &where), 0);
+  if (where.f_type == TMPFS_MAGIC) GTEST_SKIP() << "a file in memory is always ready";
+  EXPECT_FALSE(file->ReadIfReady(buffer, sizeof buffer).has_value());
+  const ReadResult read = file->Read(buffer, sizeof buffer);
+  EXPECT_TRUE(read.ok);
+  EXPECT_EQ(std::string(buffer, read.count), content.substr(0, 1024));
 }
 
 }  // namespace

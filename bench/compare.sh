@@ -105,14 +105,13 @@ unmount_medium() {
   for _ in $(seq 50); do [[ -s $stats ]] && break; sleep 0.1; done
 }
 
+# Leaves the tool's copy of $2 in $3 (salvorine-cli's in $work/cli-out until collect_copy).
 run_tool() {
   local tool=$1 src=$2 out=$3
-  rm -rf "$out" "$out.map" "$work/cli-out"
   case $tool in
     data|speed|thorough)
       TMPDIR=$work "$bin/salvorine-cli" --mode "$tool" ${THOROUGH_SECTOR:+--sector-size "$THOROUGH_SECTOR"} \
-        "$src" "$work/cli-out" >/dev/null 2>&1 || true
-      mv "$work/cli-out/$(basename "$src")" "$out" ;;
+        "$src" "$work/cli-out" >/dev/null 2>&1 || true ;;
     ddrescue) ddrescue -q "$src" "$out" "$out.map" >/dev/null 2>&1 || true ;;
     ddrescue-n) ddrescue -q -n "$src" "$out" "$out.map" >/dev/null 2>&1 || true ;;
     safecopy) (cd "$work" && safecopy "$src" "$out" >/dev/null 2>&1) || true ;;
@@ -120,20 +119,37 @@ run_tool() {
   esac
 }
 
+collect_copy() {
+  local src=$1 out=$2
+  if [[ -d $work/cli-out ]]; then mv "$work/cli-out/$(basename "$src")" "$out"; fi
+}
+
 printf '| Medium | Tool | Wall time (s) | Failed reads | Failed reads to 99%% | Bytes recovered | Readable bytes lost |\n'
 printf '|---|---|---|---|---|---|---|\n'
+# ROUNDS (default 1) runs the tools that many times, alternating, and reports the median wall time.
 for name in $media; do
   describe "$name"
-  for tool in $tools; do
-    mount_medium "$name"
-    start=$(date +%s.%N)
-    run_tool "$tool" "$mnt/disc/$name.bin" "$work/copy.bin"
-    end=$(date +%s.%N)
-    unmount_medium
-    failed=$(awk '/failed_reads/ {print $2}' "$stats")
-    read -r recovered lost to99 < <("$bin/copy_check" --trace "$work/trace.txt" "$work/copy.bin" "$size" "$seed" \
-      "${BAD_SECTOR:-2048}" "${bad[@]}")
-    printf '| %s | %s | %.1f | %s | %s | %s | %s |\n' "$name" "$tool" "$(echo "$end - $start" | awk '{print $1 - $3}')" \
-      "$failed" "$to99" "$recovered" "$lost"
+  declare -A times=() counts=()
+  for ((round = 1; round <= ${ROUNDS:-1}; round++)); do
+    for tool in $tools; do
+      rm -rf "$work/copy.bin" "$work/copy.bin.map" "$work/cli-out"
+      mount_medium "$name"
+      start=$(date +%s.%N)
+      run_tool "$tool" "$mnt/disc/$name.bin" "$work/copy.bin"
+      end=$(date +%s.%N)
+      unmount_medium
+      collect_copy "$mnt/disc/$name.bin" "$work/copy.bin"
+      times[$tool]+="$(awk -v a="$start" -v b="$end" 'BEGIN {print b - a}') "
+      # The counts do not change from round to round.
+      failed=$(awk '/failed_reads/ {print $2}' "$stats")
+      read -r recovered lost to99 < <("$bin/copy_check" --trace "$work/trace.txt" "$work/copy.bin" "$size" "$seed" \
+        "${BAD_SECTOR:-2048}" "${bad[@]}")
+      counts[$tool]="$failed | $to99 | $recovered | $lost"
+    done
   done
+  for tool in $tools; do
+    median=$(tr ' ' '\n' <<< "${times[$tool]}" | sed '/^$/d' | sort -g | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}')
+    printf '| %s | %s | %.1f | %s |\n' "$name" "$tool" "$median" "${counts[$tool]}"
+  done
+  unset times counts
 done

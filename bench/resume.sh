@@ -60,7 +60,10 @@ if [[ $cases == *kill* ]]; then
   kill -KILL $!
   wait $! 2>/dev/null || true
   read -r killed_bytes _ < <(unmount_medium)
-  saved=$(awk '$3 == "+" {sum += strtonum($2)} END {print sum + 0}' "$work/resumed/.salvorine/maps/disc/big.bin.map")
+  saved=0
+  while read -r _ size status; do
+    [[ $status == + ]] && saved=$((saved + size))
+  done < <(grep -v '^#' "$work/resumed/.salvorine/maps/disc/big.bin.map" | tail -n +2)
 
   mount_medium kill
   "$bin/salvorine-cli" "$mnt/disc" "$work/resumed" >/dev/null 2>&1

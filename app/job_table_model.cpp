@@ -5,6 +5,7 @@
 #include <QStyle>
 
 #include "app/text_bytes.h"
+#include "i18n/window_texts.h"
 
 namespace salvorine {
 namespace {
@@ -21,10 +22,8 @@ JobTableModel::JobTableModel(QObject* parent) : QAbstractTableModel(parent), row
   marks_[Index(RowState::kDamaged)] = style->standardIcon(QStyle::SP_MessageBoxWarning);
   marks_[Index(RowState::kUnsaved)] = style->standardIcon(QStyle::SP_MessageBoxCritical);
   marks_[Index(RowState::kStopped)] = style->standardIcon(QStyle::SP_MediaStop);
-  state_texts_ = {QStringLiteral("Not reached by the run"), QStringLiteral("Stopped: not saved"),
-                  QStringLiteral("Not saved: %1 bytes unreadable"),
-                  QStringLiteral("Saved with damage: %1 bytes unreadable, left as zeros"),
-                  QStringLiteral("Saved whole")};
+  const WindowText english[] = {kRowPendingText, kRowStoppedText, kRowUnsavedText, kRowDamagedText, kRowSavedText};
+  for (std::size_t i = 0; i < state_texts_.size(); ++i) state_texts_[i] = QString::fromUtf8(english[i].english);
 }
 
 bool JobTableModel::InRange(int column, int row) const {

@@ -214,6 +214,7 @@ void TForm1::CreateMenus() {
   File1->setObjectName(QStringLiteral("File1"));
   Recover2 = action(File1, "Recover2", QStringLiteral("Recover"), &TForm1::ToolButton1Click);
   Information2 = action(File1, "Information2", QStringLiteral("Preview"), &TForm1::ToolButton4Click);
+  Report1 = action(File1, "Report1", QString::fromUtf8(kReportMenuText.english), &TForm1::Report1Click);
   File1->addSeparator();
   Exit1 = action(File1, "Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
   Exit1->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
@@ -482,6 +483,11 @@ void TForm1::BitBtn3Click() {
 
 void TForm1::Exit1Click() { close(); }
 
+void TForm1::Report1Click() {
+  if (run_->ReportPath().empty()) return services_.dialogs.ShowInformation(no_report_text_);
+  services_.desktop.Open(QUrl::fromLocalFile(Shown(run_->ReportPath())));
+}
+
 // The language in force is told by the "Save to" caption's first letter.
 bool TForm1::TitleIsEnglish() const { return GroupBox1->title().startsWith(QLatin1Char('S')); }
 
@@ -605,10 +611,13 @@ void TForm1::ApplyLanguage(bool english) {
   table_->SetStateTexts({text(kRowPendingText), text(kRowStoppedText), text(kRowUnsavedText), text(kRowDamagedText),
                          text(kRowSavedText)});
   summary_text_ = text(kRunSummaryText);
+  Report1->setText(text(kReportMenuText));
+  no_report_text_ = Bytes(text(kNoReportText));
   if (settings_ != nullptr) {
     QStringList modes;
     for (const WindowText& mode : kModeTexts) modes.append(text(mode));
     settings_->SetModeExplanations(modes);
+    settings_->CheckBox3->setText(text(kContinueCopiesText));
   }
   FitFigureColumns();
 }
@@ -720,6 +729,10 @@ void TForm1::SetTrayChecked(bool checked) {
 bool TForm1::ShowIconsChecked() const { return settings_ != nullptr && settings_->CheckBox2->isChecked(); }
 void TForm1::SetShowIconsChecked(bool checked) {
   if (settings_ != nullptr) settings_->CheckBox2->setChecked(checked);
+}
+bool TForm1::ContinueChecked() const { return settings_ == nullptr || settings_->CheckBox3->isChecked(); }
+void TForm1::SetContinueChecked(bool checked) {
+  if (settings_ != nullptr) settings_->CheckBox3->setChecked(checked);
 }
 
 }  // namespace salvorine

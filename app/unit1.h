@@ -77,6 +77,7 @@ class TForm1 final : public QMainWindow,
   void Button3Click();      // Browse
   void BitBtn3Click();      // Open save folder
   void Exit1Click();
+  void Report1Click();  // opens the last run's damage report
   void Help2Click();
   void WebSite1Click();
   void Support1Click();
@@ -123,6 +124,7 @@ class TForm1 final : public QMainWindow,
   // RunOptions, held by the Settings dialog.
   int Mode() const override;
   bool TrayOption() const override;
+  bool ContinueEarlierCopies() const override { return ContinueChecked(); }
   // LanguageView
   void CheckLanguage(bool english) override;
   void SetText(TextSlot slot, const std::string& text) override;
@@ -152,6 +154,8 @@ class TForm1 final : public QMainWindow,
   void SetTrayChecked(bool checked) override;
   bool ShowIconsChecked() const override;
   void SetShowIconsChecked(bool checked) override;
+  bool ContinueChecked() const override;
+  void SetContinueChecked(bool checked) override;
 
   WindowServices services_;
   MessageTable messages_;
@@ -164,6 +168,7 @@ class TForm1 final : public QMainWindow,
   bool run_on_stack_ = false;   // Recover has not returned yet
   std::chrono::steady_clock::time_point messages_processed_at_{};
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
+  std::string no_report_text_ = kNoReportText.english;
   Clock::TimePoint run_started_{};
   QTimer* elapsed_ticker_ = nullptr;
   std::array<QIcon, 8> images_;  // the toolbar's image list
@@ -187,6 +192,7 @@ class TForm1 final : public QMainWindow,
   QAction* Recover2 = nullptr;
   QAction* Information2 = nullptr;
   QAction* Exit1 = nullptr;
+  QAction* Report1 = nullptr;  // Damage Report
   QMenu* Settings1 = nullptr;
   QAction* Settings2 = nullptr;
   QMenu* Language1 = nullptr;

@@ -12,7 +12,7 @@ struct WindowText {
 
 // A file row's tooltip, one per row state; %1 is the count of unreadable bytes.
 inline constexpr WindowText kRowPendingText{61, "Not reached by the run"};
-inline constexpr WindowText kRowStoppedText{62, "Stopped: not saved"};
+inline constexpr WindowText kRowStoppedText{62, "Stopped: saved as far as it got, with its map"};
 inline constexpr WindowText kRowUnsavedText{63, "Not saved: %1 bytes unreadable"};
 inline constexpr WindowText kRowDamagedText{64, "Saved with damage: %1 bytes unreadable, left as zeros"};
 inline constexpr WindowText kRowSavedText{65, "Saved whole"};
@@ -24,5 +24,11 @@ inline constexpr WindowText kModeTexts[3] = {
     {68, "A read that takes over 10 seconds counts as failed: faster on a bad disc."},
     {69, "Max Data, then sector by sector around what failed: the most data, the longest run."},
 };
+
+// The Settings dialog's box that takes up earlier copies in the save folder.
+inline constexpr WindowText kContinueCopiesText{70, "Continue earlier copies"};
+// The File menu's command that opens the last run's damage report, and what it says before there is one.
+inline constexpr WindowText kReportMenuText{71, "Damage Report"};
+inline constexpr WindowText kNoReportText{72, "No run has written a damage report yet."};
 
 }  // namespace salvorine

@@ -51,6 +51,7 @@ void LoadSettings(const std::string& path, SettingsHolder& holder, const std::st
   holder.SetModeIndex(ReadInt(file, "Mode", 0));
   holder.SetTrayChecked(file.ReadBool(kSection, "CD", false));
   holder.SetShowIconsChecked(icons);
+  holder.SetContinueChecked(file.ReadBool(kSection, "Continue", true));
 }
 
 void SaveSettings(const std::string& path, const SettingsHolder& holder) {
@@ -65,6 +66,7 @@ void SaveSettings(const std::string& path, const SettingsHolder& holder) {
   file.WriteInteger(kSection, "Mode", holder.ModeIndex());
   file.WriteBool(kSection, "Icon", holder.ShowIconsChecked());
   file.WriteBool(kSection, "CD", holder.TrayChecked());
+  file.WriteBool(kSection, "Continue", holder.ContinueChecked());
 }
 
 }  // namespace salvorine

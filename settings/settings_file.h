@@ -33,6 +33,9 @@ class SettingsHolder {
   virtual bool ShowIconsChecked() const = 0;
   // Checking the box runs its handler, which sets the tree's icons.
   virtual void SetShowIconsChecked(bool checked) = 0;
+  // "Continue earlier copies": take up copies and maps already in the save folder.
+  virtual bool ContinueChecked() const = 0;
+  virtual void SetContinueChecked(bool checked) = 0;
 };
 
 // Salvorine.ini beside the program (LocateSettings says whether it is the one used).
@@ -40,7 +43,8 @@ std::string SettingsFilePath(const std::string& program_folder);
 
 // Reads the settings file into `holder`; missing keys and values that are not
 // numbers give the defaults (window at 100,100 sized 630 × 480, save folder
-// `default_folder`, English, Max Data, tray option off, icons on).
+// `default_folder`, English, Max Data, tray option off, icons on, earlier
+// copies continued).
 void LoadSettings(const std::string& path, SettingsHolder& holder, const std::string& default_folder);
 
 // Writes the nine keys, one by one, after creating the file's missing folders

@@ -28,9 +28,13 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
   ModeExplanation = new QLabel(GroupBox3);
   ModeExplanation->setObjectName(QStringLiteral("ModeExplanation"));
   ModeExplanation->setWordWrap(true);
+  CheckBox3 = new QCheckBox(QString::fromUtf8(kContinueCopiesText.english), GroupBox3);
+  CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
+  CheckBox3->setChecked(true);
   auto* mode = new QVBoxLayout(GroupBox3);
   mode->addWidget(ComboBox1);
   mode->addWidget(ModeExplanation);
+  mode->addWidget(CheckBox3);
   QStringList english;
   for (const WindowText& text : kModeTexts) english.append(QString::fromUtf8(text.english));
   SetModeExplanations(english);

@@ -29,6 +29,7 @@ class TForm3 final : public CentredDialog {
   QGroupBox* GroupBox3 = nullptr;  // "Recovery mode"
   QComboBox* ComboBox1 = nullptr;
   QLabel* ModeExplanation = nullptr;  // what the selected mode does
+  QCheckBox* CheckBox3 = nullptr;  // "Continue earlier copies"
   QGroupBox* GroupBox1 = nullptr;  // "View"
   QCheckBox* CheckBox2 = nullptr;  // "Show Icons"
   QGroupBox* GroupBox2 = nullptr;  // "Finish"

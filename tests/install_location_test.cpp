@@ -56,6 +56,8 @@ struct StoredSettings final : SettingsHolder {
   void SetTrayChecked(bool) override {}
   bool ShowIconsChecked() const override { return true; }
   void SetShowIconsChecked(bool) override {}
+  bool ContinueChecked() const override { return true; }
+  void SetContinueChecked(bool) override {}
 };
 
 // An installed copy keeps its data in ../share/salvorine; a build folder keeps them beside the program.

@@ -61,7 +61,7 @@ TEST(ProfileFileTest, AReadOnlyFileIsReportedAndLeftUnchanged) {
 struct RecordingHolder final : SettingsHolder {
   std::vector<std::string> log;
   int left = 1, top = 2, width = 3, height = 4, mode = -1;
-  bool english = true, tray = true, icons = false;
+  bool english = true, tray = true, icons = false, continue_copies = false;
   std::string folder = "/saved/\xff";
 
   int Left() const override { return left; }
@@ -83,6 +83,8 @@ struct RecordingHolder final : SettingsHolder {
   void SetTrayChecked(bool v) override { log.push_back("CD " + std::to_string(v)); }
   bool ShowIconsChecked() const override { return icons; }
   void SetShowIconsChecked(bool v) override { log.push_back("IconBox " + std::to_string(v)); }
+  bool ContinueChecked() const override { return continue_copies; }
+  void SetContinueChecked(bool v) override { log.push_back("Continue " + std::to_string(v)); }
 };
 
 TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
@@ -91,11 +93,11 @@ TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
   LoadSettings(temp / "Salvorine.ini", holder, "/home/user/");
   const std::vector<std::string> expected = {"Left 100",        "Top 100",    "Width 630", "Height 480",
                                              "TreeIcons 1",     "Folder /home/user/", "Language 1",
-                                             "Mode 0",          "CD 0",       "IconBox 1"};
+                                             "Mode 0",          "CD 0",       "IconBox 1", "Continue 1"};
   EXPECT_EQ(holder.log, expected);
 }
 
-TEST(SettingsFileTest, SavingWritesTheNineKeysAndKeepsOthers) {
+TEST(SettingsFileTest, SavingWritesTheTenKeysAndKeepsOthers) {
   TempFolder temp;
   const std::string path = temp / "Salvorine.ini";
   WriteFile(path, "[Settings]\nExtra=kept\nMode=7\n");
@@ -103,11 +105,12 @@ TEST(SettingsFileTest, SavingWritesTheNineKeysAndKeepsOthers) {
   SaveSettings(path, holder);
   EXPECT_EQ(ReadFile(path),
             "[Settings]\nExtra=kept\nMode=-1\nLeft=1\nTop=2\nWidth=3\nHeight=4\nFolder=/saved/\xff\nLanguage=1\n"
-            "Icon=0\nCD=1\n");
+            "Icon=0\nCD=1\nContinue=0\n");
   RecordingHolder loaded;
   LoadSettings(path, loaded, "/home/user/");
   EXPECT_EQ(loaded.log[5], "Folder /saved/\xff");
   EXPECT_EQ(loaded.log[7], "Mode -1");
+  EXPECT_EQ(loaded.log[10], "Continue 0");
 }
 
 // Both language files, as shipped beside the program.

@@ -234,6 +234,28 @@ TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   EXPECT_TRUE(form->ToolButton1->isEnabled());
 }
 
+// The File menu opens the damage report the last run wrote (and says so when
+// there is none); the Settings box decides whether earlier copies are taken up.
+TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollowsItsBox) {
+  WriteFile(work / "src/a.txt", "a");
+  form->Report1->trigger();
+  ASSERT_EQ(dialogs.information, std::vector<std::string>{"No run has written a damage report yet."});
+  EXPECT_TRUE(desktop.opened.empty());
+  Recover(work / "src", work / "out");
+  form->Report1->trigger();
+  ASSERT_EQ(desktop.opened.size(), 1u);
+  EXPECT_EQ(Bytes(desktop.opened[0].toLocalFile()), work / "out/.salvorine/report.tsv");
+
+  // A second run finds the copy whole and reads nothing (no working copy is
+  // made); with the box cleared, the third recovers it afresh.
+  EXPECT_TRUE(FileExists(work / "TMP654/1.txt"));
+  Recover(work / "src", work / "out");
+  EXPECT_FALSE(FileExists(work / "TMP654/1.txt"));
+  settings->CheckBox3->setChecked(false);
+  Recover(work / "src", work / "out");
+  EXPECT_TRUE(FileExists(work / "TMP654/1.txt"));
+}
+
 TEST_F(StartedWindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindow) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\n");
@@ -423,7 +445,7 @@ TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
   form->close();
   EXPECT_EQ(ReadFile(program / "Salvorine.ini"),
             "; edited by hand\n[SETTINGS]\nLeft=50\nTop=60\nWidth=700\nHeight=500\nFolder=/data/other\n"
-            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\n");
+            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nContinue=1\n");
 }
 
 // Guards a window restored with its title bar off every screen, where nobody can grab it.
@@ -590,10 +612,10 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
   form->Table().SetRowState(1, RowState::kStopped, 0);
   form->Table().SetRowState(2, RowState::kPending, 0);
   EXPECT_FALSE(damaged.data(Qt::DecorationRole).value<QIcon>().isNull());
-  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Stopped: not saved");
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Stopped: saved as far as it got, with its map");
   EXPECT_EQ(whole.data(Qt::ToolTipRole).toString(), "Not reached by the run");
   form->Russian1->trigger();
-  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Остановлен: не сохранён");
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Остановлен: сохранён, сколько успел, с картой");
 }
 
 TEST_F(StartedWindowTest, TheSettingsDialogExplainsTheSelectedModeInTheLanguageShown) {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColor>
 #include <QStyle>
+#include <algorithm>
 
 #include "app/text_bytes.h"
 #include "i18n/window_texts.h"
@@ -38,6 +39,7 @@ void JobTableModel::SetRowCount(int rows) {
   widest_ = {};
   const int before = shown_fixed_rows_;
   UpdateShownFixedRows();
+  first_changed_ = last_changed_ = -1;  // a reset shows everything
   endResetModel();
   if (shown_fixed_rows_ != before) emit FixedRowsChanged(shown_fixed_rows_);
 }
@@ -55,9 +57,21 @@ void JobTableModel::SetCell(int column, int row, const std::string& text) {
   if (row < shown_fixed_rows_) {
     emit headerDataChanged(Qt::Horizontal, column, column);
   } else {
-    const QModelIndex changed = index(row - shown_fixed_rows_, column);
-    emit dataChanged(changed, changed, {Qt::DisplayRole});
+    NoteChanged(row);
   }
+}
+
+void JobTableModel::NoteChanged(int row) {
+  first_changed_ = first_changed_ < 0 ? row : std::min(first_changed_, row);
+  last_changed_ = std::max(last_changed_, row);
+}
+
+void JobTableModel::ShowChanges() {
+  if (first_changed_ < 0) return;
+  const int first = std::max(first_changed_, shown_fixed_rows_) - shown_fixed_rows_;
+  const int last = std::min(last_changed_, RowCount() - 1) - shown_fixed_rows_;
+  first_changed_ = last_changed_ = -1;
+  if (first <= last) emit dataChanged(index(first, 0), index(last, 3));
 }
 
 void JobTableModel::UpdateShownFixedRows() { shown_fixed_rows_ = RowCount() > 1 ? fixed_rows_ : 0; }
@@ -76,9 +90,7 @@ void JobTableModel::SelectRow(int row) { emit RowSelectionRequested(row - shown_
 void JobTableModel::SetRowState(int row, RowState state, std::int64_t damaged_bytes) {
   if (!InRange(0, row)) return;
   outcomes_[static_cast<std::size_t>(row)] = {state, damaged_bytes};
-  if (row < shown_fixed_rows_) return;
-  emit dataChanged(index(row - shown_fixed_rows_, 0), index(row - shown_fixed_rows_, 3),
-                   {Qt::DecorationRole, Qt::ToolTipRole, Qt::BackgroundRole});
+  if (row >= shown_fixed_rows_) NoteChanged(row);
 }
 
 RowState JobTableModel::StateOf(int row) const {

@@ -42,6 +42,9 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   RowState StateOf(int row) const;
   std::int64_t DamagedBytesOf(int row) const;
   void SetStateTexts(const StateTexts& texts);
+  // Tells the views about every file row changed since the last call. The run
+  // changes a cell after every block; views hear of it once per frame.
+  void ShowChanges();
   // The longest text column `column` has held in a file row since the table was last built.
   const std::string& WidestText(int column) const { return widest_[static_cast<std::size_t>(column)]; }
 
@@ -66,7 +69,10 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   void UpdateShownFixedRows();
   QVariant Mark(const Outcome& outcome) const;
 
+  void NoteChanged(int row);
+
   std::vector<std::array<std::string, 4>> rows_;
+  int first_changed_ = -1, last_changed_ = -1;  // table rows changed and not yet shown
   std::vector<Outcome> outcomes_;
   std::array<std::string, 4> widest_;
   int fixed_rows_ = 0;

@@ -28,7 +28,7 @@ class PacedProgress final : public ProgressDisplay {
   };
 
   // Fast enough to look live, slow enough that painting costs nothing next to the copying.
-  static constexpr std::chrono::milliseconds kFrame{40};
+  static constexpr std::chrono::milliseconds kFrame{100};
 
   // The widgets exist only after the window that owns this has laid them out.
   void Attach(const Widgets& widgets) { widgets_ = widgets; }

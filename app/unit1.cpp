@@ -578,6 +578,7 @@ void TForm1::ShowProgress() {
     pending_selection_ = -1;
   }
   progress_.Flush();
+  table_->ShowChanges();
   FitFigureColumns();
 }
 
@@ -619,6 +620,7 @@ void TForm1::ApplyLanguage(bool english) {
     settings_->SetModeExplanations(modes);
     settings_->CheckBox3->setText(text(kContinueCopiesText));
   }
+  table_->ShowChanges();
   FitFigureColumns();
 }
 

@@ -5,7 +5,8 @@
 //
 // PROGRAM_FOLDER holds the Language folder and receives the settings file.
 // Runs offscreen unless QT_QPA_PLATFORM says otherwise. Prints the seconds the
-// run took, from the click on Recover to its return, on standard output.
+// run took, from the click on Recover to its return, on standard output, then
+// closes the window.
 // Exit status: 0 the run completed, 1 it did not, 2 wrong arguments.
 #include <QElapsedTimer>
 #include <QLineEdit>
@@ -78,5 +79,8 @@ int main(int argc, char** argv) {
   form.ToolButton1->click();
   const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
   std::printf("%.3f\n", seconds);
+  // Quit as a user would: closing saves the settings and empties the working
+  // folder, as salvorine-cli does when it exits.
+  form.close();
   return dialogs.completed && dialogs.errors == 0 ? 0 : 1;
 }

@@ -15,6 +15,16 @@ void MessageTable::Load(const std::string& path) {
   for (int i = 0; i < kSize; ++i) {
     entries_[static_cast<std::size_t>(i)] = file.ReadString("Messages", std::to_string(i), "");
   }
+  later_.clear();
+  for (int key = kSize; key < kSize + kLaterEntries; ++key) {
+    std::string text = file.ReadString("Messages", std::to_string(key), "");
+    if (!text.empty()) later_.emplace(key, std::move(text));
+  }
+}
+
+std::string MessageTable::Text(const WindowText& text) const {
+  const auto found = later_.find(text.key);
+  return found != later_.end() ? found->second : text.english;
 }
 
 void MessageTable::Set(int index, std::string text) {

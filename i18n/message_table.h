@@ -1,7 +1,10 @@
 #pragma once
 
 #include <array>
+#include <map>
 #include <string>
+
+#include "i18n/window_texts.h"
 
 namespace salvorine {
 
@@ -19,8 +22,14 @@ class MessageTable {
 
   void Set(int index, std::string text);
 
+  // An entry after 0..60 from the language file last loaded; its English text
+  // when the file lacks it or none was loaded.
+  std::string Text(const WindowText& text) const;
+
  private:
+  static constexpr int kLaterEntries = 40;  // keys kSize .. kSize + kLaterEntries - 1
   std::array<std::string, kSize> entries_;
+  std::map<int, std::string> later_;
 };
 
 // Language/English.ini or Language/Russian.ini, beside the program or else in

@@ -27,6 +27,16 @@ inline constexpr WindowText kModeTexts[3] = {
 
 // The Settings dialog's box that takes up earlier copies in the save folder.
 inline constexpr WindowText kContinueCopiesText{70, "Continue earlier copies"};
+// What a run says of a save folder inside its selection, and of what it leaves
+// out of the selection (%1: the system's text for the reason).
+inline constexpr WindowText kSaveInsideSelectionText{
+    73, "The save folder lies inside the selection: the run would write into what it reads. "
+        "Choose a save folder outside it."};
+inline constexpr WindowText kLeftOutSpecialText{74, "Not a regular file (a FIFO, socket or device); left out."};
+inline constexpr WindowText kLeftOutFolderLinkText{75, "A symbolic link to a folder; not followed."};
+inline constexpr WindowText kLeftOutBrokenLinkText{76, "A symbolic link that leads nowhere; left out."};
+inline constexpr WindowText kLeftOutUnreadableText{77, "%1; left out."};
+inline constexpr WindowText kFolderUnreadableText{78, "Cannot read this folder: %1."};
 // The File menu's command that opens the last run's damage report, and what it says before there is one.
 inline constexpr WindowText kReportMenuText{71, "Damage Report"};
 inline constexpr WindowText kNoReportText{72, "No run has written a damage report yet."};

@@ -16,9 +16,12 @@ namespace {
 
 constexpr int kStopQuestion = 45;
 constexpr int kCompletionMessage = 48;
-constexpr const char* kInsideSelectionText =
-    "\rThe save folder lies inside the selection: the run would write into what it reads. "
-    "Choose a save folder outside it.";
+
+// `text` with %1 replaced by `value`.
+std::string WithValue(std::string text, const std::string& value) {
+  const auto at = text.find("%1");
+  return at == std::string::npos ? text : text.replace(at, 2, value);
+}
 
 // The byte count that leads a Damaged cell ("96 (9%)").
 std::int64_t DamagedBytes(const std::string& cell) {
@@ -55,7 +58,7 @@ RunOutcome RecoveryRun::Recover() {
   }
   if (save_folder.back() != '/') save_folder += '/';
   if (SaveFolderInsideSelection(save_folder)) {
-    env_.dialogs.ShowError(save_folder + kInsideSelectionText);
+    env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveInsideSelectionText));
     return RunOutcome::kRefused;
   }
   if (!FolderExists(save_folder)) MakeFolder(save_folder);
@@ -112,12 +115,24 @@ bool RecoveryRun::SaveFolderInsideSelection(const std::string& save_folder) cons
   return selection == "/" || save == selection || save.starts_with(selection + "/");
 }
 
+// Why something below the selection was left out, in the language shown.
+std::string RecoveryRun::LeftOutText(const LeftOut& entry) const {
+  const MessageTable& messages = env_.messages;
+  switch (entry.kind) {
+    case EntryKind::kFolder: return WithValue(messages.Text(kFolderUnreadableText), ErrorText(entry.error));
+    case EntryKind::kSpecial: return messages.Text(kLeftOutSpecialText);
+    case EntryKind::kFolderLink: return messages.Text(kLeftOutFolderLinkText);
+    case EntryKind::kBrokenLink: return messages.Text(kLeftOutBrokenLinkText);
+    default: return WithValue(messages.Text(kLeftOutUnreadableText), ErrorText(entry.error));
+  }
+}
+
 // The source list and the job table; whatever the collection leaves out is announced.
 void RecoveryRun::Collect() {
   sources_.clear();
   std::vector<LeftOut> left_out;
   CollectSources(selection_root_, sources_, left_out);
-  for (const LeftOut& entry : left_out) env_.dialogs.ShowError(entry.path + "\r" + entry.reason);
+  for (const LeftOut& entry : left_out) env_.dialogs.ShowError(entry.path + "\r" + LeftOutText(entry));
   const std::size_t collected = sources_.size();
   source_identities_ = BuildJobTable(sources_, env_.table, env_.dialogs);
   left_out_count_ = static_cast<int>(left_out.size() + (collected - sources_.size()));

@@ -14,6 +14,7 @@
 #include "recovery/file_pass.h"
 #include "recovery/row_checkpoint.h"
 #include "recovery/save_tree.h"
+#include "recovery/source_list.h"
 #include "recovery/run_ports.h"
 
 namespace salvorine {
@@ -75,6 +76,7 @@ class RecoveryRun {
   enum class RowResult { kDone, kEnded };
   bool SaveFolderInsideSelection(const std::string& save_folder) const;
   void Collect();
+  std::string LeftOutText(const LeftOut& entry) const;
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   RowResult FinishRow(int row);
   RowResult ContinueRow(int row, File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier,

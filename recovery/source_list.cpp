@@ -7,15 +7,6 @@
 namespace salvorine {
 namespace {
 
-std::string ReasonLeftOut(const FolderEntry& entry) {
-  switch (entry.kind) {
-    case EntryKind::kSpecial: return "Not a regular file (a FIFO, socket or device); left out.";
-    case EntryKind::kFolderLink: return "A symbolic link to a folder; not followed.";
-    case EntryKind::kBrokenLink: return "A symbolic link that leads nowhere; left out.";
-    default: return ErrorText(entry.error) + "; left out.";
-  }
-}
-
 // `folder` is "" for the root folder, so that children read "/name".
 void Enumerate(const std::string& folder, std::vector<std::string>& sources, std::vector<LeftOut>& left_out) {
   FolderSearch search;
@@ -27,11 +18,11 @@ void Enumerate(const std::string& folder, std::vector<std::string>& sources, std
     } else if (entry.kind == EntryKind::kFile) {
       sources.push_back(child);
     } else {
-      left_out.push_back({child, ReasonLeftOut(entry)});
+      left_out.push_back({child, entry.kind, entry.error});
     }
   }
   if (search.Error() != 0) {
-    left_out.push_back({folder.empty() ? "/" : folder, "Cannot read this folder: " + ErrorText(search.Error()) + "."});
+    left_out.push_back({folder.empty() ? "/" : folder, EntryKind::kFolder, search.Error()});
   }
 }
 

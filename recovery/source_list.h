@@ -5,14 +5,19 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/file_system.h"
 #include "recovery/run_ports.h"
 
 namespace salvorine {
 
-// Something below the selection that is not recovered, and why.
+// Something below the selection that is not recovered, and why: a folder
+// that could not be read (kFolder, with the errno), or an entry that is not a
+// file to recover (a special file, a link not followed, one that could not be
+// examined, with the errno).
 struct LeftOut {
   std::string path;
-  std::string reason;
+  EntryKind kind = EntryKind::kUnreadable;
+  int error = 0;
 };
 
 // The files of a selection: the path itself when it names a file, otherwise

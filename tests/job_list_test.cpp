@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "platform/file_system.h"
 #include "recovery/destination_path.h"
 #include "recovery/figures.h"
@@ -34,8 +36,9 @@ TEST(CollectSourcesTest, WalksDepthFirstInNameOrderWithoutFollowingFolderLinks) 
   // What is not collected is named, never dropped silently.
   ASSERT_EQ(left_out.size(), 2u);
   EXPECT_EQ(left_out[0].path, a + "/B/loop");
-  EXPECT_EQ(left_out[0].reason, "A symbolic link to a folder; not followed.");
+  EXPECT_EQ(left_out[0].kind, EntryKind::kFolderLink);
   EXPECT_EQ(left_out[1].path, a + "/fifo");
+  EXPECT_EQ(left_out[1].kind, EntryKind::kSpecial);
 }
 
 TEST(CollectSourcesTest, AFileSelectionIsOneRowAndNothingSelectedIsNone) {
@@ -52,7 +55,8 @@ TEST(CollectSourcesTest, AFileSelectionIsOneRowAndNothingSelectedIsNone) {
   CollectSources(temp / "missing", sources, left_out);
   EXPECT_TRUE(sources.empty());
   ASSERT_EQ(left_out.size(), 1u);
-  EXPECT_EQ(left_out[0].reason, "Cannot read this folder: No such file or directory.");
+  EXPECT_EQ(left_out[0].kind, EntryKind::kFolder);
+  EXPECT_EQ(left_out[0].error, ENOENT);
 }
 
 TEST(BuildJobTableTest, DropsAndAnnouncesUnopenableFilesThenFillsRows) {

@@ -225,8 +225,11 @@ PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, co
   SectorRescue rescue(source, copy, row, size, sector, unread, unread_outside, run_start, context);
   const bool finished = rescue.Run();
   // Inside the range it rescued, the rescue knows each sector better than the first pass.
+  // Only inside: the rest of its first and last sectors may belong to other ranges.
   if (map != nullptr) {
-    for (const RescueMap::Segment& segment : rescue.Map().Segments()) map->Set(segment.start, segment.end, segment.state);
+    for (const RescueMap::Segment& segment : rescue.Map().Segments()) {
+      map->Set(std::max(segment.start, unread.start), std::min(segment.end, unread.End()), segment.state);
+    }
   }
   return finished ? PassResult::kDone : PassResult::kStopped;
 }

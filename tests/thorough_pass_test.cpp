@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "recovery/figures.h"
+#include "recovery/rescue_map.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
@@ -151,7 +152,8 @@ TEST_F(ThoroughPassTest, SectorsNeverTriedStayZeroAndCountAsDamaged) {
   MemoryFile small(Numbered(20000), "small");
   sector_options.sector = 512;
   small.bad = {{5000, 1}, {6100, 1}, {15000, 700}};
-  EXPECT_EQ(Run(small), PassResult::kDone);
+  RescueMap map(0, small.Size());
+  EXPECT_EQ(RecoverFileThoroughly(small, copy, 1, small.Size(), clock.Now(), thorough, &map), PassResult::kDone);
   // [5120, 5632) lies alone between two failed sectors, closer than any probe spacing: never tried.
   auto expected = small.Content();
   for (const auto& [start, length] : {std::pair<int, int>{4608, 1536}, {14848, 1024}}) {
@@ -159,6 +161,28 @@ TEST_F(ThoroughPassTest, SectorsNeverTriedStayZeroAndCountAsDamaged) {
   }
   EXPECT_EQ(copy.Content(), expected);
   EXPECT_EQ(table.Cell(3, 1), "2560 (13%)");
+  // The map tells a later run which sectors are worth a try.
+  EXPECT_EQ(map.SegmentsIn(RescueState::kUntried).size(), 1u);
+  EXPECT_EQ(map.SegmentsIn(RescueState::kUntried).front().start, 5120);
+  EXPECT_EQ(map.Total(RescueState::kUntried), 512);
+  EXPECT_EQ(map.Total(RescueState::kBad), 2048);
+}
+
+TEST_F(ThoroughPassTest, ARescuedRangeMarksNothingOutsideItInTheMap) {
+  // A resumed copy: two unfinished ranges share the 512-byte sector [1024, 1536), which does not read.
+  MemoryFile small(Numbered(20000), "small");
+  sector_options.sector = 512;
+  small.bad = {{1350, 1}};
+  RescueMap map(0, small.Size());
+  map.Set(0, small.Size(), RescueState::kDone);
+  map.Set(1100, 1200, RescueState::kUntried);
+  map.Set(1300, 1400, RescueState::kUntried);
+  EXPECT_EQ(RescueUnread(small, copy, 1, small.Size(), {1100, 100}, 100, clock.Now(), thorough, &map),
+            PassResult::kDone);
+  // [1300, 1400) was never read: a later run must still try it.
+  EXPECT_EQ(map.Total(RescueState::kBad), 100);
+  EXPECT_EQ(map.Total(RescueState::kUntried), 100);
+  EXPECT_FALSE(map.Any(1100, 1200, RescueState::kUntried));
 }
 
 // Damage exact to the byte, rescued in 2048-byte sectors: only sectors that

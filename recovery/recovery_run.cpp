@@ -204,7 +204,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     // What was read so far is kept, with the map a later run goes on from.
     SetRowState(row, RowState::kStopped);
     SaveMap(row, map, false);
-    SaveRow(row, copy_path, status);
+    SaveRow(row, copy_path, status, false);
     return RowResult::kEnded;
   }
   source->Close();
@@ -278,10 +278,10 @@ RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
 }
 
 // Places a finished row's recovered copy under the save folder.
-bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatus& source) {
+bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatus& source, bool finished) {
   const std::string source_path = env_.table.Cell(0, row);
   try {
-    save_tree_->Save(source_path, copy_path, source, source_identities_);
+    save_tree_->Save(source_path, copy_path, source, source_identities_, finished);
     return true;
   } catch (const FileSystemError& error) {
     SetRowState(row, RowState::kUnsaved);

@@ -33,7 +33,7 @@ void RowCheckpoint::Bring() {
   copy_.Sync();
   tree_.SaveMap(source_path_, MapFileText(map_, false));
   if (!placed_) {
-    same_file_ = tree_.Save(source_path_, copy_path_, source_, protect_);
+    same_file_ = tree_.Save(source_path_, copy_path_, source_, protect_, false);
     placed_ = true;
     if (!same_file_) {
       saved_copy_ = tree_.OpenSavedCopy(source_path_);

@@ -84,7 +84,7 @@ const FolderHandle& SaveTree::Chain::Enter(const FolderHandle& root, const std::
 }
 
 bool SaveTree::Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
-                    const std::set<FileIdentity>& protect) {
+                    const std::set<FileIdentity>& protect, bool finished) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   // The destination's folders are the source folder's last ones: level `level` mirrors this source folder.
   const std::string source_folder = ParentOf(source_path);
@@ -94,7 +94,7 @@ bool SaveTree::Save(const std::string& source_path, const std::string& copy_path
     return FolderMode(mirrored);
   };
   const FolderHandle& folder = copies_.Enter(save_folder_, folders, mode);
-  return folder.PlaceFile(name, copy_path, source.mode & 0777 & ~umask_, source, protect);
+  return folder.PlaceFile(name, copy_path, finished ? source.mode & 0777 & ~umask_ : 0600, source, protect);
 }
 
 const FolderHandle& SaveTree::MapsFolder() {

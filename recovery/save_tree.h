@@ -31,12 +31,13 @@ class SaveTree {
   std::string MapPathOf(const std::string& source_path) const;
 
   // Saves the closed copy `copy_path` of `source_path` (whose status was
-  // `source`) at its destination with the source's permissions under the
-  // umask and its modification time. Never replaces a file of `protect`.
+  // `source`) at its destination with the source's modification time, and
+  // its permissions under the umask once `finished`; a copy still being read
+  // stays private to its owner (0600). Never replaces a file of `protect`.
   // Raises FileSystemError naming the failing path. True when the saved copy
   // is the working copy itself, linked into place (one file system holds both).
   bool Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
-            const std::set<FileIdentity>& protect);
+            const std::set<FileIdentity>& protect, bool finished = true);
 
   // Writes the map of `source_path`'s copy, or removes an older one (`text` empty).
   void SaveMap(const std::string& source_path, const std::string& text);

@@ -204,6 +204,9 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   EXPECT_EQ(damaged->Total(RescueState::kDone), 4096);
   EXPECT_EQ(damaged->Total(RescueState::kBad), 904);
   EXPECT_EQ(std::filesystem::file_size(temp / "out/src/three"), 70000u);
+  struct stat partial {};
+  ASSERT_EQ(::stat((temp / "out/src/three").c_str(), &partial), 0);
+  EXPECT_EQ(partial.st_mode & 0777, 0600u);  // private until it is finished
   const auto stopped = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/three.map"), 70000);
   ASSERT_TRUE(stopped);
   EXPECT_EQ(stopped->Total(RescueState::kDone), 2048);

@@ -138,7 +138,10 @@ void RecoveryRun::Collect() {
   left_out_count_ = static_cast<int>(left_out.size() + (collected - sources_.size()));
   report_rows_.clear();
   for (int row = 1; row < env_.table.RowCount(); ++row) {
-    report_rows_.push_back({env_.table.Cell(0, row), std::stoll(env_.table.Cell(1, row))});
+    ReportRow record;
+    record.path = env_.table.Cell(0, row);
+    record.size = std::stoll(env_.table.Cell(1, row));
+    report_rows_.push_back(std::move(record));
   }
   report_path_.clear();
 }

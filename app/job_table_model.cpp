@@ -5,7 +5,7 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "app/text_bytes.h"
+#include "widgets/text_bytes.h"
 #include "i18n/window_texts.h"
 
 namespace salvorine {

@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
-#include "app/text_bytes.h"
+#include "widgets/text_bytes.h"
 
 namespace salvorine {
 namespace {

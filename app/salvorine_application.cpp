@@ -1,10 +1,5 @@
 #include "app/salvorine_application.h"
 
-#include <QMessageBox>
-
-#include "app/text_bytes.h"
-#include "recovery/top_level_handler.h"
-
 namespace salvorine {
 
 SalvorineApplication::SalvorineApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -19,17 +14,6 @@ bool SalvorineApplication::notify(QObject* receiver, QEvent* event) {
     ReportError(error);
     return false;
   }
-}
-
-std::function<void(const QString&)>& SalvorineApplication::ErrorSink() {
-  static std::function<void(const QString&)> sink = [](const QString& text) {
-    QMessageBox::critical(QApplication::activeWindow(), QStringLiteral("Salvorine"), text, QMessageBox::Ok);
-  };
-  return sink;
-}
-
-void SalvorineApplication::ReportError(const std::exception& error) {
-  ErrorSink()(Shown(TopLevelErrorText(error.what())).replace('\r', '\n'));
 }
 
 }  // namespace salvorine

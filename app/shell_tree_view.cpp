@@ -4,7 +4,7 @@
 #include <QScrollBar>
 #include <set>
 
-#include "app/text_bytes.h"
+#include "widgets/text_bytes.h"
 #include "platform/file_system.h"
 #include "platform/tray_device.h"
 

@@ -30,10 +30,10 @@
 #include <QVBoxLayout>
 #include <filesystem>
 
-#include "app/named_widget.h"
+#include "widgets/named_widget.h"
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
-#include "app/text_bytes.h"
+#include "widgets/text_bytes.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"
 #include "i18n/window_texts.h"
@@ -606,7 +606,7 @@ int TForm1::Mode() const { return settings_ != nullptr ? settings_->ComboBox1->c
 bool TForm1::TrayOption() const { return settings_ != nullptr && settings_->CheckBox1->isChecked(); }
 
 void TForm1::ApplyLanguage(bool english) {
-  salvorine::ApplyLanguage(english, program_folder_, messages_, *table_, *this);
+  salvorine::ApplyLanguage(english, program_folder_, messages_, *this);
   const std::string file = LanguageFilePath(program_folder_, english);
   const auto text = [&file](const WindowText& entry) { return Shown(ExtraMessage(file, entry.key, entry.english)); };
   table_->SetStateTexts({text(kRowPendingText), text(kRowStoppedText), text(kRowUnsavedText), text(kRowDamagedText),
@@ -640,6 +640,10 @@ void TForm1::SelectMode(int index) {
 }
 
 void TForm1::SetText(TextSlot slot, const std::string& text) {
+  // The headings are row 0 of the job table, which keeps cell texts as bytes.
+  if (slot >= TextSlot::kFileNameHeading && slot <= TextSlot::kDamagedHeading) {
+    return table_->SetCell(static_cast<int>(slot) - static_cast<int>(TextSlot::kFileNameHeading), 0, text);
+  }
   const QString shown = Shown(text);
   switch (slot) {
     case TextSlot::kMainCaption: return setWindowTitle(shown);

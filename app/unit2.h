@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/centred_dialog.h"
+#include "widgets/centred_dialog.h"
 #include <functional>
 
 class QLabel;

@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/text_bytes.h"
+#include "widgets/text_bytes.h"
 
 namespace salvorine {
 namespace {

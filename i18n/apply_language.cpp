@@ -2,8 +2,7 @@
 
 namespace salvorine {
 
-void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, JobTable& table,
-                   LanguageView& view) {
+void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, LanguageView& view) {
   view.CheckLanguage(english);
   messages.Load(LanguageFilePath(program_folder, english));
   const auto m = [&messages](int index) { return messages.Message(index); };
@@ -41,7 +40,10 @@ void ApplyLanguage(bool english, const std::string& program_folder, MessageTable
   set(TextSlot::kFileLabel, m(30));
   set(TextSlot::kTotalLabel, m(31));
 
-  for (int column = 0; column < 4; ++column) table.SetCell(column, 0, m(38 + column));
+  set(TextSlot::kFileNameHeading, m(38));
+  set(TextSlot::kSizeHeading, m(39));
+  set(TextSlot::kCompletedHeading, m(40));
+  set(TextSlot::kDamagedHeading, m(41));
 
   set(TextSlot::kTreeRecoverItem, m(4));
   set(TextSlot::kTablePreviewItem, m(23));

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "i18n/message_table.h"
-#include "recovery/run_ports.h"
 
 namespace salvorine {
 
@@ -36,6 +35,10 @@ enum class TextSlot {
   kProgressGroup,
   kFileLabel,
   kTotalLabel,
+  kFileNameHeading,  // row 0 of the job table, columns 0 to 3
+  kSizeHeading,
+  kCompletedHeading,
+  kDamagedHeading,
   kTreeRecoverItem,
   kTablePreviewItem,
   kAboutCaption,
@@ -76,7 +79,6 @@ class LanguageView {
 // Loads the English or Russian language file beside the program into `messages`
 // and writes its texts into every window, row 0 of the job table included.
 // Selects "Max Data" in the mode list, whatever was chosen before.
-void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, JobTable& table,
-                   LanguageView& view);
+void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, LanguageView& view);
 
 }  // namespace salvorine

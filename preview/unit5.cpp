@@ -15,9 +15,9 @@
 #include <QVBoxLayout>
 #include <QVideoWidget>
 
-#include "app/named_widget.h"
-#include "app/salvorine_application.h"
-#include "app/text_bytes.h"
+#include "widgets/named_widget.h"
+#include "widgets/command_guard.h"
+#include "widgets/text_bytes.h"
 #include "platform/file_system.h"
 #include "preview/picture_error.h"
 #include "preview/picture_loader.h"
@@ -61,8 +61,8 @@ TForm5::TForm5(Dialogs& dialogs, QWidget* parent) : CentredDialog(parent), dialo
   Button1->setObjectName(QStringLiteral("Button1"));
   Button2 = new QPushButton(QStringLiteral("Open"), this);
   Button2->setObjectName(QStringLiteral("Button2"));
-  connect(Button1, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { Button1Click(); }); });
-  connect(Button2, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { Button2Click(); }); });
+  connect(Button1, &QPushButton::clicked, this, [this] { Guarded([this] { Button1Click(); }); });
+  connect(Button2, &QPushButton::clicked, this, [this] { Guarded([this] { Button2Click(); }); });
 
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));

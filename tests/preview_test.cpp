@@ -21,7 +21,7 @@
 
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
-#include "app/text_bytes.h"
+#include "widgets/text_bytes.h"
 #include "app/unit1.h"
 #include "platform/file_system.h"
 #include "preview/unit5.h"

@@ -19,7 +19,7 @@
 
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
-#include "app/text_bytes.h"
+#include "widgets/text_bytes.h"
 #include "app/unit1.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"

@@ -14,9 +14,9 @@ namespace salvorine {
 // Brings a row's copy, as far as its pass has come, and its map to disk under
 // the save folder while the pass runs, so that a crash, a kill or a power cut
 // loses at most the reading of the last interval: the working folder alone
-// would not do, since the next run empties it. The map always goes first, so
-// a copy never stands in the save folder without the map that says what of it
-// is finished.
+// would not do, since the next run empties it. The map goes before a copy
+// first placed, so a copy never stands in the save folder without the map
+// that says what of it is finished, and after the bytes it marks finished.
 class RowCheckpoint {
  public:
   static constexpr auto kInterval = std::chrono::seconds(30);

@@ -265,6 +265,38 @@ TEST_F(RecoveryRunTest, ALongPassBringsItsCopyAndMapToTheSaveFolderAsItGoes) {
   if (layouts.size() > 1) std::filesystem::remove_all(layouts[1]);
 }
 
+// Between file systems the map goes to the save folder only after the bytes it
+// marks finished: a run that dies while the saved copy is brought up to date
+// leaves a map a later run can trust.
+TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyLacks) {
+  if (!FolderExists("/dev/shm")) GTEST_SKIP() << "needs /dev/shm";
+  const std::string working = "/dev/shm/salvorine-checkpoint-order-" + std::to_string(::getpid());
+  std::filesystem::create_directories(working);
+  ScopedTmpdir tmpdir_here(working);
+  const std::string map_path = temp / "out/.salvorine/maps/src/three.map";
+  bool cut = false;
+  // One second per block. Once the first checkpoint placed the copy, the
+  // working copy goes away, so the next checkpoint dies half way.
+  pump.on_pump = [&](int) {
+    clock.Advance(std::chrono::seconds(1));
+    if (!cut && progress.count_label == "3/3" && FileExists(map_path)) {
+      cut = true;
+      std::filesystem::rename(run.OpenCopyPath(), working + "/gone");
+    }
+  };
+  EXPECT_THROW(run.Recover(), FileSystemError);
+  std::filesystem::remove_all(working);
+  ASSERT_TRUE(cut);
+  const auto map = ParseMapFile(ReadFile(map_path), 70000);
+  ASSERT_TRUE(map);
+  const std::string saved = ReadFile(temp / "out/src/three");
+  ASSERT_EQ(saved.size(), 70000u);
+  for (const RescueMap::Segment& done : map->SegmentsIn(RescueState::kDone)) {
+    const std::size_t lacking = saved.find_first_not_of('y', static_cast<std::size_t>(done.start));
+    EXPECT_GE(lacking, static_cast<std::size_t>(done.end)) << "mapped finished, yet zero at " << lacking;
+  }
+}
+
 TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions) {
   ASSERT_EQ(::chmod((temp / "src/one.txt").c_str(), 0600), 0);
   ASSERT_EQ(::chmod((temp / "src/three").c_str(), 0666), 0);

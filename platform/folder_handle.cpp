@@ -159,7 +159,8 @@ void FolderHandle::WriteFile(const std::string& name, const std::string& content
 std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) const {
   const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) {
-    if (errno == ENOENT || errno == ELOOP || errno == EISDIR || errno == ENXIO) return nullptr;
+    // A name too long for the file system names no file either.
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == EISDIR || errno == ENXIO) return nullptr;
     throw FileSystemError(errno, PathOf(name), "open");
   }
   auto file = FileOfDescriptor(fd, PathOf(name));

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
+
 #include "platform/file.h"
 #include "platform/file_system_error.h"
 #include "recovery/figures.h"
@@ -45,6 +47,16 @@ std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
     }
   }
   return ranges;
+}
+
+// `source` with the modification time of now. A copy that is not whole yet
+// has no map gets it: with the source's own time it would pass for whole.
+FileStatus WithoutItsTime(FileStatus source) {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now);
+  source.modified_seconds = seconds.count();
+  source.modified_nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now - seconds).count();
+  return source;
 }
 
 }  // namespace
@@ -206,16 +218,16 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   if (result == PassResult::kStopped) {
     // What was read so far is kept, with the map a later run goes on from.
     SetRowState(row, RowState::kStopped);
-    SaveMap(row, map, false);
-    SaveRow(row, copy_path, status, false);
+    const bool mapped = SaveMap(row, map, false);
+    SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status), false);
     return RowResult::kEnded;
   }
   source->Close();
   copy->Close();
   // The map goes first, so that a copy never stands without the map that says what of it is finished.
   const bool whole = map.Total(RescueState::kDone) == status.size;
-  if (!whole) SaveMap(row, map, true);
-  if (!SaveRow(row, copy_path, status)) return RowResult::kEnded;
+  const bool mapped = whole || SaveMap(row, map, true);
+  if (!SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status))) return RowResult::kEnded;
   if (whole) SaveMap(row, map, true);
   SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
   return FinishRow(row);
@@ -294,15 +306,18 @@ bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatu
 }
 
 // A whole copy has no map (an older one is removed); any other keeps one beside the copies.
-void RecoveryRun::SaveMap(int row, const RescueMap& map, bool finished) {
+// False, after the error is shown, when that could not be done.
+bool RecoveryRun::SaveMap(int row, const RescueMap& map, bool finished) {
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
   record.recovered = map.Total(RescueState::kDone);
   const bool whole = record.recovered == record.size;
   try {
     save_tree_->SaveMap(record.path, whole ? std::string() : MapFileText(map, finished));
     if (!whole) record.map_path = save_tree_->MapPathOf(record.path);
+    return true;
   } catch (const FileSystemError& error) {
     env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
+    return false;
   }
 }
 

@@ -82,7 +82,7 @@ class RecoveryRun {
   RowResult ContinueRow(int row, File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier,
                         Clock::TimePoint run_start);
   bool SaveRow(int row, const std::string& copy_path, const FileStatus& source, bool finished = true);
-  void SaveMap(int row, const RescueMap& map, bool finished);
+  bool SaveMap(int row, const RescueMap& map, bool finished);
   bool HasWholeCopy(int row, const FileStatus& source) const;
   void SetRowState(int row, RowState state);
   void SaveReport();

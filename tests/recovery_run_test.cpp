@@ -297,6 +297,29 @@ TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyL
   }
 }
 
+// A copy that is not whole is taken as whole later when it has the source's
+// size and time and no map: it must never stand like that, even when its map
+// cannot be saved (here its name is one byte too long for the map's ".map").
+TEST_F(RecoveryRunTest, ADamagedCopyWhoseMapCannotBeSavedIsNotTakenAsWholeLater) {
+  const std::string name = std::string(252, 'n');
+  WriteFile(temp / ("src/" + name), std::string(5000, 'x'));
+  RunEnvironment environment = Environment();
+  environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
+    if (!path.ends_with(name)) return OpenRead(path);
+    auto damaged = std::make_unique<MemoryFile>(std::vector<unsigned char>(5000, 'x'), path);
+    damaged->bad = {{100, 1}};
+    return damaged;
+  };
+  RecoveryRun damaged_run(environment);
+  EXPECT_EQ(damaged_run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(table.Cell(0, 1), temp / ("src/" + name));
+  EXPECT_EQ(table.State(1), RowState::kDamaged);
+  EXPECT_EQ(dialogs.errors.size(), 1u);  // the map that could not be saved is named
+  EXPECT_EQ(damaged_run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(table.State(1), RowState::kDamaged);
+  EXPECT_EQ(table.Cell(3, 1), "904 (18%)");
+}
+
 TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions) {
   ASSERT_EQ(::chmod((temp / "src/one.txt").c_str(), 0600), 0);
   ASSERT_EQ(::chmod((temp / "src/three").c_str(), 0666), 0);

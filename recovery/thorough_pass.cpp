@@ -26,8 +26,9 @@ class SectorRescue {
  public:
   // `unread_outside` counts the bytes of the file outside `unread` that are
   // not recovered either (other ranges of a resumed copy), for the figures.
+  // `file_map`, when given, learns each rescued byte of `unread` at once.
   SectorRescue(File& source, File& copy, int row, std::int64_t size, std::int64_t sector, const ByteRange& unread,
-               std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context)
+               std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context, RescueMap* file_map)
       : source_(source),
         copy_(copy),
         row_(row),
@@ -36,6 +37,8 @@ class SectorRescue {
         start_(SectorStart(unread.start)),
         end_(SectorEnd(unread.End() - 1)),
         unread_outside_(unread_outside),
+        unread_(unread),
+        file_map_(file_map),
         map_(start_, end_),
         spacing_(kProbeSpacing),
         run_start_(run_start),
@@ -147,6 +150,10 @@ class SectorRescue {
       copy_.Seek(pos);
       copy_.Write(buffer_, got.count);
       map_.Set(pos, pos + delivered, RescueState::kDone);
+      // A checkpoint may save the file's map during the rescue: it must hold these bytes by then.
+      if (file_map_ != nullptr) {
+        file_map_->Set(std::max(pos, unread_.start), std::min(pos + delivered, unread_.End()), RescueState::kDone);
+      }
     }
     // Bytes a read did not deliver (a failure, or a source that ends early) count as bad.
     if (delivered < end - pos) map_.Replace(pos + delivered, end, RescueState::kUntried, RescueState::kBad);
@@ -180,6 +187,8 @@ class SectorRescue {
   const std::int64_t start_;  // the unread range widened to whole sectors: [start_, end_)
   const std::int64_t end_;
   const std::int64_t unread_outside_;
+  const ByteRange unread_;
+  RescueMap* const file_map_;
   RescueMap map_;
   ProbeSpacing spacing_;
   // Untried stretches, largest first (the earlier one of equal length); some are stale.
@@ -222,7 +231,7 @@ PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t
 PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, const ByteRange& unread,
                         std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context, RescueMap* map) {
   const std::int64_t sector = SectorSizeFor(source, context.options);
-  SectorRescue rescue(source, copy, row, size, sector, unread, unread_outside, run_start, context);
+  SectorRescue rescue(source, copy, row, size, sector, unread, unread_outside, run_start, context, map);
   const bool finished = rescue.Run();
   // Inside the range it rescued, the rescue knows each sector better than the first pass.
   // Only inside: the rest of its first and last sectors may belong to other ranges.

@@ -297,6 +297,39 @@ TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyL
   }
 }
 
+// The Thorough rescue of a damaged area can take hours: its checkpoints keep
+// what it rescued, not only what the first pass read.
+TEST_F(RecoveryRunTest, ACheckpointDuringAThoroughRescueKeepsTheSectorsRescuedSoFar) {
+  options.mode = kModeThorough;
+  MemoryFile* damaged = nullptr;
+  RunEnvironment environment = Environment();
+  environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
+    if (!path.ends_with("three")) return OpenRead(path);
+    auto file = std::make_unique<MemoryFile>(std::vector<unsigned char>(70000, 'y'), path);
+    file->flaky = {{{10000, 30000}, 2}};  // the first pass fails on it both ways; the rescue reads it
+    damaged = file.get();
+    return file;
+  };
+  RecoveryRun thorough_run(environment);
+  // One second per read; the run dies 45 rescued reads into the area, past a checkpoint.
+  pump.on_pump = [&](int) {
+    clock.Advance(std::chrono::seconds(1));
+    if (damaged == nullptr) return;
+    const auto inside = std::count_if(damaged->reads.begin(), damaged->reads.end(), [](const auto& read) {
+      return read.ok && read.position >= 10000 && read.position + read.count <= 40000;
+    });
+    if (inside == 45) throw std::runtime_error("killed");
+  };
+  EXPECT_THROW(thorough_run.Recover(), std::runtime_error);
+  const auto map = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/three.map"), 70000);
+  ASSERT_TRUE(map);
+  const auto rescued = map->SegmentsIn(RescueState::kDone, 10000, 40000);
+  ASSERT_FALSE(rescued.empty());
+  const std::string saved = ReadFile(temp / "out/src/three");
+  EXPECT_GE(saved.find_first_not_of('y', static_cast<std::size_t>(rescued.front().start)),
+            static_cast<std::size_t>(rescued.front().end));
+}
+
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
 // cannot be saved (here its name is one byte too long for the map's ".map").

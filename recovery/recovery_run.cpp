@@ -85,6 +85,11 @@ RunOutcome RecoveryRun::Recover() {
   selection_root_ = env_.window.SelectedPath();
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
+  // The tree holds folders of the save folder open: only while the run lasts, so its medium can be unmounted after.
+  const struct Release {
+    std::unique_ptr<SaveTree>& tree;
+    ~Release() { tree.reset(); }
+  } release{save_tree_};
   Collect();
 
   SetIdle(false);

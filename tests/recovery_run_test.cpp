@@ -381,6 +381,26 @@ TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions
   EXPECT_EQ(mode("out/src/three").second, 2u);
 }
 
+// A run over, the save folder's medium can be unmounted: the window holds nothing open there.
+TEST_F(RecoveryRunTest, AFinishedRunHoldsNothingOpenInTheSaveFolder) {
+  const auto open_below = [](const std::string& folder) {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+      std::error_code error;
+      const std::string target = std::filesystem::read_symlink(entry.path(), error).string();
+      if (!error && (target == folder || target.starts_with(folder + "/"))) ++count;
+    }
+    return count;
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(open_below(temp / "out"), 0);
+  std::filesystem::remove_all(temp / "out/src");
+  dialogs.answers = {true};
+  pump.on_pump = [&](int) { run.Stop(); };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(open_below(temp / "out"), 0);
+}
+
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {
   // After the first file, the working folder is replaced by a plain file.
   pump.on_pump = [&](int call) {

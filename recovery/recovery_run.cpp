@@ -315,7 +315,8 @@ bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatu
 bool RecoveryRun::SaveMap(int row, const RescueMap& map, bool finished) {
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
   record.recovered = map.Total(RescueState::kDone);
-  const bool whole = record.recovered == record.size;
+  // Whole by the map itself: the file may have changed size since it was listed.
+  const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
   try {
     save_tree_->SaveMap(record.path, whole ? std::string() : MapFileText(map, finished));
     if (!whole) record.map_path = save_tree_->MapPathOf(record.path);

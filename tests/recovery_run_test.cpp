@@ -381,6 +381,25 @@ TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions
   EXPECT_EQ(mode("out/src/three").second, 2u);
 }
 
+// A file may change between the listing and its turn: what it holds when it
+// is opened decides whether its copy is whole and needs a map.
+TEST_F(RecoveryRunTest, AFileThatGrewSinceTheListingKeepsTheMapOfItsDamage) {
+  WriteFile(temp / "src/three", std::string(68 * 1024, 'y'));
+  RunEnvironment environment = Environment();
+  environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
+    if (!path.ends_with("three")) return OpenRead(path);
+    auto grown = std::make_unique<MemoryFile>(std::vector<unsigned char>(69 * 1024, 'y'), path);
+    grown->bad = {{68 * 1024, 1024}};  // the block it grew by does not read
+    return grown;
+  };
+  RecoveryRun grown_run(environment);
+  EXPECT_EQ(grown_run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(table.State(3), RowState::kDamaged);
+  EXPECT_TRUE(FileExists(temp / "out/.salvorine/maps/src/three.map"));
+  EXPECT_EQ(grown_run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(table.State(3), RowState::kDamaged);
+}
+
 // A run over, the save folder's medium can be unmounted: the window holds nothing open there.
 TEST_F(RecoveryRunTest, AFinishedRunHoldsNothingOpenInTheSaveFolder) {
   const auto open_below = [](const std::string& folder) {

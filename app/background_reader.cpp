@@ -15,16 +15,20 @@ using std::chrono::steady_clock;
 // short while before they sleep: the caller for its result, the helper for
 // the next request.
 constexpr auto kWatchResult = std::chrono::microseconds(300);
-constexpr auto kWatchRequest = std::chrono::microseconds(100);
+constexpr auto kWatchRequest = std::chrono::microseconds(500);
 // Reads that finish this fast never enter an event loop: healthy media stay fast.
 constexpr auto kQuickRead = std::chrono::milliseconds(5);
 
+// Spins without giving the processor away: a thread that yields on a busy
+// machine may not run again for milliseconds.
 template <typename Condition>
 bool WatchFor(steady_clock::duration span, Condition condition) {
   const auto until = steady_clock::now() + span;
   while (!condition()) {
     if (steady_clock::now() >= until) return false;
-    std::this_thread::yield();
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
   }
   return true;
 }

@@ -215,9 +215,12 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
                                                                              source_path, status, copy_path, *copy,
                                                                              map, env_.clock, false));
     // The mode in force when a file starts decides whether it gets the thorough rescue.
-    return env_.options.Mode() == kModeThorough
-               ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context, &map)
-               : RecoverFile(*source, *copy, row, status.size, run_start, context, nullptr, &map);
+    const PassResult passed = env_.options.Mode() == kModeThorough
+                                  ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context, &map)
+                                  : RecoverFile(*source, *copy, row, status.size, run_start, context, nullptr, &map);
+    // The map saved next marks all the pass read; saving the copy again may fail and leave the checkpoint's.
+    if (map.Total(RescueState::kDone) != status.size) checkpoint_->CatchUp();
+    return passed;
   }();
   open_copy_path_.clear();
   if (result == PassResult::kStopped) {

@@ -31,8 +31,7 @@ void RowCheckpoint::AfterBlock() {
 
 void RowCheckpoint::Bring() {
   copy_.Sync();
-  // A saved copy kept apart takes the newly finished bytes before the map that marks them.
-  if (placed_ && !same_file_) CopyNewlyFinished();
+  CatchUp();
   tree_.SaveMap(source_path_, MapFileText(map_, false));
   if (placed_) return;
   same_file_ = tree_.Save(source_path_, copy_path_, source_, protect_, false);
@@ -41,6 +40,10 @@ void RowCheckpoint::Bring() {
     saved_copy_ = tree_.OpenSavedCopy(source_path_);
     saved_ = std::make_unique<RescueMap>(map_);
   }
+}
+
+void RowCheckpoint::CatchUp() {
+  if (placed_ && !same_file_) CopyNewlyFinished();
 }
 
 // Between file systems the saved copy is a copy: it takes the bytes finished since the last time.

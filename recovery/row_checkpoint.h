@@ -28,6 +28,9 @@ class RowCheckpoint {
 
   // Called after every block; does the work once an interval has passed.
   void AfterBlock();
+  // Brings a saved copy kept apart (on another file system) up to date with
+  // the map, before a map that marks more goes to the save folder.
+  void CatchUp();
 
  private:
   void Bring();

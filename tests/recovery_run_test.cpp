@@ -2,11 +2,13 @@
 #include "recovery/recovery_run.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <optional>
 
@@ -287,6 +289,45 @@ TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyL
   EXPECT_THROW(run.Recover(), FileSystemError);
   std::filesystem::remove_all(working);
   ASSERT_TRUE(cut);
+  const auto map = ParseMapFile(ReadFile(map_path), 70000);
+  ASSERT_TRUE(map);
+  const std::string saved = ReadFile(temp / "out/src/three");
+  ASSERT_EQ(saved.size(), 70000u);
+  for (const RescueMap::Segment& done : map->SegmentsIn(RescueState::kDone)) {
+    const std::size_t lacking = saved.find_first_not_of('y', static_cast<std::size_t>(done.start));
+    EXPECT_GE(lacking, static_cast<std::size_t>(done.end)) << "mapped finished, yet zero at " << lacking;
+  }
+}
+
+// Between file systems a copy is saved by copying it again. When that fails
+// (here a size limit; a save folder with room for one copy, not two), the
+// copy a checkpoint left in the save folder must hold what the row's last map marks.
+TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueToItsMap) {
+  if (!FolderExists("/dev/shm")) GTEST_SKIP() << "needs /dev/shm";
+  const std::string working = "/dev/shm/salvorine-final-save-" + std::to_string(::getpid());
+  std::filesystem::create_directories(working);
+  ScopedTmpdir tmpdir_here(working);
+  const std::string map_path = temp / "out/.salvorine/maps/src/three.map";
+  rlimit unlimited {};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+  const auto ignored = std::signal(SIGXFSZ, SIG_IGN);
+  dialogs.answers = {true};
+  int after_checkpoint = 0;
+  // One second per block; 15 blocks after the first checkpoint the run is
+  // stopped, and from then no file may grow past 60000 bytes.
+  pump.on_pump = [&](int) {
+    clock.Advance(std::chrono::seconds(1));
+    if (progress.count_label == "3/3" && FileExists(map_path) && ++after_checkpoint == 15) {
+      run.Stop();
+      const rlimit limited{60000, unlimited.rlim_max};
+      ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  ::setrlimit(RLIMIT_FSIZE, &unlimited);
+  std::signal(SIGXFSZ, ignored);
+  std::filesystem::remove_all(working);
+  EXPECT_EQ(table.State(3), RowState::kUnsaved);
   const auto map = ParseMapFile(ReadFile(map_path), 70000);
   ASSERT_TRUE(map);
   const std::string saved = ReadFile(temp / "out/src/three");

@@ -183,18 +183,20 @@ void FolderHandle::RemoveFile(const std::string& name) const {
 
 std::string FolderHandle::TemporaryName() const {
   static std::atomic<unsigned> counter{0};
-  return ".salvorine-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + ".part";
+  static const std::string process = std::to_string(::getpid());
+  return ".salvorine-" + process + "-" + std::to_string(counter++) + ".part";
 }
 
-void FolderHandle::CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const {
+bool FolderHandle::CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const {
   struct stat status {};
   if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return;
+    if (errno == ENOENT) return false;
     throw FileSystemError(errno, PathOf(name), "save over");
   }
   if (S_ISLNK(status.st_mode)) throw FileSystemError(EEXIST, PathOf(name), "save over the symbolic link");
   const FileIdentity identity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
   if (protect.contains(identity)) throw FileSystemError(EEXIST, PathOf(name), "overwrite a file that is being recovered,");
+  return true;
 }
 
 void FolderHandle::CopyInto(const std::string& temporary, const std::string& from, unsigned mode,
@@ -216,7 +218,7 @@ void FolderHandle::CopyInto(const std::string& temporary, const std::string& fro
 
 bool FolderHandle::PlaceFile(const std::string& name, const std::string& from, unsigned mode,
                              const FileStatus& modified, const std::set<FileIdentity>& protect) const {
-  CheckReplaceable(name, protect);
+  bool replacing = CheckReplaceable(name, protect);
   // Mode and time go on the copy before it is linked, so the link appears complete.
   const timespec times[2] = {{0, UTIME_OMIT}, ModifiedTime(modified)};
   if (::chmod(from.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from, "set the mode of");
@@ -233,12 +235,12 @@ bool FolderHandle::PlaceFile(const std::string& name, const std::string& from, u
         throw FileSystemError(errno, PathOf(name), "save");
       }
       CopyInto(temporary, from, mode, modified);
+      // Checked again at the last moment: the folder may have changed while the copy was made.
+      replacing = CheckReplaceable(name, protect);
     }
-    // Checked again at the last moment: the folder may have changed while the copy was made.
-    CheckReplaceable(name, protect);
     if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) throw FileSystemError(errno, PathOf(name), "save");
     // Renaming a link over another link of the same file leaves both names.
-    if (linked == 0) ::unlinkat(fd_, temporary.c_str(), 0);
+    if (linked == 0 && replacing) ::unlinkat(fd_, temporary.c_str(), 0);
   } catch (...) {
     ::unlinkat(fd_, temporary.c_str(), 0);
     throw;

@@ -61,7 +61,8 @@ class FolderHandle {
   FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
   std::string TemporaryName() const;
-  void CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
+  // Raises when `name` may not be replaced; true when something is there to replace.
+  bool CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
   void CopyInto(const std::string& temporary, const std::string& from, unsigned mode,
                 const FileStatus& modified) const;
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
@@ -27,6 +28,9 @@ namespace {
 class PosixFile final : public File {
  public:
   PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  // A file opened for reading reports its status as the open found it: the size then bounds the pass.
+  PosixFile(int fd, std::string path, const struct stat& at_open)
+      : fd_(fd), path_(std::move(path)), at_open_(at_open) {}
   ~PosixFile() override {
     if (fd_ >= 0) ::close(fd_);
   }
@@ -112,7 +116,7 @@ class PosixFile final : public File {
   std::int64_t Size() override { return Stat().st_size; }
 
   FileStatus Status() override {
-    const struct stat status = Stat();
+    const struct stat status = at_open_ ? *at_open_ : Stat();
     return {status.st_size,
             static_cast<unsigned>(status.st_mode & 07777),
             status.st_mtim.tv_sec,
@@ -162,6 +166,7 @@ class PosixFile final : public File {
 
   int fd_;
   std::string path_;
+  std::optional<struct stat> at_open_;
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
 };
@@ -179,9 +184,13 @@ std::unique_ptr<File> OpenRead(const std::string& path) {
   // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are accepted.
   const int fd = OpenRetrying(path, O_RDONLY | O_NONBLOCK);
   if (fd < 0) throw FileSystemError(errno, path, "open");
-  auto file = std::make_unique<PosixFile>(fd, path);
   struct stat status {};
-  if (::fstat(fd, &status) != 0) throw FileSystemError(errno, path, "open");
+  if (::fstat(fd, &status) != 0) {
+    const int error = errno;
+    ::close(fd);
+    throw FileSystemError(error, path, "open");
+  }
+  auto file = std::make_unique<PosixFile>(fd, path, status);
   if (!S_ISREG(status.st_mode)) throw FileSystemError(EINVAL, path, "open a non-regular file");
   if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, path, "open");
   return file;
@@ -198,8 +207,11 @@ std::unique_ptr<File> FileOfDescriptor(int fd, const std::string& path) {
 }
 
 std::unique_ptr<File> CreateFresh(const std::string& path) {
-  if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileSystemError(errno, path, "replace");
-  const int fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  int fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  if (fd < 0 && errno == EEXIST) {
+    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileSystemError(errno, path, "replace");
+    fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+  }
   if (fd < 0) throw FileSystemError(errno, path, "create");
   return std::make_unique<PosixFile>(fd, path);
 }

@@ -186,6 +186,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   if (HasWholeCopy(row, status)) {
     // An earlier run saved this file whole: nothing is read again.
     source->Close();
+    // No pass is there to notice a Stop or a close confirmed since the last row.
+    if (idle_) return RowResult::kEnded;
     env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
     report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
     SetRowState(row, RowState::kSaved);

@@ -138,6 +138,22 @@ TEST_F(RecoveryRunTest, AStopConfirmedBetweenFilesStopsTheNextRowAtItsFirstBlock
   EXPECT_EQ(std::filesystem::file_size(temp / "TMP654/2.bin"), 5000u);  // zeros of the source's size
 }
 
+// Copies already whole are not read again, yet a Stop or a close between
+// them still ends the run: no completion box after the window was closed.
+TEST_F(RecoveryRunTest, ACloseAmongCopiesAlreadyWholeEndsTheRun) {
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  dialogs.information.clear();
+  dialogs.answers = {true};
+  pump.on_pump = [&](int) {
+    if (table.State(1) == RowState::kSaved && !run.Idle()) EXPECT_TRUE(run.CanClose());
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_TRUE(dialogs.information.empty());
+  EXPECT_EQ(table.State(1), RowState::kSaved);
+  EXPECT_EQ(table.State(2), RowState::kPending);
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));  // left as it was
+}
+
 TEST_F(RecoveryRunTest, EmptySaveFolderAsksToBrowseAndGivesUpWhenStillEmpty) {
   window.save_folder.clear();
   EXPECT_EQ(run.Recover(), RunOutcome::kNotStarted);

@@ -624,6 +624,10 @@ TEST_F(StartedWindowTest, TheSettingsDialogExplainsTheSelectedModeInTheLanguageS
   EXPECT_TRUE(settings->ModeExplanation->text().startsWith("A read that takes over 10 seconds"));
   form->Russian1->trigger();  // selects Max Data
   EXPECT_TRUE(settings->ModeExplanation->text().startsWith("Ждать завершения каждого чтения"));
+  // A language file without the later entries shows them in English.
+  WriteFile(program / "Language/Russian.ini", "[Messages]\n57=Максимум данных\n");
+  form->Russian1->trigger();
+  EXPECT_EQ(settings->ModeExplanation->text(), "Waits for every read, however long: the most data.");
 }
 
 TEST_F(StartedWindowTest, ShowIconsSwitchesTheTreesIconsAtOnceAndCancelKeepsChanges) {

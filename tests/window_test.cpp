@@ -448,6 +448,16 @@ TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
             "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nContinue=1\n");
 }
 
+// Guards " — Salvorine" appended by the platform to every window title: Qt
+// appends the application's display name only when one was set.
+TEST(ApplicationTest, NoDisplayNameIsSetForThePlatformToAppendToTitles) {
+  const QString name = QCoreApplication::applicationName();
+  QCoreApplication::setApplicationName(QStringLiteral("probe"));
+  const QString display = QGuiApplication::applicationDisplayName();
+  QCoreApplication::setApplicationName(name);
+  EXPECT_EQ(display, "probe");
+}
+
 // Guards a window restored with its title bar off every screen, where nobody can grab it.
 TEST(WindowPlacementTest, OnlyAWindowWhoseTitleBarIsOffEveryScreenIsMoved) {
   const QList<QRect> screens{QRect(0, 0, 1024, 768), QRect(1024, 0, 800, 600)};

@@ -126,7 +126,8 @@ FolderHandle FolderHandle::Subfolder(const std::string& name, unsigned mode) con
 std::optional<FolderHandle> FolderHandle::ExistingSubfolder(const std::string& name) const {
   const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
   if (fd >= 0) return FolderHandle(fd, PathOf(name));
-  if (errno == ENOENT) return std::nullopt;
+  // A file or a link where the folder would be: no such folder here (saving there refuses it).
+  if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return std::nullopt;
   throw FileSystemError(errno, PathOf(name), "open folder");
 }
 
@@ -147,6 +148,8 @@ void FolderHandle::WriteFile(const std::string& name, const std::string& content
       if (put <= 0) throw FileSystemError(put == 0 ? ENOSPC : errno, PathOf(name), "write to");
       done += static_cast<std::size_t>(put);
     }
+    // On disk before it replaces the old one: a map must not claim what a power cut took back.
+    if (Retrying([&] { return ::fsync(output.fd); }) != 0) throw FileSystemError(errno, PathOf(name), "write to disk");
     if (::close(std::exchange(output.fd, -1)) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(name), "close");
     CheckReplaceable(name, {});
     if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) throw FileSystemError(errno, PathOf(name), "save");

@@ -33,7 +33,7 @@ class FolderHandle {
   // The subfolder `name` when it exists as a real folder; nothing when it is missing.
   std::optional<FolderHandle> ExistingSubfolder(const std::string& name) const;
 
-  // Writes `content` to a new file that replaces `name` whole, once written.
+  // Writes `content` to a new file that replaces `name` whole, once written and on disk.
   void WriteFile(const std::string& name, const std::string& content) const;
 
   // Removes the file `name`; a missing one is no error.

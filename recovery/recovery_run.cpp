@@ -226,8 +226,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }();
   open_copy_path_.clear();
   if (result == PassResult::kStopped) {
-    // What was read so far is kept, with the map a later run goes on from.
     SetRowState(row, RowState::kStopped);
+    // A copy that read nothing would only replace an earlier one with zeros.
+    if (map.Total(RescueState::kDone) == 0) return RowResult::kEnded;
+    // What was read so far is kept, with the map a later run goes on from.
     const bool mapped = SaveMap(row, map, false);
     SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status), false);
     return RowResult::kEnded;

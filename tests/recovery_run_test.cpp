@@ -477,6 +477,28 @@ TEST_F(RecoveryRunTest, AFinishedRunHoldsNothingOpenInTheSaveFolder) {
   EXPECT_EQ(open_below(temp / "out"), 0);
 }
 
+// An earlier copy is never lost to a run that read nothing of it, and stray
+// entries in .salvorine/ do not end runs that look for earlier maps there.
+TEST_F(RecoveryRunTest, EarlierCopiesSurviveAnEmptyStopAndStrayEntries) {
+  ASSERT_EQ(run.Recover(), RunOutcome::kCompleted);
+  options.continue_copies = false;
+  dialogs.answers = {true};
+  pump.calls = 0;
+  pump.on_pump = [&](int call) {
+    if (call == 1) run.Stop();  // during the first file's pre-fill
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(table.State(1), RowState::kStopped);
+  EXPECT_EQ(ReadFile(temp / "out/src/one.txt"), "first file");
+  EXPECT_FALSE(FileExists(temp / "out/.salvorine/maps/src/one.txt.map"));
+
+  options.continue_copies = true;
+  pump.on_pump = nullptr;
+  WriteFile(temp / "out/.salvorine/maps/src", "not a folder");
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(table.State(3), RowState::kSaved);
+}
+
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {
   // After the first file, the working folder is replaced by a plain file.
   pump.on_pump = [&](int call) {

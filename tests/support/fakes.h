@@ -45,8 +45,10 @@ struct RecordingProgress final : ProgressDisplay {
 struct Options final : RunOptions {
   int mode = kModeMaxData;
   bool tray = false;
+  bool continue_copies = true;
   int Mode() const override { return mode; }
   bool TrayOption() const override { return tray; }
+  bool ContinueEarlierCopies() const override { return continue_copies; }
 };
 
 // Records every box; questions are answered from `answers`, in order.

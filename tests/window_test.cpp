@@ -146,7 +146,10 @@ TEST_F(StartedWindowTest, ARunFromTheWindowFillsTheTableAndHoldsTheBusyStateMean
   const std::string source = disc.Path().string() + "/disc";
   std::vector<bool> enabled_during_run;
   QString status_during_run;
-  After(300, [&] {
+  // While the second file is read and the status line has been shown.
+  When(form.get(), [&] {
+    return Cell(2, 2) != "0 (0%)" && Cell(2, 2) != "40000 (100%)" && !form->StatusBar1->text().isEmpty();
+  }, [&] {
     enabled_during_run = {form->ToolButton1->isEnabled(), form->Recover2->isEnabled(), form->Button3->isEnabled(),
                           form->Edit2->isEnabled(), form->ShellTreeView1->isEnabled(),
                           form->ToolButton3->isEnabled()};
@@ -224,8 +227,13 @@ TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\nfile disc/b.bin 100 2\n");
   dialogs.answers = {false, true};
-  After(200, [&] { form->ToolButton3->click(); });
-  After(600, [&] { form->ToolButton3->click(); });
+  // Stop during the first file, answered No; once the run has gone on, Stop answered Yes.
+  std::string after_no;
+  When(form.get(), [&] { return Cell(2, 1) != "0 (0%)"; }, [&] {
+    form->ToolButton3->click();
+    after_no = Cell(2, 1);
+    When(form.get(), [&] { return Cell(2, 1) != after_no; }, [&] { form->ToolButton3->click(); });
+  });
   Recover(disc.Path().string() + "/disc", work / "out");
   EXPECT_EQ(dialogs.questions.size(), 2u);
   EXPECT_NE(Cell(2, 1), "40000 (100%)");
@@ -261,11 +269,13 @@ TEST_F(StartedWindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindo
   DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\n");
   dialogs.answers = {false, true};
   bool visible_after_cancel = false;
-  After(200, [&] {
+  std::string after_cancel;
+  When(form.get(), [&] { return Cell(2, 1) != "0 (0%)"; }, [&] {
     form->close();
     visible_after_cancel = form->isVisible();
+    after_cancel = Cell(2, 1);
+    When(form.get(), [&] { return Cell(2, 1) != after_cancel; }, [&] { form->close(); });
   });
-  After(600, [&] { form->close(); });
   Recover(disc.Path().string() + "/disc", work / "out");
   EXPECT_TRUE(visible_after_cancel);
   EXPECT_FALSE(form->isVisible());

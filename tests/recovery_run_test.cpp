@@ -41,6 +41,18 @@ class RecoveryRunTest : public ::testing::Test {
     return environment;
   }
 
+  // Every byte the map at `map_path` marks finished is in the 70000-byte saved copy of "three".
+  static void ExpectSavedCopyTrueToItsMap(const std::string& map_path, const std::string& saved_path) {
+    const auto map = ParseMapFile(ReadFile(map_path), 70000);
+    ASSERT_TRUE(map);
+    const std::string saved = ReadFile(saved_path);
+    ASSERT_EQ(saved.size(), 70000u);
+    for (const RescueMap::Segment& done : map->SegmentsIn(RescueState::kDone)) {
+      const std::size_t lacking = saved.find_first_not_of('y', static_cast<std::size_t>(done.start));
+      EXPECT_GE(lacking, static_cast<std::size_t>(done.end)) << "mapped finished, yet zero at " << lacking;
+    }
+  }
+
   TempFolder temp;
   ScopedTmpdir tmpdir{temp.Path()};
   MemoryJobTable table;
@@ -305,14 +317,7 @@ TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyL
   EXPECT_THROW(run.Recover(), FileSystemError);
   std::filesystem::remove_all(working);
   ASSERT_TRUE(cut);
-  const auto map = ParseMapFile(ReadFile(map_path), 70000);
-  ASSERT_TRUE(map);
-  const std::string saved = ReadFile(temp / "out/src/three");
-  ASSERT_EQ(saved.size(), 70000u);
-  for (const RescueMap::Segment& done : map->SegmentsIn(RescueState::kDone)) {
-    const std::size_t lacking = saved.find_first_not_of('y', static_cast<std::size_t>(done.start));
-    EXPECT_GE(lacking, static_cast<std::size_t>(done.end)) << "mapped finished, yet zero at " << lacking;
-  }
+  ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
 
 // Between file systems a copy is saved by copying it again. When that fails
@@ -344,14 +349,7 @@ TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueTo
   std::signal(SIGXFSZ, ignored);
   std::filesystem::remove_all(working);
   EXPECT_EQ(table.State(3), RowState::kUnsaved);
-  const auto map = ParseMapFile(ReadFile(map_path), 70000);
-  ASSERT_TRUE(map);
-  const std::string saved = ReadFile(temp / "out/src/three");
-  ASSERT_EQ(saved.size(), 70000u);
-  for (const RescueMap::Segment& done : map->SegmentsIn(RescueState::kDone)) {
-    const std::size_t lacking = saved.find_first_not_of('y', static_cast<std::size_t>(done.start));
-    EXPECT_GE(lacking, static_cast<std::size_t>(done.end)) << "mapped finished, yet zero at " << lacking;
-  }
+  ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
 
 // The Thorough rescue of a damaged area can take hours: its checkpoints keep

@@ -36,6 +36,7 @@
 #include "widgets/text_bytes.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"
+#include "i18n/rescue_texts.h"
 #include "i18n/window_texts.h"
 #include "i18n/data_files.h"
 #include "i18n/extra_message.h"
@@ -619,6 +620,7 @@ void TForm1::ApplyLanguage(bool english) {
     for (const WindowText& mode : kModeTexts) modes.append(text(mode));
     settings_->SetModeExplanations(modes);
     settings_->CheckBox3->setText(text(kContinueCopiesText));
+    settings_->RetriesLabel->setText(text(kRetriesText));
   }
   table_->ShowChanges();
   FitFigureColumns();
@@ -739,6 +741,10 @@ void TForm1::SetShowIconsChecked(bool checked) {
 bool TForm1::ContinueChecked() const { return settings_ == nullptr || settings_->CheckBox3->isChecked(); }
 void TForm1::SetContinueChecked(bool checked) {
   if (settings_ != nullptr) settings_->CheckBox3->setChecked(checked);
+}
+int TForm1::Retries() const { return settings_ == nullptr ? 0 : settings_->SpinBox1->value(); }
+void TForm1::SetRetries(int retries) {
+  if (settings_ != nullptr) settings_->SpinBox1->setValue(retries);
 }
 
 }  // namespace salvorine

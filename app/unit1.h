@@ -156,6 +156,8 @@ class TForm1 final : public QMainWindow,
   void SetShowIconsChecked(bool checked) override;
   bool ContinueChecked() const override;
   void SetContinueChecked(bool checked) override;
+  int Retries() const override;  // RunOptions and SettingsHolder alike
+  void SetRetries(int retries) override;
 
   WindowServices services_;
   MessageTable messages_;

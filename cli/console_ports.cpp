@@ -52,6 +52,12 @@ void ConsoleProgress::SetStatusText(const std::string& text) {
   std::fflush(stderr);
 }
 
+void ConsoleProgress::ShowNotice(const std::string& text) {
+  if (!notices_.insert(text).second) return;
+  Finish();
+  std::fprintf(stderr, "%s\n", text.c_str());
+}
+
 void ConsoleProgress::Finish() {
   if (drawn_) std::fprintf(stderr, "\r\033[K");
   drawn_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <csignal>
+#include <set>
 #include <string>
 
 #include "platform/clock.h"
@@ -36,6 +37,8 @@ class ConsoleProgress final : public ProgressDisplay {
   void SetTotalBar(int) override {}
   void SetTotalPercent(const std::string& text) override { total_percent_ = text; }
   void SetStatusText(const std::string& text) override;
+  // Prints each notice on a line of its own, the first time only.
+  void ShowNotice(const std::string& text) override;
   // Ends the live line so that what follows starts on a line of its own.
   void Finish();
 
@@ -44,13 +47,16 @@ class ConsoleProgress final : public ProgressDisplay {
   bool drawn_ = false;
   Clock::TimePoint last_draw_{};
   std::string file_, count_, file_percent_, total_percent_;
+  std::set<std::string> notices_;
 };
 
 struct FixedOptions final : RunOptions {
   int mode = kModeMaxData;
   std::int64_t sector_size = 0;
   bool continue_earlier = true;
+  int retries = 0;
   int Mode() const override { return mode; }
+  int Retries() const override { return retries; }
   std::int64_t SectorSize() const override { return sector_size; }
   bool ContinueEarlierCopies() const override { return continue_earlier; }
   bool TrayOption() const override { return false; }

@@ -37,8 +37,8 @@ constexpr int kExitUsage = 2;
 constexpr int kExitIncomplete = 3;
 
 constexpr const char* kUsage =
-    "usage: salvorine-cli [--mode data|speed|thorough] [--sector-size N] [--language en|ru]\n"
-    "                     [--fresh] [--report FILE] SOURCE SAVE_FOLDER\n"
+    "usage: salvorine-cli [--mode data|speed|thorough] [--sector-size N] [--retries N]\n"
+    "                     [--language en|ru] [--fresh] [--report FILE] SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
@@ -60,6 +60,8 @@ constexpr const char* kUsage =
     "  --mode thorough  then rescue what is left unread, sector by sector\n"
     "  --sector-size N  rescue in sectors of N bytes (512 to 65536) instead of\n"
     "                   the size the medium reports, e.g. 2048 for a disc image\n"
+    "  --retries N      thorough: read each sector still bad up to N more times\n"
+    "                   (0 to 100, default 0)\n"
     "  --language en|ru language of the messages (default en)\n"
     "  --fresh          recover every file afresh, whatever SAVE_FOLDER holds\n"
     "  --report FILE    write the report to FILE as well\n"
@@ -73,6 +75,7 @@ constexpr const char* kUsage =
 struct Arguments {
   int mode = kModeMaxData;
   std::int64_t sector_size = 0;  // 0: ask the medium
+  int retries = 0;
   bool english = true;
   bool fresh = false;
   std::string report;  // empty: only the one in the save folder
@@ -119,6 +122,13 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
           arguments.sector_size > kMaxSectorSize) {
         std::fprintf(stderr, "error: --sector-size wants a whole number of bytes from 512 to 65536, not '%s'\n",
                      value.c_str());
+        return false;
+      }
+    } else if (arg == "--retries" && has_value) {
+      const std::string value = argv[++i];
+      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.retries);
+      if (error != std::errc() || end != value.data() + value.size() || arguments.retries < 0 || arguments.retries > 100) {
+        std::fprintf(stderr, "error: --retries wants a whole number from 0 to 100, not '%s'\n", value.c_str());
         return false;
       }
     } else if (arg == "--language" && has_value) {
@@ -218,6 +228,7 @@ int main(int argc, char** argv) {
   cli::FixedOptions options;
   options.mode = arguments.mode;
   options.sector_size = arguments.sector_size;
+  options.retries = arguments.retries;
   options.continue_earlier = !arguments.fresh;
   if (arguments.mode == kModeThorough) RunWithTopLevelHandler(dialogs, [&] { ReportSectorSize(arguments); });
   cli::CommandLineWindow window;

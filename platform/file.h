@@ -69,6 +69,15 @@ class File {
   virtual void SetModeAndTime(unsigned /*mode*/, const FileStatus& /*modified*/) {}
   // The preferred transfer unit of the file's device (the sector to read in).
   virtual std::int64_t BlockSize() { return 512; }
+  // Makes every later Read ask the device itself, past the page cache and its
+  // read-ahead, in whole sectors of `sector` bytes counted from the start of
+  // the file: a read that fails then fails only the sectors it covers, and
+  // the device sees no request the caller did not make. Reads keep their
+  // contract (any position and count). False when the file system refuses
+  // direct reads; reads then stay ordinary. A refusal at a later read turns
+  // them back to ordinary too, which ReadsDirectly tells.
+  virtual bool ReadDirectly(std::int64_t /*sector*/) { return false; }
+  virtual bool ReadsDirectly() const { return false; }
 };
 
 // Opens an existing file read-only. Never writes to it.

@@ -3,8 +3,12 @@
 #include <sys/uio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
+#include <string>
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
@@ -22,6 +26,75 @@ void File::WriteZeros(std::int64_t count) {
 }
 
 namespace {
+
+struct FreeAligned {
+  void operator()(unsigned char* bytes) const { std::free(bytes); }
+};
+
+// Reads a file through a second descriptor opened with O_DIRECT, so that each
+// request reaches the device as asked: the span read is widened to whole
+// sectors and lands in a buffer aligned to the sector and the page.
+class DirectReader {
+ public:
+  // Nothing when the file system refuses O_DIRECT for `fd`'s file.
+  static std::unique_ptr<DirectReader> Open(int fd, std::int64_t sector) {
+    const std::string same_file = "/proc/self/fd/" + std::to_string(fd);
+    int direct = -1;
+    do {
+      direct = ::open(same_file.c_str(), O_RDONLY | O_DIRECT | O_CLOEXEC | O_NOCTTY);
+    } while (direct < 0 && errno == EINTR);
+    if (direct < 0) return nullptr;
+    return std::unique_ptr<DirectReader>(new DirectReader(direct, sector));
+  }
+  ~DirectReader() { ::close(fd_); }
+  DirectReader(const DirectReader&) = delete;
+  DirectReader& operator=(const DirectReader&) = delete;
+
+  // Reads `count` bytes at `position` as File::Read does; nothing when the
+  // file system refused the direct read (EINVAL), so the caller reads the ordinary way.
+  std::optional<ReadResult> Read(void* buffer, std::size_t count, std::int64_t position) {
+    const std::int64_t first = position / sector_ * sector_;
+    const std::int64_t last = (position + static_cast<std::int64_t>(count) + sector_ - 1) / sector_ * sector_;
+    const auto span = static_cast<std::size_t>(last - first);
+    if (!Reserve(span)) return ReadResult{false, 0, ENOMEM};
+    std::size_t done = 0;
+    while (done < span) {
+      const ssize_t got = ::pread(fd_, buffer_.get() + done, span - done, static_cast<off_t>(first) + static_cast<off_t>(done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0 && errno == EINVAL) return std::nullopt;
+      if (got < 0) return ReadResult{false, 0, errno};
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+      if (done % static_cast<std::size_t>(sector_) != 0) break;  // the file ends inside this sector
+    }
+    const std::int64_t skipped = position - first;
+    const std::size_t delivered =
+        static_cast<std::int64_t>(done) <= skipped
+            ? 0
+            : std::min(count, static_cast<std::size_t>(static_cast<std::int64_t>(done) - skipped));
+    if (delivered > 0) std::memcpy(buffer, buffer_.get() + skipped, delivered);
+    return ReadResult{true, delivered, 0};
+  }
+
+ private:
+  DirectReader(int fd, std::int64_t sector) : fd_(fd), sector_(sector) {}
+
+  bool Reserve(std::size_t bytes) {
+    if (bytes <= capacity_) return true;
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    const std::size_t alignment = std::max(page, static_cast<std::size_t>(sector_));
+    void* fresh = nullptr;
+    if (::posix_memalign(&fresh, alignment, bytes) != 0) return false;
+    buffer_.reset(static_cast<unsigned char*>(fresh));
+    capacity_ = bytes;
+    return true;
+  }
+
+  const int fd_;
+  const std::int64_t sector_;  // offsets and lengths of every request are multiples of it
+  std::unique_ptr<unsigned char, FreeAligned> buffer_;
+  std::size_t capacity_ = 0;
+};
 
 // A file descriptor with an explicit position, read and written with
 // pread/pwrite so that one block costs one system call.
@@ -50,6 +123,32 @@ class PosixFile final : public File {
   }
 
   ReadResult Read(void* buffer, std::size_t count) override {
+    if (direct_) {
+      if (const std::optional<ReadResult> got = direct_->Read(buffer, count, position_)) {
+        if (got->ok) position_ += static_cast<std::int64_t>(got->count);
+        return *got;
+      }
+      direct_.reset();  // refused after all: ordinary reads from here on
+    }
+    const ReadResult got = CachedRead(buffer, count);
+    // Near damage the kernel's read-ahead only sends more failing requests
+    // to the device, each of which can cost seconds of retries on a real drive.
+    if (!got.ok && !read_ahead_off_) {
+      read_ahead_off_ = true;
+      ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM);
+    }
+    return got;
+  }
+
+  bool ReadDirectly(std::int64_t sector) override {
+    if (sector <= 0) return false;
+    direct_ = DirectReader::Open(Descriptor(), sector);
+    return direct_ != nullptr;
+  }
+
+  bool ReadsDirectly() const override { return direct_ != nullptr; }
+
+  ReadResult CachedRead(void* buffer, std::size_t count) {
     auto* bytes = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
@@ -70,7 +169,7 @@ class PosixFile final : public File {
   // short count is kept only when it ends at the end of the file; a failure of
   // any kind is left to Read, which says what it was.
   std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
-    if (!nowait_reads_) return std::nullopt;
+    if (!nowait_reads_ || direct_) return std::nullopt;
     iovec part{buffer, count};
     const ssize_t got = ::preadv2(Descriptor(), &part, 1, static_cast<off_t>(position_), RWF_NOWAIT);
     if (got < 0) {
@@ -150,6 +249,7 @@ class PosixFile final : public File {
   }
 
   void Close() override {
+    direct_.reset();
     if (fd_ < 0) return;
     const int fd = fd_;
     fd_ = -1;
@@ -169,6 +269,8 @@ class PosixFile final : public File {
   std::optional<struct stat> at_open_;
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
+  bool read_ahead_off_ = false;  // a read failed: the descriptor reads without read-ahead
+  std::unique_ptr<DirectReader> direct_;  // set while reads go straight to the device
 };
 
 int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {

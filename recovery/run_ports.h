@@ -40,6 +40,9 @@ class ProgressDisplay {
   virtual void SetTotalBar(int position) = 0;
   virtual void SetTotalPercent(const std::string& text) = 0;
   virtual void SetStatusText(const std::string& text) = 0;
+  // Something the user should know about the run as a whole; the window
+  // shows it in the status line, a console prints each notice once.
+  virtual void ShowNotice(const std::string& text) { SetStatusText(text); }
 };
 
 inline constexpr int kModeMaxData = 0;
@@ -57,6 +60,9 @@ class RunOptions {
   // The sector size in which Thorough rescues, in bytes; 0 (or anything
   // outside 512..65536) asks the medium that holds each file.
   virtual std::int64_t SectorSize() const { return 0; }
+  // How many more times Thorough reads each sector still bad after it has
+  // tried every sector once; it stops for a sector once it reads.
+  virtual int Retries() const { return 0; }
   // Take up earlier copies in the save folder: a copy with a map goes on from
   // it, and one of the source's size and time without a map is complete.
   virtual bool ContinueEarlierCopies() const { return true; }

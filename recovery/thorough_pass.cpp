@@ -1,9 +1,14 @@
 #include "recovery/thorough_pass.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <queue>
+#include <string>
+#include <tuple>
+#include <vector>
 
+#include "i18n/rescue_texts.h"
 #include "platform/sector_size.h"
 #include "recovery/figures.h"
 #include "recovery/probe_spacing.h"
@@ -34,6 +39,7 @@ class SectorRescue {
         row_(row),
         size_(size),
         sector_(sector),
+        largest_read_(std::max<std::int64_t>(sector, static_cast<std::int64_t>(PassBuffers::kSize) / sector * sector)),
         start_(SectorStart(unread.start)),
         end_(SectorEnd(unread.End() - 1)),
         unread_outside_(unread_outside),
@@ -54,44 +60,88 @@ class SectorRescue {
 
   // False when the idle flag stopped it.
   bool Run() {
-    if (!TrimForward(start_) || !TrimBackward(SectorStart(end_ - 1))) return false;
+    if (!source_.ReadDirectly(sector_)) NoticeCachedReads();
+    // The first pass failed somewhere in a block at each end of the range.
+    const std::int64_t block = BlockSizeFor(size_);
+    if (!TrimForward(start_, start_ + block) || !TrimBackward(end_, end_ - block)) return false;
     QueueUntried(start_, end_);
     while (const std::optional<std::int64_t> at = NextProbe()) {
-      const ReadState state = ReadSector(*at);
+      const ReadState state = ReadSpan(*at, SectorEnd(*at));
       if (state == ReadState::kStopped) return false;
       // The stretches on either side of a failed probe are shorter now.
       if (state == ReadState::kFailed) QueueUntried(*at - 1, SectorEnd(*at) + 1);
       if (state == ReadState::kRead && !Widen(*at)) return false;
     }
-    return true;
+    return Scrape() && Retry();
   }
 
  private:
   enum class ReadState { kRead, kFailed, kStopped };
 
-  // Reads the sectors from the one at `pos` upward while they hold untried
-  // bytes, until a read fails. Returns the end of the readable run, or
-  // nothing when stopped.
-  std::optional<std::int64_t> TrimForward(std::int64_t pos) {
+  // Reads upward from the sector at `pos` while the sectors hold untried
+  // bytes, until a sector fails. Blocks grow while they read and fall back to
+  // one sector after a failure, so the failure is pinned to its sector.
+  // Returns the end of the readable run, or nothing when stopped.
+  // Up to `suspect_end` lies a failed read of the first pass: one sector at a time there.
+  std::optional<std::int64_t> TrimForward(std::int64_t pos, std::int64_t suspect_end = 0) {
+    std::int64_t block = sector_;
     while (pos < end_ && map_.Any(pos, SectorEnd(pos), RescueState::kUntried)) {
-      const ReadState state = ReadSector(pos);
+      const std::int64_t end = UntriedEnd(pos, pos < suspect_end ? pos + sector_ : std::min(pos + block, end_));
+      const ReadState state = ReadSpan(pos, end);
       if (state == ReadState::kStopped) return std::nullopt;
-      if (state == ReadState::kFailed) break;
-      pos = SectorEnd(pos);
+      if (state == ReadState::kFailed && end - pos <= sector_) break;
+      if (state == ReadState::kFailed) {
+        block = sector_;
+        suspect_end = end;
+        continue;
+      }
+      pos = end;
+      if (pos >= suspect_end) block = std::min(block * 2, largest_read_);
     }
     return pos;
   }
 
-  // The same downward from the sector at `pos`; returns the start of the readable run.
-  std::optional<std::int64_t> TrimBackward(std::int64_t pos) {
-    std::int64_t low = std::min(pos + sector_, size_);
-    for (; pos >= start_ && map_.Any(pos, SectorEnd(pos), RescueState::kUntried); pos -= sector_) {
-      const ReadState state = ReadSector(pos);
+  // The same downward from `end` (a sector boundary or the end of the file),
+  // one sector at a time down to `suspect_start`; returns the start of the readable run.
+  std::optional<std::int64_t> TrimBackward(std::int64_t end, std::int64_t suspect_start = INT64_MAX) {
+    std::int64_t block = sector_;
+    while (end > start_ && map_.Any(SectorStart(end - 1), end, RescueState::kUntried)) {
+      const std::int64_t lowest = end > suspect_start ? SectorStart(end - 1) : SectorStart(end - 1) - block + sector_;
+      const std::int64_t pos = UntriedStart(end, std::max(lowest, start_));
+      const ReadState state = ReadSpan(pos, end);
       if (state == ReadState::kStopped) return std::nullopt;
-      if (state == ReadState::kFailed) break;
-      low = pos;
+      if (state == ReadState::kFailed && SectorEnd(pos) >= end) break;
+      if (state == ReadState::kFailed) {
+        block = sector_;
+        suspect_start = pos;
+        continue;
+      }
+      end = pos;
+      if (end <= suspect_start) block = std::min(block * 2, largest_read_);
     }
-    return low;
+    return end;
+  }
+
+  // The end of the block from the sector at `pos` up to at most `limit` whose
+  // sectors all hold untried bytes; at least that one sector.
+  std::int64_t UntriedEnd(std::int64_t pos, std::int64_t limit) const {
+    std::int64_t end = SectorEnd(pos);
+    while (end < limit && map_.Any(end, SectorEnd(end), RescueState::kUntried) &&
+           !map_.Any(end, SectorEnd(end), RescueState::kBad)) {
+      end = SectorEnd(end);
+    }
+    return end;
+  }
+
+  // The start of the block below `end` down to at most `limit` whose sectors
+  // all hold untried bytes; at least the sector just below `end`.
+  std::int64_t UntriedStart(std::int64_t end, std::int64_t limit) const {
+    std::int64_t pos = SectorStart(end - 1);
+    while (pos > limit && map_.Any(pos - sector_, pos, RescueState::kUntried) &&
+           !map_.Any(pos - sector_, pos, RescueState::kBad)) {
+      pos -= sector_;
+    }
+    return pos;
   }
 
   // A probe at `at` read: the island around it is read out to its edges.
@@ -99,7 +149,7 @@ class SectorRescue {
   bool Widen(std::int64_t at) {
     const std::optional<std::int64_t> high = TrimForward(SectorEnd(at));
     if (!high) return false;
-    const std::optional<std::int64_t> low = TrimBackward(at - sector_);
+    const std::optional<std::int64_t> low = TrimBackward(at);
     if (!low) return false;
     const std::int64_t island = *high - *low;
     QueueUntried(*low - sector_ - 1, *high + sector_ + 1);  // beyond the sectors that failed at its edges
@@ -134,17 +184,66 @@ class SectorRescue {
     }
   }
 
-  // One read of the sector at `pos`: written and marked done, or its untried
-  // bytes marked bad. Slow reads are accepted.
-  ReadState ReadSector(std::int64_t pos) {
+  // Every sector the edges and probes left untried is read once, so that
+  // islands smaller than the probe spacing are found too. Stretches near data
+  // already found come first (damage that left readable sectors there likely
+  // left more), and wider ones before narrower: the bulk of what is still
+  // readable comes in early. False when stopped.
+  bool Scrape() {
+    struct Candidate {
+      bool far;
+      std::int64_t length;
+      std::int64_t start;
+      std::int64_t end;
+    };
+    std::vector<Candidate> order;
+    for (const RescueMap::Segment& segment : map_.SegmentsIn(RescueState::kUntried)) {
+      const bool near = map_.Any(std::max(segment.start - kRefineReach, start_),
+                                 std::min(segment.end + kRefineReach, end_), RescueState::kDone);
+      order.push_back({!near, segment.end - segment.start, segment.start, segment.end});
+    }
+    std::sort(order.begin(), order.end(), [](const Candidate& a, const Candidate& b) {
+      return std::tie(a.far, b.length, a.start) < std::tie(b.far, a.length, b.start);
+    });
+    for (const Candidate& stretch : order) {
+      for (std::int64_t pos = SectorStart(stretch.start); pos < stretch.end;) {
+        const std::optional<std::int64_t> high = TrimForward(pos);
+        if (!high) return false;
+        pos = SectorEnd(*high);  // past the sector that failed
+      }
+    }
+    return true;
+  }
+
+  // The sectors still bad are read up to Retries() more times each, round
+  // after round, as a flaky sector may read on a later try. False when stopped.
+  bool Retry() {
+    for (int round = 0; round < context_.options.Retries(); ++round) {
+      const std::vector<RescueMap::Segment> bad = map_.SegmentsIn(RescueState::kBad);
+      if (bad.empty()) break;
+      for (const RescueMap::Segment& segment : bad) {
+        for (std::int64_t pos = SectorStart(segment.start); pos < segment.end; pos = SectorEnd(pos)) {
+          if (ReadSpan(pos, SectorEnd(pos), RescueState::kBad) == ReadState::kStopped) return false;
+        }
+      }
+    }
+    return true;
+  }
+
+  // One read of [pos, end), whole sectors: written and marked done, or, when
+  // it is one sector that fails, its `tried` bytes marked bad. A failed read
+  // of several sectors marks nothing: which of them failed is not known.
+  // Slow reads are accepted.
+  ReadState ReadSpan(std::int64_t pos, std::int64_t end, RescueState tried = RescueState::kUntried) {
     if (context_.idle) {
       source_.Close();
       copy_.Close();
       return ReadState::kStopped;
     }
-    const std::int64_t end = SectorEnd(pos);
+    const bool was_direct = source_.ReadsDirectly();
     source_.Seek(pos);
     const ReadResult got = source_.Read(buffer_, static_cast<std::size_t>(end - pos));
+    if (was_direct && !source_.ReadsDirectly()) NoticeCachedReads();
     const auto delivered = got.ok ? static_cast<std::int64_t>(got.count) : 0;
     if (delivered > 0) {
       copy_.Seek(pos);
@@ -156,10 +255,20 @@ class SectorRescue {
       }
     }
     // Bytes a read did not deliver (a failure, or a source that ends early) count as bad.
-    if (delivered < end - pos) map_.Replace(pos + delivered, end, RescueState::kUntried, RescueState::kBad);
+    if (delivered < end - pos && (delivered > 0 || end - pos <= sector_)) {
+      map_.Replace(pos + delivered, end, tried, RescueState::kBad);
+    }
     context_.pump.ProcessMessages();
     ShowFigures();
     return delivered == end - pos ? ReadState::kRead : ReadState::kFailed;
+  }
+
+  // Direct reads were refused: reads go through the cache, which fails in
+  // units larger than a sector. Said once, and kept in the status line.
+  void NoticeCachedReads() {
+    if (!cached_notice_.empty()) return;
+    cached_notice_ = context_.messages.Text(kDirectReadsRefusedText);
+    context_.progress.ShowNotice(cached_notice_);
   }
 
   void ShowFigures() {
@@ -171,8 +280,9 @@ class SectorRescue {
     context_.progress.SetFilePercent(label);
     context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(done, label));
     context_.table.SetCell(kDamagedColumn, row_, CountWithShare(unread, size_));
-    context_.progress.SetStatusText(context_.messages.Message(kStatusMessage) + " " +
-                                    ElapsedText(context_.clock.Now() - run_start_));
+    std::string status = context_.messages.Message(kStatusMessage) + " " + ElapsedText(context_.clock.Now() - run_start_);
+    if (!cached_notice_.empty()) status += " - " + cached_notice_;
+    context_.progress.SetStatusText(status);
   }
 
   std::int64_t SectorStart(std::int64_t pos) const { return pos / sector_ * sector_; }
@@ -184,6 +294,7 @@ class SectorRescue {
   const int row_;
   const std::int64_t size_;
   const std::int64_t sector_;
+  const std::int64_t largest_read_;  // whole sectors that fit the transfer buffer
   const std::int64_t start_;  // the unread range widened to whole sectors: [start_, end_)
   const std::int64_t end_;
   const std::int64_t unread_outside_;
@@ -203,6 +314,7 @@ class SectorRescue {
   const Clock::TimePoint run_start_;
   PassContext& context_;
   unsigned char* const buffer_;
+  std::string cached_notice_;  // set once direct reads were refused
 };
 
 // The unit of the rescue: the run's choice, or what the medium holding the source reports.

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
@@ -52,6 +53,7 @@ void LoadSettings(const std::string& path, SettingsHolder& holder, const std::st
   holder.SetTrayChecked(file.ReadBool(kSection, "CD", false));
   holder.SetShowIconsChecked(icons);
   holder.SetContinueChecked(file.ReadBool(kSection, "Continue", true));
+  holder.SetRetries(std::clamp(ReadInt(file, "Retries", 0), kRetriesMin, kRetriesMax));
 }
 
 void SaveSettings(const std::string& path, const SettingsHolder& holder) {
@@ -67,6 +69,7 @@ void SaveSettings(const std::string& path, const SettingsHolder& holder) {
   file.WriteBool(kSection, "Icon", holder.ShowIconsChecked());
   file.WriteBool(kSection, "CD", holder.TrayChecked());
   file.WriteBool(kSection, "Continue", holder.ContinueChecked());
+  file.WriteInteger(kSection, "Retries", holder.Retries());
 }
 
 }  // namespace salvorine

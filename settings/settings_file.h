@@ -36,7 +36,13 @@ class SettingsHolder {
   // "Continue earlier copies": take up copies and maps already in the save folder.
   virtual bool ContinueChecked() const = 0;
   virtual void SetContinueChecked(bool checked) = 0;
+  // How many more times Thorough reads each sector still bad, kRetriesMin..kRetriesMax.
+  virtual int Retries() const { return 0; }
+  virtual void SetRetries(int /*retries*/) {}
 };
+
+inline constexpr int kRetriesMin = 0;
+inline constexpr int kRetriesMax = 100;
 
 // Salvorine.ini beside the program (LocateSettings says whether it is the one used).
 std::string SettingsFilePath(const std::string& program_folder);
@@ -44,10 +50,10 @@ std::string SettingsFilePath(const std::string& program_folder);
 // Reads the settings file into `holder`; missing keys and values that are not
 // numbers give the defaults (window at 100,100 sized 630 × 480, save folder
 // `default_folder`, English, Max Data, tray option off, icons on, earlier
-// copies continued).
+// copies continued, no retries; a retry count out of range is held to it).
 void LoadSettings(const std::string& path, SettingsHolder& holder, const std::string& default_folder);
 
-// Writes the nine keys, one by one, after creating the file's missing folders
+// Writes the eleven keys, one by one, after creating the file's missing folders
 // (FileSystemError naming the folder when one cannot be made); raises
 // ProfileWriteError at the first key that cannot be written, leaving the keys
 // after it unwritten.

@@ -7,9 +7,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "i18n/rescue_texts.h"
 #include "i18n/window_texts.h"
+#include "settings/settings_file.h"
 
 namespace salvorine {
 
@@ -17,7 +20,7 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
     : CentredDialog(parent), show_icons_(std::move(show_icons)) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("Settings"));
-  setFixedSize(344, 300);
+  setFixedSize(344, 330);
 
   GroupBox3 = new QGroupBox(QStringLiteral("Recovery mode"), this);
   GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
@@ -31,10 +34,20 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
   CheckBox3 = new QCheckBox(QString::fromUtf8(kContinueCopiesText.english), GroupBox3);
   CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
   CheckBox3->setChecked(true);
+  RetriesLabel = new QLabel(QString::fromUtf8(kRetriesText.english), GroupBox3);
+  RetriesLabel->setObjectName(QStringLiteral("RetriesLabel"));
+  SpinBox1 = new QSpinBox(GroupBox3);
+  SpinBox1->setObjectName(QStringLiteral("SpinBox1"));
+  SpinBox1->setRange(kRetriesMin, kRetriesMax);
+  RetriesLabel->setBuddy(SpinBox1);
+  auto* retries = new QHBoxLayout;
+  retries->addWidget(RetriesLabel, 1);
+  retries->addWidget(SpinBox1);
   auto* mode = new QVBoxLayout(GroupBox3);
   mode->addWidget(ComboBox1);
   mode->addWidget(ModeExplanation);
   mode->addWidget(CheckBox3);
+  mode->addLayout(retries);
   QStringList english;
   for (const WindowText& text : kModeTexts) english.append(QString::fromUtf8(text.english));
   SetModeExplanations(english);

@@ -9,6 +9,7 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 
 namespace salvorine {
 
@@ -30,6 +31,8 @@ class TForm3 final : public CentredDialog {
   QComboBox* ComboBox1 = nullptr;
   QLabel* ModeExplanation = nullptr;  // what the selected mode does
   QCheckBox* CheckBox3 = nullptr;  // "Continue earlier copies"
+  QLabel* RetriesLabel = nullptr;  // the caption of SpinBox1
+  QSpinBox* SpinBox1 = nullptr;    // Thorough's retries of sectors still bad
   QGroupBox* GroupBox1 = nullptr;  // "View"
   QCheckBox* CheckBox2 = nullptr;  // "Show Icons"
   QGroupBox* GroupBox2 = nullptr;  // "Finish"

@@ -65,6 +65,44 @@ TEST(FileTest, ReadDeliversFullCountsThenEndOfFileAndNeverWritesTheSource) {
   EXPECT_EQ(ReadFile(temp / "src"), "0123456789");
 }
 
+// Direct reads ask the device for whole sectors only, into an aligned buffer;
+// a caller's position, count or buffer that is not aligned must still read.
+TEST(FileTest, DirectReadsDeliverAnyPositionAndCountAtEachSectorSize) {
+  TempFolder temp;
+  std::string content(3 * 4096 + 1000, '\0');
+  for (std::size_t i = 0; i < content.size(); ++i) content[i] = static_cast<char>('a' + i * 7 % 26);
+  WriteFile(temp / "src", content);
+  const std::vector<std::pair<std::int64_t, std::size_t>> reads = {
+      {0, 512}, {0, 4096}, {1, 10}, {511, 2}, {2048, 2048}, {4000, 5000}, {12000, 5000}, {13287, 100}, {20000, 10}};
+  for (const std::int64_t sector : {512, 2048, 4096}) {
+    auto file = OpenRead(temp / "src");
+    ASSERT_TRUE(file->ReadDirectly(sector)) << sector;
+    for (const auto& [position, count] : reads) {
+      std::vector<char> buffer(count + 1);
+      file->Seek(position);
+      const ReadResult got = file->Read(buffer.data() + 1, count);  // a buffer off any alignment
+      const auto from = static_cast<std::size_t>(std::min<std::int64_t>(position, std::ssize(content)));
+      const std::string expected = content.substr(from, count);
+      ASSERT_TRUE(got.ok) << sector << " at " << position;
+      EXPECT_EQ(std::string(buffer.data() + 1, got.count), expected) << sector << " at " << position;
+    }
+    EXPECT_TRUE(file->ReadsDirectly()) << "fell back to ordinary reads at sector size " << sector;
+  }
+}
+
+// Where the file system refuses O_DIRECT (here sysfs) reads stay ordinary.
+TEST(FileTest, RefusedDirectReadsLeaveOrdinaryReads) {
+  const std::string path = "/sys/kernel/uevent_seqnum";
+  if (!FileExists(path)) GTEST_SKIP() << path << " is missing";
+  auto file = OpenRead(path);
+  EXPECT_FALSE(file->ReadDirectly(512));
+  EXPECT_FALSE(file->ReadsDirectly());
+  char buffer[64] = {};
+  const ReadResult got = file->Read(buffer, sizeof buffer - 1);
+  EXPECT_TRUE(got.ok);
+  EXPECT_GT(got.count, 0u);
+}
+
 TEST(FileTest, OpeningAFifoFailsInsteadOfHanging) {
   TempFolder temp;
   ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0600), 0);

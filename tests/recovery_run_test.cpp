@@ -366,14 +366,14 @@ TEST_F(RecoveryRunTest, ACheckpointDuringAThoroughRescueKeepsTheSectorsRescuedSo
     return file;
   };
   RecoveryRun thorough_run(environment);
-  // One second per read; the run dies 45 rescued reads into the area, past a checkpoint.
+  // Ten seconds per read; the run dies 4 rescued reads into the area, past a checkpoint.
   pump.on_pump = [&](int) {
-    clock.Advance(std::chrono::seconds(1));
+    clock.Advance(std::chrono::seconds(10));
     if (damaged == nullptr) return;
     const auto inside = std::count_if(damaged->reads.begin(), damaged->reads.end(), [](const auto& read) {
       return read.ok && read.position >= 10000 && read.position + read.count <= 40000;
     });
-    if (inside == 45) throw std::runtime_error("killed");
+    if (inside == 4) throw std::runtime_error("killed");
   };
   EXPECT_THROW(thorough_run.Recover(), std::runtime_error);
   const auto map = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/three.map"), 70000);

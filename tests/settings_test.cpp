@@ -87,6 +87,9 @@ struct RecordingHolder final : SettingsHolder {
   void SetShowIconsChecked(bool v) override { log.push_back("IconBox " + std::to_string(v)); }
   bool ContinueChecked() const override { return continue_copies; }
   void SetContinueChecked(bool v) override { log.push_back("Continue " + std::to_string(v)); }
+  int retries = 3;
+  int Retries() const override { return retries; }
+  void SetRetries(int v) override { log.push_back("Retries " + std::to_string(v)); }
 };
 
 TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
@@ -95,7 +98,7 @@ TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
   LoadSettings(temp / "Salvorine.ini", holder, "/home/user/");
   const std::vector<std::string> expected = {"Left 100",        "Top 100",    "Width 630", "Height 480",
                                              "TreeIcons 1",     "Folder /home/user/", "Language 1",
-                                             "Mode 0",          "CD 0",       "IconBox 1", "Continue 1"};
+                                             "Mode 0",          "CD 0",       "IconBox 1", "Continue 1", "Retries 0"};
   EXPECT_EQ(holder.log, expected);
 }
 
@@ -107,12 +110,18 @@ TEST(SettingsFileTest, SavingWritesTheTenKeysAndKeepsOthers) {
   SaveSettings(path, holder);
   EXPECT_EQ(ReadFile(path),
             "[Settings]\nExtra=kept\nMode=-1\nLeft=1\nTop=2\nWidth=3\nHeight=4\nFolder=/saved/\xff\nLanguage=1\n"
-            "Icon=0\nCD=1\nContinue=0\n");
+            "Icon=0\nCD=1\nContinue=0\nRetries=3\n");
   RecordingHolder loaded;
   LoadSettings(path, loaded, "/home/user/");
   EXPECT_EQ(loaded.log[5], "Folder /saved/\xff");
   EXPECT_EQ(loaded.log[7], "Mode -1");
   EXPECT_EQ(loaded.log[10], "Continue 0");
+  EXPECT_EQ(loaded.log[11], "Retries 3");
+  // A count out of range is held to it.
+  WriteFile(path, "[Settings]\nRetries=100000\n");
+  RecordingHolder held;
+  LoadSettings(path, held, "/home/user/");
+  EXPECT_EQ(held.log[11], "Retries 100");
 }
 
 // Entries after 0..60 come from the language file, or in English when it lacks them.

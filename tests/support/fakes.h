@@ -40,6 +40,8 @@ struct RecordingProgress final : ProgressDisplay {
     total_percents.push_back(text);
   }
   void SetStatusText(const std::string& text) override { status = text; }
+  std::vector<std::string> notices;
+  void ShowNotice(const std::string& text) override { notices.push_back(text); }
 };
 
 struct Options final : RunOptions {

@@ -12,7 +12,13 @@ void MemoryFile::Seek(std::int64_t position) {
   position_ = position;
 }
 
+bool MemoryFile::ReadDirectly(std::int64_t sector) {
+  direct_sector_ = direct == Direct::kRefusedAtOpen ? 0 : sector;
+  return direct_sector_ > 0;
+}
+
 ReadResult MemoryFile::Read(void* buffer, std::size_t count) {
+  if (direct == Direct::kRefusedAtRead) direct_sector_ = 0;
   const auto size = static_cast<std::int64_t>(content_.size());
   const std::int64_t available = std::max<std::int64_t>(0, std::min<std::int64_t>(static_cast<std::int64_t>(count), size - position_));
   bool ok = true;
@@ -26,7 +32,7 @@ ReadResult MemoryFile::Read(void* buffer, std::size_t count) {
   for (const Slow& spot : slow) {
     if (spot.range.Overlaps(position_, available) && on_slow) on_slow(spot.delay);
   }
-  reads.push_back({position_, static_cast<std::int64_t>(count), ok});
+  reads.push_back({position_, static_cast<std::int64_t>(count), ok, direct_sector_});
   if (!ok) return {false, 0, EIO};
   if (available > 0) std::memcpy(buffer, content_.data() + position_, static_cast<std::size_t>(available));
   position_ += available;

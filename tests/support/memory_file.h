@@ -28,6 +28,7 @@ class MemoryFile final : public File {
     std::int64_t position;
     std::int64_t count;
     bool ok;
+    std::int64_t sector = 0;  // the direct reads' sector when the read was direct, else 0
   };
   struct Flaky {
     ByteRange range;
@@ -58,6 +59,10 @@ class MemoryFile final : public File {
   void Close() override { closed = true; }
   std::int64_t BlockSize() override { return block_size; }
   std::int64_t block_size = 512;
+  // Direct reads: refused at the start, or at the first read, as some file systems do.
+  enum class Direct { kAccepted, kRefusedAtOpen, kRefusedAtRead } direct = Direct::kAccepted;
+  bool ReadDirectly(std::int64_t sector) override;
+  bool ReadsDirectly() const override { return direct_sector_ > 0; }
 
   const std::vector<unsigned char>& Content() const { return content_; }
 
@@ -65,6 +70,7 @@ class MemoryFile final : public File {
   std::vector<unsigned char> content_;
   std::string path_;
   std::int64_t position_ = 0;
+  std::int64_t direct_sector_ = 0;
 };
 
 // Bytes 0..size-1 with a pattern that tells positions apart.

@@ -26,6 +26,9 @@ constexpr std::int64_t kProbeSpacing = 8192;
 // A small island makes the probes around it finer, this far on each side:
 // damage that leaves small islands (a scratch across the tracks) is local.
 constexpr std::int64_t kRefineReach = 65536;
+// Reads are one sector this close to a failure: a larger read there would
+// likely fail too and cost a failed read of its own.
+constexpr std::int64_t kNearDamage = 32768;
 
 class SectorRescue {
  public:
@@ -85,6 +88,7 @@ class SectorRescue {
   // Up to `suspect_end` lies a failed read of the first pass: one sector at a time there.
   std::optional<std::int64_t> TrimForward(std::int64_t pos, std::int64_t suspect_end = 0) {
     std::int64_t block = sector_;
+    suspect_end = std::max(suspect_end, pos + kNearDamage);  // a trim starts beside a failure
     while (pos < end_ && map_.Any(pos, SectorEnd(pos), RescueState::kUntried)) {
       const std::int64_t end = UntriedEnd(pos, pos < suspect_end ? pos + sector_ : std::min(pos + block, end_));
       const ReadState state = ReadSpan(pos, end);
@@ -105,6 +109,7 @@ class SectorRescue {
   // one sector at a time down to `suspect_start`; returns the start of the readable run.
   std::optional<std::int64_t> TrimBackward(std::int64_t end, std::int64_t suspect_start = INT64_MAX) {
     std::int64_t block = sector_;
+    suspect_start = std::min(suspect_start, end - kNearDamage);
     while (end > start_ && map_.Any(SectorStart(end - 1), end, RescueState::kUntried)) {
       const std::int64_t lowest = end > suspect_start ? SectorStart(end - 1) : SectorStart(end - 1) - block + sector_;
       const std::int64_t pos = UntriedStart(end, std::max(lowest, start_));

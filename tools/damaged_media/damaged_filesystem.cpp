@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -163,7 +164,16 @@ int Read(const char* /*path*/, char* buffer, size_t size, off_t offset, fuse_fil
     return -EIO;
   }
   const auto served = static_cast<size_t>(end - begin);
-  FillPattern(file.seed, begin, reinterpret_cast<uint8_t*>(buffer), served);
+  if (file.image_fd >= 0) {
+    for (size_t done = 0; done < served;) {
+      const ssize_t got = ::pread(file.image_fd, buffer + done, served - done, static_cast<off_t>(begin + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0) return got < 0 ? -errno : -EIO;
+      done += static_cast<size_t>(got);
+    }
+  } else {
+    FillPattern(file.seed, begin, reinterpret_cast<uint8_t*>(buffer), served);
+  }
   state.stats.CountRead(false, served);
   return static_cast<int>(served);
 }

@@ -1,10 +1,15 @@
 #include "damaged_media/description.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <fstream>
 #include <limits>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -62,6 +67,17 @@ class LineParser {
                                 ? ParseNumber(fields[3], "SEED", std::numeric_limits<uint64_t>::max())
                                 : 0;
       description_.tree.AddFile(ParseDescriptionPath(fields[1]), size, seed);
+    } else if (directive == "image") {
+      ExpectFields(fields, 3, 3, "image PATH HOSTFILE");
+      const std::string host(fields[2]);
+      const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
+      struct stat status {};
+      if (fd < 0 || ::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+        const std::string reason = fd < 0 ? std::strerror(errno) : "not a regular file";
+        if (fd >= 0) ::close(fd);
+        throw std::invalid_argument("cannot serve " + host + ": " + reason);
+      }
+      description_.tree.AddFile(ParseDescriptionPath(fields[1]), static_cast<uint64_t>(status.st_size), 0).image_fd = fd;
     } else if (directive == "bad") {
       ExpectFields(fields, 4, 4, "bad PATH START LENGTH");
       AddFault(fields, FaultRange{.kind = FaultKind::kBad});

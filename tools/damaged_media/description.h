@@ -2,6 +2,7 @@
 // and where their damage is. One directive per line:
 //   dir PATH
 //   file PATH SIZE [SEED]
+//   image PATH HOSTFILE  (a file holding the bytes of HOSTFILE, a file system image say)
 //   bad PATH START LENGTH
 //   slow PATH START LENGTH MILLISECONDS
 //   flaky PATH START LENGTH FAILURES

@@ -30,6 +30,7 @@ struct MediaNode {
   bool is_dir = true;
   uint64_t size = 0;  // files only
   uint64_t seed = 0;  // files only
+  int image_fd = -1;   // files only: when set, the bytes are this host file's, not the pattern
   std::vector<FaultRange> faults;
   std::map<std::string, std::unique_ptr<MediaNode>, std::less<>> children;  // dirs only
 };

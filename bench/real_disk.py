@@ -1,0 +1,169 @@
+#!/usr/bin/env python3
+"""The arithmetic of bench/real_disk.sh: files, damage and figures.
+
+  real_disk.py files FOLDER COUNT MIB          writes COUNT files of MIB MiB of seeded bytes
+  real_disk.py damage FOLDER MOUNTED SECTOR    prints the bad ranges of the image (START LENGTH
+                                               per line) and writes FOLDER/../damage.json
+  real_disk.py figures DAMAGE TRACE COPIES     prints: failed device reads, failed device reads
+                                               before 99% of the readable bytes were in,
+                                               readable bytes lost
+
+The damage is laid in file offsets, so that each pattern hits the file it is
+meant for, and placed on the device through the file's extents (filefrag -e
+on the mounted image). "Readable" bytes are those of the files' sectors that
+hold no bad byte; the trace (damaged_fs --trace) lists every device request
+in order, with its image offset, length and whether it was served.
+"""
+import json
+import os
+import random
+import re
+import sys
+
+KIB = 1024
+MIB = 1024 * KIB
+
+
+def write_files(folder, count, mib):
+    os.makedirs(folder, exist_ok=True)
+    for k in range(count):
+        generator = random.Random(1000 + k)
+        with open(os.path.join(folder, f"f{k}.bin"), "wb") as out:
+            for _ in range(mib):
+                out.write(generator.randbytes(MIB))
+
+
+def damage_of(index, size, sector):
+    """Bad sectors (file offsets, sector-aligned) of file `index`: a scratch,
+    single bad sectors, islands inside long bad bands, a mixed area, none."""
+    bad = set()
+    kind = index % 5
+    if kind == 0:  # a scratch: every 84 KiB a band of 12 bad sectors
+        span = min(3 * MIB, size // 3)
+        for at in range(size // 6 // sector * sector, size // 6 + span, 84 * KIB):
+            for k in range(12):
+                bad.add(at + k * sector)
+    elif kind == 1:  # single bad sectors
+        generator = random.Random(7)
+        for _ in range(max(8, size // (256 * KIB))):
+            bad.add(generator.randrange(size // sector) * sector)
+    elif kind == 2:  # long bad bands with islands of one to three readable sectors
+        band = min(MIB, size // 6)
+        for start in (size // 5, size // 2):
+            start = start // sector * sector
+            for at in range(start, start + band, sector):
+                bad.add(at)
+            for k, island in enumerate((1, 2, 3, 1)):
+                at = start + (k + 1) * band // 5 // sector * sector
+                for s in range(island):
+                    bad.discard(at + s * sector)
+    elif kind == 3:  # mixed: a solid area, single sectors, a scratch that alternates bad and good sectors
+        start = size // 4 // sector * sector
+        for at in range(start, start + min(256 * KIB, size // 8), sector):
+            bad.add(at)
+        for k in range(6):
+            bad.add((size // 2 + k * 97 * KIB) // sector * sector)
+        at = 3 * size // 4 // sector * sector
+        for k in range(12):
+            bad.add(at + 2 * k * sector)
+    return sorted(b for b in bad if b + sector <= size)
+
+
+def extents(path):
+    """(logical, physical, length) in bytes, from filefrag -e -v."""
+    out = os.popen(f"filefrag -e -v '{path}'").read()
+    block = int(re.search(r"blocks of (\d+) bytes", out).group(1))
+    found = []
+    for line in out.splitlines():
+        m = re.match(r"\s*\d+:\s+(\d+)\.\.\s*(\d+):\s+(\d+)\.\.\s*(\d+):", line)
+        if m:
+            logical, last, physical = int(m.group(1)), int(m.group(2)), int(m.group(3))
+            found.append((logical * block, physical * block, (last - logical + 1) * block))
+    return found
+
+
+def device_offset(file_extents, offset):
+    for logical, physical, length in file_extents:
+        if logical <= offset < logical + length:
+            return physical + offset - logical
+    raise ValueError(f"offset {offset} is in no extent")
+
+
+def lay_damage(folder, mounted, sector):
+    damage = {"sector": sector, "files": {}}
+    ranges = []
+    for k, name in enumerate(sorted(os.listdir(folder))):
+        size = os.path.getsize(os.path.join(folder, name))
+        file_extents = extents(os.path.join(mounted, name))
+        bad = damage_of(k, size, sector)
+        damage["files"][name] = {
+            "size": size,
+            "bad": bad,
+            # device offset of every sector of the file, for the figures
+            "sectors": [device_offset(file_extents, at) for at in range(0, size, sector)],
+        }
+        ranges += [device_offset(file_extents, at) for at in bad]
+    with open(os.path.join(os.path.dirname(os.path.abspath(folder)), "damage.json"), "w") as out:
+        json.dump(damage, out)
+    merged = []
+    for at in sorted(ranges):
+        if merged and merged[-1][0] + merged[-1][1] == at:
+            merged[-1][1] += sector
+        else:
+            merged.append([at, sector])
+    for start, length in merged:
+        print(start, length)
+
+
+def figures(damage_path, trace_path, copies, originals):
+    with open(damage_path) as f:
+        damage = json.load(f)
+    sector = damage["sector"]
+    readable = {}  # device sector -> still to come in
+    lost = 0
+    for name, info in damage["files"].items():
+        bad = set(info["bad"])
+        original = open(os.path.join(originals, name), "rb").read()
+        copy_path = os.path.join(copies, name)
+        copy = open(copy_path, "rb").read() if os.path.exists(copy_path) else b""
+        for index, device in enumerate(info["sectors"]):
+            at = index * sector
+            if at in bad:
+                continue
+            readable[device // sector] = True
+            want = original[at:at + sector]
+            if copy[at:at + sector] != want:
+                lost += len(want)
+    total = len(readable)
+    arrived = 0
+    failed = 0
+    failed_to_99 = None
+    with open(trace_path) as trace:
+        for line in trace:
+            offset, length, served = (int(field) for field in line.split())
+            if not served:
+                failed += 1
+                continue
+            for s in range(offset // sector, (offset + length) // sector):
+                if readable.get(s):
+                    readable[s] = False
+                    arrived += 1
+            if failed_to_99 is None and arrived * 100 >= total * 99:
+                failed_to_99 = failed
+    print(failed, failed_to_99 if failed_to_99 is not None else "never", lost)
+
+
+def main():
+    command = sys.argv[1]
+    if command == "files":
+        write_files(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
+    elif command == "damage":
+        lay_damage(sys.argv[2], sys.argv[3], int(sys.argv[4]))
+    elif command == "figures":
+        figures(*sys.argv[2:6])
+    else:
+        sys.exit(f"unknown command {command}")
+
+
+if __name__ == "__main__":
+    main()

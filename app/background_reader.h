@@ -67,6 +67,8 @@ class BackgroundReadFile final : public File {
   void Truncate() override { inner_->Truncate(); }
   void Close() override { inner_->Close(); }
   std::int64_t BlockSize() override { return inner_->BlockSize(); }
+  bool ReadDirectly(std::int64_t sector) override { return inner_->ReadDirectly(sector); }
+  bool ReadsDirectly() const override { return inner_->ReadsDirectly(); }
 
  private:
   std::unique_ptr<File> inner_;

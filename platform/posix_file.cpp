@@ -36,8 +36,15 @@ struct FreeAligned {
 // sectors and lands in a buffer aligned to the sector and the page.
 class DirectReader {
  public:
-  // Nothing when the file system refuses O_DIRECT for `fd`'s file.
+  // Nothing when the file system refuses O_DIRECT for `fd`'s file. Requests
+  // are whole units of `sector` bytes, or of the file system's own direct-I/O
+  // alignment where that is larger (a caller's sector may be smaller than the disk's).
   static std::unique_ptr<DirectReader> Open(int fd, std::int64_t sector) {
+    struct statx alignment {};
+    if (::statx(fd, "", AT_EMPTY_PATH, STATX_DIOALIGN, &alignment) == 0 && (alignment.stx_mask & STATX_DIOALIGN) != 0) {
+      if (alignment.stx_dio_offset_align == 0) return nullptr;  // the file system says: no direct I/O
+      sector = std::max<std::int64_t>(sector, alignment.stx_dio_offset_align);
+    }
     const std::string same_file = "/proc/self/fd/" + std::to_string(fd);
     int direct = -1;
     do {
@@ -50,7 +57,8 @@ class DirectReader {
   DirectReader(const DirectReader&) = delete;
   DirectReader& operator=(const DirectReader&) = delete;
 
-  // Reads `count` bytes at `position` as File::Read does; nothing when the
+  // Reads `count` bytes at `position` as File::Read does (with a unit of one
+  // byte, exactly those bytes); nothing when the
   // file system refused the direct read (EINVAL), so the caller reads the ordinary way.
   std::optional<ReadResult> Read(void* buffer, std::size_t count, std::int64_t position) {
     const std::int64_t first = position / sector_ * sector_;
@@ -131,11 +139,15 @@ class PosixFile final : public File {
       direct_.reset();  // refused after all: ordinary reads from here on
     }
     const ReadResult got = CachedRead(buffer, count);
-    // Near damage the kernel's read-ahead only sends more failing requests
-    // to the device, each of which can cost seconds of retries on a real drive.
-    if (!got.ok && !read_ahead_off_) {
-      read_ahead_off_ = true;
-      ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM);
+    // Near damage the page cache sends the device failing requests of its
+    // own (read-ahead, then each page again), each of which can cost seconds
+    // of retries on a real drive. From the first failure on, the file is read
+    // directly, in the file system's own unit, so that the device sees only
+    // the reads asked for; where direct reads are refused, without read-ahead.
+    if (!got.ok && !near_damage_) {
+      near_damage_ = true;
+      direct_ = DirectReader::Open(Descriptor(), 1);
+      if (!direct_) ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM);
     }
     return got;
   }
@@ -269,7 +281,7 @@ class PosixFile final : public File {
   std::optional<struct stat> at_open_;
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
-  bool read_ahead_off_ = false;  // a read failed: the descriptor reads without read-ahead
+  bool near_damage_ = false;  // a read failed: from then on reads go direct or without read-ahead
   std::unique_ptr<DirectReader> direct_;  // set while reads go straight to the device
 };
 

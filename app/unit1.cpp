@@ -25,6 +25,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTableView>
+#include <QSpinBox>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>

@@ -6,23 +6,29 @@ namespace salvorine {
 
 // The "Thorough" mode: the Max Data pass first, then a rescue of whatever it
 // left unread, in whole sectors of the medium counted from the start of the
-// file (RunOptions::SectorSize, or what the medium reports), so that a failed
-// read never takes a readable sector along:
-// 1. edges: from each end of the unread range, read sector by sector inward
-//    until a read fails;
+// file (RunOptions::SectorSize, or what the medium reports), read straight
+// from the device where the file system allows (File::ReadDirectly), so that
+// a failed read never takes a readable sector along:
+// 1. edges: from each end of the unread range inward until a sector fails;
 // 2. probes: single sectors in the largest untried stretch first, at most
 //    8 KiB apart (finer near small readable islands already found); a probe
-//    that reads is widened sector by sector both ways until a read fails.
-// Failed reads are what a rescue costs on a damaged disc, so this order gets
-// the most data for the failed reads paid at every moment. Sectors never
-// tried stay zero; the Damaged cell counts them with the failed ones and is
-// exact after every read, as is the Completed cell.
+//    that reads is widened both ways until a sector fails;
+// 3. scrape: every sector still untried, read once, stretches near data
+//    found and wide ones first;
+// 4. retries: the sectors still bad, up to RunOptions::Retries more times.
+// Reads are one sector near damage and grow while they read elsewhere; a
+// larger read that fails is gone over sector by sector. Failed reads are what
+// a rescue costs on a damaged disc, so this order gets the most data for the
+// failed reads paid at every moment. Sectors never tried (after a Stop) stay
+// zero; the Damaged cell counts them with the failed ones and is exact after
+// every read, as is the Completed cell. Refused direct reads are told once
+// through ProgressDisplay::ShowNotice and kept in the status line.
 // When `map` (of [0, size)) is given, it learns which bytes were read and
 // which a read failed on, as RecoverFile's does.
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                                  PassContext& context, RescueMap* map = nullptr);
 
-// The rescue alone (edges, then probes) over `unread`, a range the first
+// The rescue alone (edges, probes, scrape, retries) over `unread`, a range the first
 // pass left; `unread_outside` counts the other bytes of the file not
 // recovered, for the figures. A resumed copy's unfinished ranges go through
 // the first pass and then this, one range at a time.

@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QScopeGuard>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTimer>
 #include <QToolButton>
 
@@ -438,7 +439,7 @@ TEST_F(StartedWindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
 TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
   WriteFile(program / "Salvorine.ini",
             "; edited by hand\n[SETTINGS]\n left = 50 \nTop=$3C\nWidth=700\nHeight=500\nFolder=\"/data/rescued\"\n"
-            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\n");
+            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nRetries=4\n");
   Start();
   // Left and Top place the client area, as they are saved.
   EXPECT_EQ(form->geometry().topLeft(), QPoint(50, 60));
@@ -450,12 +451,13 @@ TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
   EXPECT_TRUE(settings->CheckBox1->isChecked());
   EXPECT_FALSE(settings->CheckBox2->isChecked());
   EXPECT_FALSE(form->Tree().ShowIcons());
+  EXPECT_EQ(settings->SpinBox1->value(), 4);
 
   form->Edit2->setText("/data/other");
   form->close();
   EXPECT_EQ(ReadFile(program / "Salvorine.ini"),
             "; edited by hand\n[SETTINGS]\nLeft=50\nTop=60\nWidth=700\nHeight=500\nFolder=/data/other\n"
-            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nContinue=1\n");
+            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nRetries=4\nContinue=1\n");
 }
 
 // Guards " — Salvorine" appended by the platform to every window title: Qt

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (only those missing) and
-# configures and builds the project into build/.
+# configures and builds the project into build/; with --packages-only it
+# stops after the packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,5 +34,6 @@ if ((${#missing[@]})); then
   "${apt_get[@]}" install -y -q "${missing[@]}"
 fi
 
+[[ ${1:-} == --packages-only ]] && exit 0
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)"

@@ -23,7 +23,10 @@ for file in bin/salvorine bin/salvorine-cli \
     share/icons/hicolor/scalable/apps/salvorine.svg \
     share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
     share/man/man1/salvorine.1.gz share/man/man1/salvorine-cli.1.gz \
-    share/doc/salvorine/copyright share/doc/salvorine/changelog.gz; do
+    share/doc/salvorine/copyright share/doc/salvorine/changelog.gz \
+    share/doc/salvorine/README.md.gz share/doc/salvorine/NEWS.gz \
+    share/doc-base/salvorine.salvorine share/doc-base/salvorine.salvorine-ru \
+    share/bash-completion/completions/salvorine-cli; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
 

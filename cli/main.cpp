@@ -1,10 +1,10 @@
 // salvorine-cli: one recovery run without a window, for scripts and benchmarks.
 //
-// Exit status: 0 the run completed and every file is saved whole; 3 the run
-// completed but some file is damaged or was left out; 1 the run ended early
-// (stopped, a file could not be opened, created or saved, a file-system
-// error, stdout could not be written); 2 the command line is wrong, SOURCE
-// names neither a file nor a folder, or SAVE_FOLDER lies inside SOURCE.
+// Exit status: 0 the run completed and every file is saved whole; 1 the run
+// ended early (stopped, a file could not be opened, created or saved, a
+// file-system error, stdout could not be written); 2 the command line is
+// wrong, SOURCE names neither a file nor a folder, or SAVE_FOLDER lies inside
+// SOURCE; 3 the run completed but some file is damaged or was left out.
 #include <unistd.h>
 
 #include <cerrno>
@@ -48,11 +48,12 @@ constexpr const char* kUsage =
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
     "Prints one line per file, five fields separated by tabs: path, size,\n"
-    "completed and damaged figures, and what became of the file: ok (saved\n"
-    "whole), damaged (saved, unreadable bytes left as zeros), unsaved (could\n"
-    "not be saved), stopped (the run stopped in it; saved as far as it got),\n"
-    "pending (not reached). A tab, newline, carriage return or backslash in a\n"
-    "path is written as \\t, \\n, \\r or \\\\.\n"
+    "completed and damaged bytes with their share, as in 2000000 (100%), and\n"
+    "what became of the file: ok (saved whole), damaged (saved, unreadable\n"
+    "bytes left as zeros), unsaved (could not be saved), stopped (the run\n"
+    "stopped in it; saved as far as it got), pending (not reached). A tab,\n"
+    "newline, carriage return or backslash in a path is written as \\t, \\n,\n"
+    "\\r or \\\\.\n"
     "\n"
     "A copy that is not whole gets a map of its bytes in GNU ddrescue's mapfile\n"
     "format, SAVE_FOLDER/.salvorine/maps/PATH.map; SAVE_FOLDER/.salvorine/report.tsv\n"
@@ -72,9 +73,9 @@ constexpr const char* kUsage =
     "  --help           print this text and exit\n"
     "  --version        print the version and exit\n"
     "\n"
-    "Exit status: 0 every file saved whole; 3 the run completed but a file is\n"
-    "damaged or was left out; 1 the run ended early or a copy could not be\n"
-    "saved; 2 a usage error, or SAVE_FOLDER lies inside SOURCE.\n";
+    "Exit status: 0 every file saved whole; 1 the run ended early or a copy\n"
+    "could not be saved; 2 a usage error, or SAVE_FOLDER lies inside SOURCE;\n"
+    "3 the run completed but a file is damaged or was left out.\n";
 
 struct Arguments {
   int mode = kModeMaxData;

@@ -35,5 +35,7 @@ if ((${#missing[@]})); then
 fi
 
 [[ ${1:-} == --packages-only ]] && exit 0
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# SALVORINE_WARNINGS_AS_ERRORS=ON (as CI sets it) makes every compiler warning fatal.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSALVORINE_WARNINGS_AS_ERRORS="${SALVORINE_WARNINGS_AS_ERRORS:-OFF}" >/dev/null
 cmake --build build --parallel "$(nproc)"

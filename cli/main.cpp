@@ -178,8 +178,11 @@ Arguments Parse(int argc, char** argv) {
     }
     option->apply(arguments, value);
   }
-  if (positional.size() < 2) throw UsageError{positional.empty() ? "SOURCE and SAVE_FOLDER are missing" : "SAVE_FOLDER is missing"};
-  if (positional.size() > 2) throw UsageError{"one SOURCE and one SAVE_FOLDER, not " + std::to_string(positional.size()) + " paths"};
+  if (positional.empty()) throw UsageError{"SOURCE and SAVE_FOLDER are missing"};
+  if (positional.size() == 1) throw UsageError{"SAVE_FOLDER is missing"};
+  if (positional.size() > 2) {
+    throw UsageError{"one SOURCE and one SAVE_FOLDER, not " + std::to_string(positional.size()) + " paths"};
+  }
   if (positional[0].empty() || positional[1].empty()) throw UsageError{"a path is empty"};
   arguments.source = AsSelection(Absolute(positional[0]));
   arguments.save_folder = Absolute(positional[1]);
@@ -325,9 +328,11 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s: %s\n", error_word.c_str(), problem.c_str(), std::strerror(print_error));
     return kExitEndedEarly;
   }
-  if (!arguments.report.empty() && !run.ReportPath().empty() && 
-      !WriteReport(arguments.report, run.ReportText(), error_word + ": " + WithValue(text(kReportNotWrittenMessage, "cannot write the report to %1"), arguments.report))) {
-    return kExitEndedEarly;
+  if (!arguments.report.empty() && !run.ReportPath().empty()) {
+    const std::string failure = text(kReportNotWrittenMessage, "cannot write the report to %1");
+    if (!WriteReport(arguments.report, run.ReportText(), error_word + ": " + WithValue(failure, arguments.report))) {
+      return kExitEndedEarly;
+    }
   }
   return ExitStatus(outcome, table, run.LeftOutCount());
 }

@@ -392,8 +392,8 @@ TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   EXPECT_EQ(placed.exit_code, 0) << placed.err;
   EXPECT_EQ(ReadFile(out + "/src/a.txt"), "a");
   EXPECT_TRUE(FileExists(work / "report.txt"));
-  const ProgramOutput dashed = RunProgram({"/bin/sh", "-c", "cd \"$0\" && exec \"$1\" -- -dash \"$2\"", work.Path(), kCli, out},
-                                          {"TMPDIR=" + work.Path()});
+  const std::string in_work = "cd \"$0\" && exec \"$1\" -- -dash \"$2\"";
+  const ProgramOutput dashed = RunProgram({"/bin/sh", "-c", in_work, work.Path(), kCli, out}, {"TMPDIR=" + work.Path()});
   EXPECT_EQ(dashed.exit_code, 0) << dashed.err;
   EXPECT_EQ(ReadFile(out + "/-dash/b.txt"), "b");
 
@@ -434,7 +434,9 @@ TEST_F(CliTest, EveryMessageFollowsTheLanguage) {
   const std::vector<Case> cases = {
       {{}, {"--language", "ru", src, work / "blocker/./out"}, "ошибка: Не удаётся создать папку " + blocked + ": "},
       {{"LANG=ru_RU.UTF-8"}, {src, work / "blocker/out"}, "ошибка: Не удаётся создать папку " + blocked + ": "},
-      {{"LC_MESSAGES=ru_RU.UTF-8", "LANG=en_GB.UTF-8"}, {src, work / "blocker/out"}, "ошибка: Не удаётся создать папку"},
+      {{"LC_MESSAGES=ru_RU.UTF-8", "LANG=en_GB.UTF-8"},
+       {src, work / "blocker/out"},
+       "ошибка: Не удаётся создать папку"},
       {{"LC_ALL=C.UTF-8", "LANG=ru_RU.UTF-8"}, {src, work / "blocker/out"}, "error: Cannot create folder " + blocked},
       {{"LANG=ru_RU.UTF-8"}, {"--language", "en", src, work / "blocker/out"}, "error: Cannot create folder"},
       {{}, {"--language", "ru", work / "missing", work / "out"}, "ошибка: " + work / "missing — не файл и не папка\n"},
@@ -454,7 +456,8 @@ TEST_F(CliTest, EveryMessageFollowsTheLanguage) {
     EXPECT_EQ(result.err.find("/./"), std::string::npos) << result.err;
   }
   // The run's own messages follow the locale as well.
-  const ProgramOutput finished = RunProgram({kCli, src, work / "saved"}, {"TMPDIR=" + work.Path(), "LC_ALL=", "LANG=ru_RU"});
+  const ProgramOutput finished =
+      RunProgram({kCli, src, work / "saved"}, {"TMPDIR=" + work.Path(), "LC_ALL=", "LANG=ru_RU"});
   EXPECT_EQ(finished.exit_code, 0) << finished.err;
   EXPECT_NE(finished.err.find("Восстановление завершено."), std::string::npos) << finished.err;
 }
@@ -463,7 +466,8 @@ TEST_F(CliTest, EveryMessageFollowsTheLanguage) {
 std::string Completions(const std::vector<std::string>& words, const std::string& folder) {
   std::string script = "cd \"$1\" && source \"$2\" && COMP_WORDS=(\"$3\"";
   for (std::size_t word = 0; word < words.size(); ++word) script += " \"${" + std::to_string(word + 4) + "}\"";
-  script += ") && COMP_CWORD=" + std::to_string(words.size()) + " && _salvorine_cli && printf '%s\\n' \"${COMPREPLY[@]}\"";
+  script += ") && COMP_CWORD=" + std::to_string(words.size());
+  script += " && _salvorine_cli && printf '%s\\n' \"${COMPREPLY[@]}\"";
   std::vector<std::string> argv = {"/bin/bash", "-c", script, "bash", folder, SALVORINE_COMPLETION_PATH, kCli};
   argv.insert(argv.end(), words.begin(), words.end());
   const ProgramOutput result = RunProgram(argv);

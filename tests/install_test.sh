@@ -26,6 +26,7 @@ for file in bin/salvorine bin/salvorine-cli \
     share/doc/salvorine/copyright share/doc/salvorine/changelog.gz \
     share/doc/salvorine/README.md.gz share/doc/salvorine/NEWS.gz \
     share/doc-base/salvorine.salvorine share/doc-base/salvorine.salvorine-ru \
+    share/doc/salvorine/html/Salvorine.html share/doc/salvorine/html/Salvorine-ru.html \
     share/bash-completion/completions/salvorine-cli; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done

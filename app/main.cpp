@@ -10,12 +10,38 @@
 #include "preview/unit5.h"
 #include "settings/unit3.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "usage: salvorine [Qt options]\n"
+    "\n"
+    "Opens the window that copies files off damaged media, salvaging as much of\n"
+    "each file as can still be read. For runs without a window, see\n"
+    "salvorine-cli --help.\n"
+    "\n"
+    "  --help             print this text and exit\n"
+    "  --version          print the version and exit\n"
+    "  -platform NAME     the Qt platform plugin, e.g. xcb, wayland or offscreen\n"
+    "  -display DISPLAY   the X display to open\n"
+    "  -style STYLE       the Qt widget style\n"
+    "\n"
+    "Settings are kept in $XDG_CONFIG_HOME/salvorine (~/.config/salvorine when it\n"
+    "is not set); the manual opens with F1.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace salvorine;
-  // Answered before Qt starts, so it works without a display.
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::puts("salvorine " SALVORINE_VERSION);
-    return 0;
+  // Answered before Qt starts, so they work without a display.
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (std::strcmp(argv[i], "--version") == 0) {
+      std::puts("salvorine " SALVORINE_VERSION);
+      return 0;
+    }
   }
   SalvorineApplication application(argc, argv);
 

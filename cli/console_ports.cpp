@@ -28,7 +28,7 @@ void ConsoleDialogs::PrintLine(const std::string& text) {
   std::fprintf(stderr, "%s\n", AsLines(text).c_str());
 }
 
-void ConsoleDialogs::ShowError(const std::string& text) { PrintLine("error: " + text); }
+void ConsoleDialogs::ShowError(const std::string& text) { PrintLine(error_word_ + ": " + text); }
 void ConsoleDialogs::ShowInformation(const std::string& text) { PrintLine(text); }
 bool ConsoleDialogs::AskYesNo(const std::string& text) {
   PrintLine(text);

@@ -15,7 +15,8 @@ namespace salvorine::cli {
 class ConsoleProgress;
 class ConsoleDialogs final : public Dialogs {
  public:
-  explicit ConsoleDialogs(ConsoleProgress& progress) : progress_(progress) {}
+  ConsoleDialogs(ConsoleProgress& progress, std::string error_word)
+      : progress_(progress), error_word_(std::move(error_word)) {}
   void ShowError(const std::string& text) override;
   void ShowInformation(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
@@ -24,6 +25,7 @@ class ConsoleDialogs final : public Dialogs {
  private:
   void PrintLine(const std::string& text);
   ConsoleProgress& progress_;
+  std::string error_word_;  // "error" in the language of the messages
 };
 
 // Keeps a live progress line on stderr when stderr is a terminal.

@@ -1,10 +1,10 @@
 // salvorine-cli: one recovery run without a window, for scripts and benchmarks.
 //
-// Exit status: 0 the run completed and every file is saved whole; 3 the run
-// completed but some file is damaged or was left out; 1 the run ended early
-// (stopped, a file could not be opened, created or saved, a file-system
-// error, stdout could not be written); 2 the command line is wrong, SOURCE
-// names neither a file nor a folder, or SAVE_FOLDER lies inside SOURCE.
+// Exit status: 0 the run completed and every file is saved whole; 1 the run
+// ended early (stopped, a file could not be opened, created or saved, a
+// file-system error, stdout could not be written); 2 the command line is
+// wrong, SOURCE names neither a file nor a folder, or SAVE_FOLDER lies inside
+// SOURCE; 3 the run completed but some file is damaged or was left out.
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,12 +12,17 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 #include <string>
 #include <vector>
 
 #include "cli/console_ports.h"
+#include "i18n/extra_message.h"
+#include "i18n/failure_wording.h"
 #include "i18n/message_table.h"
 #include "platform/file_system.h"
 #include "platform/sector_size.h"
@@ -43,11 +48,12 @@ constexpr const char* kUsage =
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
     "Prints one line per file, five fields separated by tabs: path, size,\n"
-    "completed and damaged figures, and what became of the file: ok (saved\n"
-    "whole), damaged (saved, unreadable bytes left as zeros), unsaved (could\n"
-    "not be saved), stopped (the run stopped in it; saved as far as it got),\n"
-    "pending (not reached). A tab, newline, carriage return or backslash in a\n"
-    "path is written as \\t, \\n, \\r or \\\\.\n"
+    "completed and damaged bytes with their share, as in 2000000 (100%), and\n"
+    "what became of the file: ok (saved whole), damaged (saved, unreadable\n"
+    "bytes left as zeros), unsaved (could not be saved), stopped (the run\n"
+    "stopped in it; saved as far as it got), pending (not reached). A tab,\n"
+    "newline, carriage return or backslash in a path is written as \\t, \\n,\n"
+    "\\r or \\\\.\n"
     "\n"
     "A copy that is not whole gets a map of its bytes in GNU ddrescue's mapfile\n"
     "format, SAVE_FOLDER/.salvorine/maps/PATH.map; SAVE_FOLDER/.salvorine/report.tsv\n"
@@ -62,21 +68,22 @@ constexpr const char* kUsage =
     "                   the size the medium reports, e.g. 2048 for a disc image\n"
     "  --retries N      thorough: read each sector still bad up to N more times\n"
     "                   (0 to 100, default 0)\n"
-    "  --language en|ru language of the messages (default en)\n"
+    "  --language en|ru language of the messages (default: Russian when LC_ALL,\n"
+    "                   LC_MESSAGES or LANG, the first one set, starts with ru)\n"
     "  --fresh          recover every file afresh, whatever SAVE_FOLDER holds\n"
     "  --report FILE    write the report to FILE as well\n"
     "  --help           print this text and exit\n"
     "  --version        print the version and exit\n"
     "\n"
-    "Exit status: 0 every file saved whole; 3 the run completed but a file is\n"
-    "damaged or was left out; 1 the run ended early or a copy could not be\n"
-    "saved; 2 a usage error, or SAVE_FOLDER lies inside SOURCE.\n";
+    "Exit status: 0 every file saved whole; 1 the run ended early or a copy\n"
+    "could not be saved; 2 a usage error, or SAVE_FOLDER lies inside SOURCE;\n"
+    "3 the run completed but a file is damaged or was left out.\n";
 
 struct Arguments {
   int mode = kModeMaxData;
   std::int64_t sector_size = 0;  // 0: ask the medium
   int retries = 0;
-  bool english = true;
+  std::optional<bool> english;   // unset: as the environment's locale says
   bool fresh = false;
   std::string report;  // empty: only the one in the save folder
   std::string source;
@@ -84,7 +91,8 @@ struct Arguments {
 };
 
 // An absolute path without "." and ".." components, so that the selection's last
-// component is a real folder name and copies stay under the save folder.
+// component is a real folder name, copies stay under the save folder, and
+// messages name the path as a user would write it.
 std::string Absolute(const std::string& path) {
   std::filesystem::path absolute(path);
   if (!absolute.is_absolute()) {
@@ -100,50 +108,113 @@ std::string AsSelection(std::string path) {
   return path;
 }
 
-bool Parse(int argc, char** argv, Arguments& arguments) {
+// A wrong command line: the one line that says what is wrong.
+struct UsageError {
+  std::string problem;
+};
+
+// One option: its name, and what its value (empty for a switch) does to the arguments.
+struct Option {
+  std::string_view name;
+  bool takes_value;
+  void (*apply)(Arguments& arguments, const std::string& value);
+};
+
+void ApplyMode(Arguments& arguments, const std::string& value) {
+  if (value == "data") arguments.mode = kModeMaxData;
+  else if (value == "speed") arguments.mode = kModeMaxSpeed;
+  else if (value == "thorough") arguments.mode = kModeThorough;
+  else throw UsageError{"--mode is data, speed or thorough, not '" + value + "'"};
+}
+
+void ApplySectorSize(Arguments& arguments, const std::string& value) {
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.sector_size);
+  if (error != std::errc() || end != value.data() + value.size() || arguments.sector_size < kDefaultSectorSize ||
+      arguments.sector_size > kMaxSectorSize) {
+    throw UsageError{"--sector-size wants a whole number of bytes from 512 to 65536, not '" + value + "'"};
+  }
+}
+
+void ApplyRetries(Arguments& arguments, const std::string& value) {
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.retries);
+  if (error != std::errc() || end != value.data() + value.size() || arguments.retries < 0 || arguments.retries > 100) {
+    throw UsageError{"--retries wants a whole number from 0 to 100, not '" + value + "'"};
+  }
+}
+
+void ApplyLanguage(Arguments& arguments, const std::string& value) {
+  if (value != "en" && value != "ru") throw UsageError{"--language is en or ru, not '" + value + "'"};
+  arguments.english = value == "en";
+}
+
+constexpr Option kOptions[] = {
+    {"--mode", true, ApplyMode},
+    {"--sector-size", true, ApplySectorSize},
+    {"--retries", true, ApplyRetries},
+    {"--language", true, ApplyLanguage},
+    {"--fresh", false, [](Arguments& arguments, const std::string&) { arguments.fresh = true; }},
+    {"--report", true, [](Arguments& arguments, const std::string& value) { arguments.report = Absolute(value); }},
+};
+
+// Options may come in any order, before or after the two paths, as "--name value"
+// or "--name=value"; "--" ends the options, so a path may start with "-".
+Arguments Parse(int argc, char** argv) {
+  Arguments arguments;
   std::vector<std::string> positional;
+  bool options_ended = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    const bool has_value = i + 1 < argc;
-    if (arg == "--mode" && has_value) {
-      const std::string value = argv[++i];
-      if (value == "data") arguments.mode = kModeMaxData;
-      else if (value == "speed") arguments.mode = kModeMaxSpeed;
-      else if (value == "thorough") arguments.mode = kModeThorough;
-      else return false;
-    } else if (arg == "--fresh") {
-      arguments.fresh = true;
-    } else if (arg == "--report" && has_value) {
-      arguments.report = argv[++i];
-    } else if (arg == "--sector-size" && has_value) {
-      const std::string value = argv[++i];
-      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.sector_size);
-      if (error != std::errc() || end != value.data() + value.size() || arguments.sector_size < kDefaultSectorSize ||
-          arguments.sector_size > kMaxSectorSize) {
-        std::fprintf(stderr, "error: --sector-size wants a whole number of bytes from 512 to 65536, not '%s'\n",
-                     value.c_str());
-        return false;
-      }
-    } else if (arg == "--retries" && has_value) {
-      const std::string value = argv[++i];
-      const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.retries);
-      if (error != std::errc() || end != value.data() + value.size() || arguments.retries < 0 || arguments.retries > 100) {
-        std::fprintf(stderr, "error: --retries wants a whole number from 0 to 100, not '%s'\n", value.c_str());
-        return false;
-      }
-    } else if (arg == "--language" && has_value) {
-      const std::string value = argv[++i];
-      if (value != "en" && value != "ru") return false;
-      arguments.english = value == "en";
-    } else if (arg.starts_with("--")) {
-      return false;
-    } else {
+    if (options_ended || !arg.starts_with("-") || arg == "-") {
       positional.push_back(arg);
+      continue;
     }
+    if (arg == "--") {
+      options_ended = true;
+      continue;
+    }
+    const std::size_t equals = arg.find('=');
+    const std::string name = arg.substr(0, equals);
+    const Option* option = nullptr;
+    for (const Option& candidate : kOptions) {
+      if (candidate.name == name) option = &candidate;
+    }
+    if (option == nullptr) throw UsageError{"unknown option '" + name + "'"};
+    std::string value;
+    if (equals != std::string::npos) {
+      if (!option->takes_value) throw UsageError{name + " takes no value"};
+      value = arg.substr(equals + 1);
+    } else if (option->takes_value) {
+      if (i + 1 >= argc) throw UsageError{name + " needs a value"};
+      value = argv[++i];
+    }
+    option->apply(arguments, value);
   }
-  if (positional.size() != 2 || positional[0].empty() || positional[1].empty()) return false;
+  if (positional.empty()) throw UsageError{"SOURCE and SAVE_FOLDER are missing"};
+  if (positional.size() == 1) throw UsageError{"SAVE_FOLDER is missing"};
+  if (positional.size() > 2) {
+    throw UsageError{"one SOURCE and one SAVE_FOLDER, not " + std::to_string(positional.size()) + " paths"};
+  }
+  if (positional[0].empty() || positional[1].empty()) throw UsageError{"a path is empty"};
   arguments.source = AsSelection(Absolute(positional[0]));
   arguments.save_folder = Absolute(positional[1]);
+  return arguments;
+}
+
+// --help and --version answer wherever they stand before "--", whatever else the line holds.
+bool Asks(int argc, char** argv, std::string_view wanted) {
+  for (int i = 1; i < argc && std::string_view(argv[i]) != "--"; ++i) {
+    if (argv[i] == wanted) return true;
+  }
+  return false;
+}
+
+// The language of the messages when none is given: the one the locale's
+// variables name for messages, in their order of precedence.
+bool EnglishByEnvironment() {
+  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return !std::string_view(value).starts_with("ru");
+  }
   return true;
 }
 
@@ -172,16 +243,16 @@ int PrintTable(const MemoryJobTable& table) {
   return 0;
 }
 
-// The report at `path` as well; false (with the reason on stderr) when it cannot be written.
-bool WriteReport(const std::string& path, const std::string& text) {
+// The report at `path` as well; false (with `failure` and the reason on stderr) when it cannot be written.
+bool WriteReport(const std::string& path, const std::string& text, const std::string& failure) {
   std::FILE* file = std::fopen(path.c_str(), "w");
-  const bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  const int error = errno;
+  bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  int error = errno;
   if (file != nullptr && std::fclose(file) != 0 && written) {
-    std::fprintf(stderr, "error: cannot write the report to %s: %s\n", path.c_str(), std::strerror(errno));
-    return false;
+    written = false;
+    error = errno;
   }
-  if (!written) std::fprintf(stderr, "error: cannot write the report to %s: %s\n", path.c_str(), std::strerror(error));
+  if (!written) std::fprintf(stderr, "%s: %s\n", failure.c_str(), std::strerror(error));
   return written;
 }
 
@@ -201,28 +272,44 @@ int ExitStatus(RunOutcome outcome, const MemoryJobTable& table, int left_out) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+  if (Asks(argc, argv, "--help") || Asks(argc, argv, "-h")) {
     std::fputs(kUsage, stdout);
     return kExitCompleted;
   }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+  if (Asks(argc, argv, "--version")) {
     std::puts("salvorine-cli " SALVORINE_VERSION);
     return kExitCompleted;
   }
   Arguments arguments;
-  if (!Parse(argc, argv, arguments)) {
-    std::fputs(kUsage, stderr);
+  try {
+    arguments = Parse(argc, argv);
+  } catch (const UsageError& error) {
+    std::fprintf(stderr, "salvorine-cli: %s\nTry 'salvorine-cli --help'.\n", error.problem.c_str());
     return kExitUsage;
   }
+  const bool english = arguments.english.value_or(EnglishByEnvironment());
+  std::string language_file;
+  try {
+    language_file = LanguageFilePath(ProgramFolder(), english);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "error: %s\n", TopLevelErrorText(error.what()).c_str());
+    return kExitEndedEarly;
+  }
+  WordFileSystemErrorsIn(language_file);
+  const auto text = [&language_file](int key, const std::string& english_text) {
+    return ExtraMessage(language_file, key, english_text);
+  };
+  const std::string error_word = text(kErrorWordMessage, "error");
   if (!FileExists(arguments.source) && !FolderExists(arguments.source)) {
-    std::fprintf(stderr, "error: %s is neither a file nor a folder\n", arguments.source.c_str());
+    const std::string problem = text(kNeitherFileNorFolderMessage, "%1 is neither a file nor a folder");
+    std::fprintf(stderr, "%s: %s\n", error_word.c_str(), WithValue(problem, arguments.source).c_str());
     return kExitUsage;
   }
 
   cli::ConsoleProgress progress;
-  cli::ConsoleDialogs dialogs(progress);
+  cli::ConsoleDialogs dialogs(progress, error_word);
   MessageTable messages;
-  RunWithTopLevelHandler(dialogs, [&] { messages.Load(LanguageFilePath(ProgramFolder(), arguments.english)); });
+  RunWithTopLevelHandler(dialogs, [&] { messages.Load(language_file); });
 
   MemoryJobTable table;
   cli::FixedOptions options;
@@ -249,11 +336,15 @@ int main(int argc, char** argv) {
   const int print_error = PrintTable(table);
   RunWithTopLevelHandler(dialogs, [] { EmptyWorkingFolder(); });
   if (print_error != 0) {
-    std::fprintf(stderr, "error: cannot write the table to stdout: %s\n", std::strerror(print_error));
+    const std::string problem = text(kTableNotWrittenMessage, "cannot write the table to stdout");
+    std::fprintf(stderr, "%s: %s: %s\n", error_word.c_str(), problem.c_str(), std::strerror(print_error));
     return kExitEndedEarly;
   }
-  if (!arguments.report.empty() && !run.ReportPath().empty() && !WriteReport(arguments.report, run.ReportText())) {
-    return kExitEndedEarly;
+  if (!arguments.report.empty() && !run.ReportPath().empty()) {
+    const std::string failure = text(kReportNotWrittenMessage, "cannot write the report to %1");
+    if (!WriteReport(arguments.report, run.ReportText(), error_word + ": " + WithValue(failure, arguments.report))) {
+      return kExitEndedEarly;
+    }
   }
   return ExitStatus(outcome, table, run.LeftOutCount());
 }

@@ -1,10 +1,13 @@
 #include "i18n/apply_language.h"
 
+#include "i18n/failure_wording.h"
+
 namespace salvorine {
 
 void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, LanguageView& view) {
   view.CheckLanguage(english);
   messages.Load(LanguageFilePath(program_folder, english));
+  WordFileSystemErrorsIn(LanguageFilePath(program_folder, english));
   const auto m = [&messages](int index) { return messages.Message(index); };
   const auto set = [&view](TextSlot slot, const std::string& text) { view.SetText(slot, text); };
 

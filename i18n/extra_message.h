@@ -9,6 +9,11 @@ namespace salvorine {
 // Each is shown with the paths it concerns on the lines after it.
 inline constexpr int kHelpPageMissingMessage = 80;
 inline constexpr int kHelpPageUnopenedMessage = 81;
+// The command-line program's own texts; %1 stands for the path where there is one.
+inline constexpr int kNeitherFileNorFolderMessage = 166;
+inline constexpr int kReportNotWrittenMessage = 167;
+inline constexpr int kTableNotWrittenMessage = 168;
+inline constexpr int kErrorWordMessage = 169;  // the word a command-line error starts with
 
 // Key `key` of section "Messages" in `language_file`; `fallback` (English)
 // when the file or the key is missing or empty.

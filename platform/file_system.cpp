@@ -14,6 +14,7 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
@@ -138,6 +139,21 @@ void MakeFolderChain(const std::string& path) {
   }
 }
 
+std::string UnescapedMountPoint(const std::string& field) {
+  static constexpr std::string_view kBlank = "\\040";
+  std::string path;
+  path.reserve(field.size());
+  for (std::size_t at = 0; at < field.size();) {
+    if (field.compare(at, kBlank.size(), kBlank) == 0) {
+      path.push_back(' ');
+      at += kBlank.size();
+    } else {
+      path.push_back(field[at++]);
+    }
+  }
+  return path;
+}
+
 int DriveTypeFromMounts(const std::string& path, const std::string& mounts_text) {
   std::istringstream lines(mounts_text);
   std::string device, mount_point, type, line;
@@ -146,10 +162,7 @@ int DriveTypeFromMounts(const std::string& path, const std::string& mounts_text)
   while (std::getline(lines, line)) {
     std::istringstream fields(line);
     if (!(fields >> device >> mount_point >> type)) continue;
-    // /proc/self/mounts writes blanks in mount points as octal escapes.
-    for (std::size_t at; (at = mount_point.find("\\040")) != std::string::npos;) {
-      mount_point.replace(at, 4, " ");
-    }
+    mount_point = UnescapedMountPoint(mount_point);
     const bool prefixes = mount_point == "/" ||
                           (path.compare(0, mount_point.size(), mount_point) == 0 &&
                            (path.size() == mount_point.size() || path[mount_point.size()] == '/'));

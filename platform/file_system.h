@@ -64,6 +64,10 @@ int DriveType(const std::string& path);
 // Same as DriveType, reading the mount table from `mounts_text` (the format of /proc/self/mounts).
 int DriveTypeFromMounts(const std::string& path, const std::string& mounts_text);
 
+// A mount point as /proc/self/mounts writes it, with its blanks escaped as
+// "\040", turned back into the folder's path.
+std::string UnescapedMountPoint(const std::string& field);
+
 // Folder of the running executable, without a trailing "/".
 std::string ProgramFolder();
 

@@ -161,7 +161,9 @@ void ProfileFile::WriteString(std::string_view section, std::string_view key, st
       if (section_at >= 0 && !Trim(lines_[i]).empty()) insert_at = i + 1;
     }
     if (section_at < 0) {
-      lines_.push_back("[" + std::string(section) + "]");
+      std::string header = "[";
+      header.append(section).push_back(']');
+      lines_.push_back(std::move(header));
       lines_.push_back(std::move(line));
     } else {
       lines_.insert(lines_.begin() + static_cast<long>(insert_at), std::move(line));

@@ -21,11 +21,6 @@ void SendToDrive(const std::string& device, unsigned long request) {
   ::close(fd);
 }
 
-std::string Unescaped(std::string field) {
-  for (std::size_t at; (at = field.find("\\040")) != std::string::npos;) field.replace(at, 4, " ");
-  return field;
-}
-
 }  // namespace
 
 std::string OpticalDriveTray::DevicePath() {
@@ -45,7 +40,7 @@ std::vector<std::string> RemovableMediaMounts(const std::string& mounts_text) {
   while (std::getline(lines, line)) {
     std::istringstream fields(line);
     if (!(fields >> device >> mount_point)) continue;
-    mount_point = Unescaped(mount_point);
+    mount_point = UnescapedMountPoint(mount_point);
     const bool media_folder =
         mount_point.starts_with("/media/") || mount_point.starts_with("/run/media/") || mount_point == "/mnt" ||
         mount_point.starts_with("/mnt/");

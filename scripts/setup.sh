@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build needs (only those missing) and
-# configures and builds the project into build/.
+# configures and builds the project into build/; with --packages-only it
+# stops after the packages.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,5 +34,8 @@ if ((${#missing[@]})); then
   "${apt_get[@]}" install -y -q "${missing[@]}"
 fi
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+[[ ${1:-} == --packages-only ]] && exit 0
+# SALVORINE_WARNINGS_AS_ERRORS=ON (as CI sets it) makes every compiler warning fatal.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DSALVORINE_WARNINGS_AS_ERRORS="${SALVORINE_WARNINGS_AS_ERRORS:-OFF}" >/dev/null
 cmake --build build --parallel "$(nproc)"

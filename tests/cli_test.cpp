@@ -45,7 +45,7 @@ class CliTest : public ::testing::Test {
   ProgramOutput Run(const std::vector<std::string>& arguments) {
     std::vector<std::string> argv = {kCli};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    return RunProgram(argv, {"TMPDIR=" + work.Path()});
+    return RunProgram(argv, {"TMPDIR=" + work.Path(), "LC_ALL=", "LC_MESSAGES=", "LANG=C.UTF-8"});
   }
 
   TempFolder work;
@@ -346,7 +346,8 @@ TEST_F(CliTest, ASecondRunReadsOnlyWhatTheMapLacks) {
                          CollectStats::kYes);
     const ProgramOutput second = Run({"--mode", mode, cleaned.Path().string() + "/disc/a.bin", out});
     EXPECT_EQ(second.exit_code, 3) << mode << second.err;
-    EXPECT_LE(cleaned.Stats().bytes, static_cast<std::uint64_t>(kSize - first_map->Total(RescueState::kDone)));
+    const std::int64_t unfinished = static_cast<std::int64_t>(kSize) - first_map->Total(RescueState::kDone);
+    EXPECT_LE(cleaned.Stats().bytes, static_cast<std::uint64_t>(unfinished));
 
     const auto second_map = ParseMapFile(ReadFile(map_path), kSize);
     ASSERT_TRUE(second_map) << mode;
@@ -363,24 +364,133 @@ TEST_F(CliTest, ASecondRunReadsOnlyWhatTheMapLacks) {
 }
 
 TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
-  EXPECT_EQ(Run({}).exit_code, 2);
-  EXPECT_EQ(Run({"--mode", "fast", "a", "b"}).exit_code, 2);
-  const ProgramOutput sector = Run({"--sector-size", "2k", work.Path(), work / "out"});
-  EXPECT_EQ(sector.exit_code, 2);
-  EXPECT_NE(sector.err.find("--sector-size wants a whole number of bytes from 512 to 65536, not '2k'"),
-            std::string::npos) << sector.err;
-  const ProgramOutput missing = Run({work / "missing", work / "out"});
-  EXPECT_EQ(missing.exit_code, 2);
-  EXPECT_NE(missing.err.find(work / "missing"), std::string::npos);
-  // A save folder inside the selection would copy the copies.
   WriteFile(work / "src/a.txt", "a");
-  const ProgramOutput inside = Run({work / "src", work / "src/rescued"});
+  const std::string src = work / "src", out = work / "out";
+  // Each mistake is named on one line, followed by where to read more; nothing is recovered.
+  const std::vector<std::pair<std::vector<std::string>, std::string>> mistakes = {
+      {{}, "SOURCE and SAVE_FOLDER are missing"},
+      {{src}, "SAVE_FOLDER is missing"},
+      {{src, out, work / "third"}, "one SOURCE and one SAVE_FOLDER, not 3 paths"},
+      {{"--mode", "fast", src, out}, "--mode is data, speed or thorough, not 'fast'"},
+      {{"--sector-size", "2k", src, out}, "--sector-size wants a whole number of bytes from 512 to 65536, not '2k'"},
+      {{"--language", "de", src, out}, "--language is en or ru, not 'de'"},
+      {{src, out, "--bogus"}, "unknown option '--bogus'"},
+      {{"--fresh=yes", src, out}, "--fresh takes no value"},
+      {{src, out, "--report"}, "--report needs a value"},
+  };
+  for (const auto& [arguments, problem] : mistakes) {
+    const ProgramOutput result = Run(arguments);
+    EXPECT_EQ(result.exit_code, 2) << problem;
+    EXPECT_EQ(result.err, "salvorine-cli: " + problem + "\nTry 'salvorine-cli --help'.\n");
+    EXPECT_EQ(result.out, "");
+  }
+  EXPECT_FALSE(std::filesystem::exists(out));
+
+  // Options stand before, between or after the paths, with "=" or apart; "--" ends them.
+  WriteFile(work / "-dash/b.txt", "b");
+  const ProgramOutput placed = Run({src, "--mode=speed", out, "--report", work / "report.txt"});
+  EXPECT_EQ(placed.exit_code, 0) << placed.err;
+  EXPECT_EQ(ReadFile(out + "/src/a.txt"), "a");
+  EXPECT_TRUE(FileExists(work / "report.txt"));
+  const std::string in_work = "cd \"$0\" && exec \"$1\" -- -dash \"$2\"";
+  const ProgramOutput dashed = RunProgram({"/bin/sh", "-c", in_work, work.Path(), kCli, out}, {"TMPDIR=" + work.Path()});
+  EXPECT_EQ(dashed.exit_code, 0) << dashed.err;
+  EXPECT_EQ(ReadFile(out + "/-dash/b.txt"), "b");
+
+  // --help and --version answer wherever they stand, whatever else the line holds.
+  for (const std::vector<std::string>& arguments :
+       std::vector<std::vector<std::string>>{{"--help"}, {"--language", "ru", "--help"}, {"--bogus", "-h"}}) {
+    const ProgramOutput help = Run(arguments);
+    EXPECT_EQ(help.exit_code, 0) << arguments.back();
+    EXPECT_TRUE(help.out.starts_with("usage: salvorine-cli")) << help.out;
+  }
+  const ProgramOutput version = Run({src, "--version", "--mode", "fast"});
+  EXPECT_EQ(version.exit_code, 0);
+  EXPECT_TRUE(version.out.starts_with("salvorine-cli ")) << version.out;
+
+  const ProgramOutput missing = Run({work / "missing", out});
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_EQ(missing.err, "error: " + work / "missing is neither a file nor a folder\n");
+  // A save folder inside the selection would copy the copies.
+  const ProgramOutput inside = Run({src, work / "src/rescued"});
   EXPECT_EQ(inside.exit_code, 2);
   EXPECT_NE(inside.err.find("inside the selection"), std::string::npos) << inside.err;
   EXPECT_FALSE(std::filesystem::exists(work / "src/rescued"));
-  const ProgramOutput help = Run({"--help"});
-  EXPECT_EQ(help.exit_code, 0);
-  EXPECT_NE(help.out.find("usage: salvorine-cli"), std::string::npos);
+}
+
+// File-system errors, the program's own errors and the run's messages all come
+// in the chosen language, or the one the locale names; paths are shown as
+// absolute paths without "." components.
+TEST_F(CliTest, EveryMessageFollowsTheLanguage) {
+  WriteFile(work / "src/a.txt", "a");
+  WriteFile(work / "blocker", "");
+  const std::string src = work / "src";
+  struct Case {
+    std::vector<std::string> environment;
+    std::vector<std::string> arguments;
+    std::string expected_error;
+  };
+  const std::string blocked = work / "blocker/out/";
+  const std::vector<Case> cases = {
+      {{}, {"--language", "ru", src, work / "blocker/./out"}, "ошибка: Не удаётся создать папку " + blocked + ": "},
+      {{"LANG=ru_RU.UTF-8"}, {src, work / "blocker/out"}, "ошибка: Не удаётся создать папку " + blocked + ": "},
+      {{"LC_MESSAGES=ru_RU.UTF-8", "LANG=en_GB.UTF-8"},
+       {src, work / "blocker/out"},
+       "ошибка: Не удаётся создать папку"},
+      {{"LC_ALL=C.UTF-8", "LANG=ru_RU.UTF-8"}, {src, work / "blocker/out"}, "error: Cannot create folder " + blocked},
+      {{"LANG=ru_RU.UTF-8"}, {"--language", "en", src, work / "blocker/out"}, "error: Cannot create folder"},
+      {{}, {"--language", "ru", work / "missing", work / "out"}, "ошибка: " + work / "missing — не файл и не папка\n"},
+      {{}, {"--language", "ru", "--report", work / "nowhere/./report.txt", src, work / "out"},
+       "ошибка: не удаётся записать отчёт в " + work / "nowhere/report.txt: "},
+      {{}, {"--report", work / "nowhere/./report.txt", src, work / "out"},
+       "error: cannot write the report to " + work / "nowhere/report.txt: "},
+  };
+  for (const Case& test : cases) {
+    std::vector<std::string> argv = {kCli};
+    argv.insert(argv.end(), test.arguments.begin(), test.arguments.end());
+    std::vector<std::string> environment = {"TMPDIR=" + work.Path(), "LC_ALL=", "LC_MESSAGES=", "LANG="};
+    environment.insert(environment.end(), test.environment.begin(), test.environment.end());
+    const ProgramOutput result = RunProgram(argv, environment);
+    EXPECT_NE(result.exit_code, 0);
+    EXPECT_NE(result.err.find(test.expected_error), std::string::npos) << test.expected_error << "\n" << result.err;
+    EXPECT_EQ(result.err.find("/./"), std::string::npos) << result.err;
+  }
+  // The run's own messages follow the locale as well.
+  const ProgramOutput finished =
+      RunProgram({kCli, src, work / "saved"}, {"TMPDIR=" + work.Path(), "LC_ALL=", "LANG=ru_RU"});
+  EXPECT_EQ(finished.exit_code, 0) << finished.err;
+  EXPECT_NE(finished.err.find("Восстановление завершено."), std::string::npos) << finished.err;
+}
+
+// What bash offers after the words typed so far, one candidate a line.
+std::string Completions(const std::vector<std::string>& words, const std::string& folder) {
+  std::string script = "cd \"$1\" && source \"$2\" && COMP_WORDS=(\"$3\"";
+  for (std::size_t word = 0; word < words.size(); ++word) script += " \"${" + std::to_string(word + 4) + "}\"";
+  script += ") && COMP_CWORD=" + std::to_string(words.size());
+  script += " && _salvorine_cli && printf '%s\\n' \"${COMPREPLY[@]}\"";
+  std::vector<std::string> argv = {"/bin/bash", "-c", script, "bash", folder, SALVORINE_COMPLETION_PATH, kCli};
+  argv.insert(argv.end(), words.begin(), words.end());
+  const ProgramOutput result = RunProgram(argv);
+  EXPECT_EQ(result.exit_code, 0) << result.err;
+  return result.out;
+}
+
+TEST_F(CliTest, BashCompletesOptionsModesAndPaths) {
+  WriteFile(work / "disc image/a.txt", "a");
+  WriteFile(work / "dump.tsv", "");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--"}, "--fresh\n--help\n--language\n--mode\n--report\n--sector-size\n--version\n"},
+      {{"--mode", ""}, "data\nspeed\nthorough\n"},
+      {{"--mode", "=", "th"}, "thorough\n"},
+      {{"--language", "r"}, "ru\n"},
+      {{"--sector-size", ""}, "\n"},
+      {{"--report", "du"}, "dump.tsv\n"},
+      {{"--fresh", "dis"}, "disc image\n"},
+      {{"disc image", "--", "--m"}, "\n"},
+  };
+  for (const auto& [words, expected] : cases) {
+    EXPECT_EQ(Completions(words, work.Path()), expected) << words.front() << " " << words.back();
+  }
 }
 
 TEST_F(CliTest, AnUnwritableSaveFolderIsReportedAndEndsTheRun) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a temporary prefix and checks the installed copy as a
 # user meets it: every file in its place, a menu entry and an AppStream file the
-# desktop tools accept, manual pages that render without warnings, --version
-# answers, and an installed salvorine-cli that finds its language files in
+# desktop tools accept, manual pages that render without warnings, --help and
+# --version answer, and an installed salvorine-cli that finds its language files in
 # share/salvorine, nowhere near the build folder.
 #
 # usage: install_test.sh BUILD_FOLDER SOURCE_FOLDER VERSION
@@ -23,7 +23,11 @@ for file in bin/salvorine bin/salvorine-cli \
     share/icons/hicolor/scalable/apps/salvorine.svg \
     share/applications/$app_id.desktop share/metainfo/$app_id.metainfo.xml \
     share/man/man1/salvorine.1.gz share/man/man1/salvorine-cli.1.gz \
-    share/doc/salvorine/copyright share/doc/salvorine/changelog.gz; do
+    share/doc/salvorine/copyright share/doc/salvorine/changelog.gz \
+    share/doc/salvorine/README.md.gz share/doc/salvorine/NEWS.gz \
+    share/doc-base/salvorine.salvorine share/doc-base/salvorine.salvorine-ru \
+    share/doc/salvorine/html/Salvorine.html share/doc/salvorine/html/Salvorine-ru.html \
+    share/bash-completion/completions/salvorine-cli; do
   [[ -f $prefix/$file ]] || fail "not installed: $file"
 done
 
@@ -42,6 +46,10 @@ done
 [[ $(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/salvorine" --version) == "salvorine $version" ]] ||
   fail "salvorine --version"
 [[ $("$prefix/bin/salvorine-cli" --version) == "salvorine-cli $version" ]] || fail "salvorine-cli --version"
+# --help, likewise, lists the window program's own options.
+help=$(env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= "$prefix/bin/salvorine" -platform xcb --help) ||
+  fail "salvorine --help exited $?"
+[[ $help == "usage: salvorine "* && $help == *--version* ]] || fail "salvorine --help: $help"
 
 # A small recovery in Russian: the completion message comes from the installed Russian.ini.
 mkdir -p "$work/disc/photos" "$work/tmp"

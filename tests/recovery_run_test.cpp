@@ -157,7 +157,9 @@ TEST_F(RecoveryRunTest, ACloseAmongCopiesAlreadyWholeEndsTheRun) {
   dialogs.information.clear();
   dialogs.answers = {true};
   pump.on_pump = [&](int) {
-    if (table.State(1) == RowState::kSaved && !run.Idle()) EXPECT_TRUE(run.CanClose());
+    if (table.State(1) == RowState::kSaved && !run.Idle()) {
+      EXPECT_TRUE(run.CanClose());
+    }
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_TRUE(dialogs.information.empty());

@@ -4,9 +4,11 @@
   real_disk.py files FOLDER COUNT MIB          writes COUNT files of MIB MiB of seeded bytes
   real_disk.py damage FOLDER MOUNTED SECTOR    prints the bad ranges of the image (START LENGTH
                                                per line) and writes FOLDER/../damage.json
-  real_disk.py figures DAMAGE TRACE COPIES     prints: failed device reads, failed device reads
-                                               before 99% of the readable bytes were in,
-                                               readable bytes lost
+  real_disk.py figures DAMAGE TRACE COPIES ORIGINALS
+                                               prints: failed device reads, failed device
+                                               reads before 99% of the readable bytes were in
+                                               (over the run, then summed per file), readable
+                                               bytes lost
 
 The damage is laid in file offsets, so that each pattern hits the file it is
 meant for, and placed on the device through the file's extents (filefrag -e
@@ -134,6 +136,19 @@ def figures(damage_path, trace_path, copies, originals):
             want = original[at:at + sector]
             if copy[at:at + sector] != want:
                 lost += len(want)
+    # Per file as well: the failures a file's own sectors cost before 99% of
+    # its readable bytes were in, summed over the files. This shows the order
+    # of the work inside each file, whatever order the files are taken in.
+    file_of = {}
+    for name, info in damage["files"].items():
+        for device in info["sectors"]:
+            file_of[device // sector] = name
+    file_total = {name: 0 for name in damage["files"]}
+    for s in readable:
+        file_total[file_of[s]] += 1
+    file_arrived = dict.fromkeys(file_total, 0)
+    file_failed = dict.fromkeys(file_total, 0)
+    file_to_99 = {name: (0 if count == 0 else None) for name, count in file_total.items()}
     total = len(readable)
     arrived = 0
     failed = 0
@@ -143,14 +158,22 @@ def figures(damage_path, trace_path, copies, originals):
             offset, length, served = (int(field) for field in line.split())
             if not served:
                 failed += 1
+                name = file_of.get(offset // sector)
+                if name is not None:
+                    file_failed[name] += 1
                 continue
             for s in range(offset // sector, (offset + length) // sector):
                 if readable.get(s):
                     readable[s] = False
                     arrived += 1
+                    name = file_of[s]
+                    file_arrived[name] += 1
+                    if file_to_99[name] is None and file_arrived[name] * 100 >= file_total[name] * 99:
+                        file_to_99[name] = file_failed[name]
             if failed_to_99 is None and arrived * 100 >= total * 99:
                 failed_to_99 = failed
-    print(failed, failed_to_99 if failed_to_99 is not None else "never", lost)
+    per_file = "never" if None in file_to_99.values() else sum(file_to_99.values())
+    print(failed, failed_to_99 if failed_to_99 is not None else "never", per_file, lost)
 
 
 def main():

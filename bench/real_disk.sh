@@ -7,8 +7,9 @@
 # area; one file healthy), attaches it with losetup -r --sector-size 2048,
 # mounts it read-only and runs each tool on the mounted files. Per tool it
 # prints the failed device reads (the bench's trace of requests), those paid
-# before 99% of the readable bytes were in, the readable bytes lost against
-# the original files, and the wall time; for Max Data and Max Speed also the
+# before 99% of the readable bytes were in (over the run, and summed over the
+# files: each file's own failures before 99% of its readable bytes were in),
+# the readable bytes lost against the original files, and the wall time; for Max Data and Max Speed also the
 # failed reads of the pass itself (counted with strace), to set the device's
 # failures against.
 #
@@ -110,8 +111,8 @@ run_tool() {
 copies_of() { [[ -d $1/${mnt##*/} ]] && echo "$1/${mnt##*/}" || echo "$1"; }
 
 status=0
-printf '| File system | Tool | Failed device reads | ... before 99%% readable | Readable bytes lost | Wall (s) | Pass failed reads |\n'
-printf '|---|---|---|---|---|---|---|\n'
+printf '| File system | Tool | Failed device reads | To 99%% | To 99%% per file | Readable bytes lost | Wall (s) | Pass failed reads |\n'
+printf '|---|---|---|---|---|---|---|---|\n'
 for kind in $kinds; do
   if [[ $kind == xfs ]] && ! command -v mkfs.xfs >/dev/null; then
     echo "real_disk: xfs skipped: mkfs.xfs is missing (apt-get install xfsprogs)" >&2; continue
@@ -136,10 +137,10 @@ for kind in $kinds; do
     run_tool "$tool" "$work/out"
     end=$(date +%s.%N)
     teardown
-    read -r failed to99 lost < <(python3 "$root/bench/real_disk.py" figures "$work/damage.json" "$trace" \
+    read -r failed to99 per_file lost < <(python3 "$root/bench/real_disk.py" figures "$work/damage.json" "$trace" \
       "$(copies_of "$work/out")" "$work/src")
     pass=$([[ -f $work/pass-failures ]] && cat "$work/pass-failures" || echo "-")
-    printf '| %s | %s | %s | %s | %s | %.1f | %s |\n' "$kind" "$tool" "$failed" "$to99" "$lost" \
+    printf '| %s | %s | %s | %s | %s | %s | %.1f | %s |\n' "$kind" "$tool" "$failed" "$to99" "$per_file" "$lost" \
       "$(awk -v a="$start" -v b="$end" 'BEGIN {print b - a}')" "$pass"
     if [[ ${CHECK:-0} == 1 && $tool == thorough && $lost != 0 ]]; then
       echo "real_disk: Thorough lost $lost readable bytes on $kind" >&2; status=1

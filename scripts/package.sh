@@ -13,9 +13,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh --packages-only
 
-# Every time in the package is the last commit's: file times (CPack sets them
-# from SOURCE_DATE_EPOCH), and the resource times rcc would take from the files.
-SOURCE_DATE_EPOCH=$(git log -1 --format=%ct)
+# The commit is fixed once, so a commit made meanwhile changes neither build.
+commit=$(git rev-parse HEAD)
+# Every time in the package is the commit's: file times (CPack sets them from
+# SOURCE_DATE_EPOCH), and the resource times rcc would take from the files.
+SOURCE_DATE_EPOCH=$(git log -1 --format=%ct "$commit")
 export SOURCE_DATE_EPOCH
 # CFLAGS, CXXFLAGS, CPPFLAGS and LDFLAGS as Debian packages are built with,
 # with every hardening feature (bindnow included).
@@ -25,7 +27,7 @@ export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 build_package() {
   local tree=$1/salvorine
   mkdir -p "$tree"
-  git archive --format=tar HEAD | tar -x -C "$tree"
+  git archive --format=tar "$commit" | tar -x -C "$tree"
   (
     cd "$tree"
     # dpkg-buildflags maps this folder to "." in debug paths (fixfilepath), so
@@ -46,11 +48,11 @@ package=$(build_package "$work/first")
 if [[ ${1:-} == --twice ]]; then
   again=$(build_package "$work/second-build")
   if ! cmp "$package" "$again"; then
-    echo "The two builds of $(git rev-parse --short HEAD) differ:" >&2
+    echo "The two builds of ${commit:0:7} differ:" >&2
     diff <(dpkg-deb -c "$package") <(dpkg-deb -c "$again") >&2 || true
     exit 1
   fi
-  echo "Two builds of $(git rev-parse --short HEAD) are byte-identical." >&2
+  echo "Two builds of ${commit:0:7} are byte-identical." >&2
 fi
 
 mkdir -p build-deb

@@ -8,7 +8,7 @@
 #include "platform/file_system_error.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
-#include "recovery/row_checkpoint.h"
+#include "recovery/row_copy.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
 #include "recovery/working_folder.h"
@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kStopQuestion = 45;
 constexpr int kCompletionMessage = 48;
+constexpr WindowText kSaveFolderInUseText{90, "Another run is saving into this folder. Wait for it to end, or choose another save folder."};
 
 // `text` with %1 replaced by `value`.
 std::string WithValue(std::string text, const std::string& value) {
@@ -49,16 +50,6 @@ std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
   return ranges;
 }
 
-// `source` with the modification time of now. A copy that is not whole yet
-// has no map gets it: with the source's own time it would pass for whole.
-FileStatus WithoutItsTime(FileStatus source) {
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now);
-  source.modified_seconds = seconds.count();
-  source.modified_nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now - seconds).count();
-  return source;
-}
-
 }  // namespace
 
 RunOutcome RecoveryRun::Recover() {
@@ -80,8 +71,6 @@ RunOutcome RecoveryRun::Recover() {
   env_.progress.SetFilePercent("0%");
   env_.progress.SetTotalPercent("0%");
 
-  // A row's name must never open a copy left by an earlier run.
-  EmptyWorkingFolder();
   selection_root_ = env_.window.SelectedPath();
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
@@ -90,20 +79,30 @@ RunOutcome RecoveryRun::Recover() {
     std::unique_ptr<SaveTree>& tree;
     ~Release() { tree.reset(); }
   } release{save_tree_};
+  // Two runs into one save folder would resume and replace each other's copies.
+  if (!save_tree_->HoldAlone()) {
+    env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveFolderInUseText));
+    return RunOutcome::kEndedEarly;
+  }
+  // A row's name must never open a copy left by an earlier run.
+  EmptyWorkingFolder();
   Collect();
 
   SetIdle(false);
   current_row_ = 0;
   const Clock::TimePoint run_start = env_.clock.Now();
+  last_sync_ = run_start;
   try {
     const int rows = env_.table.RowCount() - 1;
     for (int row = 1; row <= rows; ++row) {
       if (RecoverRow(row, run_start) == RowResult::kEnded) {
         SetIdle(true);
+        save_tree_->SyncAndGiveTimes();
         SaveReport();
         return RunOutcome::kEndedEarly;
       }
     }
+    save_tree_->SyncAndGiveTimes();
     SaveReport();
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
@@ -193,54 +192,61 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     SetRowState(row, RowState::kSaved);
     return FinishRow(row);
   }
-  if (env_.options.ContinueEarlierCopies()) {
-    if (auto earlier = save_tree_->OpenEarlierCopy(source_path, status.size, source_identities_)) {
-      return ContinueRow(row, *source, status, *earlier, run_start);
-    }
-  }
 
-  const std::string copy_path = RecoveredCopyPath(row, source_path);
-  std::unique_ptr<File> copy;
-  try {
-    copy = CreateFresh(copy_path);
-  } catch (const FileSystemError&) {
-    source->Close();
-    SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
-    return RowResult::kEnded;
+  // The copy: the one an earlier run left with its map, or a new one in the working folder.
+  const std::string working_path = RecoveredCopyPath(row, source_path);
+  std::optional<SaveTree::EarlierCopy> earlier;
+  if (env_.options.ContinueEarlierCopies()) {
+    earlier = save_tree_->OpenEarlierCopy(source_path, status.size, source_identities_);
   }
-  PassContext context = MakePassContext();
-  open_copy_path_ = copy_path;
-  RescueMap map(0, status.size);
+  std::unique_ptr<File> copy;
+  if (earlier) {
+    copy = std::move(earlier->file);
+    // The working folder shows the copy too, for preview, where one file system holds both.
+    if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
+  } else {
+    try {
+      copy = CreateFresh(working_path);
+    } catch (const FileSystemError&) {
+      source->Close();
+      SetRowState(row, RowState::kUnsaved);
+      env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
+      return RowResult::kEnded;
+    }
+    open_copy_path_ = working_path;
+  }
+  RescueMap map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
+  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_path, std::move(copy), map,
+                earlier.has_value(), [&](const FileSystemError& error) {
+                  env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
+                });
   const PassResult result = [&] {
-    const CheckpointScope scope(checkpoint_, std::make_unique<RowCheckpoint>(*save_tree_, source_identities_,
-                                                                             source_path, status, copy_path, *copy,
-                                                                             map, env_.clock, false));
+    const CopyScope scope(row_copy_, owner, last_checkpoint_, env_.clock.Now());
+    PassContext context = MakePassContext();
     // The mode in force when a file starts decides whether it gets the thorough rescue.
-    const PassResult passed = env_.options.Mode() == kModeThorough
-                                  ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context, &map)
-                                  : RecoverFile(*source, *copy, row, status.size, run_start, context, nullptr, &map);
-    // The map saved next marks all the pass read; saving the copy again may fail and leave the checkpoint's.
-    if (map.Total(RescueState::kDone) != status.size) checkpoint_->CatchUp();
-    return passed;
+    if (earlier) return ContinuePass(row, *source, owner.ForPass(), status.size, map, run_start, context);
+    return env_.options.Mode() == kModeThorough
+               ? RecoverFileThoroughly(*source, owner.ForPass(), row, status.size, run_start, context, &map)
+               : RecoverFile(*source, owner.ForPass(), row, status.size, run_start, context, nullptr, &map);
   }();
   open_copy_path_.clear();
-  if (result == PassResult::kStopped) {
-    SetRowState(row, RowState::kStopped);
-    // A copy that read nothing would only replace an earlier one with zeros.
-    if (map.Total(RescueState::kDone) == 0) return RowResult::kEnded;
-    // What was read so far is kept, with the map a later run goes on from.
-    const bool mapped = SaveMap(row, map, false);
-    SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status), false);
+  source->Close();
+  const bool stopped = result == PassResult::kStopped;
+  try {
+    owner.Finish(stopped);
+  } catch (const FileSystemError& error) {
+    SetRowState(row, RowState::kUnsaved);
+    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
     return RowResult::kEnded;
   }
-  source->Close();
-  copy->Close();
-  // The map goes first, so that a copy never stands without the map that says what of it is finished.
-  const bool whole = map.Total(RescueState::kDone) == status.size;
-  const bool mapped = whole || SaveMap(row, map, true);
-  if (!SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status))) return RowResult::kEnded;
-  if (whole) SaveMap(row, map, true);
+  record.recovered = map.Total(RescueState::kDone);
+  record.map_path = owner.Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
+  if (stopped) {
+    SetRowState(row, RowState::kStopped);
+    return RowResult::kEnded;
+  }
+  const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
   SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
   return FinishRow(row);
 }
@@ -248,19 +254,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
 // Goes on from the copy and map an earlier run left: only what the map does
 // not mark finished is read, range by range, and written into that copy in
 // place; the bytes already finished are neither read nor written again.
-RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const FileStatus& status,
-                                                SaveTree::EarlierCopy& earlier, Clock::TimePoint run_start) {
-  const std::string& source_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
-  // The working folder shows the copy too, for preview, where one file system holds both.
-  const std::string working_path = RecoveredCopyPath(row, source_path);
-  if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
-  File& copy = *earlier.file;
-  RescueMap& map = earlier.map;
-  const std::int64_t size = status.size;
-  PassContext context = MakePassContext();
-  const CheckpointScope scope(checkpoint_, std::make_unique<RowCheckpoint>(*save_tree_, source_identities_,
-                                                                           source_path, status, working_path, copy,
-                                                                           map, env_.clock, true));
+PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
+                                     Clock::TimePoint run_start, PassContext& context) {
   const bool thorough = env_.options.Mode() == kModeThorough;
   env_.table.SetCell(2, row, CountWithShare(map.Total(RescueState::kDone), size));
   for (const ByteRange& range : UnfinishedRanges(map)) {
@@ -271,29 +266,21 @@ RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const Fil
       const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
       result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map);
     }
-    if (result == PassResult::kStopped) {
-      open_copy_path_.clear();
-      SetRowState(row, RowState::kStopped);
-      SaveMap(row, map, false);
-      return RowResult::kEnded;
-    }
+    if (result == PassResult::kStopped) return result;
     env_.table.SetCell(3, row, CountWithShare(size - map.Total(RescueState::kDone), size));
   }
   env_.table.SetCell(2, row, std::to_string(size) + " (100%)");
-  const bool whole = map.Total(RescueState::kDone) == size;
-  if (!whole) SaveMap(row, map, true);
-  save_tree_->FinishEarlierCopy(copy, status);
-  source.Close();
-  copy.Close();
-  open_copy_path_.clear();
-  if (whole) SaveMap(row, map, true);
-  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
-  return FinishRow(row);
+  return PassResult::kDone;
 }
 
 // The steps after each row that was done: the messages, the bars and the overall figure.
 RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
   current_row_ = 0;
+  // Whole copies take the source's time once a sync carried their bytes: one sync per interval, not per file.
+  if (env_.clock.Now() - last_sync_ >= kCheckpointInterval) {
+    save_tree_->SyncAndGiveTimes();
+    last_sync_ = env_.clock.Now();
+  }
 
   env_.pump.ProcessMessages();
   env_.progress.SetFileBar(100);
@@ -302,36 +289,6 @@ RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
   env_.progress.SetTotalBar(total);
   env_.progress.SetTotalPercent(std::to_string(total) + "%");
   return RowResult::kDone;
-}
-
-// Places a finished row's recovered copy under the save folder.
-bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatus& source, bool finished) {
-  const std::string source_path = env_.table.Cell(0, row);
-  try {
-    save_tree_->Save(source_path, copy_path, source, source_identities_, finished);
-    return true;
-  } catch (const FileSystemError& error) {
-    SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
-    return false;
-  }
-}
-
-// A whole copy has no map (an older one is removed); any other keeps one beside the copies.
-// False, after the error is shown, when that could not be done.
-bool RecoveryRun::SaveMap(int row, const RescueMap& map, bool finished) {
-  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  record.recovered = map.Total(RescueState::kDone);
-  // Whole by the map itself: the file may have changed size since it was listed.
-  const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
-  try {
-    save_tree_->SaveMap(record.path, whole ? std::string() : MapFileText(map, finished));
-    if (!whole) record.map_path = save_tree_->MapPathOf(record.path);
-    return true;
-  } catch (const FileSystemError& error) {
-    env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
-    return false;
-  }
 }
 
 // Whether the save folder already holds this file whole: a copy of the
@@ -388,7 +345,13 @@ PassContext RecoveryRun::MakePassContext() {
 
 void RecoveryRun::PassPump::ProcessMessages() {
   run_.env_.pump.ProcessMessages();
-  if (run_.checkpoint_ && !run_.idle_) run_.checkpoint_->AfterBlock();
+  if (run_.row_copy_ == nullptr || run_.idle_) return;
+  const Clock::TimePoint now = run_.env_.clock.Now();
+  if (now - run_.last_checkpoint_ < kCheckpointInterval) return;
+  // A crash, a kill or a power cut then loses at most one interval of reading.
+  run_.row_copy_->Checkpoint();
+  run_.save_tree_->SyncAndGiveTimes();
+  run_.last_checkpoint_ = run_.last_sync_ = run_.env_.clock.Now();
 }
 
 }  // namespace salvorine

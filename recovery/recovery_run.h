@@ -12,7 +12,7 @@
 #include "platform/file_system.h"
 #include "recovery/damage_report.h"
 #include "recovery/file_pass.h"
-#include "recovery/row_checkpoint.h"
+#include "recovery/row_copy.h"
 #include "recovery/save_tree.h"
 #include "recovery/source_list.h"
 #include "recovery/run_ports.h"
@@ -79,10 +79,8 @@ class RecoveryRun {
   std::string LeftOutText(const LeftOut& entry) const;
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   RowResult FinishRow(int row);
-  RowResult ContinueRow(int row, File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier,
-                        Clock::TimePoint run_start);
-  bool SaveRow(int row, const std::string& copy_path, const FileStatus& source, bool finished = true);
-  bool SaveMap(int row, const RescueMap& map, bool finished);
+  PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
+                          Clock::TimePoint run_start, PassContext& context);
   bool HasWholeCopy(int row, const FileStatus& source) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
@@ -103,19 +101,25 @@ class RecoveryRun {
    private:
     RecoveryRun& run_;
   };
-  // Holds a row's checkpoint for as long as its pass runs.
-  struct CheckpointScope {
-    CheckpointScope(std::unique_ptr<RowCheckpoint>& held, std::unique_ptr<RowCheckpoint> checkpoint) : held_(held) {
-      held_ = std::move(checkpoint);
+  // Makes a row's copy the one checkpoints bring to the save folder, for as long as its pass runs.
+  struct CopyScope {
+    CopyScope(RowCopy*& held, RowCopy& copy, Clock::TimePoint& last_checkpoint, Clock::TimePoint now) : held_(held) {
+      held_ = &copy;
+      last_checkpoint = now;
     }
-    ~CheckpointScope() { held_.reset(); }
-    CheckpointScope(const CheckpointScope&) = delete;
-    CheckpointScope& operator=(const CheckpointScope&) = delete;
-    std::unique_ptr<RowCheckpoint>& held_;
+    ~CopyScope() { held_ = nullptr; }
+    CopyScope(const CopyScope&) = delete;
+    CopyScope& operator=(const CopyScope&) = delete;
+    RowCopy*& held_;
   };
+  // How often a long pass brings its copy and map to the save folder, and
+  // whole copies take the source's time.
+  static constexpr auto kCheckpointInterval = std::chrono::seconds(30);
 
   PassPump pass_pump_{*this};
-  std::unique_ptr<RowCheckpoint> checkpoint_;
+  RowCopy* row_copy_ = nullptr;
+  Clock::TimePoint last_checkpoint_{};
+  Clock::TimePoint last_sync_{};
   int current_row_ = 0;
   int left_out_count_ = 0;
   std::vector<ReportRow> report_rows_;  // index row - 1

@@ -83,8 +83,7 @@ const FolderHandle& SaveTree::Chain::Enter(const FolderHandle& root, const std::
   return folders.empty() ? root : entered.back().second;
 }
 
-bool SaveTree::Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
-                    const std::set<FileIdentity>& protect, bool finished) {
+std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   // The destination's folders are the source folder's last ones: level `level` mirrors this source folder.
   const std::string source_folder = ParentOf(source_path);
@@ -93,8 +92,35 @@ bool SaveTree::Save(const std::string& source_path, const std::string& copy_path
     for (std::size_t up = level + 1; up < folders.size(); ++up) mirrored = ParentOf(mirrored);
     return FolderMode(mirrored);
   };
-  const FolderHandle& folder = copies_.Enter(save_folder_, folders, mode);
-  return folder.PlaceFile(name, copy_path, finished ? source.mode & 0777 & ~umask_ : 0600, source, protect);
+  return {&copies_.Enter(save_folder_, folders, mode), name};
+}
+
+bool SaveTree::HoldAlone() {
+  if (!held_) held_ = save_folder_.Subfolder(kDataFolder, 0777);
+  return held_->TryLock();
+}
+
+bool SaveTree::Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+                     const std::set<FileIdentity>& protect) {
+  const auto [folder, name] = DestinationFolder(source_path);
+  return folder->PlaceFile(name, copy_path, mode, protect);
+}
+
+void SaveTree::SyncFolderOf(const std::string& source_path) { DestinationFolder(source_path).first->Sync(); }
+
+void SaveTree::GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) {
+  const auto [folder, name] = DestinationFolder(source_path);
+  if (const auto identity = folder->IdentityOf(name)) waiting_times_.push_back({source_path, *identity, source});
+}
+
+void SaveTree::SyncAndGiveTimes() {
+  save_folder_.SyncFileSystem();
+  std::vector<WaitingTime> waiting;
+  waiting.swap(waiting_times_);
+  for (const WaitingTime& copy : waiting) {
+    const auto [folder, name] = DestinationFolder(copy.source_path);
+    folder->SetTimeIfSame(name, copy.identity, copy.source);
+  }
 }
 
 const FolderHandle& SaveTree::MapsFolder() {
@@ -102,16 +128,20 @@ const FolderHandle& SaveTree::MapsFolder() {
   return *maps_;
 }
 
-void SaveTree::SaveMap(const std::string& source_path, const std::string& text) {
+void SaveTree::WriteMap(const std::string& source_path, const std::string& text) {
   const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
-  if (!text.empty()) {
-    const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
-    return folder.WriteFile(name + kMapExtension, text);
-  }
-  // A whole copy has no map: remove one an earlier run or a checkpoint left, creating nothing on the way.
+  const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
+  folder.WriteFile(name + kMapExtension, text);
+}
+
+// Creates nothing on the way: a copy without a map needs no maps folder.
+void SaveTree::RemoveMap(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return;
-  if (const auto folder = Existing(*maps, folders)) folder->RemoveFile(name + kMapExtension);
+  if (const auto folder = Existing(*maps, folders)) {
+    if (folder->RemoveFile(name + kMapExtension)) folder->Sync();
+  }
 }
 
 std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const std::vector<std::string>& folders) {

@@ -10,37 +10,40 @@
 
 #include "platform/file.h"
 #include "platform/folder_handle.h"
+#include "recovery/copy_store.h"
 #include "recovery/rescue_map.h"
 
 namespace salvorine {
 
-// Where a run's finished copies go: below the save folder, each at the place
-// that mirrors its source's place under the selection. Folders are walked
-// without following links, created once, and given their source folder's
-// permissions (with the umask, and always open to their owner). Beside the
-// copies, ".salvorine/" holds a map of every copy that is not whole (in
+// Where a run's copies go: below the save folder, each at the place that
+// mirrors its source's place under the selection. Folders are walked without
+// following links, created once, and given their source folder's permissions
+// (with the umask, and always open to their owner). Beside the copies,
+// ".salvorine/" holds a map of every copy that is not whole (in
 // ".salvorine/maps/", mirroring the copies) and the report of the last run.
-class SaveTree {
+class SaveTree final : public CopyStore {
  public:
   // Opens the save folder, which must exist.
   SaveTree(const std::string& save_folder, std::string selection_root);
+
+  // Takes the save folder for this run alone, for as long as the tree lives;
+  // false when another run holds it.
+  bool HoldAlone();
 
   // The destination of `source_path` (a path, for messages).
   std::string DestinationOf(const std::string& source_path) const;
   // Where the map of `source_path`'s copy goes.
   std::string MapPathOf(const std::string& source_path) const;
 
-  // Saves the closed copy `copy_path` of `source_path` (whose status was
-  // `source`) at its destination with the source's modification time, and
-  // its permissions under the umask once `finished`; a copy still being read
-  // stays private to its owner (0600). Never replaces a file of `protect`.
-  // Raises FileSystemError naming the failing path. True when the saved copy
-  // is the working copy itself, linked into place (one file system holds both).
-  bool Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
-            const std::set<FileIdentity>& protect, bool finished = true);
-
-  // Writes the map of `source_path`'s copy, or removes an older one (`text` empty).
-  void SaveMap(const std::string& source_path, const std::string& text);
+  void WriteMap(const std::string& source_path, const std::string& text) override;
+  void RemoveMap(const std::string& source_path) override;
+  bool Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+             const std::set<FileIdentity>& protect) override;
+  void SyncFolderOf(const std::string& source_path) override;
+  std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) override;
+  void GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) override;
+  void SyncAndGiveTimes() override;
+  unsigned FinishedMode(unsigned mode) const override { return mode & 0777 & ~umask_; }
 
   // Replaces ".salvorine/report.tsv"; returns its path.
   std::string SaveReport(const std::string& text);
@@ -55,13 +58,6 @@ class SaveTree {
   // nothing otherwise.
   std::optional<EarlierCopy> OpenEarlierCopy(const std::string& source_path, std::int64_t size,
                                              const std::set<FileIdentity>& protect);
-  // Gives an earlier copy, brought up to date, the source's permissions under
-  // the umask and its modification time, as a new copy gets them.
-  void FinishEarlierCopy(File& copy, const FileStatus& source) const {
-    copy.SetModeAndTime(source.mode & 0777 & ~umask_, source);
-  }
-  // The copy at `source_path`'s destination, open for update; nothing when there is none.
-  std::unique_ptr<File> OpenSavedCopy(const std::string& source_path);
   // Gives the copy at `source_path`'s destination the name `path` as well;
   // false when `path` lies on another file system.
   bool LinkCopy(const std::string& source_path, const std::string& path);
@@ -73,11 +69,19 @@ class SaveTree {
     const FolderHandle& Enter(const FolderHandle& root, const std::vector<std::string>& folders,
                               const std::function<unsigned(std::size_t level)>& mode);
   };
+  // A saved copy waiting for the sync that carries its bytes before it takes the source's time.
+  struct WaitingTime {
+    std::string source_path;
+    FileIdentity identity;
+    FileStatus source;
+  };
 
   std::string Relative(const std::string& source_path) const;
   // The folder `folders` below `root`, when every level exists; creates nothing.
   static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
+  // The destination folder of `source_path`, created as needed, and the copy's name in it.
+  std::pair<const FolderHandle*, std::string> DestinationFolder(const std::string& source_path);
 
   FolderHandle save_folder_;
   std::string selection_root_;
@@ -87,6 +91,8 @@ class SaveTree {
   std::optional<FolderHandle> maps_;
   Chain maps_chain_;
   std::optional<FolderHandle> earlier_maps_;  // the maps folder as the run found it, if any
+  std::optional<FolderHandle> held_;          // ".salvorine", locked while the run lasts
+  std::vector<WaitingTime> waiting_times_;
 };
 
 }  // namespace salvorine

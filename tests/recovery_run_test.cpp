@@ -320,9 +320,9 @@ TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyL
   ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
 
-// Between file systems a copy is saved by copying it again. When that fails
-// (here a size limit; a save folder with room for one copy, not two), the
-// copy a checkpoint left in the save folder must hold what the row's last map marks.
+// Between file systems the copy a checkpoint placed is brought up to date in
+// place, never copied whole again: a save folder with room for one copy, not
+// two (here a size limit), still takes it, true to the row's last map.
 TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueToItsMap) {
   if (!FolderExists("/dev/shm")) GTEST_SKIP() << "needs /dev/shm";
   const std::string working = "/dev/shm/salvorine-final-save-" + std::to_string(::getpid());
@@ -348,7 +348,7 @@ TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueTo
   ::setrlimit(RLIMIT_FSIZE, &unlimited);
   std::signal(SIGXFSZ, ignored);
   std::filesystem::remove_all(working);
-  EXPECT_EQ(table.State(3), RowState::kUnsaved);
+  EXPECT_EQ(table.State(3), RowState::kStopped);
   ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
 
@@ -495,6 +495,31 @@ TEST_F(RecoveryRunTest, EarlierCopiesSurviveAnEmptyStopAndStrayEntries) {
   WriteFile(temp / "out/.salvorine/maps/src", "not a folder");
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   EXPECT_EQ(table.State(3), RowState::kSaved);
+}
+
+// One run at a time per save folder: a second one, here starting afresh while
+// the first runs, says the folder is in use and reads and writes nothing.
+TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
+  MemoryJobTable second_table;
+  ScriptedDialogs second_dialogs;
+  Options fresh;
+  fresh.continue_copies = false;
+  CallbackPump second_pump;
+  RunEnvironment second{second_table, progress, fresh, messages, second_dialogs, second_pump, window, clock};
+  std::optional<RunOutcome> second_outcome;
+  pump.on_pump = [&](int) {
+    if (progress.count_label == "3/3" && !second_outcome) second_outcome = RecoveryRun(second).Recover();
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_TRUE(second_outcome);
+  EXPECT_EQ(*second_outcome, RunOutcome::kEndedEarly);
+  ASSERT_EQ(second_dialogs.errors.size(), 1u);
+  EXPECT_NE(second_dialogs.errors[0].find("Another run is saving into this folder"), std::string::npos)
+      << second_dialogs.errors[0];
+  EXPECT_EQ(second_table.RowCount(), 1);
+  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
+  // Once the first run is over, the folder is free again.
+  EXPECT_EQ(RecoveryRun(second).Recover(), RunOutcome::kCompleted);
 }
 
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {

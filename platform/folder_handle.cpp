@@ -193,6 +193,20 @@ std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) co
   return file;
 }
 
+std::unique_ptr<File> FolderHandle::OpenExistingForReading(const std::string& name) const {
+  const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == ENXIO || errno == EACCES) return nullptr;
+    throw FileSystemError(errno, PathOf(name), "open");
+  }
+  auto file = FileOfDescriptor(fd, PathOf(name));
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  if (!S_ISREG(status.st_mode)) return nullptr;
+  if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  return file;
+}
+
 bool FolderHandle::LinkOut(const std::string& name, const std::string& path) const {
   if (::linkat(fd_, name.c_str(), AT_FDCWD, path.c_str(), 0) == 0) return true;
   if (errno == EXDEV || errno == EPERM || errno == EMLINK || errno == ENOTSUP) return false;

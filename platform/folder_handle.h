@@ -58,6 +58,10 @@ class FolderHandle {
   // is given write permission for its owner first: the program owns its copies.
   std::unique_ptr<File> OpenExistingFile(const std::string& name) const;
 
+  // The regular file `name`, open for reading only; nothing when it is
+  // missing, a link or not a regular file.
+  std::unique_ptr<File> OpenExistingForReading(const std::string& name) const;
+
   // Gives the file `name` another name, `path` (outside this folder); false
   // when the two lie on different file systems.
   bool LinkOut(const std::string& name, const std::string& path) const;

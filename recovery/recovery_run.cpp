@@ -1,11 +1,10 @@
 #include "recovery/recovery_run.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
+#include "recovery/copy_identity.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
 #include "recovery/row_copy.h"
@@ -182,7 +181,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
   const FileStatus status = source->Status();
-  if (HasWholeCopy(row, status)) {
+  if (HasWholeCopy(row, *source, status)) {
     // An earlier run saved this file whole: nothing is read again.
     source->Close();
     // No pass is there to notice a Stop or a close confirmed since the last row.
@@ -198,6 +197,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   std::optional<SaveTree::EarlierCopy> earlier;
   if (env_.options.ContinueEarlierCopies()) {
     earlier = save_tree_->OpenEarlierCopy(source_path, status.size, source_identities_);
+    // Another file's copy (a card that reuses names, a source changed since) is never continued.
+    if (earlier && !IsCopyOf(*source, status, *earlier)) earlier.reset();
   }
   std::unique_ptr<File> copy;
   if (earlier) {
@@ -292,17 +293,34 @@ RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
 }
 
 // Whether the save folder already holds this file whole: a copy of the
-// source's size and modification time that no map marks unfinished.
-bool RecoveryRun::HasWholeCopy(int row, const FileStatus& source) const {
+// source's size and modification time that no map marks unfinished, and whose
+// first and last bytes, read anew, are the source's (when the source reads).
+bool RecoveryRun::HasWholeCopy(int row, File& source, const FileStatus& status) const {
   if (!env_.options.ContinueEarlierCopies()) return false;
   const std::string& path = report_rows_[static_cast<std::size_t>(row - 1)].path;
-  struct stat saved {};
-  if (::lstat(save_tree_->DestinationOf(path).c_str(), &saved) != 0 || !S_ISREG(saved.st_mode)) return false;
-  const FileIdentity identity{static_cast<std::uint64_t>(saved.st_dev), static_cast<std::uint64_t>(saved.st_ino)};
-  struct stat map {};
-  return !source_identities_.contains(identity) && saved.st_size == source.size &&
-         saved.st_mtim.tv_sec == source.modified_seconds && saved.st_mtim.tv_nsec == source.modified_nanoseconds &&
-         ::lstat(save_tree_->MapPathOf(path).c_str(), &map) != 0;
+  const std::unique_ptr<File> copy = save_tree_->OpenSavedForReading(path);
+  if (!copy) return false;
+  const FileStatus saved = copy->Status();
+  if (source_identities_.contains(saved.identity) || saved.size != status.size ||
+      saved.modified_seconds != status.modified_seconds || saved.modified_nanoseconds != status.modified_nanoseconds ||
+      save_tree_->HasMap(path)) {
+    return false;
+  }
+  const bool same = CompareSamples(source, *copy, EndSamples(status.size)) != Likeness::kDifferent;
+  copy->Close();
+  return same;
+}
+
+// Whether an earlier copy and its map are of this very source: the first and
+// last bytes it marks finished, read anew, are the source's; when the source
+// does not read there, the map's record of the source's size and time decides.
+bool RecoveryRun::IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const {
+  switch (CompareSamples(source, *earlier.file, FinishedSamples(earlier.map))) {
+    case Likeness::kSame: return true;
+    case Likeness::kDifferent: return false;
+    case Likeness::kUnread: break;
+  }
+  return earlier.source && earlier.source->Is(status);
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) {

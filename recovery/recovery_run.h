@@ -81,7 +81,8 @@ class RecoveryRun {
   RowResult FinishRow(int row);
   PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
                           Clock::TimePoint run_start, PassContext& context);
-  bool HasWholeCopy(int row, const FileStatus& source) const;
+  bool HasWholeCopy(int row, File& source, const FileStatus& status) const;
+  bool IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
   void TrayStep();

@@ -109,7 +109,7 @@ void RowCopy::SaveWithMap(bool pass_ended, unsigned mode) {
     SetMode(mode);
   }
   try {
-    store_.WriteMap(source_path_, MapFileText(map_, pass_ended));
+    store_.WriteMap(source_path_, MapFileText(map_, pass_ended, &source_));
     mapped_ = true;
   } catch (const FileSystemError& error) {
     map_not_saved_(error);

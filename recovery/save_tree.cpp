@@ -172,7 +172,21 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
   if (!copy) return std::nullopt;
   const FileStatus status = copy->Status();
   if (status.size != size || protect.contains(status.identity)) return std::nullopt;
-  return EarlierCopy{std::move(copy), std::move(*map)};
+  return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(text)};
+}
+
+std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const auto folder = Existing(save_folder_, folders);
+  return folder ? folder->OpenExistingForReading(name) : nullptr;
+}
+
+bool SaveTree::HasMap(const std::string& source_path) {
+  const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
+  if (maps == nullptr) return false;
+  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
+  const auto folder = Existing(*maps, folders);
+  return folder && folder->IdentityOf(name + kMapExtension).has_value();
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {

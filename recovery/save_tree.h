@@ -11,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/folder_handle.h"
 #include "recovery/copy_store.h"
+#include "recovery/map_file.h"
 #include "recovery/rescue_map.h"
 
 namespace salvorine {
@@ -52,12 +53,18 @@ class SaveTree final : public CopyStore {
   struct EarlierCopy {
     std::unique_ptr<File> file;
     RescueMap map;
+    std::optional<MappedSource> source;  // the file the map says it is of
   };
   // The copy at `source_path`'s destination with the map an earlier run left
   // beside it, when the copy has `size` bytes and is none of `protect`;
   // nothing otherwise.
   std::optional<EarlierCopy> OpenEarlierCopy(const std::string& source_path, std::int64_t size,
                                              const std::set<FileIdentity>& protect);
+  // The copy at `source_path`'s destination, open for reading, reached
+  // without following a link; nothing when there is none.
+  std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
+  // Whether anything stands where the map of `source_path`'s copy would.
+  bool HasMap(const std::string& source_path);
   // Gives the copy at `source_path`'s destination the name `path` as well;
   // false when `path` lies on another file system.
   bool LinkCopy(const std::string& source_path, const std::string& path);

@@ -200,10 +200,17 @@ TEST_F(RecoveryRunTest, TheSaveTreeNeverLeadsBackIntoTheSource) {
   std::filesystem::create_directories(temp / "out/src");
   std::filesystem::create_directories(temp / "elsewhere");
   ASSERT_EQ(::symlink((temp / "elsewhere").c_str(), (temp / "out/src/sub").c_str()), 0);
+  // What lies behind the link is not taken for a whole copy either, however much it looks like one.
+  std::filesystem::copy_file(temp / "src/sub/two.bin", temp / "elsewhere/two.bin",
+                             std::filesystem::copy_options::copy_symlinks);
+  struct stat source {};
+  ASSERT_EQ(::stat((temp / "src/sub/two.bin").c_str(), &source), 0);
+  const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (temp / "elsewhere/two.bin").c_str(), times, 0), 0);
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   ASSERT_EQ(dialogs.errors.size(), 1u);
   EXPECT_NE(dialogs.errors[0].find("symbolic link " + temp / "out/src/sub"), std::string::npos) << dialogs.errors[0];
-  EXPECT_TRUE(std::filesystem::is_empty(temp / "elsewhere"));
+  EXPECT_EQ(std::filesystem::directory_iterator(temp / "elsewhere")->path().filename(), "two.bin");
   EXPECT_EQ(table.State(2), RowState::kUnsaved);
 }
 
@@ -246,6 +253,22 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
             temp / "src/one.txt\t10\t10\t0\tok\t\n" +
             temp / "src/sub/two.bin\t5000\t4096\t904\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\n" +
             temp / "src/three\t70000\t2048\t0\tstopped\t" + temp / "out/.salvorine/maps/src/three.map\n");
+
+  // Neither copy that is not whole carries the source's time, so without its
+  // map (".salvorine" lost, the copies copied elsewhere) neither passes for whole.
+  for (const char* name : {"src/sub/two.bin", "src/three"}) {
+    struct stat source {}, saved {};
+    ASSERT_EQ(::stat((temp / name).c_str(), &source), 0);
+    ASSERT_EQ(::stat((temp / ("out/" + std::string(name))).c_str(), &saved), 0);
+    EXPECT_NE(saved.st_mtim.tv_sec * 1000000000 + saved.st_mtim.tv_nsec,
+              source.st_mtim.tv_sec * 1000000000 + source.st_mtim.tv_nsec)
+        << name;
+  }
+  std::filesystem::rename(temp / "out/.salvorine", temp / "lost");
+  pump.on_pump = nullptr;
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));
+  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
 
   // A copy that cannot be placed (a folder is in the way) is not saved, and no partial file is left.
   std::filesystem::remove(temp / "out/src/one.txt");

@@ -38,7 +38,8 @@ constexpr int kExitIncomplete = 3;
 
 constexpr const char* kUsage =
     "usage: salvorine-cli [--mode data|speed|thorough] [--sector-size N] [--language en|ru]\n"
-    "                     [--fresh] [--report FILE] SOURCE SAVE_FOLDER\n"
+    "                     [--fresh] [--existing replace|keep-both|skip] [--report FILE]\n"
+    "                     SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
@@ -62,6 +63,10 @@ constexpr const char* kUsage =
     "                   the size the medium reports, e.g. 2048 for a disc image\n"
     "  --language en|ru language of the messages (default en)\n"
     "  --fresh          recover every file afresh, whatever SAVE_FOLDER holds\n"
+    "  --existing replace|keep-both|skip\n"
+    "                   when a destination holds a copy of another file: replace\n"
+    "                   it, keep both (the new copy as NAME (2).EXT; the default),\n"
+    "                   or leave the file unsaved; the report says which\n"
     "  --report FILE    write the report to FILE as well\n"
     "  --help           print this text and exit\n"
     "  --version        print the version and exit\n"
@@ -75,6 +80,7 @@ struct Arguments {
   std::int64_t sector_size = 0;  // 0: ask the medium
   bool english = true;
   bool fresh = false;
+  ExistingCopy existing = ExistingCopy::kKeepBoth;
   std::string report;  // empty: only the one in the save folder
   std::string source;
   std::string save_folder;
@@ -110,6 +116,12 @@ bool Parse(int argc, char** argv, Arguments& arguments) {
       else return false;
     } else if (arg == "--fresh") {
       arguments.fresh = true;
+    } else if (arg == "--existing" && has_value) {
+      const std::string value = argv[++i];
+      if (value == "replace") arguments.existing = ExistingCopy::kReplace;
+      else if (value == "keep-both") arguments.existing = ExistingCopy::kKeepBoth;
+      else if (value == "skip") arguments.existing = ExistingCopy::kSkip;
+      else return false;
     } else if (arg == "--report" && has_value) {
       arguments.report = argv[++i];
     } else if (arg == "--sector-size" && has_value) {
@@ -211,6 +223,7 @@ int main(int argc, char** argv) {
 
   cli::ConsoleProgress progress;
   cli::ConsoleDialogs dialogs(progress);
+  dialogs.existing = arguments.existing;
   MessageTable messages;
   RunWithTopLevelHandler(dialogs, [&] { messages.Load(LanguageFilePath(ProgramFolder(), arguments.english)); });
 

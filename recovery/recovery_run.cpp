@@ -18,6 +18,12 @@ namespace {
 constexpr int kStopQuestion = 45;
 constexpr int kCompletionMessage = 48;
 constexpr WindowText kSaveFolderInUseText{90, "Another run is saving into this folder. Wait for it to end, or choose another save folder."};
+// The question when a file's destination holds a copy of another file.
+constexpr WindowText kExistingCopyText{91, "This name already holds a copy of another file. Replace it, keep both, or skip this file?"};
+constexpr WindowText kReplaceText{92, "Replace"};
+constexpr WindowText kKeepBothText{93, "Keep both"};
+constexpr WindowText kSkipText{94, "Skip"};
+constexpr WindowText kForAllText{95, "Do this for all"};
 
 // `text` with %1 replaced by `value`.
 std::string WithValue(std::string text, const std::string& value) {
@@ -89,6 +95,7 @@ RunOutcome RecoveryRun::Recover() {
 
   SetIdle(false);
   current_row_ = 0;
+  existing_for_all_.reset();
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
   try {
@@ -181,11 +188,16 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
   const FileStatus status = source->Status();
-  if (HasWholeCopy(row, *source, status)) {
-    // An earlier run saved this file whole: nothing is read again.
+  RowStart start = ChooseStart(row, *source, status);
+  if (start.kind == RowStart::kWhole || start.kind == RowStart::kSkipped) {
+    // An earlier run saved this file whole, or the user chose to skip it: nothing is read.
     source->Close();
     // No pass is there to notice a Stop or a close confirmed since the last row.
     if (idle_) return RowResult::kEnded;
+    if (start.kind == RowStart::kSkipped) {
+      SetRowState(row, RowState::kUnsaved);
+      return FinishRow(row);
+    }
     env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
     report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
     SetRowState(row, RowState::kSaved);
@@ -194,12 +206,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
 
   // The copy: the one an earlier run left with its map, or a new one in the working folder.
   const std::string working_path = RecoveredCopyPath(row, source_path);
-  std::optional<SaveTree::EarlierCopy> earlier;
-  if (env_.options.ContinueEarlierCopies()) {
-    earlier = save_tree_->OpenEarlierCopy(source_path, status.size, source_identities_);
-    // Another file's copy (a card that reuses names, a source changed since) is never continued.
-    if (earlier && !IsCopyOf(*source, status, *earlier)) earlier.reset();
-  }
+  std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
   std::unique_ptr<File> copy;
   if (earlier) {
     copy = std::move(earlier->file);
@@ -309,6 +316,60 @@ bool RecoveryRun::HasWholeCopy(int row, File& source, const FileStatus& status) 
   const bool same = CompareSamples(source, *copy, EndSamples(status.size)) != Likeness::kDifferent;
   copy->Close();
   return same;
+}
+
+// Where a row starts from. The destination may hold this file's whole copy,
+// or its copy with a map to go on from, or nothing; or a copy of another file,
+// which is replaced, kept beside the new one ("NAME (2).EXT"), or makes the
+// file skipped, as the user chooses.
+RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const FileStatus& status) {
+  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+  const std::string name = save_tree_->SavedName(record.path);
+  constexpr int kMostNumbers = 1000;
+  for (int number = 1; number <= kMostNumbers; ++number) {
+    if (number > 1) {
+      save_tree_->SaveUnderName(record.path, SaveTree::NumberedName(name, number));
+      record.existing = "kept both: " + save_tree_->DestinationOf(record.path);
+    }
+    if (HasWholeCopy(row, source, status)) return {RowStart::kWhole, std::nullopt};
+    std::optional<SaveTree::EarlierCopy> earlier =
+        save_tree_->OpenEarlierCopy(record.path, status.size, source_identities_);
+    if (earlier && IsCopyOf(source, status, *earlier)) {
+      if (!env_.options.ContinueEarlierCopies()) earlier.reset();
+      return {RowStart::kCopy, std::move(earlier)};
+    }
+    if (!earlier && !HoldsAnotherFile(row, source, status)) return {RowStart::kCopy, std::nullopt};
+    if (number > 1) continue;
+    switch (ChooseForExisting(save_tree_->DestinationOf(record.path))) {
+      case ExistingCopy::kReplace: record.existing = "replaced"; return {RowStart::kCopy, std::nullopt};
+      case ExistingCopy::kSkip: record.existing = "skipped"; return {RowStart::kSkipped, std::nullopt};
+      case ExistingCopy::kKeepBoth: break;
+    }
+  }
+  throw FileSystemError(EEXIST, save_tree_->DestinationOf(record.path), "find a free name beside");
+}
+
+// Whether a file stands at the row's destination that is no copy of this
+// source: anything but a copy of its size whose first and last bytes are the source's.
+bool RecoveryRun::HoldsAnotherFile(int row, File& source, const FileStatus& status) const {
+  const std::string& path = report_rows_[static_cast<std::size_t>(row - 1)].path;
+  const std::unique_ptr<File> copy = save_tree_->OpenSavedForReading(path);
+  if (!copy) return false;
+  const FileStatus saved = copy->Status();
+  if (source_identities_.contains(saved.identity)) return false;  // placing there is refused anyway
+  return saved.size != status.size || CompareSamples(source, *copy, EndSamples(status.size)) != Likeness::kSame;
+}
+
+// The user's choice for another file's copy at `destination`, asked once per
+// run when it is to hold for every file.
+ExistingCopy RecoveryRun::ChooseForExisting(const std::string& destination) {
+  if (existing_for_all_) return *existing_for_all_;
+  const MessageTable& messages = env_.messages;
+  const ExistingCopyAnswer answer = env_.dialogs.AskExistingCopy(
+      {destination + "\r" + messages.Text(kExistingCopyText), messages.Text(kReplaceText),
+       messages.Text(kKeepBothText), messages.Text(kSkipText), messages.Text(kForAllText)});
+  if (answer.for_all) existing_for_all_ = answer.choice;
+  return answer.choice;
 }
 
 // Whether an earlier copy and its map are of this very source: the first and

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -82,6 +83,13 @@ class RecoveryRun {
   PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
                           Clock::TimePoint run_start, PassContext& context);
   bool HasWholeCopy(int row, File& source, const FileStatus& status) const;
+  struct RowStart {
+    enum Kind { kWhole, kCopy, kSkipped } kind;
+    std::optional<SaveTree::EarlierCopy> earlier;  // with kCopy, the copy to go on from; none: a new one
+  };
+  RowStart ChooseStart(int row, File& source, const FileStatus& status);
+  bool HoldsAnotherFile(int row, File& source, const FileStatus& status) const;
+  ExistingCopy ChooseForExisting(const std::string& destination);
   bool IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
@@ -119,6 +127,7 @@ class RecoveryRun {
 
   PassPump pass_pump_{*this};
   RowCopy* row_copy_ = nullptr;
+  std::optional<ExistingCopy> existing_for_all_;
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};
   int current_row_ = 0;

@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
 #include "recovery/destination_path.h"
@@ -60,7 +62,33 @@ SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
 }
 
 std::string SaveTree::Relative(const std::string& source_path) const {
-  return MirroredRelativePath(source_path, selection_root_, root_is_file_);
+  std::string relative = MirroredRelativePath(source_path, selection_root_, root_is_file_);
+  const auto renamed = saved_names_.find(source_path);
+  if (renamed == saved_names_.end()) return relative;
+  const auto slash = relative.rfind('/');
+  return (slash == std::string::npos ? std::string() : relative.substr(0, slash + 1)) + renamed->second;
+}
+
+void SaveTree::SaveUnderName(const std::string& source_path, const std::string& name) {
+  saved_names_[source_path] = name;
+}
+
+std::string SaveTree::SavedName(const std::string& source_path) const {
+  const std::string relative = Relative(source_path);
+  const auto slash = relative.rfind('/');
+  return slash == std::string::npos ? relative : relative.substr(slash + 1);
+}
+
+std::string SaveTree::NumberedName(const std::string& name, int number) {
+  // The extension is what follows the last dot, unless that dot leads the name (".profile").
+  const auto dot = name.rfind('.');
+  const std::size_t stem = dot == std::string::npos || dot == 0 ? name.size() : dot;
+  const std::string suffix = " (" + std::to_string(number) + ")" + name.substr(stem);
+  // The name must still fit the file system's limit: the stem gives way, never in the middle of a character.
+  constexpr std::size_t kMaxName = 255;
+  std::size_t kept = std::min(stem, kMaxName > suffix.size() ? kMaxName - suffix.size() : 0);
+  while (kept > 0 && kept < stem && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
+  return name.substr(0, kept) + suffix;
 }
 
 std::string SaveTree::DestinationOf(const std::string& source_path) const {

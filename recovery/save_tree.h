@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -65,6 +66,14 @@ class SaveTree final : public CopyStore {
   std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
   // Whether anything stands where the map of `source_path`'s copy would.
   bool HasMap(const std::string& source_path);
+  // From now on `source_path`'s copy (and its map) goes under `name` in its
+  // destination folder instead of the source's own name.
+  void SaveUnderName(const std::string& source_path, const std::string& name);
+  // `name` numbered for keeping both: "IMG_0001 (2).JPG", "notes (3)".
+  static std::string NumberedName(const std::string& name, int number);
+  // The name `source_path`'s copy is saved under.
+  std::string SavedName(const std::string& source_path) const;
+
   // Gives the copy at `source_path`'s destination the name `path` as well;
   // false when `path` lies on another file system.
   bool LinkCopy(const std::string& source_path, const std::string& path);
@@ -100,6 +109,7 @@ class SaveTree final : public CopyStore {
   std::optional<FolderHandle> earlier_maps_;  // the maps folder as the run found it, if any
   std::optional<FolderHandle> held_;          // ".salvorine", locked while the run lasts
   std::vector<WaitingTime> waiting_times_;
+  std::map<std::string, std::string> saved_names_;  // source path -> name, where it is not the source's
 };
 
 }  // namespace salvorine

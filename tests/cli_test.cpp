@@ -300,10 +300,10 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
 
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_EQ(ReadFile(work / "report.tsv"), report);
-  EXPECT_NE(report.find(source + "/docs/a.bin\t10000\t8192\t1808\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\n"),
+  EXPECT_NE(report.find(source + "/docs/a.bin\t10000\t8192\t1808\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\t\n"),
             std::string::npos)
       << report;
-  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\tok\t\n"), std::string::npos) << report;
+  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\tok\t\t\n"), std::string::npos) << report;
 }
 
 TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {
@@ -376,11 +376,15 @@ TEST_F(CliTest, EarlierCopiesAreTakenUpOnlyWhenTheyAreThisFilesReadOnlyOnesToo) 
     bool partial;       // the first half finished, with a map; otherwise whole, no map
     unsigned mode;      // of the source and the earlier copy
     const char* extra;  // an option, or ""
+    const char* saved;  // where the source's copy goes
+    const char* existing;  // what the report says of the earlier copy
   };
   const Case cases[] = {
-      {"another card's partial copy", '1', true, 0644, ""},
-      {"another card's whole copy, same size and time", '1', false, 0644, ""},
-      {"this file's read-only partial copy", '2', true, 0444, ""},
+      {"another card's partial copy", '1', true, 0644, "--existing=replace", "a.bin", "replaced"},
+      {"another card's whole copy, same size and time", '1', false, 0644, "--existing=replace", "a.bin", "replaced"},
+      {"another card's copy, both kept", '1', false, 0644, "", "a (2).bin", "kept both: "},
+      {"another card's copy, skipped", '1', true, 0644, "--existing=skip", "", "skipped"},
+      {"this file's read-only partial copy", '2', true, 0444, "", "a.bin", ""},
   };
   constexpr std::size_t kSize = 100000;
   const std::string source(kSize, '2');
@@ -403,15 +407,29 @@ TEST_F(CliTest, EarlierCopiesAreTakenUpOnlyWhenTheyAreThisFilesReadOnlyOnesToo) 
     }
     RunProgram({"/bin/chown", "-R", "65534:65534", folder + "/out"});
     std::vector<std::string> argv = {kCli, folder + "/card/a.bin", folder + "/out"};
-    if (*test.extra != '\0') argv.insert(argv.begin() + 1, test.extra);
+    if (*test.extra != '\0') {
+      const std::string option = test.extra;
+      argv.insert(argv.begin() + 1, {option.substr(0, option.find('=')), option.substr(option.find('=') + 1)});
+    }
     if (::geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
     const ProgramOutput result = RunProgram(argv, {"TMPDIR=" + work.Path()});
+    const std::string report = ReadFile(folder + "/out/.salvorine/report.tsv");
+    EXPECT_NE(report.find("\t" + std::string(test.existing) + (*test.existing == 'k' ? folder + "/out/" : "")),
+              std::string::npos)
+        << test.name << "\n" << report;
+    if (*test.saved == '\0') {
+      EXPECT_EQ(result.exit_code, 1) << test.name << "\n" << result.err;
+      EXPECT_EQ(ReadFile(folder + "/out/a.bin"), earlier) << test.name;
+      continue;
+    }
     EXPECT_EQ(result.exit_code, 0) << test.name << "\n" << result.err;
-    EXPECT_EQ(Difference(ReadFile(folder + "/out/a.bin"), source), "") << test.name;
-    struct stat saved {};
-    ASSERT_EQ(::stat((folder + "/out/a.bin").c_str(), &saved), 0);
-    EXPECT_EQ(saved.st_mode & 0777, test.mode) << test.name;
-    EXPECT_FALSE(FileExists(folder + "/out/.salvorine/maps/a.bin.map")) << test.name;
+    const std::string saved = folder + "/out/" + test.saved;
+    EXPECT_EQ(Difference(ReadFile(saved), source), "") << test.name;
+    if (std::string(test.saved) != "a.bin") EXPECT_EQ(ReadFile(folder + "/out/a.bin"), earlier) << test.name;
+    struct stat status {};
+    ASSERT_EQ(::stat(saved.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, test.mode) << test.name;
+    EXPECT_FALSE(FileExists(folder + "/out/.salvorine/maps/" + test.saved + ".map")) << test.name;
   }
 }
 

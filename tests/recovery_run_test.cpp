@@ -249,10 +249,10 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   EXPECT_EQ(stopped->Total(RescueState::kDone), 2048);
   EXPECT_EQ(stopped->Total(RescueState::kUntried), 70000 - 2048);
   EXPECT_EQ(ReadFile(temp / "out/.salvorine/report.tsv"),
-            "path\tsize\trecovered\tdamaged\tstate\tmap\n" +
-            temp / "src/one.txt\t10\t10\t0\tok\t\n" +
-            temp / "src/sub/two.bin\t5000\t4096\t904\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\n" +
-            temp / "src/three\t70000\t2048\t0\tstopped\t" + temp / "out/.salvorine/maps/src/three.map\n");
+            "path\tsize\trecovered\tdamaged\tstate\tmap\texisting\n" +
+            temp / "src/one.txt\t10\t10\t0\tok\t\t\n" +
+            temp / "src/sub/two.bin\t5000\t4096\t904\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\t\n" +
+            temp / "src/three\t70000\t2048\t0\tstopped\t" + temp / "out/.salvorine/maps/src/three.map\t\n");
 
   // Neither copy that is not whole carries the source's time, so without its
   // map (".salvorine" lost, the copies copied elsewhere) neither passes for whole.
@@ -264,11 +264,14 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
               source.st_mtim.tv_sec * 1000000000 + source.st_mtim.tv_nsec)
         << name;
   }
+  // Nor can they be told from another file's copies then: both are kept.
   std::filesystem::rename(temp / "out/.salvorine", temp / "lost");
   pump.on_pump = nullptr;
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
-  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));
-  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two (2).bin"), std::string(5000, 'x'));
+  EXPECT_EQ(ReadFile(temp / "out/src/three (2)"), std::string(70000, 'y'));
+  std::filesystem::remove(temp / "out/src/sub/two (2).bin");
+  std::filesystem::remove(temp / "out/src/three (2)");
 
   // A copy that cannot be placed (a folder is in the way) is not saved, and no partial file is left.
   std::filesystem::remove(temp / "out/src/one.txt");
@@ -518,6 +521,30 @@ TEST_F(RecoveryRunTest, EarlierCopiesSurviveAnEmptyStopAndStrayEntries) {
   WriteFile(temp / "out/.salvorine/maps/src", "not a folder");
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   EXPECT_EQ(table.State(3), RowState::kSaved);
+}
+
+// Camera cards reuse names: a copy at a destination that is not this file's
+// (another size, or other bytes) is never replaced without asking, and the
+// answer, once given for all, holds for the rest of the run.
+TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses) {
+  ASSERT_EQ(run.Recover(), RunOutcome::kCompleted);
+  WriteFile(temp / "src/one.txt", "the second card's, longer");
+  WriteFile(temp / "src/sub/two.bin", std::string(5000, 'z'));
+  WriteFile(temp / "src/three", std::string(70000, 'w'));
+  dialogs.existing_answers = {{ExistingCopy::kSkip, false}, {ExistingCopy::kReplace, true}};
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(dialogs.existing_questions.size(), 2u);
+  EXPECT_EQ(dialogs.existing_questions[0].text,
+            temp / "out/src/one.txt\rThis name already holds a copy of another file. Replace it, keep both, or skip "
+                   "this file?");
+  EXPECT_EQ(dialogs.existing_questions[0].keep_both, "Keep both");
+  EXPECT_EQ(table.State(1), RowState::kUnsaved);
+  EXPECT_EQ(ReadFile(temp / "out/src/one.txt"), "first file");
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'z'));
+  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'w'));
+  const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
+  EXPECT_NE(report.find("\tskipped\n" + temp / "src/sub/two.bin"), std::string::npos) << report;
+  EXPECT_NE(report.find("\tok\t\treplaced\n"), std::string::npos) << report;
 }
 
 // One run at a time per save folder: a second one, here starting afresh while

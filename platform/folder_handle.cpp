@@ -1,5 +1,6 @@
 #include "platform/folder_handle.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/sendfile.h>
@@ -128,7 +129,10 @@ std::optional<FolderHandle> FolderHandle::ExistingSubfolder(const std::string& n
   const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
   if (fd >= 0) return FolderHandle(fd, PathOf(name));
   // A file or a link where the folder would be: no such folder here (saving there refuses it).
-  if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return std::nullopt;
+  if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG || errno == EINVAL ||
+      errno == EILSEQ) {
+    return std::nullopt;
+  }
   throw FileSystemError(errno, PathOf(name), "open folder");
 }
 
@@ -182,7 +186,10 @@ std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) co
   if (fd < 0 && errno == EACCES) fd = OpenOwnCopy(name);
   if (fd < 0) {
     // A name too long for the file system names no file either.
-    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == EISDIR || errno == ENXIO) return nullptr;
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == EISDIR || errno == ENXIO ||
+        errno == EINVAL || errno == EILSEQ) {
+      return nullptr;
+    }
     throw FileSystemError(errno, PathOf(name), "open");
   }
   auto file = FileOfDescriptor(fd, PathOf(name));
@@ -196,7 +203,10 @@ std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) co
 std::unique_ptr<File> FolderHandle::OpenExistingForReading(const std::string& name) const {
   const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0) {
-    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == ENXIO || errno == EACCES) return nullptr;
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == ENXIO || errno == EACCES ||
+        errno == EINVAL || errno == EILSEQ) {
+      return nullptr;
+    }
     throw FileSystemError(errno, PathOf(name), "open");
   }
   auto file = FileOfDescriptor(fd, PathOf(name));
@@ -234,10 +244,33 @@ bool FolderHandle::TryLock() const {
   throw FileSystemError(errno, path_, "lock folder");
 }
 
+std::vector<std::string> FolderHandle::Names() const {
+  const int fd = Retrying([&] { return ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) throw FileSystemError(errno, path_, "read folder");
+  DIR* folder = ::fdopendir(fd);
+  if (folder == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    throw FileSystemError(error, path_, "read folder");
+  }
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(folder);
+    if (entry == nullptr) break;
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  const int error = errno;
+  ::closedir(folder);
+  if (error != 0) throw FileSystemError(error, path_, "read folder");
+  return names;
+}
+
 std::optional<FileIdentity> FolderHandle::IdentityOf(const std::string& name) const {
   struct stat status {};
   if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT || errno == ENAMETOOLONG) return std::nullopt;
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ) return std::nullopt;
     throw FileSystemError(errno, PathOf(name), "examine");
   }
   return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};

@@ -1,5 +1,6 @@
 #include "recovery/recovery_run.h"
 
+#include <cerrno>
 #include <chrono>
 
 #include "platform/file.h"
@@ -24,6 +25,11 @@ constexpr WindowText kReplaceText{92, "Replace"};
 constexpr WindowText kKeepBothText{93, "Keep both"};
 constexpr WindowText kSkipText{94, "Skip"};
 constexpr WindowText kForAllText{95, "Do this for all"};
+// A row whose copy cannot be saved under its name; the run goes on with the next.
+constexpr WindowText kNameTakenText{
+    96, "Another file of this run was saved under this name: the save disk does not tell upper and lower case "
+        "apart. This file is not saved."};
+constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
 
 // `text` with %1 replaced by `value`.
 std::string WithValue(std::string text, const std::string& value) {
@@ -189,6 +195,12 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
   const FileStatus status = source->Status();
   RowStart start = ChooseStart(row, *source, status);
+  if (start.kind == RowStart::kTaken) {
+    source->Close();
+    SetRowState(row, RowState::kUnsaved);
+    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + env_.messages.Text(kNameTakenText));
+    return idle_ ? RowResult::kEnded : FinishRow(row);
+  }
   if (start.kind == RowStart::kWhole || start.kind == RowStart::kSkipped) {
     // An earlier run saved this file whole, or the user chose to skip it: nothing is read.
     source->Close();
@@ -245,8 +257,14 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     owner.Finish(stopped);
   } catch (const FileSystemError& error) {
     SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
-    return RowResult::kEnded;
+    if (!IsNameTheDiskRefuses(error)) {
+      env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
+      return RowResult::kEnded;
+    }
+    // Only this file is lost to a name the save disk cannot store; the run goes on.
+    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" +
+                           WithValue(env_.messages.Text(kNameRefusedText), error.what()));
+    return stopped ? RowResult::kEnded : FinishRow(row);
   }
   record.recovered = map.Total(RescueState::kDone);
   record.map_path = owner.Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
@@ -331,11 +349,14 @@ RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const File
       save_tree_->SaveUnderName(record.path, SaveTree::NumberedName(name, number));
       record.existing = "kept both: " + save_tree_->DestinationOf(record.path);
     }
+    // No row ever replaces the copy of another row.
+    if (save_tree_->TakenByAnotherRow(record.path)) return {RowStart::kTaken, std::nullopt};
     if (HasWholeCopy(row, source, status)) return {RowStart::kWhole, std::nullopt};
     std::optional<SaveTree::EarlierCopy> earlier =
         save_tree_->OpenEarlierCopy(record.path, status.size, source_identities_);
     if (earlier && IsCopyOf(source, status, *earlier)) {
       if (!env_.options.ContinueEarlierCopies()) earlier.reset();
+      if (earlier) save_tree_->Claim(record.path);
       return {RowStart::kCopy, std::move(earlier)};
     }
     if (!earlier && !HoldsAnotherFile(row, source, status)) return {RowStart::kCopy, std::nullopt};
@@ -384,6 +405,14 @@ bool RecoveryRun::IsCopyOf(File& source, const FileStatus& status, SaveTree::Ear
   return earlier.source && earlier.source->Is(status);
 }
 
+// Whether `error` is the save disk refusing a name below the save folder
+// (a character or a length its file system does not allow).
+bool RecoveryRun::IsNameTheDiskRefuses(const FileSystemError& error) const {
+  const int code = error.Code();
+  return (code == EINVAL || code == EILSEQ || code == ENAMETOOLONG || code == ENOENT) &&
+         error.Path().starts_with(save_folder_);
+}
+
 void RecoveryRun::SetRowState(int row, RowState state) {
   const std::int64_t damaged = DamagedBytes(env_.table.Cell(3, row));
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
@@ -428,7 +457,13 @@ void RecoveryRun::PassPump::ProcessMessages() {
   const Clock::TimePoint now = run_.env_.clock.Now();
   if (now - run_.last_checkpoint_ < kCheckpointInterval) return;
   // A crash, a kill or a power cut then loses at most one interval of reading.
-  run_.row_copy_->Checkpoint();
+  try {
+    run_.row_copy_->Checkpoint();
+  } catch (const FileSystemError& error) {
+    if (!run_.IsNameTheDiskRefuses(error)) throw;
+    // The copy cannot be saved under its name: the row says so when its pass ends.
+    run_.row_copy_ = nullptr;
+  }
   run_.save_tree_->SyncAndGiveTimes();
   run_.last_checkpoint_ = run_.last_sync_ = run_.env_.clock.Now();
 }

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/file_system_error.h"
 #include "recovery/damage_report.h"
 #include "recovery/file_pass.h"
 #include "recovery/row_copy.h"
@@ -84,12 +85,13 @@ class RecoveryRun {
                           Clock::TimePoint run_start, PassContext& context);
   bool HasWholeCopy(int row, File& source, const FileStatus& status) const;
   struct RowStart {
-    enum Kind { kWhole, kCopy, kSkipped } kind;
+    enum Kind { kWhole, kCopy, kSkipped, kTaken } kind;
     std::optional<SaveTree::EarlierCopy> earlier;  // with kCopy, the copy to go on from; none: a new one
   };
   RowStart ChooseStart(int row, File& source, const FileStatus& status);
   bool HoldsAnotherFile(int row, File& source, const FileStatus& status) const;
   ExistingCopy ChooseForExisting(const std::string& destination);
+  bool IsNameTheDiskRefuses(const FileSystemError& error) const;
   bool IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const;
   void SetRowState(int row, RowState state);
   void SaveReport();

@@ -131,7 +131,9 @@ bool SaveTree::HoldAlone() {
 bool SaveTree::Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
                      const std::set<FileIdentity>& protect) {
   const auto [folder, name] = DestinationFolder(source_path);
-  return folder->PlaceFile(name, copy_path, mode, protect);
+  const bool linked = folder->PlaceFile(name, copy_path, mode, protect);
+  Claim(source_path);
+  return linked;
 }
 
 void SaveTree::SyncFolderOf(const std::string& source_path) { DestinationFolder(source_path).first->Sync(); }
@@ -172,6 +174,62 @@ void SaveTree::RemoveMap(const std::string& source_path) {
   }
 }
 
+const FolderHandle* SaveTree::Chain::Find(const FolderHandle& root, const std::vector<std::string>& folders) {
+  std::size_t kept = 0;
+  while (kept < entered.size() && kept < folders.size() && entered[kept].first == folders[kept]) ++kept;
+  if (kept == folders.size()) return folders.empty() ? &root : &entered[kept - 1].second;
+  entered.erase(entered.begin() + static_cast<std::ptrdiff_t>(kept), entered.end());
+  for (std::size_t level = kept; level < folders.size(); ++level) {
+    const FolderHandle& parent = level == 0 ? root : entered.back().second;
+    std::optional<FolderHandle> next = parent.ExistingSubfolder(folders[level]);
+    if (!next) return nullptr;
+    entered.emplace_back(folders[level], std::move(*next));
+  }
+  return folders.empty() ? &root : &entered.back().second;
+}
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& folders) {
+  std::string joined;
+  for (const std::string& folder : folders) joined += folder + "/";
+  return joined;
+}
+
+// Names equal but for the case of ASCII letters.
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+}  // namespace
+
+bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const auto placed = placed_names_.find(Joined(folders));
+  if (placed == placed_names_.end()) return false;
+  const FolderHandle* folder = copies_.Find(save_folder_, folders);
+  if (folder == nullptr || !folder->IdentityOf(name)) return false;
+  auto known = known_names_.find(Joined(folders));
+  if (known == known_names_.end()) {
+    const std::vector<std::string> names = folder->Names();
+    known = known_names_.emplace(Joined(folders), std::set<std::string>(names.begin(), names.end())).first;
+  }
+  // An entry of this very name is no other row's; the name leading elsewhere is.
+  if (known->second.contains(name)) return false;
+  return std::any_of(placed->second.begin(), placed->second.end(),
+                     [&](const std::string& other) { return other != name && SameIgnoringCase(other, name); });
+}
+
+void SaveTree::Claim(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  placed_names_[Joined(folders)].push_back(name);
+  const auto known = known_names_.find(Joined(folders));
+  if (known != known_names_.end()) known->second.insert(name);
+}
+
 std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const std::vector<std::string>& folders) {
   std::optional<FolderHandle> folder = root.ExistingSubfolder(".");
   for (const std::string& part : folders) {
@@ -205,7 +263,7 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
 
 std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  const auto folder = Existing(save_folder_, folders);
+  const FolderHandle* folder = copies_.Find(save_folder_, folders);
   return folder ? folder->OpenExistingForReading(name) : nullptr;
 }
 

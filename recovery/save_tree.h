@@ -64,6 +64,12 @@ class SaveTree final : public CopyStore {
   // The copy at `source_path`'s destination, open for reading, reached
   // without following a link; nothing when there is none.
   std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
+  // Whether `source_path`'s destination name leads to the copy another row of
+  // this run placed under another name (a save disk that does not tell upper
+  // and lower case apart).
+  bool TakenByAnotherRow(const std::string& source_path);
+  // Counts the copy at `source_path`'s destination as placed by this run.
+  void Claim(const std::string& source_path);
   // Whether anything stands where the map of `source_path`'s copy would.
   bool HasMap(const std::string& source_path);
   // From now on `source_path`'s copy (and its map) goes under `name` in its
@@ -84,6 +90,8 @@ class SaveTree final : public CopyStore {
     std::vector<std::pair<std::string, FolderHandle>> entered;
     const FolderHandle& Enter(const FolderHandle& root, const std::vector<std::string>& folders,
                               const std::function<unsigned(std::size_t level)>& mode);
+    // The folder `folders` below `root` when every level exists, creating nothing; null otherwise.
+    const FolderHandle* Find(const FolderHandle& root, const std::vector<std::string>& folders);
   };
   // A saved copy waiting for the sync that carries its bytes before it takes the source's time.
   struct WaitingTime {
@@ -109,7 +117,10 @@ class SaveTree final : public CopyStore {
   std::optional<FolderHandle> earlier_maps_;  // the maps folder as the run found it, if any
   std::optional<FolderHandle> held_;          // ".salvorine", locked while the run lasts
   std::vector<WaitingTime> waiting_times_;
-  std::map<std::string, std::string> saved_names_;  // source path -> name, where it is not the source's
+  std::map<std::string, std::string> saved_names_;
+  // Per destination folder (its relative path): the names found there or placed, and those placed by this run.
+  std::map<std::string, std::set<std::string>> known_names_;
+  std::map<std::string, std::vector<std::string>> placed_names_;  // source path -> name, where it is not the source's
 };
 
 }  // namespace salvorine

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "platform/file_system_error.h"
@@ -545,6 +547,56 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
   EXPECT_NE(report.find("\tskipped\n" + temp / "src/sub/two.bin"), std::string::npos) << report;
   EXPECT_NE(report.find("\tok\t\treplaced\n"), std::string::npos) << report;
+}
+
+// A save disk with other rules (exFAT, through its FUSE driver, on a loop
+// device): a name it folds onto another row's copy, and a name it cannot
+// store, each lose only their own file, said for that file; no row replaces
+// another row's copy, and the run goes on.
+TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName) {
+  const std::string image = temp / "exfat.img", mounted = temp / "out";
+  std::filesystem::create_directories(mounted);
+  const auto shell = [](const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); };
+  if (::geteuid() != 0 || shell("truncate -s 16M " + image + " && mkfs.exfat " + image) != 0) {
+    GTEST_SKIP() << "needs root and mkfs.exfat";
+  }
+  const std::string device_file = temp / "device";
+  if (std::system(("losetup -f --show " + image + " >" + device_file + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "no loop device";
+  }
+  std::string device = ReadFile(device_file);
+  device.erase(device.find_last_not_of('\n') + 1);
+  if (shell("mount.exfat-fuse " + device + " " + mounted) != 0) {
+    shell("losetup -d " + device);
+    GTEST_SKIP() << "cannot mount exFAT through FUSE";
+  }
+  const struct Unmount {
+    std::function<int(const std::string&)> shell;
+    std::string mounted, device;
+    ~Unmount() {
+      // The driver lets the device go a moment after the unmount: detach it once it has.
+      shell("fusermount -u " + mounted + "; for try in $(seq 100); do losetup -d " + device +
+            " && ! losetup " + device + " && break; sleep 0.05; done");
+    }
+  } unmount{shell, mounted, device};
+  WriteFile(temp / "src/IMG.JPG", std::string(5000, 'a'));
+  WriteFile(temp / "src/img.jpg", std::string(6000, 'b'));
+  WriteFile(temp / "src/a:b.txt", "colon");
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(table.Cell(0, 1), temp / "src/IMG.JPG");
+  ASSERT_EQ(table.Cell(0, 2), temp / "src/a:b.txt");
+  ASSERT_EQ(table.Cell(0, 3), temp / "src/img.jpg");
+  EXPECT_EQ(table.State(1), RowState::kSaved);
+  EXPECT_EQ(table.State(2), RowState::kUnsaved);
+  EXPECT_EQ(table.State(3), RowState::kUnsaved);
+  EXPECT_EQ(table.State(6), RowState::kSaved);  // the rows after them
+  ASSERT_EQ(dialogs.errors.size(), 2u);
+  EXPECT_TRUE(dialogs.errors[0].starts_with(mounted + "/src/a:b.txt\rThe save disk cannot store this name"))
+      << dialogs.errors[0];
+  EXPECT_EQ(dialogs.errors[1], mounted + "/src/img.jpg\rAnother file of this run was saved under this name: the save "
+                                         "disk does not tell upper and lower case apart. This file is not saved.");
+  EXPECT_EQ(ReadFile(mounted + "/src/IMG.JPG"), std::string(5000, 'a'));
+  EXPECT_EQ(ReadFile(mounted + "/src/three"), std::string(70000, 'y'));
 }
 
 // One run at a time per save folder: a second one, here starting afresh while

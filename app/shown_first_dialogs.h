@@ -34,6 +34,10 @@ class ShownFirstDialogs final : public Dialogs {
     before_();
     return inner_.AskOkCancel(text);
   }
+  ExistingCopyAnswer AskExistingCopy(const ExistingCopyQuestion& question) override {
+    before_();
+    return inner_.AskExistingCopy(question);
+  }
 
  private:
   Dialogs& inner_;

@@ -2,7 +2,9 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QCheckBox>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include "widgets/text_bytes.h"
 
@@ -30,6 +32,24 @@ bool MessageBoxes::AskYesNo(const std::string& text) {
 bool MessageBoxes::AskOkCancel(const std::string& text) {
   return QMessageBox::information(owner_, QStringLiteral("Information"), BoxText(text),
                                   QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+ExistingCopyAnswer MessageBoxes::AskExistingCopy(const ExistingCopyQuestion& question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Information"), BoxText(question.text), QMessageBox::NoButton,
+                  owner_);
+  QAbstractButton* replace = box.addButton(Shown(question.replace), QMessageBox::DestructiveRole);
+  QAbstractButton* keep_both = box.addButton(Shown(question.keep_both), QMessageBox::AcceptRole);
+  QAbstractButton* skip = box.addButton(Shown(question.skip), QMessageBox::RejectRole);
+  box.setDefaultButton(static_cast<QPushButton*>(keep_both));
+  box.setEscapeButton(skip);
+  auto* for_all = new QCheckBox(Shown(question.for_all), &box);
+  box.setCheckBox(for_all);
+  box.exec();
+  const QAbstractButton* chosen = box.clickedButton();
+  const ExistingCopy choice = chosen == replace ? ExistingCopy::kReplace
+                              : chosen == skip  ? ExistingCopy::kSkip
+                                                : ExistingCopy::kKeepBoth;
+  return {choice, for_all->isChecked()};
 }
 
 std::string FileDialogFolderPicker::PickFolder(QWidget* owner, const QString& title, const std::string& start_folder) {

@@ -37,6 +37,7 @@ class MessageBoxes final : public Dialogs {
   void ShowInformation(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
+  ExistingCopyAnswer AskExistingCopy(const ExistingCopyQuestion& question) override;
 
  private:
   QWidget* owner_;

@@ -21,6 +21,9 @@ class ConsoleDialogs final : public Dialogs {
   void ShowInformation(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
+  // Another file's copy at a destination: what --existing chose, for every file.
+  ExistingCopyAnswer AskExistingCopy(const ExistingCopyQuestion&) override { return {existing, true}; }
+  ExistingCopy existing = ExistingCopy::kKeepBoth;
 
  private:
   void PrintLine(const std::string& text);

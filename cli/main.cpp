@@ -43,7 +43,8 @@ constexpr int kExitIncomplete = 3;
 
 constexpr const char* kUsage =
     "usage: salvorine-cli [--mode data|speed|thorough] [--sector-size N] [--retries N]\n"
-    "                     [--language en|ru] [--fresh] [--report FILE] SOURCE SAVE_FOLDER\n"
+    "                     [--language en|ru] [--fresh] [--existing replace|keep-both|skip]\n"
+    "                     [--report FILE] SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
@@ -71,6 +72,10 @@ constexpr const char* kUsage =
     "  --language en|ru language of the messages (default: Russian when LC_ALL,\n"
     "                   LC_MESSAGES or LANG, the first one set, starts with ru)\n"
     "  --fresh          recover every file afresh, whatever SAVE_FOLDER holds\n"
+    "  --existing replace|keep-both|skip\n"
+    "                   when a destination holds a copy of another file: replace\n"
+    "                   it, keep both (the new copy as NAME (2).EXT; the default),\n"
+    "                   or leave the file unsaved; the report says which\n"
     "  --report FILE    write the report to FILE as well\n"
     "  --help           print this text and exit\n"
     "  --version        print the version and exit\n"
@@ -85,6 +90,7 @@ struct Arguments {
   int retries = 0;
   std::optional<bool> english;   // unset: as the environment's locale says
   bool fresh = false;
+  ExistingCopy existing = ExistingCopy::kKeepBoth;
   std::string report;  // empty: only the one in the save folder
   std::string source;
   std::string save_folder;
@@ -142,6 +148,13 @@ void ApplyRetries(Arguments& arguments, const std::string& value) {
   }
 }
 
+void ApplyExisting(Arguments& arguments, const std::string& value) {
+  if (value == "replace") arguments.existing = ExistingCopy::kReplace;
+  else if (value == "keep-both") arguments.existing = ExistingCopy::kKeepBoth;
+  else if (value == "skip") arguments.existing = ExistingCopy::kSkip;
+  else throw UsageError{"--existing is replace, keep-both or skip, not '" + value + "'"};
+}
+
 void ApplyLanguage(Arguments& arguments, const std::string& value) {
   if (value != "en" && value != "ru") throw UsageError{"--language is en or ru, not '" + value + "'"};
   arguments.english = value == "en";
@@ -152,6 +165,7 @@ constexpr Option kOptions[] = {
     {"--sector-size", true, ApplySectorSize},
     {"--retries", true, ApplyRetries},
     {"--language", true, ApplyLanguage},
+    {"--existing", true, ApplyExisting},
     {"--fresh", false, [](Arguments& arguments, const std::string&) { arguments.fresh = true; }},
     {"--report", true, [](Arguments& arguments, const std::string& value) { arguments.report = Absolute(value); }},
 };
@@ -308,6 +322,7 @@ int main(int argc, char** argv) {
 
   cli::ConsoleProgress progress;
   cli::ConsoleDialogs dialogs(progress, error_word);
+  dialogs.existing = arguments.existing;
   MessageTable messages;
   RunWithTopLevelHandler(dialogs, [&] { messages.Load(language_file); });
 

@@ -1,6 +1,8 @@
 #include "platform/folder_handle.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -127,7 +129,10 @@ std::optional<FolderHandle> FolderHandle::ExistingSubfolder(const std::string& n
   const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
   if (fd >= 0) return FolderHandle(fd, PathOf(name));
   // A file or a link where the folder would be: no such folder here (saving there refuses it).
-  if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return std::nullopt;
+  if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG || errno == EINVAL ||
+      errno == EILSEQ) {
+    return std::nullopt;
+  }
   throw FileSystemError(errno, PathOf(name), "open folder");
 }
 
@@ -159,11 +164,49 @@ void FolderHandle::WriteFile(const std::string& name, const std::string& content
   }
 }
 
+// Opens `name` for update through a descriptor that names the very file
+// checked: a read-only copy of the current user's is made writable for its
+// owner, and no link is followed on the way.
+int FolderHandle::OpenOwnCopy(const std::string& name) const {
+  const Descriptor path{Retrying([&] { return ::openat(fd_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC); })};
+  if (path.fd < 0) return -1;
+  struct stat status {};
+  if (::fstat(path.fd, &status) != 0) return -1;
+  if (!S_ISREG(status.st_mode) || status.st_uid != ::geteuid()) {
+    errno = EACCES;
+    return -1;
+  }
+  const std::string through = "/proc/self/fd/" + std::to_string(path.fd);
+  if (::chmod(through.c_str(), (status.st_mode & 07777) | 0600) != 0) return -1;
+  return Retrying([&] { return ::open(through.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); });
+}
+
 std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) const {
-  const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+  int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+  if (fd < 0 && errno == EACCES) fd = OpenOwnCopy(name);
   if (fd < 0) {
     // A name too long for the file system names no file either.
-    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == EISDIR || errno == ENXIO) return nullptr;
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == EISDIR || errno == ENXIO ||
+        errno == EINVAL || errno == EILSEQ) {
+      return nullptr;
+    }
+    throw FileSystemError(errno, PathOf(name), "open");
+  }
+  auto file = FileOfDescriptor(fd, PathOf(name));
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  if (!S_ISREG(status.st_mode)) return nullptr;
+  if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  return file;
+}
+
+std::unique_ptr<File> FolderHandle::OpenExistingForReading(const std::string& name) const {
+  const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
+  if (fd < 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == ELOOP || errno == ENXIO || errno == EACCES ||
+        errno == EINVAL || errno == EILSEQ) {
+      return nullptr;
+    }
     throw FileSystemError(errno, PathOf(name), "open");
   }
   auto file = FileOfDescriptor(fd, PathOf(name));
@@ -180,8 +223,71 @@ bool FolderHandle::LinkOut(const std::string& name, const std::string& path) con
   throw FileSystemError(errno, path, "create");
 }
 
-void FolderHandle::RemoveFile(const std::string& name) const {
-  if (::unlinkat(fd_, name.c_str(), 0) != 0 && errno != ENOENT) throw FileSystemError(errno, PathOf(name), "remove");
+bool FolderHandle::RemoveFile(const std::string& name) const {
+  if (::unlinkat(fd_, name.c_str(), 0) == 0) return true;
+  if (errno != ENOENT && errno != ENAMETOOLONG) throw FileSystemError(errno, PathOf(name), "remove");
+  return false;
+}
+
+void FolderHandle::Sync() const {
+  if (Retrying([&] { return ::fsync(fd_); }) != 0 && errno != EINVAL) throw FileSystemError(errno, path_, "write to disk");
+}
+
+void FolderHandle::SyncFileSystem() const {
+  if (::syncfs(fd_) != 0) throw FileSystemError(errno, path_, "write to disk");
+}
+
+bool FolderHandle::TryLock() const {
+  const int result = Retrying([&] { return ::flock(fd_, LOCK_EX | LOCK_NB); });
+  if (result == 0) return true;
+  if (errno == EWOULDBLOCK) return false;
+  throw FileSystemError(errno, path_, "lock folder");
+}
+
+std::vector<std::string> FolderHandle::Names() const {
+  const int fd = Retrying([&] { return ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
+  if (fd < 0) throw FileSystemError(errno, path_, "read folder");
+  DIR* folder = ::fdopendir(fd);
+  if (folder == nullptr) {
+    const int error = errno;
+    ::close(fd);
+    throw FileSystemError(error, path_, "read folder");
+  }
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(folder);
+    if (entry == nullptr) break;
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  const int error = errno;
+  ::closedir(folder);
+  if (error != 0) throw FileSystemError(error, path_, "read folder");
+  return names;
+}
+
+std::optional<FileIdentity> FolderHandle::IdentityOf(const std::string& name) const {
+  struct stat status {};
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ) return std::nullopt;
+    throw FileSystemError(errno, PathOf(name), "examine");
+  }
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+}
+
+bool FolderHandle::SetTimeIfSame(const std::string& name, const FileIdentity& identity,
+                                 const FileStatus& modified) const {
+  struct stat status {};
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)} != identity) {
+    return false;
+  }
+  const timespec times[2] = {{0, UTIME_OMIT}, ModifiedTime(modified)};
+  if (::utimensat(fd_, name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+    throw FileSystemError(errno, PathOf(name), "set the time of");
+  }
+  return true;
 }
 
 std::string FolderHandle::TemporaryName() const {
@@ -202,8 +308,7 @@ bool FolderHandle::CheckReplaceable(const std::string& name, const std::set<File
   return true;
 }
 
-void FolderHandle::CopyInto(const std::string& temporary, const std::string& from, unsigned mode,
-                            const FileStatus& modified) const {
+void FolderHandle::CopyInto(const std::string& temporary, const std::string& from, unsigned mode) const {
   const Descriptor input{Retrying([&] { return ::open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
   if (input.fd < 0) throw FileSystemError(errno, from, "open");
   Descriptor output{Retrying([&] {
@@ -211,21 +316,17 @@ void FolderHandle::CopyInto(const std::string& temporary, const std::string& fro
   })};
   if (output.fd < 0) throw FileSystemError(errno, PathOf(temporary), "create");
   CopyDescriptor(input.fd, output.fd, from, PathOf(temporary));
-  const timespec times[2] = {{0, UTIME_OMIT}, ModifiedTime(modified)};
   if (::fchmod(output.fd, static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, PathOf(temporary), "set the mode of");
-  if (::futimens(output.fd, times) != 0) throw FileSystemError(errno, PathOf(temporary), "set the time of");
   // close() reports write-back errors of some file systems (NFS, FUSE): a copy is complete only once it closed.
   const int fd = std::exchange(output.fd, -1);
   if (::close(fd) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(temporary), "close");
 }
 
 bool FolderHandle::PlaceFile(const std::string& name, const std::string& from, unsigned mode,
-                             const FileStatus& modified, const std::set<FileIdentity>& protect) const {
+                             const std::set<FileIdentity>& protect) const {
   bool replacing = CheckReplaceable(name, protect);
-  // Mode and time go on the copy before it is linked, so the link appears complete.
-  const timespec times[2] = {{0, UTIME_OMIT}, ModifiedTime(modified)};
+  // The mode goes on the copy before it is linked, so the link appears complete.
   if (::chmod(from.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from, "set the mode of");
-  if (::utimensat(AT_FDCWD, from.c_str(), times, 0) != 0) throw FileSystemError(errno, from, "set the time of");
 
   std::string temporary = TemporaryName();
   int linked;
@@ -237,7 +338,7 @@ bool FolderHandle::PlaceFile(const std::string& name, const std::string& from, u
       if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP) {
         throw FileSystemError(errno, PathOf(name), "save");
       }
-      CopyInto(temporary, from, mode, modified);
+      CopyInto(temporary, from, mode);
       // Checked again at the last moment: the folder may have changed while the copy was made.
       replacing = CheckReplaceable(name, protect);
     }

@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/file.h"
 
@@ -36,12 +37,33 @@ class FolderHandle {
   // Writes `content` to a new file that replaces `name` whole, once written and on disk.
   void WriteFile(const std::string& name, const std::string& content) const;
 
-  // Removes the file `name`; a missing one is no error.
-  void RemoveFile(const std::string& name) const;
+  // Removes the file `name`; a missing one (or a name too long to exist) is
+  // no error. True when a file was removed.
+  bool RemoveFile(const std::string& name) const;
+
+  // Brings the folder's entries (names created, renamed, removed) to the disk.
+  void Sync() const;
+  // Brings everything written to the folder's file system to the disk.
+  void SyncFileSystem() const;
+  // Takes the exclusive lock of this folder for as long as the handle stays
+  // open; false when another open of it (another run) holds it.
+  bool TryLock() const;
+  // Gives the file `name` the modification time of `modified`, when it is
+  // still the file `identity` and not a link; false otherwise.
+  bool SetTimeIfSame(const std::string& name, const FileIdentity& identity, const FileStatus& modified) const;
+  // The names of the folder's entries, "." and ".." left out.
+  std::vector<std::string> Names() const;
+  // The identity of the file `name` (not following a link); nothing when missing.
+  std::optional<FileIdentity> IdentityOf(const std::string& name) const;
 
   // The regular file `name`, open for reading and writing; nothing when it is
-  // missing, a link or not a regular file.
+  // missing, a link or not a regular file. A copy its owner made read-only
+  // is given write permission for its owner first: the program owns its copies.
   std::unique_ptr<File> OpenExistingFile(const std::string& name) const;
+
+  // The regular file `name`, open for reading only; nothing when it is
+  // missing, a link or not a regular file.
+  std::unique_ptr<File> OpenExistingForReading(const std::string& name) const;
 
   // Gives the file `name` another name, `path` (outside this folder); false
   // when the two lie on different file systems.
@@ -49,22 +71,24 @@ class FolderHandle {
 
   // Places the closed file `from` at `name`: a hard link when both lie on one
   // file system (no byte is written twice), otherwise a copy made inside the
-  // kernel. Either way it appears under a temporary name first, takes `mode`
-  // and `modified`, and is renamed over `name` only when complete, so a
-  // failure never leaves a partial file under `name`. Raises FileSystemError
-  // naming the destination when `name` is a link or one of `protect` (files
-  // that must not be replaced); nothing is written then. True when linked.
-  bool PlaceFile(const std::string& name, const std::string& from, unsigned mode, const FileStatus& modified,
+  // kernel. Either way it appears under a temporary name first, takes `mode`,
+  // and is renamed over `name` only when complete, so a failure never leaves
+  // a partial file under `name`. Its modification time is left as writing
+  // made it: the source's time is given only once its bytes are on disk.
+  // Raises FileSystemError naming the destination when `name` is a link or
+  // one of `protect` (files that must not be replaced); nothing is written
+  // then. True when linked.
+  bool PlaceFile(const std::string& name, const std::string& from, unsigned mode,
                  const std::set<FileIdentity>& protect) const;
 
  private:
   FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
   std::string TemporaryName() const;
+  int OpenOwnCopy(const std::string& name) const;
   // Raises when `name` may not be replaced; true when something is there to replace.
   bool CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
-  void CopyInto(const std::string& temporary, const std::string& from, unsigned mode,
-                const FileStatus& modified) const;
+  void CopyInto(const std::string& temporary, const std::string& from, unsigned mode) const;
 
   int fd_ = -1;
   std::string path_;

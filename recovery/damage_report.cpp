@@ -18,11 +18,11 @@ std::string EscapedField(const std::string& text) {
 }
 
 std::string ReportText(const std::vector<ReportRow>& rows) {
-  std::string text = "path\tsize\trecovered\tdamaged\tstate\tmap\n";
+  std::string text = "path\tsize\trecovered\tdamaged\tstate\tmap\texisting\n";
   for (const ReportRow& row : rows) {
     text += EscapedField(row.path) + "\t" + std::to_string(row.size) + "\t" + std::to_string(row.recovered) + "\t" +
             std::to_string(row.damaged) + "\t" + std::string(RowStateWord(row.state)) + "\t" +
-            EscapedField(row.map_path) + "\n";
+            EscapedField(row.map_path) + "\t" + EscapedField(row.existing) + "\n";
   }
   return text;
 }

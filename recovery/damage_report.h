@@ -16,6 +16,7 @@ struct ReportRow {
   std::int64_t damaged = 0;    // bytes left as zeros
   RowState state = RowState::kPending;
   std::string map_path;  // empty when the copy is whole or was not saved
+  std::string existing;  // what became of another file's copy at its destination, if one stood there
 };
 
 // A path as one tab-separated field: tabs, line ends and backslashes written

@@ -47,8 +47,16 @@ std::optional<std::int64_t> Number(const std::string& text) {
 
 }  // namespace
 
-std::string MapFileText(const RescueMap& map, bool finished) {
+constexpr const char* kSourceLine = "# source size %lld modified %lld.%09lld";
+
+std::string MapFileText(const RescueMap& map, bool finished, const FileStatus* source) {
   std::string text = "# Mapfile. Created by Salvorine\n";
+  if (source != nullptr) {
+    char line[128];
+    std::snprintf(line, sizeof line, kSourceLine, static_cast<long long>(source->size),
+                  static_cast<long long>(source->modified_seconds), static_cast<long long>(source->modified_nanoseconds));
+    text += std::string(line) + "\n";
+  }
   text += "# current_pos  current_status  current_pass\n";
   text += Hex(0) + "     " + (finished ? '+' : '?') + "               1\n";
   text += "#      pos        size  status\n";
@@ -56,6 +64,19 @@ std::string MapFileText(const RescueMap& map, bool finished) {
     text += Hex(segment.start) + "  " + Hex(segment.end - segment.start) + "  " + StatusOf(segment.state) + "\n";
   }
   return text;
+}
+
+std::optional<MappedSource> MappedSourceOf(const std::string& text) {
+  std::istringstream lines(text);
+  std::string line;
+  while (std::getline(lines, line)) {
+    if (!line.starts_with('#')) continue;
+    long long size = 0, seconds = 0, nanoseconds = 0;
+    if (std::sscanf(line.c_str(), "# source size %lld modified %lld.%lld", &size, &seconds, &nanoseconds) == 3) {
+      return MappedSource{size, seconds, nanoseconds};
+    }
+  }
+  return std::nullopt;
 }
 
 std::optional<RescueMap> ParseMapFile(const std::string& text, std::int64_t size) {

@@ -1,14 +1,14 @@
 #include "recovery/recovery_run.h"
 
-#include <sys/stat.h>
-
+#include <cerrno>
 #include <chrono>
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
+#include "recovery/copy_identity.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
-#include "recovery/row_checkpoint.h"
+#include "recovery/row_copy.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
 #include "recovery/working_folder.h"
@@ -18,6 +18,18 @@ namespace {
 
 constexpr int kStopQuestion = 45;
 constexpr int kCompletionMessage = 48;
+constexpr WindowText kSaveFolderInUseText{90, "Another run is saving into this folder. Wait for it to end, or choose another save folder."};
+// The question when a file's destination holds a copy of another file.
+constexpr WindowText kExistingCopyText{91, "This name already holds a copy of another file. Replace it, keep both, or skip this file?"};
+constexpr WindowText kReplaceText{92, "Replace"};
+constexpr WindowText kKeepBothText{93, "Keep both"};
+constexpr WindowText kSkipText{94, "Skip"};
+constexpr WindowText kForAllText{95, "Do this for all"};
+// A row whose copy cannot be saved under its name; the run goes on with the next.
+constexpr WindowText kNameTakenText{
+    96, "Another file of this run was saved under this name: the save disk does not tell upper and lower case "
+        "apart. This file is not saved."};
+constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
 
 // `text` with %1 replaced by `value`.
 std::string WithValue(std::string text, const std::string& value) {
@@ -49,16 +61,6 @@ std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
   return ranges;
 }
 
-// `source` with the modification time of now. A copy that is not whole yet
-// has no map gets it: with the source's own time it would pass for whole.
-FileStatus WithoutItsTime(FileStatus source) {
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now);
-  source.modified_seconds = seconds.count();
-  source.modified_nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now - seconds).count();
-  return source;
-}
-
 }  // namespace
 
 RunOutcome RecoveryRun::Recover() {
@@ -80,8 +82,6 @@ RunOutcome RecoveryRun::Recover() {
   env_.progress.SetFilePercent("0%");
   env_.progress.SetTotalPercent("0%");
 
-  // A row's name must never open a copy left by an earlier run.
-  EmptyWorkingFolder();
   selection_root_ = env_.window.SelectedPath();
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
@@ -90,20 +90,31 @@ RunOutcome RecoveryRun::Recover() {
     std::unique_ptr<SaveTree>& tree;
     ~Release() { tree.reset(); }
   } release{save_tree_};
+  // Two runs into one save folder would resume and replace each other's copies.
+  if (!save_tree_->HoldAlone()) {
+    env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveFolderInUseText));
+    return RunOutcome::kEndedEarly;
+  }
+  // A row's name must never open a copy left by an earlier run.
+  EmptyWorkingFolder();
   Collect();
 
   SetIdle(false);
   current_row_ = 0;
+  existing_for_all_.reset();
   const Clock::TimePoint run_start = env_.clock.Now();
+  last_sync_ = run_start;
   try {
     const int rows = env_.table.RowCount() - 1;
     for (int row = 1; row <= rows; ++row) {
       if (RecoverRow(row, run_start) == RowResult::kEnded) {
         SetIdle(true);
+        save_tree_->SyncAndGiveTimes();
         SaveReport();
         return RunOutcome::kEndedEarly;
       }
     }
+    save_tree_->SyncAndGiveTimes();
     SaveReport();
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
@@ -183,64 +194,85 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
   const FileStatus status = source->Status();
-  if (HasWholeCopy(row, status)) {
-    // An earlier run saved this file whole: nothing is read again.
+  RowStart start = ChooseStart(row, *source, status);
+  if (start.kind == RowStart::kTaken) {
+    source->Close();
+    SetRowState(row, RowState::kUnsaved);
+    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + env_.messages.Text(kNameTakenText));
+    return idle_ ? RowResult::kEnded : FinishRow(row);
+  }
+  if (start.kind == RowStart::kWhole || start.kind == RowStart::kSkipped) {
+    // An earlier run saved this file whole, or the user chose to skip it: nothing is read.
     source->Close();
     // No pass is there to notice a Stop or a close confirmed since the last row.
     if (idle_) return RowResult::kEnded;
+    if (start.kind == RowStart::kSkipped) {
+      SetRowState(row, RowState::kUnsaved);
+      return FinishRow(row);
+    }
     env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
     report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
     SetRowState(row, RowState::kSaved);
     return FinishRow(row);
   }
-  if (env_.options.ContinueEarlierCopies()) {
-    if (auto earlier = save_tree_->OpenEarlierCopy(source_path, status.size, source_identities_)) {
-      return ContinueRow(row, *source, status, *earlier, run_start);
-    }
-  }
 
-  const std::string copy_path = RecoveredCopyPath(row, source_path);
+  // The copy: the one an earlier run left with its map, or a new one in the working folder.
+  const std::string working_path = RecoveredCopyPath(row, source_path);
+  std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
   std::unique_ptr<File> copy;
-  try {
-    copy = CreateFresh(copy_path);
-  } catch (const FileSystemError&) {
-    source->Close();
-    SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
-    return RowResult::kEnded;
+  if (earlier) {
+    copy = std::move(earlier->file);
+    // The working folder shows the copy too, for preview, where one file system holds both.
+    if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
+  } else {
+    try {
+      copy = CreateFresh(working_path);
+    } catch (const FileSystemError&) {
+      source->Close();
+      SetRowState(row, RowState::kUnsaved);
+      env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
+      return RowResult::kEnded;
+    }
+    open_copy_path_ = working_path;
   }
-  PassContext context = MakePassContext();
-  open_copy_path_ = copy_path;
-  RescueMap map(0, status.size);
+  RescueMap map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
+  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_path, std::move(copy), map,
+                earlier.has_value(), [&](const FileSystemError& error) {
+                  env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
+                });
   const PassResult result = [&] {
-    const CheckpointScope scope(checkpoint_, std::make_unique<RowCheckpoint>(*save_tree_, source_identities_,
-                                                                             source_path, status, copy_path, *copy,
-                                                                             map, env_.clock, false));
+    const CopyScope scope(row_copy_, owner, last_checkpoint_, env_.clock.Now());
+    PassContext context = MakePassContext();
     // The mode in force when a file starts decides whether it gets the thorough rescue.
-    const PassResult passed = env_.options.Mode() == kModeThorough
-                                  ? RecoverFileThoroughly(*source, *copy, row, status.size, run_start, context, &map)
-                                  : RecoverFile(*source, *copy, row, status.size, run_start, context, nullptr, &map);
-    // The map saved next marks all the pass read; saving the copy again may fail and leave the checkpoint's.
-    if (map.Total(RescueState::kDone) != status.size) checkpoint_->CatchUp();
-    return passed;
+    if (earlier) return ContinuePass(row, *source, owner.ForPass(), status.size, map, run_start, context);
+    return env_.options.Mode() == kModeThorough
+               ? RecoverFileThoroughly(*source, owner.ForPass(), row, status.size, run_start, context, &map)
+               : RecoverFile(*source, owner.ForPass(), row, status.size, run_start, context, nullptr, &map);
   }();
   open_copy_path_.clear();
-  if (result == PassResult::kStopped) {
+  source->Close();
+  const bool stopped = result == PassResult::kStopped;
+  try {
+    owner.Finish(stopped);
+  } catch (const FileSystemError& error) {
+    SetRowState(row, RowState::kUnsaved);
+    if (!IsNameTheDiskRefuses(error)) {
+      env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
+      return RowResult::kEnded;
+    }
+    // Only this file is lost to a name the save disk cannot store; the run goes on.
+    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" +
+                           WithValue(env_.messages.Text(kNameRefusedText), error.what()));
+    return stopped ? RowResult::kEnded : FinishRow(row);
+  }
+  record.recovered = map.Total(RescueState::kDone);
+  record.map_path = owner.Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
+  if (stopped) {
     SetRowState(row, RowState::kStopped);
-    // A copy that read nothing would only replace an earlier one with zeros.
-    if (map.Total(RescueState::kDone) == 0) return RowResult::kEnded;
-    // What was read so far is kept, with the map a later run goes on from.
-    const bool mapped = SaveMap(row, map, false);
-    SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status), false);
     return RowResult::kEnded;
   }
-  source->Close();
-  copy->Close();
-  // The map goes first, so that a copy never stands without the map that says what of it is finished.
-  const bool whole = map.Total(RescueState::kDone) == status.size;
-  const bool mapped = whole || SaveMap(row, map, true);
-  if (!SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status))) return RowResult::kEnded;
-  if (whole) SaveMap(row, map, true);
+  const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
   SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
   return FinishRow(row);
 }
@@ -248,19 +280,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
 // Goes on from the copy and map an earlier run left: only what the map does
 // not mark finished is read, range by range, and written into that copy in
 // place; the bytes already finished are neither read nor written again.
-RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const FileStatus& status,
-                                                SaveTree::EarlierCopy& earlier, Clock::TimePoint run_start) {
-  const std::string& source_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
-  // The working folder shows the copy too, for preview, where one file system holds both.
-  const std::string working_path = RecoveredCopyPath(row, source_path);
-  if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
-  File& copy = *earlier.file;
-  RescueMap& map = earlier.map;
-  const std::int64_t size = status.size;
-  PassContext context = MakePassContext();
-  const CheckpointScope scope(checkpoint_, std::make_unique<RowCheckpoint>(*save_tree_, source_identities_,
-                                                                           source_path, status, working_path, copy,
-                                                                           map, env_.clock, true));
+PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
+                                     Clock::TimePoint run_start, PassContext& context) {
   const bool thorough = env_.options.Mode() == kModeThorough;
   env_.table.SetCell(2, row, CountWithShare(map.Total(RescueState::kDone), size));
   for (const ByteRange& range : UnfinishedRanges(map)) {
@@ -271,29 +292,21 @@ RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const Fil
       const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
       result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map);
     }
-    if (result == PassResult::kStopped) {
-      open_copy_path_.clear();
-      SetRowState(row, RowState::kStopped);
-      SaveMap(row, map, false);
-      return RowResult::kEnded;
-    }
+    if (result == PassResult::kStopped) return result;
     env_.table.SetCell(3, row, CountWithShare(size - map.Total(RescueState::kDone), size));
   }
   env_.table.SetCell(2, row, std::to_string(size) + " (100%)");
-  const bool whole = map.Total(RescueState::kDone) == size;
-  if (!whole) SaveMap(row, map, true);
-  save_tree_->FinishEarlierCopy(copy, status);
-  source.Close();
-  copy.Close();
-  open_copy_path_.clear();
-  if (whole) SaveMap(row, map, true);
-  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
-  return FinishRow(row);
+  return PassResult::kDone;
 }
 
 // The steps after each row that was done: the messages, the bars and the overall figure.
 RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
   current_row_ = 0;
+  // Whole copies take the source's time once a sync carried their bytes: one sync per interval, not per file.
+  if (env_.clock.Now() - last_sync_ >= kCheckpointInterval) {
+    save_tree_->SyncAndGiveTimes();
+    last_sync_ = env_.clock.Now();
+  }
 
   env_.pump.ProcessMessages();
   env_.progress.SetFileBar(100);
@@ -304,48 +317,100 @@ RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
   return RowResult::kDone;
 }
 
-// Places a finished row's recovered copy under the save folder.
-bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatus& source, bool finished) {
-  const std::string source_path = env_.table.Cell(0, row);
-  try {
-    save_tree_->Save(source_path, copy_path, source, source_identities_, finished);
-    return true;
-  } catch (const FileSystemError& error) {
-    SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
-    return false;
-  }
-}
-
-// A whole copy has no map (an older one is removed); any other keeps one beside the copies.
-// False, after the error is shown, when that could not be done.
-bool RecoveryRun::SaveMap(int row, const RescueMap& map, bool finished) {
-  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  record.recovered = map.Total(RescueState::kDone);
-  // Whole by the map itself: the file may have changed size since it was listed.
-  const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
-  try {
-    save_tree_->SaveMap(record.path, whole ? std::string() : MapFileText(map, finished));
-    if (!whole) record.map_path = save_tree_->MapPathOf(record.path);
-    return true;
-  } catch (const FileSystemError& error) {
-    env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
-    return false;
-  }
-}
-
 // Whether the save folder already holds this file whole: a copy of the
-// source's size and modification time that no map marks unfinished.
-bool RecoveryRun::HasWholeCopy(int row, const FileStatus& source) const {
+// source's size and modification time that no map marks unfinished, and whose
+// first and last bytes, read anew, are the source's (when the source reads).
+bool RecoveryRun::HasWholeCopy(int row, File& source, const FileStatus& status) const {
   if (!env_.options.ContinueEarlierCopies()) return false;
   const std::string& path = report_rows_[static_cast<std::size_t>(row - 1)].path;
-  struct stat saved {};
-  if (::lstat(save_tree_->DestinationOf(path).c_str(), &saved) != 0 || !S_ISREG(saved.st_mode)) return false;
-  const FileIdentity identity{static_cast<std::uint64_t>(saved.st_dev), static_cast<std::uint64_t>(saved.st_ino)};
-  struct stat map {};
-  return !source_identities_.contains(identity) && saved.st_size == source.size &&
-         saved.st_mtim.tv_sec == source.modified_seconds && saved.st_mtim.tv_nsec == source.modified_nanoseconds &&
-         ::lstat(save_tree_->MapPathOf(path).c_str(), &map) != 0;
+  const std::unique_ptr<File> copy = save_tree_->OpenSavedForReading(path);
+  if (!copy) return false;
+  const FileStatus saved = copy->Status();
+  if (source_identities_.contains(saved.identity) || saved.size != status.size ||
+      saved.modified_seconds != status.modified_seconds || saved.modified_nanoseconds != status.modified_nanoseconds ||
+      save_tree_->HasMap(path)) {
+    return false;
+  }
+  const bool same = CompareSamples(source, *copy, EndSamples(status.size)) != Likeness::kDifferent;
+  copy->Close();
+  return same;
+}
+
+// Where a row starts from. The destination may hold this file's whole copy,
+// or its copy with a map to go on from, or nothing; or a copy of another file,
+// which is replaced, kept beside the new one ("NAME (2).EXT"), or makes the
+// file skipped, as the user chooses.
+RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const FileStatus& status) {
+  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+  const std::string name = save_tree_->SavedName(record.path);
+  constexpr int kMostNumbers = 1000;
+  for (int number = 1; number <= kMostNumbers; ++number) {
+    if (number > 1) {
+      save_tree_->SaveUnderName(record.path, SaveTree::NumberedName(name, number));
+      record.existing = "kept both: " + save_tree_->DestinationOf(record.path);
+    }
+    // No row ever replaces the copy of another row.
+    if (save_tree_->TakenByAnotherRow(record.path)) return {RowStart::kTaken, std::nullopt};
+    if (HasWholeCopy(row, source, status)) return {RowStart::kWhole, std::nullopt};
+    std::optional<SaveTree::EarlierCopy> earlier =
+        save_tree_->OpenEarlierCopy(record.path, status.size, source_identities_);
+    if (earlier && IsCopyOf(source, status, *earlier)) {
+      if (!env_.options.ContinueEarlierCopies()) earlier.reset();
+      if (earlier) save_tree_->Claim(record.path);
+      return {RowStart::kCopy, std::move(earlier)};
+    }
+    if (!earlier && !HoldsAnotherFile(row, source, status)) return {RowStart::kCopy, std::nullopt};
+    if (number > 1) continue;
+    switch (ChooseForExisting(save_tree_->DestinationOf(record.path))) {
+      case ExistingCopy::kReplace: record.existing = "replaced"; return {RowStart::kCopy, std::nullopt};
+      case ExistingCopy::kSkip: record.existing = "skipped"; return {RowStart::kSkipped, std::nullopt};
+      case ExistingCopy::kKeepBoth: break;
+    }
+  }
+  throw FileSystemError(EEXIST, save_tree_->DestinationOf(record.path), "find a free name beside");
+}
+
+// Whether a file stands at the row's destination that is no copy of this
+// source: anything but a copy of its size whose first and last bytes are the source's.
+bool RecoveryRun::HoldsAnotherFile(int row, File& source, const FileStatus& status) const {
+  const std::string& path = report_rows_[static_cast<std::size_t>(row - 1)].path;
+  const std::unique_ptr<File> copy = save_tree_->OpenSavedForReading(path);
+  if (!copy) return false;
+  const FileStatus saved = copy->Status();
+  if (source_identities_.contains(saved.identity)) return false;  // placing there is refused anyway
+  return saved.size != status.size || CompareSamples(source, *copy, EndSamples(status.size)) != Likeness::kSame;
+}
+
+// The user's choice for another file's copy at `destination`, asked once per
+// run when it is to hold for every file.
+ExistingCopy RecoveryRun::ChooseForExisting(const std::string& destination) {
+  if (existing_for_all_) return *existing_for_all_;
+  const MessageTable& messages = env_.messages;
+  const ExistingCopyAnswer answer = env_.dialogs.AskExistingCopy(
+      {destination + "\r" + messages.Text(kExistingCopyText), messages.Text(kReplaceText),
+       messages.Text(kKeepBothText), messages.Text(kSkipText), messages.Text(kForAllText)});
+  if (answer.for_all) existing_for_all_ = answer.choice;
+  return answer.choice;
+}
+
+// Whether an earlier copy and its map are of this very source: the first and
+// last bytes it marks finished, read anew, are the source's; when the source
+// does not read there, the map's record of the source's size and time decides.
+bool RecoveryRun::IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const {
+  switch (CompareSamples(source, *earlier.file, FinishedSamples(earlier.map))) {
+    case Likeness::kSame: return true;
+    case Likeness::kDifferent: return false;
+    case Likeness::kUnread: break;
+  }
+  return earlier.source && earlier.source->Is(status);
+}
+
+// Whether `error` is the save disk refusing a name below the save folder
+// (a character or a length its file system does not allow).
+bool RecoveryRun::IsNameTheDiskRefuses(const FileSystemError& error) const {
+  const int code = error.Code();
+  return (code == EINVAL || code == EILSEQ || code == ENAMETOOLONG || code == ENOENT) &&
+         error.Path().starts_with(save_folder_);
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) {
@@ -388,7 +453,19 @@ PassContext RecoveryRun::MakePassContext() {
 
 void RecoveryRun::PassPump::ProcessMessages() {
   run_.env_.pump.ProcessMessages();
-  if (run_.checkpoint_ && !run_.idle_) run_.checkpoint_->AfterBlock();
+  if (run_.row_copy_ == nullptr || run_.idle_) return;
+  const Clock::TimePoint now = run_.env_.clock.Now();
+  if (now - run_.last_checkpoint_ < kCheckpointInterval) return;
+  // A crash, a kill or a power cut then loses at most one interval of reading.
+  try {
+    run_.row_copy_->Checkpoint();
+  } catch (const FileSystemError& error) {
+    if (!run_.IsNameTheDiskRefuses(error)) throw;
+    // The copy cannot be saved under its name: the row says so when its pass ends.
+    run_.row_copy_ = nullptr;
+  }
+  run_.save_tree_->SyncAndGiveTimes();
+  run_.last_checkpoint_ = run_.last_sync_ = run_.env_.clock.Now();
 }
 
 }  // namespace salvorine

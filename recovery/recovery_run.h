@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -10,9 +11,10 @@
 #include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
+#include "platform/file_system_error.h"
 #include "recovery/damage_report.h"
 #include "recovery/file_pass.h"
-#include "recovery/row_checkpoint.h"
+#include "recovery/row_copy.h"
 #include "recovery/save_tree.h"
 #include "recovery/source_list.h"
 #include "recovery/run_ports.h"
@@ -79,11 +81,18 @@ class RecoveryRun {
   std::string LeftOutText(const LeftOut& entry) const;
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   RowResult FinishRow(int row);
-  RowResult ContinueRow(int row, File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier,
-                        Clock::TimePoint run_start);
-  bool SaveRow(int row, const std::string& copy_path, const FileStatus& source, bool finished = true);
-  bool SaveMap(int row, const RescueMap& map, bool finished);
-  bool HasWholeCopy(int row, const FileStatus& source) const;
+  PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
+                          Clock::TimePoint run_start, PassContext& context);
+  bool HasWholeCopy(int row, File& source, const FileStatus& status) const;
+  struct RowStart {
+    enum Kind { kWhole, kCopy, kSkipped, kTaken } kind;
+    std::optional<SaveTree::EarlierCopy> earlier;  // with kCopy, the copy to go on from; none: a new one
+  };
+  RowStart ChooseStart(int row, File& source, const FileStatus& status);
+  bool HoldsAnotherFile(int row, File& source, const FileStatus& status) const;
+  ExistingCopy ChooseForExisting(const std::string& destination);
+  bool IsNameTheDiskRefuses(const FileSystemError& error) const;
+  bool IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
   void TrayStep();
@@ -103,19 +112,26 @@ class RecoveryRun {
    private:
     RecoveryRun& run_;
   };
-  // Holds a row's checkpoint for as long as its pass runs.
-  struct CheckpointScope {
-    CheckpointScope(std::unique_ptr<RowCheckpoint>& held, std::unique_ptr<RowCheckpoint> checkpoint) : held_(held) {
-      held_ = std::move(checkpoint);
+  // Makes a row's copy the one checkpoints bring to the save folder, for as long as its pass runs.
+  struct CopyScope {
+    CopyScope(RowCopy*& held, RowCopy& copy, Clock::TimePoint& last_checkpoint, Clock::TimePoint now) : held_(held) {
+      held_ = &copy;
+      last_checkpoint = now;
     }
-    ~CheckpointScope() { held_.reset(); }
-    CheckpointScope(const CheckpointScope&) = delete;
-    CheckpointScope& operator=(const CheckpointScope&) = delete;
-    std::unique_ptr<RowCheckpoint>& held_;
+    ~CopyScope() { held_ = nullptr; }
+    CopyScope(const CopyScope&) = delete;
+    CopyScope& operator=(const CopyScope&) = delete;
+    RowCopy*& held_;
   };
+  // How often a long pass brings its copy and map to the save folder, and
+  // whole copies take the source's time.
+  static constexpr auto kCheckpointInterval = std::chrono::seconds(30);
 
   PassPump pass_pump_{*this};
-  std::unique_ptr<RowCheckpoint> checkpoint_;
+  RowCopy* row_copy_ = nullptr;
+  std::optional<ExistingCopy> existing_for_all_;
+  Clock::TimePoint last_checkpoint_{};
+  Clock::TimePoint last_sync_{};
   int current_row_ = 0;
   int left_out_count_ = 0;
   std::vector<ReportRow> report_rows_;  // index row - 1

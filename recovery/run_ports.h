@@ -68,6 +68,23 @@ class RunOptions {
   virtual bool ContinueEarlierCopies() const { return true; }
 };
 
+// What becomes of a file whose destination holds a copy of another file.
+enum class ExistingCopy {
+  kReplace,   // the new copy takes the destination
+  kKeepBoth,  // the new copy takes the first free name "NAME (2).EXT", "NAME (3).EXT"...
+  kSkip,      // the file is not saved
+};
+
+// The question asked then, with its texts in the language shown.
+struct ExistingCopyQuestion {
+  std::string text;  // names the destination
+  std::string replace, keep_both, skip, for_all;
+};
+struct ExistingCopyAnswer {
+  ExistingCopy choice = ExistingCopy::kKeepBoth;
+  bool for_all = false;  // the same for every later file of the run
+};
+
 // Modal message boxes. Texts may hold a carriage return between lines.
 class Dialogs {
  public:
@@ -76,6 +93,9 @@ class Dialogs {
   virtual void ShowInformation(const std::string& text) = 0;
   virtual bool AskYesNo(const std::string& text) = 0;
   virtual bool AskOkCancel(const std::string& text) = 0;
+  // Asks what to do when a file's destination holds another file's copy;
+  // without anyone to ask, both are kept.
+  virtual ExistingCopyAnswer AskExistingCopy(const ExistingCopyQuestion& /*question*/) { return {}; }
 };
 
 // Processes pending window messages; other commands run inside this call.

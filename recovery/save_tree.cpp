@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
 #include "recovery/destination_path.h"
@@ -60,7 +62,33 @@ SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
 }
 
 std::string SaveTree::Relative(const std::string& source_path) const {
-  return MirroredRelativePath(source_path, selection_root_, root_is_file_);
+  std::string relative = MirroredRelativePath(source_path, selection_root_, root_is_file_);
+  const auto renamed = saved_names_.find(source_path);
+  if (renamed == saved_names_.end()) return relative;
+  const auto slash = relative.rfind('/');
+  return (slash == std::string::npos ? std::string() : relative.substr(0, slash + 1)) + renamed->second;
+}
+
+void SaveTree::SaveUnderName(const std::string& source_path, const std::string& name) {
+  saved_names_[source_path] = name;
+}
+
+std::string SaveTree::SavedName(const std::string& source_path) const {
+  const std::string relative = Relative(source_path);
+  const auto slash = relative.rfind('/');
+  return slash == std::string::npos ? relative : relative.substr(slash + 1);
+}
+
+std::string SaveTree::NumberedName(const std::string& name, int number) {
+  // The extension is what follows the last dot, unless that dot leads the name (".profile").
+  const auto dot = name.rfind('.');
+  const std::size_t stem = dot == std::string::npos || dot == 0 ? name.size() : dot;
+  const std::string suffix = " (" + std::to_string(number) + ")" + name.substr(stem);
+  // The name must still fit the file system's limit: the stem gives way, never in the middle of a character.
+  constexpr std::size_t kMaxName = 255;
+  std::size_t kept = std::min(stem, kMaxName > suffix.size() ? kMaxName - suffix.size() : 0);
+  while (kept > 0 && kept < stem && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
+  return name.substr(0, kept) + suffix;
 }
 
 std::string SaveTree::DestinationOf(const std::string& source_path) const {
@@ -83,8 +111,7 @@ const FolderHandle& SaveTree::Chain::Enter(const FolderHandle& root, const std::
   return folders.empty() ? root : entered.back().second;
 }
 
-bool SaveTree::Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
-                    const std::set<FileIdentity>& protect, bool finished) {
+std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   // The destination's folders are the source folder's last ones: level `level` mirrors this source folder.
   const std::string source_folder = ParentOf(source_path);
@@ -93,8 +120,37 @@ bool SaveTree::Save(const std::string& source_path, const std::string& copy_path
     for (std::size_t up = level + 1; up < folders.size(); ++up) mirrored = ParentOf(mirrored);
     return FolderMode(mirrored);
   };
-  const FolderHandle& folder = copies_.Enter(save_folder_, folders, mode);
-  return folder.PlaceFile(name, copy_path, finished ? source.mode & 0777 & ~umask_ : 0600, source, protect);
+  return {&copies_.Enter(save_folder_, folders, mode), name};
+}
+
+bool SaveTree::HoldAlone() {
+  if (!held_) held_ = save_folder_.Subfolder(kDataFolder, 0777);
+  return held_->TryLock();
+}
+
+bool SaveTree::Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+                     const std::set<FileIdentity>& protect) {
+  const auto [folder, name] = DestinationFolder(source_path);
+  const bool linked = folder->PlaceFile(name, copy_path, mode, protect);
+  Claim(source_path);
+  return linked;
+}
+
+void SaveTree::SyncFolderOf(const std::string& source_path) { DestinationFolder(source_path).first->Sync(); }
+
+void SaveTree::GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) {
+  const auto [folder, name] = DestinationFolder(source_path);
+  if (const auto identity = folder->IdentityOf(name)) waiting_times_.push_back({source_path, *identity, source});
+}
+
+void SaveTree::SyncAndGiveTimes() {
+  save_folder_.SyncFileSystem();
+  std::vector<WaitingTime> waiting;
+  waiting.swap(waiting_times_);
+  for (const WaitingTime& copy : waiting) {
+    const auto [folder, name] = DestinationFolder(copy.source_path);
+    folder->SetTimeIfSame(name, copy.identity, copy.source);
+  }
 }
 
 const FolderHandle& SaveTree::MapsFolder() {
@@ -102,16 +158,76 @@ const FolderHandle& SaveTree::MapsFolder() {
   return *maps_;
 }
 
-void SaveTree::SaveMap(const std::string& source_path, const std::string& text) {
+void SaveTree::WriteMap(const std::string& source_path, const std::string& text) {
   const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
-  if (!text.empty()) {
-    const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
-    return folder.WriteFile(name + kMapExtension, text);
-  }
-  // A whole copy has no map: remove one an earlier run or a checkpoint left, creating nothing on the way.
+  const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
+  folder.WriteFile(name + kMapExtension, text);
+}
+
+// Creates nothing on the way: a copy without a map needs no maps folder.
+void SaveTree::RemoveMap(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return;
-  if (const auto folder = Existing(*maps, folders)) folder->RemoveFile(name + kMapExtension);
+  if (const auto folder = Existing(*maps, folders)) {
+    if (folder->RemoveFile(name + kMapExtension)) folder->Sync();
+  }
+}
+
+const FolderHandle* SaveTree::Chain::Find(const FolderHandle& root, const std::vector<std::string>& folders) {
+  std::size_t kept = 0;
+  while (kept < entered.size() && kept < folders.size() && entered[kept].first == folders[kept]) ++kept;
+  if (kept == folders.size()) return folders.empty() ? &root : &entered[kept - 1].second;
+  entered.erase(entered.begin() + static_cast<std::ptrdiff_t>(kept), entered.end());
+  for (std::size_t level = kept; level < folders.size(); ++level) {
+    const FolderHandle& parent = level == 0 ? root : entered.back().second;
+    std::optional<FolderHandle> next = parent.ExistingSubfolder(folders[level]);
+    if (!next) return nullptr;
+    entered.emplace_back(folders[level], std::move(*next));
+  }
+  return folders.empty() ? &root : &entered.back().second;
+}
+
+namespace {
+
+std::string Joined(const std::vector<std::string>& folders) {
+  std::string joined;
+  for (const std::string& folder : folders) joined += folder + "/";
+  return joined;
+}
+
+// Names equal but for the case of ASCII letters.
+bool SameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+}  // namespace
+
+bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const auto placed = placed_names_.find(Joined(folders));
+  if (placed == placed_names_.end()) return false;
+  const FolderHandle* folder = copies_.Find(save_folder_, folders);
+  if (folder == nullptr || !folder->IdentityOf(name)) return false;
+  auto known = known_names_.find(Joined(folders));
+  if (known == known_names_.end()) {
+    const std::vector<std::string> names = folder->Names();
+    known = known_names_.emplace(Joined(folders), std::set<std::string>(names.begin(), names.end())).first;
+  }
+  // An entry of this very name is no other row's; the name leading elsewhere is.
+  if (known->second.contains(name)) return false;
+  return std::any_of(placed->second.begin(), placed->second.end(),
+                     [&](const std::string& other) { return other != name && SameIgnoringCase(other, name); });
+}
+
+void SaveTree::Claim(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  placed_names_[Joined(folders)].push_back(name);
+  const auto known = known_names_.find(Joined(folders));
+  if (known != known_names_.end()) known->second.insert(name);
 }
 
 std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const std::vector<std::string>& folders) {
@@ -142,7 +258,21 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
   if (!copy) return std::nullopt;
   const FileStatus status = copy->Status();
   if (status.size != size || protect.contains(status.identity)) return std::nullopt;
-  return EarlierCopy{std::move(copy), std::move(*map)};
+  return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(text)};
+}
+
+std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const FolderHandle* folder = copies_.Find(save_folder_, folders);
+  return folder ? folder->OpenExistingForReading(name) : nullptr;
+}
+
+bool SaveTree::HasMap(const std::string& source_path) {
+  const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
+  if (maps == nullptr) return false;
+  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
+  const auto folder = Existing(*maps, folders);
+  return folder && folder->IdentityOf(name + kMapExtension).has_value();
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {

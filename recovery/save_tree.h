@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -10,37 +11,41 @@
 
 #include "platform/file.h"
 #include "platform/folder_handle.h"
+#include "recovery/copy_store.h"
+#include "recovery/map_file.h"
 #include "recovery/rescue_map.h"
 
 namespace salvorine {
 
-// Where a run's finished copies go: below the save folder, each at the place
-// that mirrors its source's place under the selection. Folders are walked
-// without following links, created once, and given their source folder's
-// permissions (with the umask, and always open to their owner). Beside the
-// copies, ".salvorine/" holds a map of every copy that is not whole (in
+// Where a run's copies go: below the save folder, each at the place that
+// mirrors its source's place under the selection. Folders are walked without
+// following links, created once, and given their source folder's permissions
+// (with the umask, and always open to their owner). Beside the copies,
+// ".salvorine/" holds a map of every copy that is not whole (in
 // ".salvorine/maps/", mirroring the copies) and the report of the last run.
-class SaveTree {
+class SaveTree final : public CopyStore {
  public:
   // Opens the save folder, which must exist.
   SaveTree(const std::string& save_folder, std::string selection_root);
+
+  // Takes the save folder for this run alone, for as long as the tree lives;
+  // false when another run holds it.
+  bool HoldAlone();
 
   // The destination of `source_path` (a path, for messages).
   std::string DestinationOf(const std::string& source_path) const;
   // Where the map of `source_path`'s copy goes.
   std::string MapPathOf(const std::string& source_path) const;
 
-  // Saves the closed copy `copy_path` of `source_path` (whose status was
-  // `source`) at its destination with the source's modification time, and
-  // its permissions under the umask once `finished`; a copy still being read
-  // stays private to its owner (0600). Never replaces a file of `protect`.
-  // Raises FileSystemError naming the failing path. True when the saved copy
-  // is the working copy itself, linked into place (one file system holds both).
-  bool Save(const std::string& source_path, const std::string& copy_path, const FileStatus& source,
-            const std::set<FileIdentity>& protect, bool finished = true);
-
-  // Writes the map of `source_path`'s copy, or removes an older one (`text` empty).
-  void SaveMap(const std::string& source_path, const std::string& text);
+  void WriteMap(const std::string& source_path, const std::string& text) override;
+  void RemoveMap(const std::string& source_path) override;
+  bool Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+             const std::set<FileIdentity>& protect) override;
+  void SyncFolderOf(const std::string& source_path) override;
+  std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) override;
+  void GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) override;
+  void SyncAndGiveTimes() override;
+  unsigned FinishedMode(unsigned mode) const override { return mode & 0777 & ~umask_; }
 
   // Replaces ".salvorine/report.tsv"; returns its path.
   std::string SaveReport(const std::string& text);
@@ -49,19 +54,32 @@ class SaveTree {
   struct EarlierCopy {
     std::unique_ptr<File> file;
     RescueMap map;
+    std::optional<MappedSource> source;  // the file the map says it is of
   };
   // The copy at `source_path`'s destination with the map an earlier run left
   // beside it, when the copy has `size` bytes and is none of `protect`;
   // nothing otherwise.
   std::optional<EarlierCopy> OpenEarlierCopy(const std::string& source_path, std::int64_t size,
                                              const std::set<FileIdentity>& protect);
-  // Gives an earlier copy, brought up to date, the source's permissions under
-  // the umask and its modification time, as a new copy gets them.
-  void FinishEarlierCopy(File& copy, const FileStatus& source) const {
-    copy.SetModeAndTime(source.mode & 0777 & ~umask_, source);
-  }
-  // The copy at `source_path`'s destination, open for update; nothing when there is none.
-  std::unique_ptr<File> OpenSavedCopy(const std::string& source_path);
+  // The copy at `source_path`'s destination, open for reading, reached
+  // without following a link; nothing when there is none.
+  std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
+  // Whether `source_path`'s destination name leads to the copy another row of
+  // this run placed under another name (a save disk that does not tell upper
+  // and lower case apart).
+  bool TakenByAnotherRow(const std::string& source_path);
+  // Counts the copy at `source_path`'s destination as placed by this run.
+  void Claim(const std::string& source_path);
+  // Whether anything stands where the map of `source_path`'s copy would.
+  bool HasMap(const std::string& source_path);
+  // From now on `source_path`'s copy (and its map) goes under `name` in its
+  // destination folder instead of the source's own name.
+  void SaveUnderName(const std::string& source_path, const std::string& name);
+  // `name` numbered for keeping both: "IMG_0001 (2).JPG", "notes (3)".
+  static std::string NumberedName(const std::string& name, int number);
+  // The name `source_path`'s copy is saved under.
+  std::string SavedName(const std::string& source_path) const;
+
   // Gives the copy at `source_path`'s destination the name `path` as well;
   // false when `path` lies on another file system.
   bool LinkCopy(const std::string& source_path, const std::string& path);
@@ -72,12 +90,22 @@ class SaveTree {
     std::vector<std::pair<std::string, FolderHandle>> entered;
     const FolderHandle& Enter(const FolderHandle& root, const std::vector<std::string>& folders,
                               const std::function<unsigned(std::size_t level)>& mode);
+    // The folder `folders` below `root` when every level exists, creating nothing; null otherwise.
+    const FolderHandle* Find(const FolderHandle& root, const std::vector<std::string>& folders);
+  };
+  // A saved copy waiting for the sync that carries its bytes before it takes the source's time.
+  struct WaitingTime {
+    std::string source_path;
+    FileIdentity identity;
+    FileStatus source;
   };
 
   std::string Relative(const std::string& source_path) const;
   // The folder `folders` below `root`, when every level exists; creates nothing.
   static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
+  // The destination folder of `source_path`, created as needed, and the copy's name in it.
+  std::pair<const FolderHandle*, std::string> DestinationFolder(const std::string& source_path);
 
   FolderHandle save_folder_;
   std::string selection_root_;
@@ -87,6 +115,12 @@ class SaveTree {
   std::optional<FolderHandle> maps_;
   Chain maps_chain_;
   std::optional<FolderHandle> earlier_maps_;  // the maps folder as the run found it, if any
+  std::optional<FolderHandle> held_;          // ".salvorine", locked while the run lasts
+  std::vector<WaitingTime> waiting_times_;
+  std::map<std::string, std::string> saved_names_;
+  // Per destination folder (its relative path): the names found there or placed, and those placed by this run.
+  std::map<std::string, std::set<std::string>> known_names_;
+  std::map<std::string, std::vector<std::string>> placed_names_;  // source path -> name, where it is not the source's
 };
 
 }  // namespace salvorine

@@ -300,10 +300,10 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
 
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_EQ(ReadFile(work / "report.tsv"), report);
-  EXPECT_NE(report.find(source + "/docs/a.bin\t10000\t8192\t1808\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\n"),
+  EXPECT_NE(report.find(source + "/docs/a.bin\t10000\t8192\t1808\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\t\n"),
             std::string::npos)
       << report;
-  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\tok\t\n"), std::string::npos) << report;
+  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\tok\t\t\n"), std::string::npos) << report;
 }
 
 TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {
@@ -317,7 +317,8 @@ TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {
   const ProgramOutput again = Run({file, work / "out"});
   EXPECT_EQ(again.exit_code, 0) << again.err;
   EXPECT_EQ(again.out, file + "\t300000\t300000 (100%)\t0 (0%)\tok\n");
-  EXPECT_EQ(disc.StatsWhileMounted().bytes, after_first);
+  // Only its first and last 4 KiB, read anew to tell that the copy is this file's.
+  EXPECT_EQ(disc.StatsWhileMounted().bytes, after_first + 2 * 4096);
 
   ASSERT_EQ(Run({"--fresh", file, work / "out"}).exit_code, 0);
   EXPECT_GT(disc.StatsWhileMounted().bytes, after_first);
@@ -325,7 +326,8 @@ TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {
 }
 
 // A second run over the same file goes on from the first run's map: it reads
-// nothing the map marks finished, and where the medium reads better now (the
+// nothing the map marks finished but the first and last 4 KiB of it (to tell
+// that the copy is this file's), and where the medium reads better now (the
 // disc was cleaned: a smaller bad area) it fills the copy in.
 TEST_F(CliTest, ASecondRunReadsOnlyWhatTheMapLacks) {
   SALVORINE_REQUIRE_FUSE();
@@ -347,7 +349,7 @@ TEST_F(CliTest, ASecondRunReadsOnlyWhatTheMapLacks) {
     const ProgramOutput second = Run({"--mode", mode, cleaned.Path().string() + "/disc/a.bin", out});
     EXPECT_EQ(second.exit_code, 3) << mode << second.err;
     const std::int64_t unfinished = static_cast<std::int64_t>(kSize) - first_map->Total(RescueState::kDone);
-    EXPECT_LE(cleaned.Stats().bytes, static_cast<std::uint64_t>(unfinished));
+    EXPECT_LE(cleaned.Stats().bytes, static_cast<std::uint64_t>(unfinished + 2 * 4096));
 
     const auto second_map = ParseMapFile(ReadFile(map_path), kSize);
     ASSERT_TRUE(second_map) << mode;
@@ -360,6 +362,74 @@ TEST_F(CliTest, ASecondRunReadsOnlyWhatTheMapLacks) {
       std::fill(expected.begin() + segment.start, expected.begin() + segment.end, '\0');
     }
     EXPECT_EQ(Difference(ReadFile(out + "/a.bin"), expected), "") << mode;
+  }
+}
+
+// As an ordinary user, over what an earlier run left in the save folder:
+// another card's copy of the same name and size (partial with its map, or
+// whole with the same time) is never taken for this file's, and a read-only
+// copy of this file (a disc's files are read-only) is continued.
+TEST_F(CliTest, EarlierCopiesAreTakenUpOnlyWhenTheyAreThisFilesReadOnlyOnesToo) {
+  struct Case {
+    const char* name;
+    char earlier;       // the byte the earlier copy holds where finished
+    bool partial;       // the first half finished, with a map; otherwise whole, no map
+    unsigned mode;      // of the source and the earlier copy
+    const char* extra;  // an option, or ""
+    const char* saved;  // where the source's copy goes
+    const char* existing;  // what the report says of the earlier copy
+  };
+  const Case cases[] = {
+      {"another card's partial copy", '1', true, 0644, "--existing=replace", "a.bin", "replaced"},
+      {"another card's whole copy, same size and time", '1', false, 0644, "--existing=replace", "a.bin", "replaced"},
+      {"another card's copy, both kept", '1', false, 0644, "", "a (2).bin", "kept both: "},
+      {"another card's copy, skipped", '1', true, 0644, "--existing=skip", "", "skipped"},
+      {"this file's read-only partial copy", '2', true, 0444, "", "a.bin", ""},
+  };
+  constexpr std::size_t kSize = 100000;
+  const std::string source(kSize, '2');
+  ASSERT_EQ(::chmod(work.Path().c_str(), 0777), 0);
+  for (const Case& test : cases) {
+    const std::string folder = work / test.name;
+    WriteFile(folder + "/card/a.bin", source);
+    std::string earlier(kSize, test.earlier);
+    if (test.partial) {
+      std::fill(earlier.begin() + kSize / 2, earlier.end(), '\0');
+      RescueMap map(0, kSize);
+      map.Set(0, kSize / 2, RescueState::kDone);
+      WriteFile(folder + "/out/.salvorine/maps/a.bin.map", MapFileText(map, false));
+    }
+    WriteFile(folder + "/out/a.bin", earlier);
+    const timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    for (const char* file : {"/card/a.bin", "/out/a.bin"}) {
+      ASSERT_EQ(::utimensat(AT_FDCWD, (folder + file).c_str(), times, 0), 0);
+      ASSERT_EQ(::chmod((folder + file).c_str(), test.mode), 0);
+    }
+    RunProgram({"/bin/chown", "-R", "65534:65534", folder + "/out"});
+    std::vector<std::string> argv = {kCli, folder + "/card/a.bin", folder + "/out"};
+    if (*test.extra != '\0') {
+      const std::string option = test.extra;
+      argv.insert(argv.begin() + 1, {option.substr(0, option.find('=')), option.substr(option.find('=') + 1)});
+    }
+    if (::geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    const ProgramOutput result = RunProgram(argv, {"TMPDIR=" + work.Path()});
+    const std::string report = ReadFile(folder + "/out/.salvorine/report.tsv");
+    EXPECT_NE(report.find("\t" + std::string(test.existing) + (*test.existing == 'k' ? folder + "/out/" : "")),
+              std::string::npos)
+        << test.name << "\n" << report;
+    if (*test.saved == '\0') {
+      EXPECT_EQ(result.exit_code, 1) << test.name << "\n" << result.err;
+      EXPECT_EQ(ReadFile(folder + "/out/a.bin"), earlier) << test.name;
+      continue;
+    }
+    EXPECT_EQ(result.exit_code, 0) << test.name << "\n" << result.err;
+    const std::string saved = folder + "/out/" + test.saved;
+    EXPECT_EQ(Difference(ReadFile(saved), source), "") << test.name;
+    if (std::string(test.saved) != "a.bin") EXPECT_EQ(ReadFile(folder + "/out/a.bin"), earlier) << test.name;
+    struct stat status {};
+    ASSERT_EQ(::stat(saved.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, test.mode) << test.name;
+    EXPECT_FALSE(FileExists(folder + "/out/.salvorine/maps/" + test.saved + ".map")) << test.name;
   }
 }
 

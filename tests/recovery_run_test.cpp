@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <optional>
 
 #include "platform/file_system_error.h"
@@ -202,10 +204,17 @@ TEST_F(RecoveryRunTest, TheSaveTreeNeverLeadsBackIntoTheSource) {
   std::filesystem::create_directories(temp / "out/src");
   std::filesystem::create_directories(temp / "elsewhere");
   ASSERT_EQ(::symlink((temp / "elsewhere").c_str(), (temp / "out/src/sub").c_str()), 0);
+  // What lies behind the link is not taken for a whole copy either, however much it looks like one.
+  std::filesystem::copy_file(temp / "src/sub/two.bin", temp / "elsewhere/two.bin",
+                             std::filesystem::copy_options::copy_symlinks);
+  struct stat source {};
+  ASSERT_EQ(::stat((temp / "src/sub/two.bin").c_str(), &source), 0);
+  const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+  ASSERT_EQ(::utimensat(AT_FDCWD, (temp / "elsewhere/two.bin").c_str(), times, 0), 0);
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   ASSERT_EQ(dialogs.errors.size(), 1u);
   EXPECT_NE(dialogs.errors[0].find("symbolic link " + temp / "out/src/sub"), std::string::npos) << dialogs.errors[0];
-  EXPECT_TRUE(std::filesystem::is_empty(temp / "elsewhere"));
+  EXPECT_EQ(std::filesystem::directory_iterator(temp / "elsewhere")->path().filename(), "two.bin");
   EXPECT_EQ(table.State(2), RowState::kUnsaved);
 }
 
@@ -244,10 +253,29 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   EXPECT_EQ(stopped->Total(RescueState::kDone), 2048);
   EXPECT_EQ(stopped->Total(RescueState::kUntried), 70000 - 2048);
   EXPECT_EQ(ReadFile(temp / "out/.salvorine/report.tsv"),
-            "path\tsize\trecovered\tdamaged\tstate\tmap\n" +
-            temp / "src/one.txt\t10\t10\t0\tok\t\n" +
-            temp / "src/sub/two.bin\t5000\t4096\t904\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\n" +
-            temp / "src/three\t70000\t2048\t0\tstopped\t" + temp / "out/.salvorine/maps/src/three.map\n");
+            "path\tsize\trecovered\tdamaged\tstate\tmap\texisting\n" +
+            temp / "src/one.txt\t10\t10\t0\tok\t\t\n" +
+            temp / "src/sub/two.bin\t5000\t4096\t904\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\t\n" +
+            temp / "src/three\t70000\t2048\t0\tstopped\t" + temp / "out/.salvorine/maps/src/three.map\t\n");
+
+  // Neither copy that is not whole carries the source's time, so without its
+  // map (".salvorine" lost, the copies copied elsewhere) neither passes for whole.
+  for (const char* name : {"src/sub/two.bin", "src/three"}) {
+    struct stat source {}, saved {};
+    ASSERT_EQ(::stat((temp / name).c_str(), &source), 0);
+    ASSERT_EQ(::stat((temp / ("out/" + std::string(name))).c_str(), &saved), 0);
+    EXPECT_NE(saved.st_mtim.tv_sec * 1000000000 + saved.st_mtim.tv_nsec,
+              source.st_mtim.tv_sec * 1000000000 + source.st_mtim.tv_nsec)
+        << name;
+  }
+  // Nor can they be told from another file's copies then: both are kept.
+  std::filesystem::rename(temp / "out/.salvorine", temp / "lost");
+  pump.on_pump = nullptr;
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two (2).bin"), std::string(5000, 'x'));
+  EXPECT_EQ(ReadFile(temp / "out/src/three (2)"), std::string(70000, 'y'));
+  std::filesystem::remove(temp / "out/src/sub/two (2).bin");
+  std::filesystem::remove(temp / "out/src/three (2)");
 
   // A copy that cannot be placed (a folder is in the way) is not saved, and no partial file is left.
   std::filesystem::remove(temp / "out/src/one.txt");
@@ -322,9 +350,9 @@ TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyL
   ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
 
-// Between file systems a copy is saved by copying it again. When that fails
-// (here a size limit; a save folder with room for one copy, not two), the
-// copy a checkpoint left in the save folder must hold what the row's last map marks.
+// Between file systems the copy a checkpoint placed is brought up to date in
+// place, never copied whole again: a save folder with room for one copy, not
+// two (here a size limit), still takes it, true to the row's last map.
 TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueToItsMap) {
   if (!FolderExists("/dev/shm")) GTEST_SKIP() << "needs /dev/shm";
   const std::string working = "/dev/shm/salvorine-final-save-" + std::to_string(::getpid());
@@ -350,7 +378,7 @@ TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueTo
   ::setrlimit(RLIMIT_FSIZE, &unlimited);
   std::signal(SIGXFSZ, ignored);
   std::filesystem::remove_all(working);
-  EXPECT_EQ(table.State(3), RowState::kUnsaved);
+  EXPECT_EQ(table.State(3), RowState::kStopped);
   ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
 
@@ -497,6 +525,105 @@ TEST_F(RecoveryRunTest, EarlierCopiesSurviveAnEmptyStopAndStrayEntries) {
   WriteFile(temp / "out/.salvorine/maps/src", "not a folder");
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   EXPECT_EQ(table.State(3), RowState::kSaved);
+}
+
+// Camera cards reuse names: a copy at a destination that is not this file's
+// (another size, or other bytes) is never replaced without asking, and the
+// answer, once given for all, holds for the rest of the run.
+TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses) {
+  ASSERT_EQ(run.Recover(), RunOutcome::kCompleted);
+  WriteFile(temp / "src/one.txt", "the second card's, longer");
+  WriteFile(temp / "src/sub/two.bin", std::string(5000, 'z'));
+  WriteFile(temp / "src/three", std::string(70000, 'w'));
+  dialogs.existing_answers = {{ExistingCopy::kSkip, false}, {ExistingCopy::kReplace, true}};
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(dialogs.existing_questions.size(), 2u);
+  EXPECT_EQ(dialogs.existing_questions[0].text,
+            temp / "out/src/one.txt\rThis name already holds a copy of another file. Replace it, keep both, or skip "
+                   "this file?");
+  EXPECT_EQ(dialogs.existing_questions[0].keep_both, "Keep both");
+  EXPECT_EQ(table.State(1), RowState::kUnsaved);
+  EXPECT_EQ(ReadFile(temp / "out/src/one.txt"), "first file");
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'z'));
+  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'w'));
+  const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
+  EXPECT_NE(report.find("\tskipped\n" + temp / "src/sub/two.bin"), std::string::npos) << report;
+  EXPECT_NE(report.find("\tok\t\treplaced\n"), std::string::npos) << report;
+}
+
+// A save disk with other rules (exFAT, through its FUSE driver, on a loop
+// device): a name it folds onto another row's copy, and a name it cannot
+// store, each lose only their own file, said for that file; no row replaces
+// another row's copy, and the run goes on.
+TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName) {
+  const std::string image = temp / "exfat.img", mounted = temp / "out";
+  std::filesystem::create_directories(mounted);
+  const auto shell = [](const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); };
+  if (::geteuid() != 0 || shell("truncate -s 16M " + image + " && mkfs.exfat " + image) != 0) {
+    GTEST_SKIP() << "needs root and mkfs.exfat";
+  }
+  const std::string device_file = temp / "device";
+  if (std::system(("losetup -f --show " + image + " >" + device_file + " 2>/dev/null").c_str()) != 0) {
+    GTEST_SKIP() << "no loop device";
+  }
+  std::string device = ReadFile(device_file);
+  device.erase(device.find_last_not_of('\n') + 1);
+  if (shell("mount.exfat-fuse " + device + " " + mounted) != 0) {
+    shell("losetup -d " + device);
+    GTEST_SKIP() << "cannot mount exFAT through FUSE";
+  }
+  const struct Unmount {
+    std::function<int(const std::string&)> shell;
+    std::string mounted, device;
+    ~Unmount() {
+      // The driver lets the device go a moment after the unmount: detach it once it has.
+      shell("fusermount -u " + mounted + "; for try in $(seq 100); do losetup -d " + device +
+            " && ! losetup " + device + " && break; sleep 0.05; done");
+    }
+  } unmount{shell, mounted, device};
+  WriteFile(temp / "src/IMG.JPG", std::string(5000, 'a'));
+  WriteFile(temp / "src/img.jpg", std::string(6000, 'b'));
+  WriteFile(temp / "src/a:b.txt", "colon");
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(table.Cell(0, 1), temp / "src/IMG.JPG");
+  ASSERT_EQ(table.Cell(0, 2), temp / "src/a:b.txt");
+  ASSERT_EQ(table.Cell(0, 3), temp / "src/img.jpg");
+  EXPECT_EQ(table.State(1), RowState::kSaved);
+  EXPECT_EQ(table.State(2), RowState::kUnsaved);
+  EXPECT_EQ(table.State(3), RowState::kUnsaved);
+  EXPECT_EQ(table.State(6), RowState::kSaved);  // the rows after them
+  ASSERT_EQ(dialogs.errors.size(), 2u);
+  EXPECT_TRUE(dialogs.errors[0].starts_with(mounted + "/src/a:b.txt\rThe save disk cannot store this name"))
+      << dialogs.errors[0];
+  EXPECT_EQ(dialogs.errors[1], mounted + "/src/img.jpg\rAnother file of this run was saved under this name: the save "
+                                         "disk does not tell upper and lower case apart. This file is not saved.");
+  EXPECT_EQ(ReadFile(mounted + "/src/IMG.JPG"), std::string(5000, 'a'));
+  EXPECT_EQ(ReadFile(mounted + "/src/three"), std::string(70000, 'y'));
+}
+
+// One run at a time per save folder: a second one, here starting afresh while
+// the first runs, says the folder is in use and reads and writes nothing.
+TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
+  MemoryJobTable second_table;
+  ScriptedDialogs second_dialogs;
+  Options fresh;
+  fresh.continue_copies = false;
+  CallbackPump second_pump;
+  RunEnvironment second{second_table, progress, fresh, messages, second_dialogs, second_pump, window, clock};
+  std::optional<RunOutcome> second_outcome;
+  pump.on_pump = [&](int) {
+    if (progress.count_label == "3/3" && !second_outcome) second_outcome = RecoveryRun(second).Recover();
+  };
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_TRUE(second_outcome);
+  EXPECT_EQ(*second_outcome, RunOutcome::kEndedEarly);
+  ASSERT_EQ(second_dialogs.errors.size(), 1u);
+  EXPECT_NE(second_dialogs.errors[0].find("Another run is saving into this folder"), std::string::npos)
+      << second_dialogs.errors[0];
+  EXPECT_EQ(second_table.RowCount(), 1);
+  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
+  // Once the first run is over, the folder is free again.
+  EXPECT_EQ(RecoveryRun(second).Recover(), RunOutcome::kCompleted);
 }
 
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {

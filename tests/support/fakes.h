@@ -57,6 +57,17 @@ struct Options final : RunOptions {
 struct ScriptedDialogs final : Dialogs {
   std::vector<std::string> errors, information, questions;
   std::vector<bool> answers;
+  // Another file's copy at a destination: the questions asked and their answers, in order.
+  std::vector<ExistingCopyQuestion> existing_questions;
+  std::vector<ExistingCopyAnswer> existing_answers;
+
+  ExistingCopyAnswer AskExistingCopy(const ExistingCopyQuestion& question) override {
+    existing_questions.push_back(question);
+    if (existing_answers.empty()) return {};
+    const ExistingCopyAnswer answer = existing_answers.front();
+    existing_answers.erase(existing_answers.begin());
+    return answer;
+  }
 
   void ShowError(const std::string& text) override { errors.push_back(text); }
   void ShowInformation(const std::string& text) override { information.push_back(text); }

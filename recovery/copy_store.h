@@ -1,0 +1,41 @@
+#pragma once
+
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/file.h"
+
+namespace salvorine {
+
+// Where rows' copies and maps are kept, each named by its source's path: the
+// save folder on disk, or a recording stand-in in tests. Every call raises
+// FileSystemError naming the path it failed on.
+class CopyStore {
+ public:
+  virtual ~CopyStore() = default;
+
+  // Replaces the map of `source_path`'s copy with `text`, once on disk.
+  virtual void WriteMap(const std::string& source_path, const std::string& text) = 0;
+  // Removes the map of `source_path`'s copy; none there is no error.
+  virtual void RemoveMap(const std::string& source_path) = 0;
+  // Places the closed copy `copy_path` at `source_path`'s destination under a
+  // temporary name, renamed over whatever was there, with the permission bits
+  // `mode`; never over a file of `protect`. True when the saved copy is
+  // `copy_path` itself, linked (one file system holds both).
+  virtual bool Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+                     const std::set<FileIdentity>& protect) = 0;
+  // Brings the destination folder's entries of `source_path` to the disk.
+  virtual void SyncFolderOf(const std::string& source_path) = 0;
+  // The copy at `source_path`'s destination, open for update; nothing when there is none.
+  virtual std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) = 0;
+  // Gives the saved copy of `source_path` the source's modification time, the
+  // mark of a whole copy, once a sync of the save file system has carried its bytes.
+  virtual void GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) = 0;
+  // Brings the whole save file system to the disk, then gives the times waiting for it.
+  virtual void SyncAndGiveTimes() = 0;
+  // The permission bits a finished copy of a source with `mode` takes.
+  virtual unsigned FinishedMode(unsigned mode) const = 0;
+};
+
+}  // namespace salvorine

@@ -1,0 +1,163 @@
+#include "recovery/row_copy.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "recovery/map_file.h"
+
+namespace salvorine {
+namespace {
+
+// A status whose modification time is now: what a copy that is not whole carries.
+FileStatus Now() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(now);
+  FileStatus status;
+  status.modified_seconds = seconds.count();
+  status.modified_nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(now - seconds).count();
+  return status;
+}
+
+}  // namespace
+
+// The copy as the pass writes it. The pass closes its files when it stops;
+// the copy stays open here, so that its bytes can still be synced before its map.
+class RowCopy::PassView final : public File {
+ public:
+  explicit PassView(File& file) : file_(file) {}
+  const std::string& Path() const override { return file_.Path(); }
+  void Seek(std::int64_t position) override { file_.Seek(position); }
+  ReadResult Read(void* buffer, std::size_t count) override { return file_.Read(buffer, count); }
+  std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
+    return file_.ReadIfReady(buffer, count);
+  }
+  void Write(const void* buffer, std::size_t count) override { file_.Write(buffer, count); }
+  void WriteZeros(std::int64_t count) override { file_.WriteZeros(count); }
+  std::int64_t Size() override { return file_.Size(); }
+  FileStatus Status() override { return file_.Status(); }
+  void Truncate() override { file_.Truncate(); }
+  void Close() override {}
+  void Sync() override { file_.Sync(); }
+  void SetModeAndTime(unsigned mode, const FileStatus& modified) override { file_.SetModeAndTime(mode, modified); }
+  std::int64_t BlockSize() override { return file_.BlockSize(); }
+
+ private:
+  File& file_;
+};
+
+RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path,
+                 FileStatus source, std::string copy_path, std::unique_ptr<File> copy, const RescueMap& map,
+                 bool in_place, std::function<void(const FileSystemError&)> map_not_saved)
+    : store_(store),
+      protect_(protect),
+      source_path_(std::move(source_path)),
+      source_(source),
+      copy_path_(std::move(copy_path)),
+      copy_(std::move(copy)),
+      view_(std::make_unique<PassView>(*copy_)),
+      map_(map),
+      map_not_saved_(std::move(map_not_saved)),
+      placed_(in_place),
+      same_file_(in_place),
+      mapped_(in_place) {}
+
+RowCopy::~RowCopy() = default;
+
+void RowCopy::Checkpoint() { SaveWithMap(false, 0600); }
+
+void RowCopy::Finish(bool stopped) {
+  if (stopped) {
+    // A copy that read nothing would only replace an earlier one with zeros.
+    if (placed_ || map_.Total(RescueState::kDone) > 0) SaveWithMap(false, 0600);
+    return Close();
+  }
+  const unsigned mode = store_.FinishedMode(source_.mode);
+  // Whole by the map itself: the file may have changed size since it was listed.
+  if (map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) != 0) {
+    SaveWithMap(true, mode);
+    return Close();
+  }
+  // A whole copy has no map. The old one goes first: a copy without a map and
+  // without the source's time is taken for nothing, wherever a crash leaves it.
+  store_.RemoveMap(source_path_);
+  mapped_ = false;
+  if (placed_) {
+    if (!same_file_) CatchUp();
+    SetMode(mode);
+  }
+  Close();
+  if (!placed_) PlaceFirst(mode, false);
+  store_.GiveTimeAfterSync(source_path_, source_);
+}
+
+// close() reports the write-back errors of some file systems (NFS, FUSE).
+void RowCopy::Close() {
+  copy_->Close();
+  if (saved_copy_) saved_copy_->Close();
+}
+
+void RowCopy::SaveWithMap(bool pass_ended, unsigned mode) {
+  copy_->Sync();
+  if (!placed_) {
+    // An older copy may stand at the destination, its map beside it: that map
+    // goes, the new copy takes its place, and only then comes the new map.
+    store_.RemoveMap(source_path_);
+    PlaceFirst(mode, true);
+    store_.SyncFolderOf(source_path_);
+  } else {
+    if (!same_file_) CatchUp();
+    SetMode(mode);
+  }
+  try {
+    store_.WriteMap(source_path_, MapFileText(map_, pass_ended, &source_));
+    mapped_ = true;
+  } catch (const FileSystemError& error) {
+    map_not_saved_(error);
+  }
+}
+
+void RowCopy::PlaceFirst(unsigned mode, bool keep_up) {
+  same_file_ = store_.Place(source_path_, copy_path_, mode, protect_);
+  placed_ = true;
+  mode_ = mode;
+  if (!same_file_ && keep_up) {
+    saved_copy_ = store_.OpenSavedCopy(source_path_);
+    saved_ = std::make_unique<RescueMap>(map_);
+  }
+}
+
+void RowCopy::SetMode(unsigned mode) {
+  if (mode == mode_) return;
+  File* saved = same_file_ ? copy_.get() : saved_copy_.get();
+  if (saved != nullptr) saved->SetModeAndTime(mode, Now());
+  mode_ = mode;
+}
+
+// Between file systems the saved copy is a copy: it takes the bytes finished
+// since the last time, and they reach the disk before a map that marks them.
+void RowCopy::CatchUp() {
+  if (!saved_copy_) return;
+  // A reader of its own, so that the pass's position in its copy is left alone.
+  const std::unique_ptr<File> reader = OpenRead(copy_path_);
+  std::string buffer(1 << 20, '\0');
+  for (const RescueMap::Segment& done : map_.SegmentsIn(RescueState::kDone)) {
+    for (const RescueMap::Segment& held : saved_->Segments()) {
+      if (held.state == RescueState::kDone) continue;
+      const std::int64_t end = std::min(done.end, held.end);
+      for (std::int64_t at = std::max(done.start, held.start); at < end;) {
+        const auto part = static_cast<std::size_t>(std::min<std::int64_t>(std::ssize(buffer), end - at));
+        reader->Seek(at);
+        const ReadResult got = reader->Read(buffer.data(), part);
+        if (!got.ok || got.count == 0) throw FileSystemError(got.ok ? EIO : got.error, copy_path_, "read");
+        saved_copy_->Seek(at);
+        saved_copy_->Write(buffer.data(), got.count);
+        at += static_cast<std::int64_t>(got.count);
+      }
+    }
+  }
+  reader->Close();
+  saved_copy_->Sync();
+  *saved_ = map_;
+}
+
+}  // namespace salvorine

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "platform/file.h"
+#include "platform/file_system_error.h"
+#include "recovery/copy_store.h"
+#include "recovery/rescue_map.h"
+
+namespace salvorine {
+
+// One row's copy and its map, from the pass's first block until they stand in
+// the save folder; the only thing that brings them there, in one order on
+// every path (checkpoint, stop, finish, resume, fresh):
+//   the copy's bytes reach the disk, then the map that marks them finished,
+//   then the copy is placed (a temporary name renamed over the destination)
+//   and its folder synced.
+// A copy placed for the first time over an older file comes before its map,
+// and that file's map is removed before it, so no map ever stands beside a
+// copy older than itself. A copy that is not whole never carries the
+// source's modification time (that time marks a whole copy); a whole one
+// gets it only after the sync of the save file system that carries its bytes.
+class RowCopy {
+ public:
+  // `copy` is the file the pass writes: a new working copy at `copy_path`,
+  // or, with `in_place`, the saved copy an earlier run left (`copy_path` then
+  // names it for preview only). `map` is the pass's map of the source.
+  // A map that cannot be written is handed to `map_not_saved`, and the copy
+  // stays without it (and so is never taken for whole).
+  RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path, FileStatus source,
+          std::string copy_path, std::unique_ptr<File> copy, const RescueMap& map, bool in_place,
+          std::function<void(const FileSystemError&)> map_not_saved);
+  ~RowCopy();
+  RowCopy(const RowCopy&) = delete;
+  RowCopy& operator=(const RowCopy&) = delete;
+
+  // The copy as the pass sees it; the pass's Close leaves it open for this owner.
+  File& ForPass() { return *view_; }
+
+  // Brings the copy as far as its pass has come, and its map, to the save folder.
+  void Checkpoint();
+  // Saves the copy once its pass is over, then closes it: whole (no map, the
+  // source's time after the next sync), or with its map; `stopped` when the
+  // pass was cut short. A stopped copy that read nothing replaces nothing.
+  // Raises FileSystemError when the copy could not be saved.
+  void Finish(bool stopped);
+  // Whether the copy now stands with a map beside it.
+  bool Mapped() const { return mapped_; }
+
+ private:
+  class PassView;
+
+  void SaveWithMap(bool pass_ended, unsigned mode);
+  void PlaceFirst(unsigned mode, bool keep_up);
+  void SetMode(unsigned mode);
+  void CatchUp();
+  void Close();
+
+  CopyStore& store_;
+  const std::set<FileIdentity>& protect_;
+  const std::string source_path_;
+  const FileStatus source_;
+  const std::string copy_path_;
+  std::unique_ptr<File> copy_;
+  std::unique_ptr<File> view_;
+  const RescueMap& map_;
+  std::function<void(const FileSystemError&)> map_not_saved_;
+  bool placed_;                       // the save folder holds the copy
+  bool same_file_;                    // ... as the very file the pass writes
+  bool mapped_ = false;
+  unsigned mode_ = 0;                 // the saved copy's permission bits as last set, 0 before
+  std::unique_ptr<File> saved_copy_;  // otherwise the saved copy, brought up to date range by range
+  std::unique_ptr<RescueMap> saved_;  // what the saved copy holds already
+};
+
+}  // namespace salvorine

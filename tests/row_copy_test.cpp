@@ -1,0 +1,130 @@
+// The order in which a row's copy and map reach the save folder, on every path.
+#include "recovery/row_copy.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/file_system_error.h"
+
+namespace salvorine::test {
+namespace {
+
+using Log = std::vector<std::string>;
+
+// A copy that logs what brings it to disk.
+class LoggedFile final : public File {
+ public:
+  LoggedFile(Log& log, std::string name) : log_(log), name_(std::move(name)) {}
+  const std::string& Path() const override { return name_; }
+  void Seek(std::int64_t) override {}
+  ReadResult Read(void*, std::size_t) override { return {true, 0, 0}; }
+  void Write(const void*, std::size_t) override {}
+  std::int64_t Size() override { return 0; }
+  void Truncate() override {}
+  void Close() override { log_.push_back("close " + name_); }
+  void Sync() override { log_.push_back("sync " + name_); }
+  void SetModeAndTime(unsigned mode, const FileStatus&) override {
+    log_.push_back("mode " + std::to_string(mode) + " " + name_);
+  }
+
+ private:
+  Log& log_;
+  std::string name_;
+};
+
+// A save folder that logs every call; placing may be made to fail.
+class LoggedStore final : public CopyStore {
+ public:
+  explicit LoggedStore(Log& log) : log_(log) {}
+  bool place_fails = false;
+
+  void WriteMap(const std::string&, const std::string& text) override {
+    log_.push_back(text.find("\n0x00000000     +") != std::string::npos ? "map ended" : "map");
+  }
+  void RemoveMap(const std::string&) override { log_.push_back("remove map"); }
+  bool Place(const std::string&, const std::string&, unsigned mode, const std::set<FileIdentity>&) override {
+    if (place_fails) throw FileSystemError(ENOSPC, "out/a", "save");
+    log_.push_back("place " + std::to_string(mode));
+    return true;
+  }
+  void SyncFolderOf(const std::string&) override { log_.push_back("sync folder"); }
+  std::unique_ptr<File> OpenSavedCopy(const std::string&) override { return nullptr; }
+  void GiveTimeAfterSync(const std::string&, const FileStatus&) override { log_.push_back("time after sync"); }
+  void SyncAndGiveTimes() override { log_.push_back("sync all"); }
+  unsigned FinishedMode(unsigned mode) const override { return mode & 0755; }
+
+ private:
+  Log& log_;
+};
+
+struct Path {
+  const char* name;
+  bool in_place;        // resuming the saved copy itself
+  bool checkpoint;      // a checkpoint before the pass ends
+  std::int64_t done;    // bytes of 100 the pass finished
+  bool stopped;
+  Log expected;
+};
+
+// Whatever the path, the copy's bytes are synced before a map marks them,
+// an older map goes before a copy first placed and the new map after it, and
+// a whole copy gets the source's time only once a sync carried its bytes.
+TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
+  const std::vector<Path> paths = {
+      {"fresh, whole", false, false, 100, false, {"remove map", "close copy", "place 420", "time after sync"}},
+      {"fresh, damaged", false, false, 60, false,
+       {"sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
+      {"fresh, stopped", false, false, 60, true,
+       {"sync copy", "remove map", "place 384", "sync folder", "map", "close copy"}},
+      {"fresh, stopped before reading", false, false, 0, true, {"close copy"}},
+      {"checkpoint, then damaged", false, true, 60, false,
+       {"sync copy", "remove map", "place 384", "sync folder", "map", "sync copy", "mode 420 copy", "map ended",
+        "close copy"}},
+      {"checkpoint, then whole", false, true, 100, false,
+       {"sync copy", "remove map", "place 384", "sync folder", "map", "remove map", "mode 420 copy", "close copy",
+        "time after sync"}},
+      {"resumed, damaged", true, false, 60, false, {"sync copy", "mode 420 copy", "map ended", "close copy"}},
+      {"resumed, stopped", true, true, 60, true,
+       {"sync copy", "mode 384 copy", "map", "sync copy", "map", "close copy"}},
+      {"resumed, whole", true, false, 100, false, {"remove map", "mode 420 copy", "close copy", "time after sync"}},
+  };
+  for (const Path& path : paths) {
+    Log log;
+    LoggedStore store(log);
+    RescueMap map(0, 100);
+    map.Set(0, path.done, RescueState::kDone);
+    FileStatus source;
+    source.size = 100;
+    source.mode = 0644;
+    const std::set<FileIdentity> protect;
+    RowCopy copy(store, protect, "src/a", source, "work/1", std::make_unique<LoggedFile>(log, "copy"), map,
+                 path.in_place, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
+    copy.ForPass().Close();  // the pass closes its files when it stops: the copy stays open for its owner
+    if (path.checkpoint) copy.Checkpoint();
+    if (path.done < 100 && !path.stopped) map.Set(path.done, 100, RescueState::kBad);
+    copy.Finish(path.stopped);
+    EXPECT_EQ(log, path.expected) << path.name;
+  }
+}
+
+// A copy that cannot be placed over an older one leaves no new map beside
+// that older copy, and the older copy's map is gone: nothing claims bytes it lacks.
+TEST(RowCopyTest, AFailedPlacementLeavesNoMapBesideTheOlderCopy) {
+  Log log;
+  LoggedStore store(log);
+  store.place_fails = true;
+  RescueMap map(0, 100);
+  map.Set(0, 50, RescueState::kDone);
+  const std::set<FileIdentity> protect;
+  FileStatus source;
+  source.size = 100;
+  RowCopy copy(store, protect, "src/a", source, "work/1", std::make_unique<LoggedFile>(log, "copy"), map,
+               false, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
+  EXPECT_THROW(copy.Checkpoint(), FileSystemError);
+  EXPECT_EQ(log, (Log{"sync copy", "remove map"}));
+}
+
+}  // namespace
+}  // namespace salvorine::test

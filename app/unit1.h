@@ -7,10 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "app/activity_line.h"
 #include "app/background_reader.h"
+#include "app/damage_map_view.h"
 #include "app/job_table_model.h"
 #include "app/paced_progress.h"
 #include "app/shown_first_dialogs.h"
+#include "app/watched_source.h"
 #include "app/window_services.h"
 #include "i18n/apply_language.h"
 #include "i18n/message_table.h"
@@ -120,6 +123,11 @@ class TForm1 final : public QMainWindow,
   void FitFigureColumns();
   void AnchorSaveFolder();
   void ShowRunSummary();
+  // The damage map of the selected row: the run's own while its pass runs, else the saved one.
+  void ShowDamageMap(bool reload);
+  void ShowActivity();
+  void ApplyRunViewTexts(const std::string& language_file);
+  std::int64_t BytesOfColumn(int column) const;
   static void SetCaption(QToolButton* button, const QString& caption);
   // RunOptions, held by the Settings dialog.
   int Mode() const override;
@@ -170,6 +178,13 @@ class TForm1 final : public QMainWindow,
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
   std::string no_report_text_ = kNoReportText.english;
   Clock::TimePoint run_started_{};
+  ReadWatch read_watch_;
+  ActivityLine activity_;
+  bool stopping_ = false;  // a Stop waits for the read under way
+  int map_row_ = 0;        // the row the damage map shows, 0 for none
+  bool map_live_ = false;
+  RowState map_state_ = RowState::kPending;
+  std::chrono::steady_clock::time_point map_shown_at_{};
   QTimer* elapsed_ticker_ = nullptr;
   std::array<QIcon, 8> images_;  // the toolbar's image list
   std::string program_folder_;
@@ -226,6 +241,8 @@ class TForm1 final : public QMainWindow,
   QProgressBar* ProgressBar1 = nullptr;
   QProgressBar* ProgressBar2 = nullptr;
   QLabel* StatusBar1 = nullptr;  // the status bar's one simple text
+  QLabel* Activity1 = nullptr;   // what the run is doing now
+  DamageMapView* DamageMap1 = nullptr;
 
  private:
   JobTableModel* table_ = nullptr;

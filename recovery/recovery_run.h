@@ -66,6 +66,9 @@ class RecoveryRun {
   const std::string& SaveFolder() const { return save_folder_; }
   // The recovered copy the run is writing, empty between rows.
   const std::string& OpenCopyPath() const { return open_copy_path_; }
+  // The row whose pass runs (0 between rows) and its map as the pass has it now (null between passes).
+  int CurrentRow() const { return current_row_; }
+  const RescueMap* LiveMap() const { return checkpoint_ ? &checkpoint_->Map() : nullptr; }
   // How many files and folders below the last run's selection were left out (and announced).
   int LeftOutCount() const { return left_out_count_; }
   // The damage report of the last run, and where it was saved (empty before a run wrote it).

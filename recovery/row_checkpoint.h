@@ -31,6 +31,8 @@ class RowCheckpoint {
   // Brings a saved copy kept apart (on another file system) up to date with
   // the map, before a map that marks more goes to the save folder.
   void CatchUp();
+  // The map of the row as its pass has it now.
+  const RescueMap& Map() const { return map_; }
 
  private:
   void Bring();

@@ -93,7 +93,8 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
   CreateStatusBar();
   progress_.Attach({Label8, Label1, ProgressBar1, Label2, ProgressBar2, Label4, StatusBar1});
   elapsed_ticker_ = new QTimer(this);
-  elapsed_ticker_->setInterval(250);
+  // Often enough for the damage map to show a read under way, at most ten times a second.
+  elapsed_ticker_->setInterval(100);
   connect(elapsed_ticker_, &QTimer::timeout, this, [this] { TickElapsed(); });
   ApplyRunViewTexts(std::string());
   setGeometry(100, 100, 630, 480);

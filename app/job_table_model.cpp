@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "widgets/text_bytes.h"
-#include "i18n/window_texts.h"
+#include "i18n/run_view_texts.h"
 
 namespace salvorine {
 namespace {
@@ -23,7 +23,9 @@ JobTableModel::JobTableModel(QObject* parent) : QAbstractTableModel(parent), row
   marks_[Index(RowState::kDamaged)] = style->standardIcon(QStyle::SP_MessageBoxWarning);
   marks_[Index(RowState::kUnsaved)] = style->standardIcon(QStyle::SP_MessageBoxCritical);
   marks_[Index(RowState::kStopped)] = style->standardIcon(QStyle::SP_MediaStop);
-  const WindowText english[] = {kRowPendingText, kRowStoppedText, kRowUnsavedText, kRowDamagedText, kRowSavedText};
+  marks_[Index(RowState::kSkipped)] = style->standardIcon(QStyle::SP_MediaSkipForward);
+  const WindowText english[] = {kRowPendingText, kRowStoppedText, kRowUnsavedText,
+                                kRowDamagedText, kRowSavedText,   kRowSkippedText};
   for (std::size_t i = 0; i < state_texts_.size(); ++i) state_texts_[i] = QString::fromUtf8(english[i].english);
 }
 

@@ -23,7 +23,7 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
 
  public:
   // Tooltip texts per state, with %1 for the unreadable byte count.
-  using StateTexts = std::array<QString, 5>;
+  using StateTexts = std::array<QString, 6>;
 
   explicit JobTableModel(QObject* parent = nullptr);
 
@@ -78,7 +78,7 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   int fixed_rows_ = 0;
   int shown_fixed_rows_ = 0;
   StateTexts state_texts_;
-  std::array<QIcon, 5> marks_;
+  std::array<QIcon, 6> marks_;
 };
 
 }  // namespace salvorine

@@ -195,6 +195,8 @@ void TForm1::CreateToolBar() {
   ToolButton7 = button("ToolButton7", 2, QStringLiteral("Refresh"), &TForm1::ToolButton7Click);
   ToolButton1 = button("ToolButton1", 3, QStringLiteral("Recover"), &TForm1::ToolButton1Click);
   ToolButton3 = button("ToolButton3", 5, QStringLiteral("Stop"), &TForm1::ToolButton3Click);
+  ToolButton8 = button("ToolButton8", 5, QString::fromUtf8(kSkipFileText.english), &TForm1::ToolButton8Click);
+  ToolButton8->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
   ToolButton4 = button("ToolButton4", 6, QStringLiteral("Preview"), &TForm1::ToolButton4Click);
   ToolButton5 = button("ToolButton5", 7, QStringLiteral("Settings"), &TForm1::ToolButton5Click);
   ToolButton2 = button("ToolButton2", 4, QStringLiteral("Pause"), &TForm1::ToolButton2Click);
@@ -203,6 +205,7 @@ void TForm1::CreateToolBar() {
   ToolBar1->addSeparator();
   ToolBar1->addWidget(ToolButton1);
   ToolBar1->addWidget(ToolButton3);
+  ToolBar1->addWidget(ToolButton8);
   ToolBar1->addSeparator();
   ToolBar1->addWidget(ToolButton4);
   ToolBar1->addWidget(ToolButton5);
@@ -221,6 +224,8 @@ void TForm1::CreateMenus() {
   File1->setObjectName(QStringLiteral("File1"));
   Recover2 = action(File1, "Recover2", QStringLiteral("Recover"), &TForm1::ToolButton1Click);
   Information2 = action(File1, "Information2", QStringLiteral("Preview"), &TForm1::ToolButton4Click);
+  SkipFile1 = action(File1, "SkipFile1", QString::fromUtf8(kSkipFileText.english), &TForm1::ToolButton8Click);
+  SkipFile1->setShortcut(QKeySequence(Qt::Key_F8));
   Report1 = action(File1, "Report1", QString::fromUtf8(kReportMenuText.english), &TForm1::Report1Click);
   File1->addSeparator();
   Exit1 = action(File1, "Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
@@ -439,6 +444,8 @@ void TForm1::ShowRunSummary() {
 }
 
 void TForm1::ToolButton3Click() { run_->Stop(); }
+
+void TForm1::ToolButton8Click() { run_->Skip(); }
 
 void TForm1::ToolButton4Click() { Preview(); }
 
@@ -706,7 +713,7 @@ void TForm1::ApplyLanguage(bool english) {
   const std::string file = LanguageFilePath(program_folder_, english);
   const auto text = [&file](const WindowText& entry) { return Shown(ExtraMessage(file, entry.key, entry.english)); };
   table_->SetStateTexts({text(kRowPendingText), text(kRowStoppedText), text(kRowUnsavedText), text(kRowDamagedText),
-                         text(kRowSavedText)});
+                         text(kRowSavedText), text(kRowSkippedText)});
   summary_text_ = text(kRunSummaryText);
   ApplyRunViewTexts(file);
   Report1->setText(text(kReportMenuText));
@@ -746,6 +753,8 @@ void TForm1::ApplyRunViewTexts(const std::string& language_file) {
   activity.time_left = text(kTimeLeftText);
   activity.stopping = text(kStoppingText);
   activity_.SetTexts(activity);
+  SetCaption(ToolButton8, text(kSkipFileText));
+  SkipFile1->setText(text(kSkipFileText));
 }
 
 // A caption in full, also as a tooltip for when the toolbar has no room to show it.

@@ -72,6 +72,7 @@ class TForm1 final : public QMainWindow,
   void ToolButton1Click();  // Recover
   void ToolButton2Click() {}  // Pause: hidden, never shown
   void ToolButton3Click();  // Stop
+  void ToolButton8Click();  // Skip File
   void ToolButton4Click();  // Preview
   void Preview();
   void ToolButton5Click();  // Settings
@@ -203,11 +204,13 @@ class TForm1 final : public QMainWindow,
   QToolButton* ToolButton5 = nullptr;  // Settings
   QToolButton* ToolButton6 = nullptr;  // Eject
   QToolButton* ToolButton7 = nullptr;  // Refresh
+  QToolButton* ToolButton8 = nullptr;  // Skip File
   QMenu* File1 = nullptr;
   QAction* Recover2 = nullptr;
   QAction* Information2 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* Report1 = nullptr;  // Damage Report
+  QAction* SkipFile1 = nullptr;
   QMenu* Settings1 = nullptr;
   QAction* Settings2 = nullptr;
   QMenu* Language1 = nullptr;

@@ -22,4 +22,8 @@ inline constexpr WindowText kMegabytesPerSecondText{119, "%1 MB/s"};
 inline constexpr WindowText kTimeLeftText{120, "about %1 left"};
 inline constexpr WindowText kStoppingText{121, "Stopping after the current read"};
 
+// The command that ends the pass over the file being read, and the tooltip of a row it ended.
+inline constexpr WindowText kSkipFileText{122, "Skip File"};
+inline constexpr WindowText kRowSkippedText{123, "Skipped: saved as far as it got, with its map"};
+
 }  // namespace salvorine

@@ -172,6 +172,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   env_.table.SelectRow(row);
   env_.progress.SetFileBar(0);
   current_row_ = row;
+  skip_ = false;
 
   std::unique_ptr<File> source;
   try {
@@ -226,13 +227,15 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }();
   open_copy_path_.clear();
   if (result == PassResult::kStopped) {
-    SetRowState(row, RowState::kStopped);
+    // A skipped file ends as a stopped run's does, and the run goes on with the next.
+    const RowResult after = skip_ && !idle_ ? RowResult::kDone : RowResult::kEnded;
+    SetRowState(row, after == RowResult::kDone ? RowState::kSkipped : RowState::kStopped);
     // A copy that read nothing would only replace an earlier one with zeros.
-    if (map.Total(RescueState::kDone) == 0) return RowResult::kEnded;
+    if (map.Total(RescueState::kDone) == 0) return after == RowResult::kDone ? FinishRow(row) : after;
     // What was read so far is kept, with the map a later run goes on from.
     const bool mapped = SaveMap(row, map, false);
-    SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status), false);
-    return RowResult::kEnded;
+    const bool saved = SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status), false);
+    return after == RowResult::kDone && saved ? FinishRow(row) : RowResult::kEnded;
   }
   source->Close();
   copy->Close();
@@ -273,9 +276,10 @@ RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const Fil
     }
     if (result == PassResult::kStopped) {
       open_copy_path_.clear();
-      SetRowState(row, RowState::kStopped);
+      const bool skipped = skip_ && !idle_;
+      SetRowState(row, skipped ? RowState::kSkipped : RowState::kStopped);
       SaveMap(row, map, false);
-      return RowResult::kEnded;
+      return skipped ? FinishRow(row) : RowResult::kEnded;
     }
     env_.table.SetCell(3, row, CountWithShare(size - map.Total(RescueState::kDone), size));
   }
@@ -370,6 +374,10 @@ void RecoveryRun::Stop() {
   if (!idle_ && env_.dialogs.AskYesNo(env_.messages.Message(kStopQuestion))) SetIdle(true);
 }
 
+void RecoveryRun::Skip() {
+  if (!idle_ && current_row_ > 0) skip_ = true;
+}
+
 bool RecoveryRun::CanClose() {
   if (idle_) return true;
   if (!env_.dialogs.AskOkCancel(env_.messages.Message(kStopQuestion))) return false;
@@ -383,7 +391,7 @@ void RecoveryRun::SetIdle(bool idle) {
 }
 
 PassContext RecoveryRun::MakePassContext() {
-  return {idle_, env_.options, env_.messages, env_.progress, env_.table, pass_pump_, env_.clock, buffers_};
+  return {idle_, env_.options, env_.messages, env_.progress, env_.table, pass_pump_, env_.clock, buffers_, &skip_};
 }
 
 void RecoveryRun::PassPump::ProcessMessages() {

@@ -54,6 +54,8 @@ class RecoveryRun {
   RunOutcome Recover();
   // Asks to confirm, then lets the running pass stop before its next block.
   void Stop();
+  // Ends the pass over the current file at its next read; what was read is kept with its map, and the run goes on.
+  void Skip();
   // The close query: always true when idle, otherwise after confirmation.
   bool CanClose();
   // Enters the idle (true) or busy (false) state: the flag and the run controls together.
@@ -120,6 +122,7 @@ class RecoveryRun {
   PassPump pass_pump_{*this};
   std::unique_ptr<RowCheckpoint> checkpoint_;
   int current_row_ = 0;
+  bool skip_ = false;  // Skip file was given during current_row_'s pass
   int left_out_count_ = 0;
   std::vector<ReportRow> report_rows_;  // index row - 1
   std::string report_path_;

@@ -137,7 +137,7 @@ class SectorRescue {
   // One read of the sector at `pos`: written and marked done, or its untried
   // bytes marked bad. Slow reads are accepted.
   ReadState ReadSector(std::int64_t pos) {
-    if (context_.idle) {
+    if (context_.Ended()) {
       source_.Close();
       copy_.Close();
       return ReadState::kStopped;

@@ -240,6 +240,53 @@ TEST_F(StartedWindowTest, AfterStopTheStatusLineSaysTheRunEndsAfterTheReadAndThe
   EXPECT_TRUE(dialogs.information.empty());
 }
 
+// Guards a Skip that stops the whole run, loses what was read of the file, or
+// is not heard by one of the passes: in Max Data during the first pass, in
+// Thorough during the rescue of what the first pass left.
+TEST_F(StartedWindowTest, SkipFileEndsThePassOverTheFileKeepsWhatWasReadAndGoesOnWithTheNext) {
+  SALVORINE_REQUIRE_FUSE();
+  struct Case {
+    int mode;
+    const char* description;
+    std::function<bool(const RescueMap&)> skip_when;
+  };
+  const Case cases[] = {
+      {kModeMaxData, "file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\nfile disc/b.bin 100 2\n",
+       [](const RescueMap& map) { return map.Total(RescueState::kDone) > 0; }},
+      // Both directions of the first pass have failed: the rescue sector by sector has begun.
+      {kModeThorough, "file disc/a.bin 65536 1\nbad disc/a.bin 8192 40000\ndelay_bad 150\nfile disc/b.bin 100 2\n",
+       [](const RescueMap& map) { return map.Total(RescueState::kBad) >= 2048; }},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.mode);
+    DamagedMount disc(test.description);
+    form->ToolButton7Click();  // Refresh: the tree lists the new mount
+    const std::filesystem::path out = work / ("out" + std::to_string(test.mode));
+    dialogs.information.clear();
+    settings->ComboBox1->setCurrentIndex(test.mode);
+    bool skip_enabled = false;
+    When(form.get(), [&] {
+      const RescueMap* map = form->Run().LiveMap();
+      return form->Run().CurrentRow() == 1 && map != nullptr && test.skip_when(*map);
+    }, [&] {
+      skip_enabled = form->SkipFile1->isEnabled();
+      form->SkipFile1->trigger();
+    });
+    Recover(disc.Path().string() + "/disc", out);
+    EXPECT_TRUE(skip_enabled);
+    EXPECT_EQ(form->Table().StateOf(1), RowState::kSkipped);
+    EXPECT_EQ(form->StringGrid1->model()->index(0, 0).data(Qt::ToolTipRole).toString(),
+              "Skipped: saved as far as it got, with its map");
+    EXPECT_EQ(Cell(2, 2), "100 (100%)");
+    EXPECT_EQ(dialogs.information, std::vector<std::string>{"Recovery finished."});
+    // The part read is saved, and its map says how far it got.
+    EXPECT_TRUE(FileExists(out / "disc/a.bin"));
+    const std::string map_text = ReadFile(out / ".salvorine/maps/disc/a.bin.map");
+    EXPECT_NE(map_text.find(" +"), std::string::npos) << map_text;
+    EXPECT_NE(map_text.find(" ?"), std::string::npos) << map_text;
+  }
+}
+
 // Guards a damage map that stays blank while a file is read, misses where the
 // pass found damage, or disagrees with the row's Damaged figure once saved.
 TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMap) {

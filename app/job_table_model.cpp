@@ -103,6 +103,12 @@ std::int64_t JobTableModel::DamagedBytesOf(int row) const {
   return InRange(0, row) ? outcomes_[static_cast<std::size_t>(row)].damaged_bytes : 0;
 }
 
+void JobTableModel::SetNote(int row, const QString& note) {
+  if (!InRange(0, row) || row == 0) return;
+  outcomes_[static_cast<std::size_t>(row)].note = note;
+  NoteChanged(row);
+}
+
 void JobTableModel::SetStateTexts(const StateTexts& texts) {
   state_texts_ = texts;
   if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 3), {Qt::ToolTipRole});
@@ -124,8 +130,11 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DecorationRole:
       return index.column() == 0 ? Mark(outcome) : QVariant();
-    case Qt::ToolTipRole:
-      return state_texts_[Index(outcome.state)].arg(outcome.damaged_bytes);
+    case Qt::ToolTipRole: {
+      const QString& state = state_texts_[Index(outcome.state)];
+      const QString text = state.contains(QLatin1String("%1")) ? state.arg(outcome.damaged_bytes) : state;
+      return outcome.note.isEmpty() ? text : text + QLatin1Char('\n') + outcome.note;
+    }
     case Qt::BackgroundRole:
       return outcome.state == RowState::kDamaged ? QVariant(kDamagedTint) : QVariant();
     default:

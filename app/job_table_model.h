@@ -42,6 +42,8 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   RowState StateOf(int row) const;
   std::int64_t DamagedBytesOf(int row) const;
   void SetStateTexts(const StateTexts& texts);
+  // A line added under row `row`'s tooltip (empty for none), until the table is built again.
+  void SetNote(int row, const QString& note);
   // Tells the views about every file row changed since the last call. The run
   // changes a cell after every block; views hear of it once per frame.
   void ShowChanges();
@@ -62,6 +64,7 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   struct Outcome {
     RowState state = RowState::kPending;
     std::int64_t damaged_bytes = 0;
+    QString note;
   };
 
   bool InRange(int column, int row) const;

@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <set>
 
 #include "widgets/named_widget.h"
 #include "app/salvorine_application.h"
@@ -439,7 +440,14 @@ void TForm1::ShowRunSummary() {
     unreadable += table_->DamagedBytesOf(row);
   }
   ShowProgress();
-  const QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  // What the run found of earlier runs in the save folder, in the summary and on the rows.
+  const std::set<int>& whole = run_->TakenWhole();
+  const std::set<int>& continued = run_->Continued();
+  if (!whole.empty() || !continued.empty()) {
+    summary += QStringLiteral("; ") + earlier_copies_text_.arg(whole.size()).arg(continued.size());
+  }
+  MarkEarlierCopies();
   StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 
@@ -605,6 +613,12 @@ void TForm1::ShowActivity() {
       activity_.Text(now, read_watch_.Activity(now), stopping_, BytesOfColumn(2), read_watch_.bytes_read));
 }
 
+// The rows the last run took from earlier runs say so under their tooltips.
+void TForm1::MarkEarlierCopies() {
+  for (const int row : run_->TakenWhole()) table_->SetNote(row, row_taken_whole_text_);
+  for (const int row : run_->Continued()) table_->SetNote(row, row_continued_text_);
+}
+
 // The sum of the byte counts that lead column `column`'s cells ("1200 (12%)").
 std::int64_t TForm1::BytesOfColumn(int column) const {
   std::int64_t sum = 0;
@@ -753,6 +767,10 @@ void TForm1::ApplyRunViewTexts(const std::string& language_file) {
   activity.time_left = text(kTimeLeftText);
   activity.stopping = text(kStoppingText);
   activity_.SetTexts(activity);
+  earlier_copies_text_ = text(kEarlierCopiesText);
+  row_continued_text_ = text(kRowContinuedText);
+  row_taken_whole_text_ = text(kRowTakenWholeText);
+  if (!run_on_stack_) MarkEarlierCopies();
   SetCaption(ToolButton8, text(kSkipFileText));
   SkipFile1->setText(text(kSkipFileText));
 }

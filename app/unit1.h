@@ -127,6 +127,7 @@ class TForm1 final : public QMainWindow,
   // The damage map of the selected row: the run's own while its pass runs, else the saved one.
   void ShowDamageMap(bool reload);
   void ShowActivity();
+  void MarkEarlierCopies();
   void ApplyRunViewTexts(const std::string& language_file);
   std::int64_t BytesOfColumn(int column) const;
   static void SetCaption(QToolButton* button, const QString& caption);
@@ -177,6 +178,7 @@ class TForm1 final : public QMainWindow,
   bool run_on_stack_ = false;   // Recover has not returned yet
   std::chrono::steady_clock::time_point messages_processed_at_{};
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
+  QString earlier_copies_text_, row_continued_text_, row_taken_whole_text_;
   std::string no_report_text_ = kNoReportText.english;
   Clock::TimePoint run_started_{};
   ReadWatch read_watch_;

@@ -26,4 +26,10 @@ inline constexpr WindowText kStoppingText{121, "Stopping after the current read"
 inline constexpr WindowText kSkipFileText{122, "Skip File"};
 inline constexpr WindowText kRowSkippedText{123, "Skipped: saved as far as it got, with its map"};
 
+// What a run found of earlier runs in its save folder: in the summary
+// (%1 rows saved whole before, %2 continued), and under those rows' tooltips.
+inline constexpr WindowText kEarlierCopiesText{124, "%1 already complete, %2 continued"};
+inline constexpr WindowText kRowContinuedText{125, "Continued from the copy an earlier run left"};
+inline constexpr WindowText kRowTakenWholeText{126, "Already saved whole by an earlier run: not read again"};
+
 }  // namespace salvorine

@@ -154,6 +154,8 @@ void RecoveryRun::Collect() {
   source_identities_ = BuildJobTable(sources_, env_.table, env_.dialogs);
   left_out_count_ = static_cast<int>(left_out.size() + (collected - sources_.size()));
   report_rows_.clear();
+  taken_whole_.clear();
+  continued_.clear();
   for (int row = 1; row < env_.table.RowCount(); ++row) {
     ReportRow record;
     record.path = env_.table.Cell(0, row);
@@ -191,11 +193,13 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     if (idle_) return RowResult::kEnded;
     env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
     report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
+    taken_whole_.insert(row);
     SetRowState(row, RowState::kSaved);
     return FinishRow(row);
   }
   if (env_.options.ContinueEarlierCopies()) {
     if (auto earlier = save_tree_->OpenEarlierCopy(source_path, status.size, source_identities_)) {
+      continued_.insert(row);
       return ContinueRow(row, *source, status, *earlier, run_start);
     }
   }

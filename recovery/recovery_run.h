@@ -73,6 +73,9 @@ class RecoveryRun {
   const RescueMap* LiveMap() const { return checkpoint_ ? &checkpoint_->Map() : nullptr; }
   // How many files and folders below the last run's selection were left out (and announced).
   int LeftOutCount() const { return left_out_count_; }
+  // The rows of the last run an earlier run had saved whole (not read again), and those it continued from an earlier copy.
+  const std::set<int>& TakenWhole() const { return taken_whole_; }
+  const std::set<int>& Continued() const { return continued_; }
   // The damage report of the last run, and where it was saved (empty before a run wrote it).
   std::string ReportText() const;
   const std::string& ReportPath() const { return report_path_; }
@@ -122,7 +125,8 @@ class RecoveryRun {
   PassPump pass_pump_{*this};
   std::unique_ptr<RowCheckpoint> checkpoint_;
   int current_row_ = 0;
-  bool skip_ = false;  // Skip file was given during current_row_'s pass
+  bool skip_ = false;
+  std::set<int> taken_whole_, continued_;  // Skip file was given during current_row_'s pass
   int left_out_count_ = 0;
   std::vector<ReportRow> report_rows_;  // index row - 1
   std::string report_path_;

@@ -287,6 +287,34 @@ TEST_F(StartedWindowTest, SkipFileEndsThePassOverTheFileKeepsWhatWasReadAndGoesO
   }
 }
 
+// Guards a second run into the same save folder that leaves the user guessing
+// whether it resumed anything: the summary counts what it found, the rows say it.
+TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAndWhichContinued) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(
+      "file disc/a.bin 100 1\nfile disc/b.bin 40000 2\nslow disc/b.bin 0 40000 30\nfile disc/c.bin 100 3\n");
+  dialogs.answers = {true};
+  // The first run is stopped inside b.bin, which keeps its copy and map.
+  When(form.get(), [&] { return form->Run().CurrentRow() == 2 && Cell(2, 2) != "0 (0%)"; },
+       [&] { form->ToolButton3->click(); });
+  Recover(disc.Path().string() + "/disc", work / "out");
+  ASSERT_EQ(form->Table().StateOf(2), RowState::kStopped);
+  EXPECT_FALSE(form->StatusBar1->text().contains("continued"));
+
+  Recover(disc.Path().string() + "/disc", work / "out");
+  const QString status = form->StatusBar1->text();
+  EXPECT_TRUE(status.endsWith("; 1 already complete, 1 continued")) << status.toStdString();
+  const QAbstractItemModel* view = form->StringGrid1->model();
+  EXPECT_EQ(view->index(0, 0).data(Qt::ToolTipRole).toString(),
+            "Saved whole\nAlready saved whole by an earlier run: not read again");
+  EXPECT_EQ(view->index(1, 0).data(Qt::ToolTipRole).toString(),
+            "Saved whole\nContinued from the copy an earlier run left");
+  EXPECT_EQ(view->index(2, 0).data(Qt::ToolTipRole).toString(), "Saved whole");
+  form->Russian1->trigger();
+  EXPECT_EQ(view->index(1, 0).data(Qt::ToolTipRole).toString(),
+            "Сохранён полностью\nПродолжен с копии, оставленной прошлым запуском");
+}
+
 // Guards a damage map that stays blank while a file is read, misses where the
 // pass found damage, or disagrees with the row's Damaged figure once saved.
 TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMap) {

@@ -91,7 +91,9 @@ void JobTableModel::SelectRow(int row) { emit RowSelectionRequested(row - shown_
 
 void JobTableModel::SetRowState(int row, RowState state, std::int64_t damaged_bytes) {
   if (!InRange(0, row)) return;
-  outcomes_[static_cast<std::size_t>(row)] = {state, damaged_bytes};
+  Outcome& outcome = outcomes_[static_cast<std::size_t>(row)];
+  outcome.state = state;
+  outcome.damaged_bytes = damaged_bytes;
   if (row >= shown_fixed_rows_) NoteChanged(row);
 }
 

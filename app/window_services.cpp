@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "app/left_out_dialog.h"
 #include "widgets/text_bytes.h"
 
 namespace salvorine {
@@ -30,6 +31,11 @@ bool MessageBoxes::AskYesNo(const std::string& text) {
 bool MessageBoxes::AskOkCancel(const std::string& text) {
   return QMessageBox::information(owner_, QStringLiteral("Information"), BoxText(text),
                                   QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
+}
+
+void MessageBoxes::ShowLeftOut(const std::string& heading, const std::vector<std::string>& entries) {
+  LeftOutDialog dialog(Shown(heading), entries, owner_);
+  dialog.exec();
 }
 
 std::string FileDialogFolderPicker::PickFolder(QWidget* owner, const QString& title, const std::string& start_folder) {

@@ -37,6 +37,7 @@ class MessageBoxes final : public Dialogs {
   void ShowInformation(const std::string& text) override;
   bool AskYesNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
+  void ShowLeftOut(const std::string& heading, const std::vector<std::string>& entries) override;
 
  private:
   QWidget* owner_;

@@ -30,6 +30,8 @@ inline constexpr WindowText kRowSkippedText{123, "Skipped: saved as far as it go
 // (%1 rows saved whole before, %2 continued), and under those rows' tooltips.
 inline constexpr WindowText kEarlierCopiesText{124, "%1 already complete, %2 continued"};
 inline constexpr WindowText kRowContinuedText{125, "Continued from the copy an earlier run left"};
+// Over the list of what a run left out of its selection; %1 the number of entries.
+inline constexpr WindowText kLeftOutListText{127, "%1 entries below the selection were left out of the run:"};
 inline constexpr WindowText kRowTakenWholeText{126, "Already saved whole by an earlier run: not read again"};
 
 }  // namespace salvorine

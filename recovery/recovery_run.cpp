@@ -6,6 +6,7 @@
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
+#include "i18n/run_view_texts.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
 #include "recovery/row_checkpoint.h"
@@ -144,14 +145,30 @@ std::string RecoveryRun::LeftOutText(const LeftOut& entry) const {
   }
 }
 
-// The source list and the job table; whatever the collection leaves out is announced.
+// The source list and the job table; whatever the collection leaves out is
+// announced in one list: a damaged disc can hold thousands of such entries.
 void RecoveryRun::Collect() {
   sources_.clear();
   std::vector<LeftOut> left_out;
   CollectSources(selection_root_, sources_, left_out);
-  for (const LeftOut& entry : left_out) env_.dialogs.ShowError(entry.path + "\r" + LeftOutText(entry));
+  std::vector<std::string> announced;
+  for (const LeftOut& entry : left_out) announced.push_back(entry.path + "\r" + LeftOutText(entry));
   const std::size_t collected = sources_.size();
-  source_identities_ = BuildJobTable(sources_, env_.table, env_.dialogs);
+  // Files that cannot be opened join the list.
+  struct Listing final : Dialogs {
+    std::vector<std::string>& list;
+    Dialogs& inner;
+    Listing(std::vector<std::string>& into, Dialogs& dialogs) : list(into), inner(dialogs) {}
+    void ShowError(const std::string& text) override { list.push_back(text); }
+    void ShowInformation(const std::string& text) override { inner.ShowInformation(text); }
+    bool AskYesNo(const std::string& text) override { return inner.AskYesNo(text); }
+    bool AskOkCancel(const std::string& text) override { return inner.AskOkCancel(text); }
+  } listing(announced, env_.dialogs);
+  source_identities_ = BuildJobTable(sources_, env_.table, listing);
+  if (!announced.empty()) {
+    env_.dialogs.ShowLeftOut(WithValue(env_.messages.Text(kLeftOutListText), std::to_string(announced.size())),
+                             announced);
+  }
   left_out_count_ = static_cast<int>(left_out.size() + (collected - sources_.size()));
   report_rows_.clear();
   taken_whole_.clear();

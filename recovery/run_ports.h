@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "recovery/row_state.h"
 
@@ -70,6 +71,11 @@ class Dialogs {
   virtual void ShowInformation(const std::string& text) = 0;
   virtual bool AskYesNo(const std::string& text) = 0;
   virtual bool AskOkCancel(const std::string& text) = 0;
+  // What a run leaves out of its selection, each entry "path\rreason", shown
+  // together once under `heading`; without a list of its own, one error each.
+  virtual void ShowLeftOut(const std::string& /*heading*/, const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) ShowError(entry);
+  }
 };
 
 // Processes pending window messages; other commands run inside this call.

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
 #include "app/unit1.h"
+#include "app/left_out_dialog.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"
 #include "settings/unit3.h"
@@ -313,6 +315,16 @@ TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAnd
   form->Russian1->trigger();
   EXPECT_EQ(view->index(1, 0).data(Qt::ToolTipRole).toString(),
             "Сохранён полностью\nПродолжен с копии, оставленной прошлым запуском");
+}
+
+// Guards a list of left-out entries that loses their reasons or cannot hold a thousand.
+TEST(LeftOutDialogTest, ListsEveryEntryWithItsReason) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < 1000; ++i) entries.push_back("/disc/f" + std::to_string(i) + "\rA symbolic link that leads nowhere; left out.");
+  LeftOutDialog dialog("1000 entries below the selection were left out of the run:", entries);
+  ASSERT_EQ(dialog.List1->rowCount(), 1000);
+  EXPECT_EQ(dialog.List1->item(999, 0)->text(), "/disc/f999");
+  EXPECT_EQ(dialog.List1->item(999, 1)->text(), "A symbolic link that leads nowhere; left out.");
 }
 
 // Guards a damage map that stays blank while a file is read, misses where the

@@ -156,7 +156,14 @@ class SectorRescue {
       }
     }
     // Bytes a read did not deliver (a failure, or a source that ends early) count as bad.
-    if (delivered < end - pos) map_.Replace(pos + delivered, end, RescueState::kUntried, RescueState::kBad);
+    if (delivered < end - pos) {
+      map_.Replace(pos + delivered, end, RescueState::kUntried, RescueState::kBad);
+      // The file's map shows each failure as it happens, as it shows each success.
+      if (file_map_ != nullptr) {
+        file_map_->Replace(std::max(pos + delivered, unread_.start), std::min(end, unread_.End()), RescueState::kUntried,
+                           RescueState::kBad);
+      }
+    }
     context_.pump.ProcessMessages();
     ShowFigures();
     return delivered == end - pos ? ReadState::kRead : ReadState::kFailed;

@@ -332,18 +332,20 @@ TEST(LeftOutDialogTest, ListsEveryEntryWithItsReason) {
 TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMap) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc(
-      "file disc/a.bin 65536 1\nbad disc/a.bin 20000 6000\ndelay_bad 150\nfile disc/b.bin 100 2\n");
+      "file disc/a.bin 65536 1\nbad disc/a.bin 20000 30000\ndelay_bad 100\nfile disc/b.bin 100 2\n");
   settings->ComboBox1->setCurrentIndex(kModeThorough);
   const auto count = [&](CellShade shade) {
     return std::ranges::count_if(form->DamageMap1->Cells(), [&](const DamageCell& cell) { return cell.Shade() == shade; });
   };
   std::set<long> finished_while_read;
   bool saw_reading = false, saw_untried = false;
+  std::int64_t most_bad_while_read = 0;
   When(form.get(), [&] {
     if (form->Run().CurrentRow() == 1 && form->Run().LiveMap() != nullptr) {
       finished_while_read.insert(count(CellShade::kFinished));
       saw_reading = saw_reading || count(CellShade::kReading) > 0;
       saw_untried = saw_untried || count(CellShade::kUntried) > 0;
+      most_bad_while_read = std::max(most_bad_while_read, form->Run().LiveMap()->Total(RescueState::kBad));
     }
     return form->Run().CurrentRow() == 2;
   }, [] {});
@@ -353,6 +355,8 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   EXPECT_TRUE(saw_untried);
   // The map grew as the pass went, not only once it was over.
   EXPECT_GE(finished_while_read.size(), 3u);
+  // Failed probes showed as they failed, beyond the two blocks the first pass failed on.
+  EXPECT_GT(most_bad_while_read, 2 * kSmallBlock);
 
   // The run ends on the whole second file; then the first, from the map saved beside its copy.
   const std::vector<DamageCell>& cells = form->DamageMap1->Cells();

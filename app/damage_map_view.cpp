@@ -78,7 +78,8 @@ QString DamageMapView::CellText(int index) const {
                                                                      {RescueState::kBad, CellShade::kBad},
                                                                      {RescueState::kUntried, CellShade::kUntried}}};
   for (const auto& [state, shade] : states) {
-    text += QLatin1Char('\n') + texts_.count.arg(texts_.shades[static_cast<std::size_t>(shade)]).arg(cell.BytesIn(state));
+    const QString& name = texts_.shades[static_cast<std::size_t>(shade)];
+    text += QLatin1Char('\n') + texts_.count.arg(name).arg(cell.BytesIn(state));
   }
   return text;
 }

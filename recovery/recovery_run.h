@@ -73,7 +73,8 @@ class RecoveryRun {
   const RescueMap* LiveMap() const { return checkpoint_ ? &checkpoint_->Map() : nullptr; }
   // How many files and folders below the last run's selection were left out (and announced).
   int LeftOutCount() const { return left_out_count_; }
-  // The rows of the last run an earlier run had saved whole (not read again), and those it continued from an earlier copy.
+  // The rows of the last run that an earlier run had saved whole (not read
+  // again), and those it continued from an earlier copy.
   const std::set<int>& TakenWhole() const { return taken_whole_; }
   const std::set<int>& Continued() const { return continued_; }
   // The damage report of the last run, and where it was saved (empty before a run wrote it).

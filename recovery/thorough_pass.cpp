@@ -160,8 +160,8 @@ class SectorRescue {
       map_.Replace(pos + delivered, end, RescueState::kUntried, RescueState::kBad);
       // The file's map shows each failure as it happens, as it shows each success.
       if (file_map_ != nullptr) {
-        file_map_->Replace(std::max(pos + delivered, unread_.start), std::min(end, unread_.End()), RescueState::kUntried,
-                           RescueState::kBad);
+        file_map_->Replace(std::max(pos + delivered, unread_.start), std::min(end, unread_.End()),
+                           RescueState::kUntried, RescueState::kBad);
       }
     }
     context_.pump.ProcessMessages();

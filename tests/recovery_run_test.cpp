@@ -549,7 +549,8 @@ TEST_F(RecoveryRunTest, EverythingLeftOutOfTheSelectionIsAnnouncedInOneList) {
   ASSERT_EQ(list.size(), 60u);
   EXPECT_EQ(dialogs.left_out_headings[0], "60 entries below the selection were left out of the run:");
   EXPECT_EQ(std::ranges::count_if(list, [&](const std::string& entry) {
-              return entry.starts_with(temp / "src/fifo") && entry.ends_with("\rNot a regular file (a FIFO, socket or device); left out.");
+              return entry.starts_with(temp / "src/fifo") &&
+                     entry.ends_with("\rNot a regular file (a FIFO, socket or device); left out.");
             }), 30);
   EXPECT_EQ(run.LeftOutCount(), 60);
   EXPECT_EQ(table.RowCount(), 4);

@@ -320,7 +320,9 @@ TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAnd
 // Guards a list of left-out entries that loses their reasons or cannot hold a thousand.
 TEST(LeftOutDialogTest, ListsEveryEntryWithItsReason) {
   std::vector<std::string> entries;
-  for (int i = 0; i < 1000; ++i) entries.push_back("/disc/f" + std::to_string(i) + "\rA symbolic link that leads nowhere; left out.");
+  for (int i = 0; i < 1000; ++i) {
+    entries.push_back("/disc/f" + std::to_string(i) + "\rA symbolic link that leads nowhere; left out.");
+  }
   LeftOutDialog dialog("1000 entries below the selection were left out of the run:", entries);
   ASSERT_EQ(dialog.List1->rowCount(), 1000);
   EXPECT_EQ(dialog.List1->item(999, 0)->text(), "/disc/f999");
@@ -335,7 +337,8 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
       "file disc/a.bin 65536 1\nbad disc/a.bin 20000 30000\ndelay_bad 100\nfile disc/b.bin 100 2\n");
   settings->ComboBox1->setCurrentIndex(kModeThorough);
   const auto count = [&](CellShade shade) {
-    return std::ranges::count_if(form->DamageMap1->Cells(), [&](const DamageCell& cell) { return cell.Shade() == shade; });
+    return std::ranges::count_if(form->DamageMap1->Cells(),
+                                 [&](const DamageCell& cell) { return cell.Shade() == shade; });
   };
   std::set<long> finished_while_read;
   bool saw_reading = false, saw_untried = false;

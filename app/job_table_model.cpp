@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "widgets/text_bytes.h"
-#include "i18n/window_texts.h"
+#include "i18n/run_view_texts.h"
 
 namespace salvorine {
 namespace {
@@ -23,7 +23,9 @@ JobTableModel::JobTableModel(QObject* parent) : QAbstractTableModel(parent), row
   marks_[Index(RowState::kDamaged)] = style->standardIcon(QStyle::SP_MessageBoxWarning);
   marks_[Index(RowState::kUnsaved)] = style->standardIcon(QStyle::SP_MessageBoxCritical);
   marks_[Index(RowState::kStopped)] = style->standardIcon(QStyle::SP_MediaStop);
-  const WindowText english[] = {kRowPendingText, kRowStoppedText, kRowUnsavedText, kRowDamagedText, kRowSavedText};
+  marks_[Index(RowState::kSkipped)] = style->standardIcon(QStyle::SP_MediaSkipForward);
+  const WindowText english[] = {kRowPendingText, kRowStoppedText, kRowUnsavedText,
+                                kRowDamagedText, kRowSavedText,   kRowSkippedText};
   for (std::size_t i = 0; i < state_texts_.size(); ++i) state_texts_[i] = QString::fromUtf8(english[i].english);
 }
 
@@ -89,7 +91,9 @@ void JobTableModel::SelectRow(int row) { emit RowSelectionRequested(row - shown_
 
 void JobTableModel::SetRowState(int row, RowState state, std::int64_t damaged_bytes) {
   if (!InRange(0, row)) return;
-  outcomes_[static_cast<std::size_t>(row)] = {state, damaged_bytes};
+  Outcome& outcome = outcomes_[static_cast<std::size_t>(row)];
+  outcome.state = state;
+  outcome.damaged_bytes = damaged_bytes;
   if (row >= shown_fixed_rows_) NoteChanged(row);
 }
 
@@ -99,6 +103,12 @@ RowState JobTableModel::StateOf(int row) const {
 
 std::int64_t JobTableModel::DamagedBytesOf(int row) const {
   return InRange(0, row) ? outcomes_[static_cast<std::size_t>(row)].damaged_bytes : 0;
+}
+
+void JobTableModel::SetNote(int row, const QString& note) {
+  if (!InRange(0, row) || row == 0) return;
+  outcomes_[static_cast<std::size_t>(row)].note = note;
+  NoteChanged(row);
 }
 
 void JobTableModel::SetStateTexts(const StateTexts& texts) {
@@ -122,8 +132,11 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DecorationRole:
       return index.column() == 0 ? Mark(outcome) : QVariant();
-    case Qt::ToolTipRole:
-      return state_texts_[Index(outcome.state)].arg(outcome.damaged_bytes);
+    case Qt::ToolTipRole: {
+      const QString& state = state_texts_[Index(outcome.state)];
+      const QString text = state.contains(QLatin1String("%1")) ? state.arg(outcome.damaged_bytes) : state;
+      return outcome.note.isEmpty() ? text : text + QLatin1Char('\n') + outcome.note;
+    }
     case Qt::BackgroundRole:
       return outcome.state == RowState::kDamaged ? QVariant(kDamagedTint) : QVariant();
     default:

@@ -23,7 +23,7 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
 
  public:
   // Tooltip texts per state, with %1 for the unreadable byte count.
-  using StateTexts = std::array<QString, 5>;
+  using StateTexts = std::array<QString, 6>;
 
   explicit JobTableModel(QObject* parent = nullptr);
 
@@ -42,6 +42,8 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   RowState StateOf(int row) const;
   std::int64_t DamagedBytesOf(int row) const;
   void SetStateTexts(const StateTexts& texts);
+  // A line added under row `row`'s tooltip (empty for none), until the table is built again.
+  void SetNote(int row, const QString& note);
   // Tells the views about every file row changed since the last call. The run
   // changes a cell after every block; views hear of it once per frame.
   void ShowChanges();
@@ -62,6 +64,7 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   struct Outcome {
     RowState state = RowState::kPending;
     std::int64_t damaged_bytes = 0;
+    QString note;
   };
 
   bool InRange(int column, int row) const;
@@ -78,7 +81,7 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   int fixed_rows_ = 0;
   int shown_fixed_rows_ = 0;
   StateTexts state_texts_;
-  std::array<QIcon, 5> marks_;
+  std::array<QIcon, 6> marks_;
 };
 
 }  // namespace salvorine

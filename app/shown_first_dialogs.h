@@ -38,6 +38,10 @@ class ShownFirstDialogs final : public Dialogs {
     before_();
     return inner_.AskExistingCopy(question);
   }
+  void ShowLeftOut(const std::string& heading, const std::vector<std::string>& entries) override {
+    before_();
+    inner_.ShowLeftOut(heading, entries);
+  }
 
  private:
   Dialogs& inner_;

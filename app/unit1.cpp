@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -29,7 +30,10 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <set>
 
 #include "widgets/named_widget.h"
 #include "app/salvorine_application.h"
@@ -41,6 +45,8 @@
 #include "i18n/window_texts.h"
 #include "i18n/data_files.h"
 #include "i18n/extra_message.h"
+#include "i18n/run_view_texts.h"
+#include "recovery/map_file.h"
 #include "platform/file_system.h"
 #include "preview/unit5.h"
 #include "recovery/destination_path.h"
@@ -80,7 +86,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
   table_ = new JobTableModel(this);
   RunEnvironment environment{*table_, progress_, *this, messages_, run_dialogs_, *this, *this, clock_};
   environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
-    return std::make_unique<BackgroundReadFile>(OpenRead(path), reader_);
+    return std::make_unique<WatchedSource>(std::make_unique<BackgroundReadFile>(OpenRead(path), reader_), read_watch_);
   };
   run_ = std::make_unique<RecoveryRun>(std::move(environment));
 
@@ -90,8 +96,10 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
   CreateStatusBar();
   progress_.Attach({Label8, Label1, ProgressBar1, Label2, ProgressBar2, Label4, StatusBar1});
   elapsed_ticker_ = new QTimer(this);
-  elapsed_ticker_->setInterval(250);
+  // Often enough for the damage map to show a read under way, at most ten times a second.
+  elapsed_ticker_->setInterval(100);
   connect(elapsed_ticker_, &QTimer::timeout, this, [this] { TickElapsed(); });
+  ApplyRunViewTexts(std::string());
   setGeometry(100, 100, 630, 480);
   FormCreate();
 }
@@ -190,6 +198,8 @@ void TForm1::CreateToolBar() {
   ToolButton7 = button("ToolButton7", 2, QStringLiteral("Refresh"), &TForm1::ToolButton7Click);
   ToolButton1 = button("ToolButton1", 3, QStringLiteral("Recover"), &TForm1::ToolButton1Click);
   ToolButton3 = button("ToolButton3", 5, QStringLiteral("Stop"), &TForm1::ToolButton3Click);
+  ToolButton8 = button("ToolButton8", 5, QString::fromUtf8(kSkipFileText.english), &TForm1::ToolButton8Click);
+  ToolButton8->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
   ToolButton4 = button("ToolButton4", 6, QStringLiteral("Preview"), &TForm1::ToolButton4Click);
   ToolButton5 = button("ToolButton5", 7, QStringLiteral("Settings"), &TForm1::ToolButton5Click);
   ToolButton2 = button("ToolButton2", 4, QStringLiteral("Pause"), &TForm1::ToolButton2Click);
@@ -198,6 +208,7 @@ void TForm1::CreateToolBar() {
   ToolBar1->addSeparator();
   ToolBar1->addWidget(ToolButton1);
   ToolBar1->addWidget(ToolButton3);
+  ToolBar1->addWidget(ToolButton8);
   ToolBar1->addSeparator();
   ToolBar1->addWidget(ToolButton4);
   ToolBar1->addWidget(ToolButton5);
@@ -216,6 +227,8 @@ void TForm1::CreateMenus() {
   File1->setObjectName(QStringLiteral("File1"));
   Recover2 = action(File1, "Recover2", QStringLiteral("Recover"), &TForm1::ToolButton1Click);
   Information2 = action(File1, "Information2", QStringLiteral("Preview"), &TForm1::ToolButton4Click);
+  SkipFile1 = action(File1, "SkipFile1", QString::fromUtf8(kSkipFileText.english), &TForm1::ToolButton8Click);
+  SkipFile1->setShortcut(QKeySequence(Qt::Key_F8));
   Report1 = action(File1, "Report1", QString::fromUtf8(kReportMenuText.english), &TForm1::Report1Click);
   File1->addSeparator();
   Exit1 = action(File1, "Exit1", QStringLiteral("Exit"), &TForm1::Exit1Click);
@@ -292,8 +305,21 @@ void TForm1::CreateCentralArea() {
   const char* headings[4] = {"Filename:", "Size", "Completed", "Damaged"};
   for (int column = 0; column < 4; ++column) table_->SetCell(column, 0, headings[column]);
 
+  // The selected row's damage map sits under the table.
+  auto* files = new QWidget(Splitter1);
+  files->setObjectName(QStringLiteral("FilesPanel1"));
+  auto* files_layout = new QVBoxLayout(files);
+  files_layout->setContentsMargins(0, 0, 0, 0);
+  files_layout->setSpacing(2);
+  DamageMap1 = new DamageMapView(files);
+  DamageMap1->setObjectName(QStringLiteral("DamageMap1"));
+  files_layout->addWidget(StringGrid1, 1);
+  files_layout->addWidget(DamageMap1);
+  connect(StringGrid1->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+          [this] { SalvorineApplication::Guarded([this] { ShowDamageMap(true); }); });
+
   Splitter1->addWidget(ShellTreeView1);
-  Splitter1->addWidget(StringGrid1);
+  Splitter1->addWidget(files);
   Splitter1->setStretchFactor(1, 1);
   Splitter1->setSizes({201, 429});
   Splitter1->setChildrenCollapsible(false);
@@ -382,6 +408,9 @@ void TForm1::CreateStatusBar() {
   StatusBar1 = new QLabel(statusBar());
   StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
   statusBar()->addWidget(StatusBar1, 1);
+  Activity1 = new QLabel(statusBar());
+  Activity1->setObjectName(QStringLiteral("Activity1"));
+  statusBar()->addPermanentWidget(Activity1);
 }
 
 // ---- Commands -----------------------------------------------------------------
@@ -392,7 +421,10 @@ void TForm1::ToolButton1Click() {
   AnchorSaveFolder();
   const auto returned = qScopeGuard([this] {
     run_on_stack_ = false;
+    stopping_ = false;
     SetRunControlsEnabled(run_->Idle());
+    Activity1->clear();
+    ShowDamageMap(true);
   });
   if (run_->Recover() == RunOutcome::kNotStarted) return;
   ListBox1->clear();
@@ -410,11 +442,20 @@ void TForm1::ShowRunSummary() {
     unreadable += table_->DamagedBytesOf(row);
   }
   ShowProgress();
-  const QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  // What the run found of earlier runs in the save folder, in the summary and on the rows.
+  const std::set<int>& whole = run_->TakenWhole();
+  const std::set<int>& continued = run_->Continued();
+  if (!whole.empty() || !continued.empty()) {
+    summary += QStringLiteral("; ") + earlier_copies_text_.arg(whole.size()).arg(continued.size());
+  }
+  MarkEarlierCopies();
   StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 
 void TForm1::ToolButton3Click() { run_->Stop(); }
+
+void TForm1::ToolButton8Click() { run_->Skip(); }
 
 void TForm1::ToolButton4Click() { Preview(); }
 
@@ -545,7 +586,13 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
   ShellTreeView1->setEnabled(available);
   if (!enabled) {
     run_started_ = clock_.Now();
+    stopping_ = false;
+    activity_.Start(std::chrono::steady_clock::now(), BytesOfColumn(1));
     elapsed_ticker_->start();
+  } else if (run_on_stack_ && elapsed_ticker_->isActive()) {
+    // Stopped during a row: the pass ends after the read under way, and the clock runs until it has.
+    stopping_ = true;
+    ShowActivity();
   } else {
     elapsed_ticker_->stop();
   }
@@ -558,7 +605,76 @@ void TForm1::RowsDone() { elapsed_ticker_->stop(); }
 // The elapsed-time line moves on once a second even while a read stalls.
 void TForm1::TickElapsed() {
   progress_.SetStatusText(messages_.Message(kStatusMessage) + " " + ElapsedText(clock_.Now() - run_started_));
+  ShowActivity();
   ShowProgress();
+}
+
+void TForm1::ShowActivity() {
+  const auto now = std::chrono::steady_clock::now();
+  Activity1->setText(
+      activity_.Text(now, read_watch_.Activity(now), stopping_, BytesOfColumn(2), read_watch_.bytes_read));
+}
+
+// The rows the last run took from earlier runs say so under their tooltips.
+void TForm1::MarkEarlierCopies() {
+  for (const int row : run_->TakenWhole()) table_->SetNote(row, row_taken_whole_text_);
+  for (const int row : run_->Continued()) table_->SetNote(row, row_continued_text_);
+}
+
+// The sum of the byte counts that lead column `column`'s cells ("1200 (12%)").
+std::int64_t TForm1::BytesOfColumn(int column) const {
+  std::int64_t sum = 0;
+  for (int row = 1; row < table_->RowCount(); ++row) {
+    const std::string cell = table_->Cell(column, row);
+    std::int64_t bytes = 0;
+    for (const char c : cell) {
+      if (c < '0' || c > '9') break;
+      bytes = bytes * 10 + (c - '0');
+    }
+    sum += bytes;
+  }
+  return sum;
+}
+
+void TForm1::ShowDamageMap(bool reload) {
+  const QModelIndex current = StringGrid1->currentIndex();
+  const int row = current.isValid() ? table_->TableRow(current.row()) : 0;
+  if (row <= 0 || row >= table_->RowCount()) {
+    if (map_row_ != 0) DamageMap1->Clear();
+    map_row_ = 0;
+    return;
+  }
+  const std::int64_t size = std::atoll(table_->Cell(1, row).c_str());
+  if (const RescueMap* live = run_->CurrentRow() == row ? run_->LiveMap() : nullptr) {
+    // The run's own map, at most ten times a second.
+    const auto now = std::chrono::steady_clock::now();
+    if (!reload && map_live_ && map_row_ == row && now - map_shown_at_ < std::chrono::milliseconds(100)) return;
+    map_shown_at_ = now;
+    map_row_ = row;
+    map_live_ = true;
+    const bool reading = read_watch_.open && read_watch_.under_way;
+    DamageMap1->ShowMap(live->Segments(), size, reading ? read_watch_.start : 0, reading ? read_watch_.end : 0);
+    return;
+  }
+  const RowState state = table_->StateOf(row);
+  if (!reload && !map_live_ && map_row_ == row && map_state_ == state) return;
+  map_row_ = row;
+  map_live_ = false;
+  map_state_ = state;
+  // The map saved beside the copies, by this run or an earlier one; a copy saved whole has none.
+  const std::string source = table_->Cell(0, row);
+  const std::string map_path =
+      MirroredPath(source, run_->SelectionRoot(), run_->SaveFolder() + ".salvorine/maps/") + ".map";
+  QFile file(Shown(map_path));
+  std::optional<RescueMap> saved;
+  if (!run_->SaveFolder().empty() && file.open(QIODevice::ReadOnly)) {
+    saved = ParseMapFile(file.readAll().toStdString(), size);
+  }
+  if (!saved) {
+    saved.emplace(0, size);
+    if (state == RowState::kSaved) saved->Set(0, size, RescueState::kDone);
+  }
+  DamageMap1->ShowMap(saved->Segments(), size);
 }
 
 
@@ -582,6 +698,7 @@ void TForm1::ShowProgress() {
   progress_.Flush();
   table_->ShowChanges();
   FitFigureColumns();
+  ShowDamageMap(false);
 }
 
 // Size, Completed and Damaged are at least as wide as their widest text;
@@ -612,8 +729,9 @@ void TForm1::ApplyLanguage(bool english) {
   const std::string file = LanguageFilePath(program_folder_, english);
   const auto text = [&file](const WindowText& entry) { return Shown(ExtraMessage(file, entry.key, entry.english)); };
   table_->SetStateTexts({text(kRowPendingText), text(kRowStoppedText), text(kRowUnsavedText), text(kRowDamagedText),
-                         text(kRowSavedText)});
+                         text(kRowSavedText), text(kRowSkippedText)});
   summary_text_ = text(kRunSummaryText);
+  ApplyRunViewTexts(file);
   Report1->setText(text(kReportMenuText));
   no_report_text_ = Bytes(text(kNoReportText));
   if (settings_ != nullptr) {
@@ -625,6 +743,39 @@ void TForm1::ApplyLanguage(bool english) {
   }
   table_->ShowChanges();
   FitFigureColumns();
+}
+
+// The damage map's and the activity line's texts from `language_file`; English where it lacks them.
+void TForm1::ApplyRunViewTexts(const std::string& language_file) {
+  const auto text = [&language_file](const WindowText& entry) {
+    return Shown(ExtraMessage(language_file, entry.key, entry.english));
+  };
+  DamageMapView::Texts map;
+  map.shades = {text(kMapFinishedText), text(kMapUntriedText), text(kMapBadText), text(kMapReadingText)};
+  map.range = text(kMapRangeText);
+  map.count = text(kMapCountText);
+  map.empty = text(kMapEmptyText);
+  DamageMap1->SetTexts(map);
+  ActivityLine::Texts activity;
+  // Reading, Bad block, Retrying and Waiting for the drive are entries of the message table.
+  const auto message = [this](int index, const char* english) {
+    const std::string& shown = messages_.Message(index);
+    return shown.empty() ? QString::fromUtf8(english) : Shown(shown);
+  };
+  activity.activities = {QString(), message(32, "Reading"), message(34, "Bad block"), message(36, "Retrying"),
+                         message(37, "Waiting for the drive")};
+  activity.bytes_done = text(kBytesDoneText);
+  activity.kilobytes_per_second = text(kKilobytesPerSecondText);
+  activity.megabytes_per_second = text(kMegabytesPerSecondText);
+  activity.time_left = text(kTimeLeftText);
+  activity.stopping = text(kStoppingText);
+  activity_.SetTexts(activity);
+  earlier_copies_text_ = text(kEarlierCopiesText);
+  row_continued_text_ = text(kRowContinuedText);
+  row_taken_whole_text_ = text(kRowTakenWholeText);
+  if (!run_on_stack_) MarkEarlierCopies();
+  SetCaption(ToolButton8, text(kSkipFileText));
+  SkipFile1->setText(text(kSkipFileText));
 }
 
 // A caption in full, also as a tooltip for when the toolbar has no room to show it.

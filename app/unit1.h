@@ -7,10 +7,13 @@
 #include <memory>
 #include <string>
 
+#include "app/activity_line.h"
 #include "app/background_reader.h"
+#include "app/damage_map_view.h"
 #include "app/job_table_model.h"
 #include "app/paced_progress.h"
 #include "app/shown_first_dialogs.h"
+#include "app/watched_source.h"
 #include "app/window_services.h"
 #include "i18n/apply_language.h"
 #include "i18n/message_table.h"
@@ -69,6 +72,7 @@ class TForm1 final : public QMainWindow,
   void ToolButton1Click();  // Recover
   void ToolButton2Click() {}  // Pause: hidden, never shown
   void ToolButton3Click();  // Stop
+  void ToolButton8Click();  // Skip File
   void ToolButton4Click();  // Preview
   void Preview();
   void ToolButton5Click();  // Settings
@@ -120,6 +124,12 @@ class TForm1 final : public QMainWindow,
   void FitFigureColumns();
   void AnchorSaveFolder();
   void ShowRunSummary();
+  // The damage map of the selected row: the run's own while its pass runs, else the saved one.
+  void ShowDamageMap(bool reload);
+  void ShowActivity();
+  void MarkEarlierCopies();
+  void ApplyRunViewTexts(const std::string& language_file);
+  std::int64_t BytesOfColumn(int column) const;
   static void SetCaption(QToolButton* button, const QString& caption);
   // RunOptions, held by the Settings dialog.
   int Mode() const override;
@@ -170,8 +180,16 @@ class TForm1 final : public QMainWindow,
   bool run_on_stack_ = false;   // Recover has not returned yet
   std::chrono::steady_clock::time_point messages_processed_at_{};
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
+  QString earlier_copies_text_, row_continued_text_, row_taken_whole_text_;
   std::string no_report_text_ = kNoReportText.english;
   Clock::TimePoint run_started_{};
+  ReadWatch read_watch_;
+  ActivityLine activity_;
+  bool stopping_ = false;  // a Stop waits for the read under way
+  int map_row_ = 0;        // the row the damage map shows, 0 for none
+  bool map_live_ = false;
+  RowState map_state_ = RowState::kPending;
+  std::chrono::steady_clock::time_point map_shown_at_{};
   QTimer* elapsed_ticker_ = nullptr;
   std::array<QIcon, 8> images_;  // the toolbar's image list
   std::string program_folder_;
@@ -190,11 +208,13 @@ class TForm1 final : public QMainWindow,
   QToolButton* ToolButton5 = nullptr;  // Settings
   QToolButton* ToolButton6 = nullptr;  // Eject
   QToolButton* ToolButton7 = nullptr;  // Refresh
+  QToolButton* ToolButton8 = nullptr;  // Skip File
   QMenu* File1 = nullptr;
   QAction* Recover2 = nullptr;
   QAction* Information2 = nullptr;
   QAction* Exit1 = nullptr;
   QAction* Report1 = nullptr;  // Damage Report
+  QAction* SkipFile1 = nullptr;
   QMenu* Settings1 = nullptr;
   QAction* Settings2 = nullptr;
   QMenu* Language1 = nullptr;
@@ -228,6 +248,8 @@ class TForm1 final : public QMainWindow,
   QProgressBar* ProgressBar1 = nullptr;
   QProgressBar* ProgressBar2 = nullptr;
   QLabel* StatusBar1 = nullptr;  // the status bar's one simple text
+  QLabel* Activity1 = nullptr;   // what the run is doing now
+  DamageMapView* DamageMap1 = nullptr;
 
  private:
   JobTableModel* table_ = nullptr;

@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include "app/left_out_dialog.h"
 #include "widgets/text_bytes.h"
 
 namespace salvorine {
@@ -50,6 +51,11 @@ ExistingCopyAnswer MessageBoxes::AskExistingCopy(const ExistingCopyQuestion& que
                               : chosen == skip  ? ExistingCopy::kSkip
                                                 : ExistingCopy::kKeepBoth;
   return {choice, for_all->isChecked()};
+}
+
+void MessageBoxes::ShowLeftOut(const std::string& heading, const std::vector<std::string>& entries) {
+  LeftOutDialog dialog(Shown(heading), entries, owner_);
+  dialog.exec();
 }
 
 std::string FileDialogFolderPicker::PickFolder(QWidget* owner, const QString& title, const std::string& start_folder) {

@@ -38,6 +38,7 @@ class MessageBoxes final : public Dialogs {
   bool AskYesNo(const std::string& text) override;
   bool AskOkCancel(const std::string& text) override;
   ExistingCopyAnswer AskExistingCopy(const ExistingCopyQuestion& question) override;
+  void ShowLeftOut(const std::string& heading, const std::vector<std::string>& entries) override;
 
  private:
   QWidget* owner_;

@@ -59,7 +59,7 @@ class FilePass {
   void Prefill() {
     SetFileBar(0);
     copy_.Seek(0);
-    if (!context_.idle && size_ > 0) {
+    if (!context_.Ended() && size_ > 0) {
       copy_.WriteZeros(size_);
       AfterBlock();
     }
@@ -74,7 +74,7 @@ class FilePass {
     source_.Seek(lo_);
     copy_.Seek(lo_);
     for (;;) {
-      if (context_.idle) return false;
+      if (context_.Ended()) return false;
       // Never past the size taken at the start: a file that grows meanwhile is not followed.
       const ReadResult got = TimedRead(std::min(block_, hi_ - pos));
       if (!got.ok) {
@@ -103,7 +103,7 @@ class FilePass {
     std::int64_t pos = hi_ - block_;
     std::int64_t lowest_read = hi_;  // start of the lowest range read so far
     for (;;) {
-      if (context_.idle) return false;
+      if (context_.Ended()) return false;
       // A range shorter than one block is read whole, from its start.
       if (pos < lo_) return Head(hi_ - lo_), true;
       source_.Seek(pos);
@@ -130,7 +130,7 @@ class FilePass {
       if (pos < read_end_ || pos == lo_ || got.count == 0) break;
     }
     if (lowest_read > read_end_) {
-      if (context_.idle) return false;
+      if (context_.Ended()) return false;
       Gap(read_end_, lowest_read - read_end_);
     }
     return true;

@@ -35,6 +35,10 @@ struct PassContext {
   EventPump& pump;
   Clock& clock;
   PassBuffers& buffers;
+  const bool* skip = nullptr;  // set by Skip file: ends this file's pass as the idle flag does
+
+  // Whether the pass must end before its next read.
+  bool Ended() const { return idle || (skip != nullptr && *skip); }
 };
 
 // A range of a file: [start, start + length).

@@ -6,6 +6,7 @@
 #include "platform/file.h"
 #include "platform/file_system_error.h"
 #include "recovery/copy_identity.h"
+#include "i18n/run_view_texts.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
 #include "recovery/row_copy.h"
@@ -155,16 +156,34 @@ std::string RecoveryRun::LeftOutText(const LeftOut& entry) const {
   }
 }
 
-// The source list and the job table; whatever the collection leaves out is announced.
+// The source list and the job table; whatever the collection leaves out is
+// announced in one list: a damaged disc can hold thousands of such entries.
 void RecoveryRun::Collect() {
   sources_.clear();
   std::vector<LeftOut> left_out;
   CollectSources(selection_root_, sources_, left_out);
-  for (const LeftOut& entry : left_out) env_.dialogs.ShowError(entry.path + "\r" + LeftOutText(entry));
+  std::vector<std::string> announced;
+  for (const LeftOut& entry : left_out) announced.push_back(entry.path + "\r" + LeftOutText(entry));
   const std::size_t collected = sources_.size();
-  source_identities_ = BuildJobTable(sources_, env_.table, env_.dialogs);
+  // Files that cannot be opened join the list.
+  struct Listing final : Dialogs {
+    std::vector<std::string>& list;
+    Dialogs& inner;
+    Listing(std::vector<std::string>& into, Dialogs& dialogs) : list(into), inner(dialogs) {}
+    void ShowError(const std::string& text) override { list.push_back(text); }
+    void ShowInformation(const std::string& text) override { inner.ShowInformation(text); }
+    bool AskYesNo(const std::string& text) override { return inner.AskYesNo(text); }
+    bool AskOkCancel(const std::string& text) override { return inner.AskOkCancel(text); }
+  } listing(announced, env_.dialogs);
+  source_identities_ = BuildJobTable(sources_, env_.table, listing);
+  if (!announced.empty()) {
+    env_.dialogs.ShowLeftOut(WithValue(env_.messages.Text(kLeftOutListText), std::to_string(announced.size())),
+                             announced);
+  }
   left_out_count_ = static_cast<int>(left_out.size() + (collected - sources_.size()));
   report_rows_.clear();
+  taken_whole_.clear();
+  continued_.clear();
   for (int row = 1; row < env_.table.RowCount(); ++row) {
     ReportRow record;
     record.path = env_.table.Cell(0, row);
@@ -183,6 +202,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   env_.table.SelectRow(row);
   env_.progress.SetFileBar(0);
   current_row_ = row;
+  skip_ = false;
 
   std::unique_ptr<File> source;
   try {
@@ -212,6 +232,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     }
     env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
     report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
+    taken_whole_.insert(row);
     SetRowState(row, RowState::kSaved);
     return FinishRow(row);
   }
@@ -219,6 +240,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   // The copy: the one an earlier run left with its map, or a new one in the working folder.
   const std::string working_path = RecoveredCopyPath(row, source_path);
   std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
+  if (earlier) continued_.insert(row);
   std::unique_ptr<File> copy;
   if (earlier) {
     copy = std::move(earlier->file);
@@ -269,8 +291,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   record.recovered = map.Total(RescueState::kDone);
   record.map_path = owner.Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
   if (stopped) {
-    SetRowState(row, RowState::kStopped);
-    return RowResult::kEnded;
+    // A skipped file ends as a stopped run's does, and the run goes on with the next.
+    const bool skipped = skip_ && !idle_;
+    SetRowState(row, skipped ? RowState::kSkipped : RowState::kStopped);
+    return skipped ? FinishRow(row) : RowResult::kEnded;
   }
   const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
   SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
@@ -435,6 +459,10 @@ void RecoveryRun::Stop() {
   if (!idle_ && env_.dialogs.AskYesNo(env_.messages.Message(kStopQuestion))) SetIdle(true);
 }
 
+void RecoveryRun::Skip() {
+  if (!idle_ && current_row_ > 0) skip_ = true;
+}
+
 bool RecoveryRun::CanClose() {
   if (idle_) return true;
   if (!env_.dialogs.AskOkCancel(env_.messages.Message(kStopQuestion))) return false;
@@ -448,7 +476,7 @@ void RecoveryRun::SetIdle(bool idle) {
 }
 
 PassContext RecoveryRun::MakePassContext() {
-  return {idle_, env_.options, env_.messages, env_.progress, env_.table, pass_pump_, env_.clock, buffers_};
+  return {idle_, env_.options, env_.messages, env_.progress, env_.table, pass_pump_, env_.clock, buffers_, &skip_};
 }
 
 void RecoveryRun::PassPump::ProcessMessages() {

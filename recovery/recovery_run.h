@@ -56,6 +56,8 @@ class RecoveryRun {
   RunOutcome Recover();
   // Asks to confirm, then lets the running pass stop before its next block.
   void Stop();
+  // Ends the pass over the current file at its next read; what was read is kept with its map, and the run goes on.
+  void Skip();
   // The close query: always true when idle, otherwise after confirmation.
   bool CanClose();
   // Enters the idle (true) or busy (false) state: the flag and the run controls together.
@@ -68,8 +70,15 @@ class RecoveryRun {
   const std::string& SaveFolder() const { return save_folder_; }
   // The recovered copy the run is writing, empty between rows.
   const std::string& OpenCopyPath() const { return open_copy_path_; }
+  // The row whose pass runs (0 between rows) and its map as the pass has it now (null between passes).
+  int CurrentRow() const { return current_row_; }
+  const RescueMap* LiveMap() const { return row_copy_ != nullptr ? &row_copy_->Map() : nullptr; }
   // How many files and folders below the last run's selection were left out (and announced).
   int LeftOutCount() const { return left_out_count_; }
+  // The rows of the last run that an earlier run had saved whole (not read
+  // again), and those it continued from an earlier copy.
+  const std::set<int>& TakenWhole() const { return taken_whole_; }
+  const std::set<int>& Continued() const { return continued_; }
   // The damage report of the last run, and where it was saved (empty before a run wrote it).
   std::string ReportText() const;
   const std::string& ReportPath() const { return report_path_; }
@@ -133,6 +142,8 @@ class RecoveryRun {
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};
   int current_row_ = 0;
+  bool skip_ = false;
+  std::set<int> taken_whole_, continued_;  // Skip file was given during current_row_'s pass
   int left_out_count_ = 0;
   std::vector<ReportRow> report_rows_;  // index row - 1
   std::string report_path_;

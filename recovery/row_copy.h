@@ -48,6 +48,8 @@ class RowCopy {
   // pass was cut short. A stopped copy that read nothing replaces nothing.
   // Raises FileSystemError when the copy could not be saved.
   void Finish(bool stopped);
+  // The pass's map as it is now.
+  const RescueMap& Map() const { return map_; }
   // Whether the copy now stands with a map beside it.
   bool Mapped() const { return mapped_; }
 

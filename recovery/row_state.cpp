@@ -9,6 +9,7 @@ std::string_view RowStateWord(RowState state) {
     case RowState::kUnsaved: return "unsaved";
     case RowState::kDamaged: return "damaged";
     case RowState::kSaved: return "ok";
+    case RowState::kSkipped: return "skipped";
   }
   return "pending";
 }

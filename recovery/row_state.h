@@ -12,6 +12,7 @@ enum class RowState {
   kUnsaved,  // the pass ran, but the copy could not be saved
   kDamaged,  // saved, with unreadable bytes left as zeros
   kSaved,    // saved whole
+  kSkipped,  // Skip file ended its pass; saved as far as it got, with its map
 };
 
 // The word salvorine-cli prints for a state: ok, damaged, unsaved, stopped, pending.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "recovery/row_state.h"
 
@@ -96,6 +97,12 @@ class Dialogs {
   // Asks what to do when a file's destination holds another file's copy;
   // without anyone to ask, both are kept.
   virtual ExistingCopyAnswer AskExistingCopy(const ExistingCopyQuestion& /*question*/) { return {}; }
+
+  // What a run leaves out of its selection, each entry "path\rreason", shown
+  // together once under `heading`; without a list of its own, one error each.
+  virtual void ShowLeftOut(const std::string& /*heading*/, const std::vector<std::string>& entries) {
+    for (const std::string& entry : entries) ShowError(entry);
+  }
 };
 
 // Processes pending window messages; other commands run inside this call.

@@ -240,7 +240,7 @@ class SectorRescue {
   // of several sectors marks nothing: which of them failed is not known.
   // Slow reads are accepted.
   ReadState ReadSpan(std::int64_t pos, std::int64_t end, RescueState tried = RescueState::kUntried) {
-    if (context_.idle) {
+    if (context_.Ended()) {
       source_.Close();
       copy_.Close();
       return ReadState::kStopped;
@@ -262,6 +262,11 @@ class SectorRescue {
     // Bytes a read did not deliver (a failure, or a source that ends early) count as bad.
     if (delivered < end - pos && (delivered > 0 || end - pos <= sector_)) {
       map_.Replace(pos + delivered, end, tried, RescueState::kBad);
+      // The file's map shows each failure as it happens, as it shows each success.
+      if (file_map_ != nullptr) {
+        file_map_->Replace(std::max(pos + delivered, unread_.start), std::min(end, unread_.End()), tried,
+                           RescueState::kBad);
+      }
     }
     context_.pump.ProcessMessages();
     ShowFigures();

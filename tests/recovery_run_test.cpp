@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
@@ -663,6 +664,25 @@ TEST_F(RecoveryRunTest, TrayStepEjectsOnlyAfterARunFromAnOpticalDisc) {
   window.selected_path = temp / "src";
   run.Recover();
   EXPECT_EQ(window.eject_calls, 1);
+}
+
+// Guards one modal box per left-out entry: a damaged disc can hold thousands.
+TEST_F(RecoveryRunTest, EverythingLeftOutOfTheSelectionIsAnnouncedInOneList) {
+  for (int i = 0; i < 30; ++i) {
+    ASSERT_EQ(::mkfifo((temp / ("src/fifo" + std::to_string(i))).c_str(), 0600), 0);
+    ASSERT_EQ(::symlink("missing", (temp / ("src/sub/dangling" + std::to_string(i))).c_str()), 0);
+  }
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(dialogs.left_out_lists.size(), 1u);
+  const std::vector<std::string>& list = dialogs.left_out_lists[0];
+  ASSERT_EQ(list.size(), 60u);
+  EXPECT_EQ(dialogs.left_out_headings[0], "60 entries below the selection were left out of the run:");
+  EXPECT_EQ(std::ranges::count_if(list, [&](const std::string& entry) {
+              return entry.starts_with(temp / "src/fifo") &&
+                     entry.ends_with("\rNot a regular file (a FIFO, socket or device); left out.");
+            }), 30);
+  EXPECT_EQ(run.LeftOutCount(), 60);
+  EXPECT_EQ(table.RowCount(), 4);
 }
 
 TEST_F(RecoveryRunTest, AnUnreadableSourceEndsTheRunWithItsMessage) {

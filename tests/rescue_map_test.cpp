@@ -1,6 +1,8 @@
 // The rescue map against a byte-by-byte model, under random updates.
 #include "recovery/rescue_map.h"
 
+#include "recovery/damage_cells.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -62,6 +64,66 @@ TEST(RescueMapTest, MatchesAByteModelAndStaysMergedUnderRandomUpdates) {
     }
   }
   EXPECT_GT(most_segments, 500u);
+}
+
+// Guards cells that lose or double-count bytes at their borders, leave bytes
+// of a file outside every cell, or show a damaged cell as finished.
+TEST(DamageCellsTest, EachCellCountsItsShareOfBytesAsAByteModelDoes) {
+  constexpr std::int64_t kSize = 997;  // prime: no cell count divides it
+  std::mt19937 random(11);
+  RescueMap map(0, kSize);
+  std::vector<RescueState> model(kSize, RescueState::kUntried);
+  for (int step = 0; step < 300; ++step) {
+    const std::int64_t a = std::uniform_int_distribution<std::int64_t>(0, kSize - 1)(random);
+    const std::int64_t b = std::min(kSize, a + std::uniform_int_distribution<std::int64_t>(1, 12)(random));
+    const auto state = static_cast<RescueState>(std::uniform_int_distribution<int>(0, 2)(random));
+    map.Set(a, b, state);
+    std::fill(model.begin() + a, model.begin() + b, state);
+  }
+  for (const int count : {1, 3, 64, 500, 997, 5000}) {
+    const std::vector<DamageCell> cells = DamageCells(map.Segments(), kSize, count, 400, 401);
+    ASSERT_EQ(cells.size(), static_cast<std::size_t>(std::min(count, 997))) << count;
+    std::int64_t covered = 0;
+    for (const DamageCell& cell : cells) {
+      ASSERT_EQ(cell.start, covered) << count;
+      ASSERT_LT(cell.start, cell.end) << count;
+      for (const RescueState state : {RescueState::kUntried, RescueState::kBad, RescueState::kDone}) {
+        ASSERT_EQ(cell.BytesIn(state), std::count(model.begin() + cell.start, model.begin() + cell.end, state))
+            << count << " cell at " << cell.start;
+      }
+      const bool reading = cell.start <= 400 && 400 < cell.end;
+      ASSERT_EQ(cell.Shade() == CellShade::kReading, reading) << count << " cell at " << cell.start;
+      if (!reading && cell.BytesIn(RescueState::kBad) > 0) {
+        ASSERT_EQ(cell.Shade(), CellShade::kBad);
+      }
+      covered = cell.end;
+    }
+    ASSERT_EQ(covered, kSize) << count;
+  }
+  EXPECT_TRUE(DamageCells(map.Segments(), 0, 10).empty());
+}
+
+// A 50 GB file with 100,000 map entries: the cells still hold every byte, and
+// a single failed byte deep inside still marks its cell bad.
+TEST(DamageCellsTest, AHugeFileWithManyEntriesKeepsEveryByteAndEveryFailedByte) {
+  constexpr std::int64_t kSize = 50'000'000'000;
+  RescueMap map(0, kSize);
+  for (std::int64_t i = 0; i < 50'000; ++i) map.Set(i * 1'000'000, i * 1'000'000 + 1, RescueState::kBad);
+  map.Replace(0, kSize, RescueState::kUntried, RescueState::kDone);
+  ASSERT_EQ(map.Segments().size(), 100'000u);
+  const std::vector<DamageCell> cells = DamageCells(map.Segments(), kSize, 4096);
+  ASSERT_EQ(cells.size(), 4096u);
+  std::int64_t bad = 0, done = 0;
+  for (const DamageCell& cell : cells) {
+    bad += cell.BytesIn(RescueState::kBad);
+    done += cell.BytesIn(RescueState::kDone);
+    ASSERT_EQ(cell.Shade(), CellShade::kBad) << cell.start;  // every cell spans at least one failed byte
+  }
+  EXPECT_EQ(bad, 50'000);
+  EXPECT_EQ(done, kSize - 50'000);
+  // Past the last failed byte the cells are finished.
+  const std::vector<DamageCell> fine = DamageCells(map.Segments(), kSize, 100'000);
+  EXPECT_EQ(fine.back().Shade(), CellShade::kFinished);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QScopeGuard>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -22,12 +23,14 @@
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
 #include "app/unit1.h"
+#include "app/left_out_dialog.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"
 #include "settings/unit3.h"
 #include <QCheckBox>
 #include <QComboBox>
 #include <QMenu>
+#include <algorithm>
 #include <filesystem>
 #include <set>
 #include "i18n/data_files.h"
@@ -186,10 +189,17 @@ TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapse
   QElapsedTimer since_click;
   qint64 first_look_at = -1;
   std::set<QString> status_while_stalled;
+  std::vector<QString> activity_while_stalled;
   When(form.get(), [&] { return !form->ToolButton1->isEnabled() && since_click.elapsed() > 200; },
        [&] { first_look_at = since_click.elapsed(); });
   When(form.get(), [&] {
-         if (Cell(2, 1) == "0 (0%)") status_while_stalled.insert(form->StatusBar1->text());
+         if (Cell(2, 1) == "0 (0%)") {
+           status_while_stalled.insert(form->StatusBar1->text());
+           const QString activity = form->Activity1->text();
+           if (activity_while_stalled.empty() || activity_while_stalled.back() != activity) {
+             activity_while_stalled.push_back(activity);
+           }
+         }
          return Cell(2, 1) != "0 (0%)";
        },
        [] {});
@@ -201,6 +211,181 @@ TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapse
   EXPECT_TRUE(status_while_stalled.contains("Elapsed time: 0:00:01"));
   EXPECT_TRUE(status_while_stalled.contains("Elapsed time: 0:00:02"));
   EXPECT_EQ(Cell(2, 1), "5000 (100%)");
+  // The status line says the drive is read, then that the run waits for it, with the bytes done of all.
+  const auto said = [&](const QString& start) {
+    return std::ranges::any_of(activity_while_stalled, [&](const QString& text) { return text.startsWith(start); });
+  };
+  EXPECT_TRUE(said("Reading  ·  ")) << activity_while_stalled.front().toStdString();
+  EXPECT_TRUE(said("Waiting for the drive  ·  ")) << activity_while_stalled.back().toStdString();
+  EXPECT_TRUE(activity_while_stalled.back().contains("0 of 5000 bytes")) << activity_while_stalled.back().toStdString();
+  // Once the run has returned, the line is empty again.
+  EXPECT_TRUE(form->Activity1->text().isEmpty());
+}
+
+// Guards a Stop that seems to do nothing: the clock stood still while the run waited for the read under way.
+TEST_F(StartedWindowTest, AfterStopTheStatusLineSaysTheRunEndsAfterTheReadAndTheClockRunsOn) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 5000 1\nslow disc/a.bin 0 1 2500\n");
+  dialogs.answers = {true};
+  std::set<QString> elapsed_after_stop;
+  QString activity_after_stop;
+  When(form.get(), [&] { return form->Activity1->text().startsWith("Reading"); }, [&] {
+    form->ToolButton3->click();
+    activity_after_stop = form->Activity1->text();
+    When(form.get(), [&] {
+      elapsed_after_stop.insert(form->StatusBar1->text());
+      return form->ToolButton1->isEnabled();
+    }, [] {});
+  });
+  Recover(disc.Path().string() + "/disc", work / "out");
+  EXPECT_TRUE(activity_after_stop.startsWith("Stopping after the current read")) << activity_after_stop.toStdString();
+  EXPECT_TRUE(elapsed_after_stop.contains("Elapsed time: 0:00:02"));
+  EXPECT_TRUE(dialogs.information.empty());
+}
+
+// Guards a Skip that stops the whole run, loses what was read of the file, or
+// is not heard by one of the passes: in Max Data during the first pass, in
+// Thorough during the rescue of what the first pass left.
+TEST_F(StartedWindowTest, SkipFileEndsThePassOverTheFileKeepsWhatWasReadAndGoesOnWithTheNext) {
+  SALVORINE_REQUIRE_FUSE();
+  struct Case {
+    int mode;
+    const char* description;
+    std::function<bool(const RescueMap&)> skip_when;
+  };
+  const Case cases[] = {
+      {kModeMaxData, "file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\nfile disc/b.bin 100 2\n",
+       [](const RescueMap& map) { return map.Total(RescueState::kDone) > 0; }},
+      // Both directions of the first pass have failed: the rescue sector by sector has begun.
+      {kModeThorough, "file disc/a.bin 65536 1\nbad disc/a.bin 8192 40000\ndelay_bad 150\nfile disc/b.bin 100 2\n",
+       [](const RescueMap& map) { return map.Total(RescueState::kBad) >= 2048; }},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.mode);
+    DamagedMount disc(test.description);
+    form->ToolButton7Click();  // Refresh: the tree lists the new mount
+    const std::filesystem::path out = work / ("out" + std::to_string(test.mode));
+    dialogs.information.clear();
+    settings->ComboBox1->setCurrentIndex(test.mode);
+    bool skip_enabled = false;
+    When(form.get(), [&] {
+      const RescueMap* map = form->Run().LiveMap();
+      return form->Run().CurrentRow() == 1 && map != nullptr && test.skip_when(*map);
+    }, [&] {
+      skip_enabled = form->SkipFile1->isEnabled();
+      form->SkipFile1->trigger();
+    });
+    Recover(disc.Path().string() + "/disc", out);
+    EXPECT_TRUE(skip_enabled);
+    EXPECT_EQ(form->Table().StateOf(1), RowState::kSkipped);
+    EXPECT_EQ(form->StringGrid1->model()->index(0, 0).data(Qt::ToolTipRole).toString(),
+              "Skipped: saved as far as it got, with its map");
+    EXPECT_EQ(Cell(2, 2), "100 (100%)");
+    EXPECT_EQ(dialogs.information, std::vector<std::string>{"Recovery finished."});
+    // The part read is saved, and its map says how far it got.
+    EXPECT_TRUE(FileExists(out / "disc/a.bin"));
+    const std::string map_text = ReadFile(out / ".salvorine/maps/disc/a.bin.map");
+    EXPECT_NE(map_text.find(" +"), std::string::npos) << map_text;
+    EXPECT_NE(map_text.find(" ?"), std::string::npos) << map_text;
+  }
+}
+
+// Guards a second run into the same save folder that leaves the user guessing
+// whether it resumed anything: the summary counts what it found, the rows say it.
+TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAndWhichContinued) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(
+      "file disc/a.bin 100 1\nfile disc/b.bin 40000 2\nslow disc/b.bin 0 40000 30\nfile disc/c.bin 100 3\n");
+  dialogs.answers = {true};
+  // The first run is stopped inside b.bin, which keeps its copy and map.
+  When(form.get(), [&] { return form->Run().CurrentRow() == 2 && Cell(2, 2) != "0 (0%)"; },
+       [&] { form->ToolButton3->click(); });
+  Recover(disc.Path().string() + "/disc", work / "out");
+  ASSERT_EQ(form->Table().StateOf(2), RowState::kStopped);
+  EXPECT_FALSE(form->StatusBar1->text().contains("continued"));
+
+  Recover(disc.Path().string() + "/disc", work / "out");
+  const QString status = form->StatusBar1->text();
+  EXPECT_TRUE(status.endsWith("; 1 already complete, 1 continued")) << status.toStdString();
+  const QAbstractItemModel* view = form->StringGrid1->model();
+  EXPECT_EQ(view->index(0, 0).data(Qt::ToolTipRole).toString(),
+            "Saved whole\nAlready saved whole by an earlier run: not read again");
+  EXPECT_EQ(view->index(1, 0).data(Qt::ToolTipRole).toString(),
+            "Saved whole\nContinued from the copy an earlier run left");
+  EXPECT_EQ(view->index(2, 0).data(Qt::ToolTipRole).toString(), "Saved whole");
+  form->Russian1->trigger();
+  EXPECT_EQ(view->index(1, 0).data(Qt::ToolTipRole).toString(),
+            "Сохранён полностью\nПродолжен с копии, оставленной прошлым запуском");
+}
+
+// Guards a list of left-out entries that loses their reasons or cannot hold a thousand.
+TEST(LeftOutDialogTest, ListsEveryEntryWithItsReason) {
+  std::vector<std::string> entries;
+  for (int i = 0; i < 1000; ++i) {
+    entries.push_back("/disc/f" + std::to_string(i) + "\rA symbolic link that leads nowhere; left out.");
+  }
+  LeftOutDialog dialog("1000 entries below the selection were left out of the run:", entries);
+  ASSERT_EQ(dialog.List1->rowCount(), 1000);
+  EXPECT_EQ(dialog.List1->item(999, 0)->text(), "/disc/f999");
+  EXPECT_EQ(dialog.List1->item(999, 1)->text(), "A symbolic link that leads nowhere; left out.");
+}
+
+// Guards a damage map that stays blank while a file is read, misses where the
+// pass found damage, or disagrees with the row's Damaged figure once saved.
+TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMap) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(
+      "file disc/a.bin 65536 1\nbad disc/a.bin 20000 30000\ndelay_bad 100\nfile disc/b.bin 100 2\n");
+  settings->ComboBox1->setCurrentIndex(kModeThorough);
+  const auto count = [&](CellShade shade) {
+    return std::ranges::count_if(form->DamageMap1->Cells(),
+                                 [&](const DamageCell& cell) { return cell.Shade() == shade; });
+  };
+  std::set<long> finished_while_read;
+  bool saw_reading = false, saw_untried = false;
+  std::int64_t most_bad_while_read = 0;
+  When(form.get(), [&] {
+    if (form->Run().CurrentRow() == 1 && form->Run().LiveMap() != nullptr) {
+      finished_while_read.insert(count(CellShade::kFinished));
+      saw_reading = saw_reading || count(CellShade::kReading) > 0;
+      saw_untried = saw_untried || count(CellShade::kUntried) > 0;
+      most_bad_while_read = std::max(most_bad_while_read, form->Run().LiveMap()->Total(RescueState::kBad));
+    }
+    return form->Run().CurrentRow() == 2;
+  }, [] {});
+  Recover(disc.Path().string() + "/disc", work / "out");
+  ASSERT_EQ(Cell(2, 2), "100 (100%)");
+  EXPECT_TRUE(saw_reading);
+  EXPECT_TRUE(saw_untried);
+  // The map grew as the pass went, not only once it was over.
+  EXPECT_GE(finished_while_read.size(), 3u);
+  // Failed probes showed as they failed, beyond the two blocks the first pass failed on.
+  EXPECT_GT(most_bad_while_read, 2 * kSmallBlock);
+
+  // The run ends on the whole second file; then the first, from the map saved beside its copy.
+  const std::vector<DamageCell>& cells = form->DamageMap1->Cells();
+  ASSERT_FALSE(cells.empty());
+  EXPECT_EQ(count(CellShade::kFinished), static_cast<long>(cells.size()));
+  form->StringGrid1->selectRow(0);
+  ASSERT_GT(cells.size(), 20u);
+  std::int64_t bad = 0;
+  for (const DamageCell& cell : cells) bad += cell.BytesIn(RescueState::kBad) + cell.BytesIn(RescueState::kUntried);
+  EXPECT_EQ(bad, form->Table().DamagedBytesOf(1));
+  EXPECT_GT(bad, 0);
+  const auto cell_of = [&](std::int64_t byte) {
+    const auto found = std::ranges::find_if(cells, [&](const DamageCell& cell) { return cell.end > byte; });
+    return static_cast<int>(found - cells.begin());
+  };
+  // The first bad sector failed to read; the cells before it and after the bad range read.
+  EXPECT_EQ(cells[static_cast<std::size_t>(cell_of(20000))].Shade(), CellShade::kBad);
+  EXPECT_EQ(cells[static_cast<std::size_t>(cell_of(0))].Shade(), CellShade::kFinished);
+  EXPECT_EQ(cells.back().Shade(), CellShade::kFinished);
+  const QString tip = form->DamageMap1->CellText(cell_of(20000));
+  EXPECT_TRUE(tip.startsWith("Bytes ")) << tip.toStdString();
+  EXPECT_TRUE(tip.contains(": Unreadable\n")) << tip.toStdString();
+  EXPECT_EQ(form->DamageMap1->CellAt(form->DamageMap1->CellRect(cell_of(20000)).center()), cell_of(20000));
+  form->Russian1->trigger();
+  EXPECT_TRUE(form->DamageMap1->CellText(cell_of(20000)).startsWith("Байты с"));
 }
 
 // Guards a second run entered while a stopped run still waits for its read:

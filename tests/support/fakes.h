@@ -73,6 +73,14 @@ struct ScriptedDialogs final : Dialogs {
   void ShowInformation(const std::string& text) override { information.push_back(text); }
   bool AskYesNo(const std::string& text) override { return Answer(text); }
   bool AskOkCancel(const std::string& text) override { return Answer(text); }
+  // A list counts once in `left_out_lists`; its entries count as errors shown.
+  std::vector<std::vector<std::string>> left_out_lists;
+  void ShowLeftOut(const std::string& heading, const std::vector<std::string>& entries) override {
+    left_out_lists.push_back(entries);
+    left_out_headings.push_back(heading);
+    errors.insert(errors.end(), entries.begin(), entries.end());
+  }
+  std::vector<std::string> left_out_headings;
 
  private:
   bool Answer(const std::string& text) {

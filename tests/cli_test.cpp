@@ -549,7 +549,8 @@ TEST_F(CliTest, BashCompletesOptionsModesAndPaths) {
   WriteFile(work / "disc image/a.txt", "a");
   WriteFile(work / "dump.tsv", "");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--"}, "--fresh\n--help\n--language\n--mode\n--report\n--sector-size\n--version\n"},
+      {{"--"}, "--existing\n--fresh\n--help\n--language\n--mode\n--report\n--retries\n--sector-size\n--version\n"},
+      {{"--existing", "k"}, "keep-both\n"},
       {{"--mode", ""}, "data\nspeed\nthorough\n"},
       {{"--mode", "=", "th"}, "thorough\n"},
       {{"--language", "r"}, "ru\n"},

@@ -44,6 +44,7 @@
 #include "recovery/destination_path.h"
 #include "settings/settings_location.h"
 #include "settings/unit3.h"
+#include "recovery/run_summary.h"
 #include "recovery/working_folder.h"
 
 // The images live in a static library; register them before the first use.
@@ -404,11 +405,13 @@ void TForm1::ShowRunSummary() {
   int damaged = 0;
   std::int64_t unreadable = 0;
   for (int row = 1; row <= files; ++row) {
-    if (table_->DamagedBytesOf(row) > 0) ++damaged;
-    unreadable += table_->DamagedBytesOf(row);
+    if (table_->Figures(row).damaged > 0) ++damaged;
+    unreadable += table_->Figures(row).damaged;
   }
   ShowProgress();
-  const QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  const std::string unfinished = UnfinishedSummary(*table_, messages_);
+  if (!unfinished.empty()) summary += QStringLiteral("; ") + Shown(unfinished);
   StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 

@@ -13,8 +13,6 @@ std::int64_t BlockSizeFor(std::int64_t file_size) {
 namespace {
 
 constexpr int kStatusMessage = 24;
-constexpr int kCompletedColumn = 2;
-constexpr int kDamagedColumn = 3;
 constexpr auto kSlowRead = std::chrono::seconds(10);
 
 class FilePass {
@@ -40,7 +38,7 @@ class FilePass {
     Prefill();
     if (!Forward()) return Stop();
     if (read_end_ != hi_ && !Backward()) return Stop();
-    context_.table.SetCell(kCompletedColumn, row_, std::to_string(size_) + " (100%)");
+    context_.table.SetCompleted(row_, size_, 100);
     return PassResult::kDone;
   }
 
@@ -211,9 +209,8 @@ class FilePass {
 
   // The Completed cell carries the per-file label, which shows the bar as held.
   void SetCompleted(std::int64_t bytes) {
-    const std::string label = std::to_string(file_bar_) + "%";
-    context_.progress.SetFilePercent(label);
-    context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(bytes, label));
+    context_.progress.SetFilePercent(std::to_string(file_bar_) + "%");
+    context_.table.SetCompleted(row_, bytes, file_bar_);
   }
 
   // What the map, when one is kept, learns from each read: bytes written are
@@ -230,7 +227,7 @@ class FilePass {
   void Unread(std::int64_t start, std::int64_t length) {
     unread_ = {start, length};
     if (size_ > 0 && lo_ == 0 && hi_ == size_) {
-      context_.table.SetCell(kDamagedColumn, row_, CountWithShare(length, size_));
+      context_.table.SetDamaged(row_, length, size_);
     }
   }
 

@@ -8,6 +8,8 @@
 #include "platform/file_system_error.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
+#include "recovery/report_history.h"
+#include "recovery/row_outcome.h"
 #include "recovery/row_checkpoint.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
@@ -23,16 +25,6 @@ constexpr int kCompletionMessage = 48;
 std::string WithValue(std::string text, const std::string& value) {
   const auto at = text.find("%1");
   return at == std::string::npos ? text : text.replace(at, 2, value);
-}
-
-// The byte count that leads a Damaged cell ("96 (9%)").
-std::int64_t DamagedBytes(const std::string& cell) {
-  std::int64_t bytes = 0;
-  for (const char c : cell) {
-    if (c < '0' || c > '9') break;
-    bytes = bytes * 10 + (c - '0');
-  }
-  return bytes;
 }
 
 // The stretches a map does not mark finished, neighbouring failed and untried bytes together.
@@ -110,6 +102,7 @@ RunOutcome RecoveryRun::Recover() {
     open_copy_path_.clear();
     if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
+    SaveReportAfterError(env_.dialogs, [this] { SaveReport(); });
     throw;
   }
 
@@ -157,10 +150,10 @@ void RecoveryRun::Collect() {
   for (int row = 1; row < env_.table.RowCount(); ++row) {
     ReportRow record;
     record.path = env_.table.Cell(0, row);
-    record.size = std::stoll(env_.table.Cell(1, row));
     report_rows_.push_back(std::move(record));
   }
   report_path_.clear();
+  run_time_ = ReportTime(std::chrono::system_clock::now());
 }
 
 RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_start) {
@@ -188,8 +181,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     source->Close();
     // No pass is there to notice a Stop or a close confirmed since the last row.
     if (idle_) return RowResult::kEnded;
-    env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
-    report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
+    env_.table.SetCompleted(row, status.size, 100);
+    env_.table.SetRecovered(row, status.size);
     SetRowState(row, RowState::kSaved);
     return FinishRow(row);
   }
@@ -226,7 +219,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }();
   open_copy_path_.clear();
   if (result == PassResult::kStopped) {
-    SetRowState(row, RowState::kStopped);
+    MarkStopped(env_.table, row, map);
     // A copy that read nothing would only replace an earlier one with zeros.
     if (map.Total(RescueState::kDone) == 0) return RowResult::kEnded;
     // What was read so far is kept, with the map a later run goes on from.
@@ -240,8 +233,9 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   const bool whole = map.Total(RescueState::kDone) == status.size;
   const bool mapped = whole || SaveMap(row, map, true);
   if (!SaveRow(row, copy_path, mapped ? status : WithoutItsTime(status))) return RowResult::kEnded;
-  if (whole) SaveMap(row, map, true);
-  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
+  // A stale map that cannot be removed would mark this whole copy unfinished: the row is not saved as it should be.
+  const bool map_right = !whole || SaveMap(row, map, true);
+  SetRowState(row, !map_right ? RowState::kUnsaved : whole ? RowState::kSaved : RowState::kDamaged);
   return FinishRow(row);
 }
 
@@ -262,7 +256,7 @@ RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const Fil
                                                                            source_path, status, working_path, copy,
                                                                            map, env_.clock, true));
   const bool thorough = env_.options.Mode() == kModeThorough;
-  env_.table.SetCell(2, row, CountWithShare(map.Total(RescueState::kDone), size));
+  ShowMapFigures(env_.table, row, map);
   for (const ByteRange& range : UnfinishedRanges(map)) {
     ByteRange unread;
     PassResult result =
@@ -273,21 +267,22 @@ RecoveryRun::RowResult RecoveryRun::ContinueRow(int row, File& source, const Fil
     }
     if (result == PassResult::kStopped) {
       open_copy_path_.clear();
-      SetRowState(row, RowState::kStopped);
+      MarkStopped(env_.table, row, map);
       SaveMap(row, map, false);
       return RowResult::kEnded;
     }
-    env_.table.SetCell(3, row, CountWithShare(size - map.Total(RescueState::kDone), size));
+    env_.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
   }
-  env_.table.SetCell(2, row, std::to_string(size) + " (100%)");
+  env_.table.SetCompleted(row, size, 100);
   const bool whole = map.Total(RescueState::kDone) == size;
   if (!whole) SaveMap(row, map, true);
   save_tree_->FinishEarlierCopy(copy, status);
   source.Close();
   copy.Close();
   open_copy_path_.clear();
-  if (whole) SaveMap(row, map, true);
-  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
+  // A stale map that cannot be removed would mark this whole copy unfinished: the row is not saved as it should be.
+  const bool map_right = !whole || SaveMap(row, map, true);
+  SetRowState(row, !map_right ? RowState::kUnsaved : whole ? RowState::kSaved : RowState::kDamaged);
   return FinishRow(row);
 }
 
@@ -321,7 +316,7 @@ bool RecoveryRun::SaveRow(int row, const std::string& copy_path, const FileStatu
 // False, after the error is shown, when that could not be done.
 bool RecoveryRun::SaveMap(int row, const RescueMap& map, bool finished) {
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  record.recovered = map.Total(RescueState::kDone);
+  env_.table.SetRecovered(row, map.Total(RescueState::kDone));
   // Whole by the map itself: the file may have changed size since it was listed.
   const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
   try {
@@ -348,17 +343,18 @@ bool RecoveryRun::HasWholeCopy(int row, const FileStatus& source) const {
          ::lstat(save_tree_->MapPathOf(path).c_str(), &map) != 0;
 }
 
-void RecoveryRun::SetRowState(int row, RowState state) {
-  const std::int64_t damaged = DamagedBytes(env_.table.Cell(3, row));
-  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  record.state = state;
-  record.damaged = state == RowState::kPending ? 0 : damaged;
-  env_.table.SetRowState(row, state, damaged);
+void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }
+
+std::string RecoveryRun::ReportText() const {
+  return report_path_.empty() ? CurrentReportText(env_.table, report_rows_, run_time_) : report_text_;
 }
 
-std::string RecoveryRun::ReportText() const { return salvorine::ReportText(report_rows_); }
-
-void RecoveryRun::SaveReport() { report_path_ = save_tree_->SaveReport(ReportText()); }
+void RecoveryRun::SaveReport() {
+  // An empty selection leaves nothing to report, and the save folder as it was.
+  if (report_rows_.empty()) return;
+  report_text_ = CumulativeReportText(save_folder_, env_.table, report_rows_, run_time_);
+  report_path_ = save_tree_->SaveReport(report_text_);
+}
 
 void RecoveryRun::TrayStep() {
   if (!env_.options.TrayOption() || env_.table.RowCount() < 2) return;

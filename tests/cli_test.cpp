@@ -225,6 +225,24 @@ TEST_F(CliTest, EveryLineHasFiveFieldsWhateverTheFileNames) {
   EXPECT_EQ(result.out, expected);
 }
 
+// A map that cannot be removed would mark a whole copy unfinished: that is an
+// error, not a success. A selection with no file in it leaves the save folder as it was.
+TEST_F(CliTest, AMapInTheWayIsAnErrorAndAnEmptySelectionWritesNothing) {
+  WriteFile(work / "src/a.txt", "a");
+  WriteFile(work / "src/b.txt", "b");
+  std::filesystem::create_directories(work / "out/.salvorine/maps/src/a.txt.map");
+  const ProgramOutput result = Run({work / "src", work / "out"});
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_EQ(result.out, work / "src/a.txt\t1\t1 (100%)\t0 (0%)\tunsaved\n" + work / "src/b.txt\t1\t1 (100%)\t0 (0%)\tok\n");
+  EXPECT_NE(result.err.find(work / "out/.salvorine/maps/src/a.txt.map"), std::string::npos) << result.err;
+  EXPECT_NE(ReadFile(work / "out/.salvorine/report.tsv").find(work / "src/a.txt\t1\t1\t0\t0\tunsaved\t"),
+            std::string::npos);
+
+  std::filesystem::create_directories(work / "nothing/empty");
+  EXPECT_EQ(Run({work / "nothing", work / "untouched"}).exit_code, 0);
+  EXPECT_FALSE(std::filesystem::exists(work / "untouched/.salvorine"));
+}
+
 TEST_F(CliTest, ATableThatCannotBeWrittenIsAnErrorAfterTheCleanUp) {
   WriteFile(work / "src/a.txt", "a");
   const std::vector<std::string> environment = {"TMPDIR=" + work.Path()};
@@ -300,10 +318,24 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
 
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_EQ(ReadFile(work / "report.tsv"), report);
-  EXPECT_NE(report.find(source + "/docs/a.bin\t10000\t8192\t1808\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\n"),
-            std::string::npos)
-      << report;
-  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\tok\t\n"), std::string::npos) << report;
+  const std::string a_line =
+      source + "/docs/a.bin\t10000\t8192\t1808\t0\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\t";
+  EXPECT_NE(report.find(a_line), std::string::npos) << report;
+  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\t0\tok\t\t"), std::string::npos) << report;
+
+  // The report covers the save folder: a later run over another selection adds
+  // its rows and keeps these as they were, time and all; running the first
+  // selection again replaces its rows instead of repeating them.
+  const std::string a_time = report.substr(report.find(a_line) + a_line.size(), 20);
+  ASSERT_EQ(Run({source + "/empty.bin", work / "out"}).exit_code, 0);
+  const std::string both = ReadFile(work / "out/.salvorine/report.tsv");
+  EXPECT_NE(both.find(a_line + a_time + "\n"), std::string::npos) << both;
+  EXPECT_NE(both.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t"), std::string::npos) << both;
+  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 5) << both;
+  ASSERT_EQ(Run({source + "/docs", work / "out"}).exit_code, 3);
+  const std::string again = ReadFile(work / "out/.salvorine/report.tsv");
+  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 5) << again;
+  EXPECT_NE(again.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t"), std::string::npos) << again;
 }
 
 TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {

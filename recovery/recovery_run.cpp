@@ -10,6 +10,7 @@
 #include "recovery/map_file.h"
 #include "recovery/report_history.h"
 #include "recovery/row_outcome.h"
+#include "recovery/stale_parts.h"
 #include "recovery/row_checkpoint.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
@@ -77,6 +78,8 @@ RunOutcome RecoveryRun::Recover() {
   selection_root_ = env_.window.SelectedPath();
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
+  // What a run killed while placing left behind goes before this run places anything.
+  RemoveStaleParts(save_folder_, selection_root_);
   // The tree holds folders of the save folder open: only while the run lasts, so its medium can be unmounted after.
   const struct Release {
     std::unique_ptr<SaveTree>& tree;

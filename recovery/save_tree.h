@@ -10,6 +10,7 @@
 
 #include "platform/file.h"
 #include "platform/folder_handle.h"
+#include "recovery/folder_chain.h"
 #include "recovery/rescue_map.h"
 
 namespace salvorine {
@@ -67,12 +68,7 @@ class SaveTree {
   bool LinkCopy(const std::string& source_path, const std::string& path);
 
  private:
-  // The folders entered last below one root; depth-first runs reuse them.
-  struct Chain {
-    std::vector<std::pair<std::string, FolderHandle>> entered;
-    const FolderHandle& Enter(const FolderHandle& root, const std::vector<std::string>& folders,
-                              const std::function<unsigned(std::size_t level)>& mode);
-  };
+  using Chain = FolderChain;
 
   std::string Relative(const std::string& source_path) const;
   // The folder `folders` below `root`, when every level exists; creates nothing.

@@ -225,13 +225,22 @@ TEST_F(CliTest, EveryLineHasFiveFieldsWhateverTheFileNames) {
   EXPECT_EQ(result.out, expected);
 }
 
-// A map that cannot be removed would mark a whole copy unfinished: that is an
-// error, not a success. A selection with no file in it leaves the save folder as it was.
-TEST_F(CliTest, AMapInTheWayIsAnErrorAndAnEmptySelectionWritesNothing) {
+// What earlier runs left in the save folder: a map that cannot be removed would
+// mark a whole copy unfinished, so that is an error, not a success; temporary
+// files of a run killed while placing go, those of a live process stay. A
+// selection with no file in it leaves the save folder as it was.
+TEST_F(CliTest, WhatEarlierRunsLeftIsClearedOrReportedAndAnEmptySelectionWritesNothing) {
   WriteFile(work / "src/a.txt", "a");
   WriteFile(work / "src/b.txt", "b");
   std::filesystem::create_directories(work / "out/.salvorine/maps/src/a.txt.map");
+  const std::string live_part = work / "out/src/.salvorine-" + std::to_string(::getpid()) + "-1.part";
+  WriteFile(live_part, "placing");
+  WriteFile(work / "out/src/deeper/.salvorine-999999999-7.part", "killed");
+  WriteFile(work / "out/.salvorine/maps/.salvorine-999999999-8.part", "killed");
   const ProgramOutput result = Run({work / "src", work / "out"});
+  EXPECT_TRUE(FileExists(live_part));
+  EXPECT_FALSE(FileExists(work / "out/src/deeper/.salvorine-999999999-7.part"));
+  EXPECT_FALSE(FileExists(work / "out/.salvorine/maps/.salvorine-999999999-8.part"));
   EXPECT_EQ(result.exit_code, 1) << result.err;
   EXPECT_EQ(result.out, work / "src/a.txt\t1\t1 (100%)\t0 (0%)\tunsaved\n" + work / "src/b.txt\t1\t1 (100%)\t0 (0%)\tok\n");
   EXPECT_NE(result.err.find(work / "out/.salvorine/maps/src/a.txt.map"), std::string::npos) << result.err;
@@ -241,6 +250,54 @@ TEST_F(CliTest, AMapInTheWayIsAnErrorAndAnEmptySelectionWritesNothing) {
   std::filesystem::create_directories(work / "nothing/empty");
   EXPECT_EQ(Run({work / "nothing", work / "untouched"}).exit_code, 0);
   EXPECT_FALSE(std::filesystem::exists(work / "untouched/.salvorine"));
+}
+
+// Limits of the system meet the run: a name at the 255-byte limit still gets a
+// map, a tree deeper than the descriptors a process may hold is saved, and a
+// map too long to be one of ours is not trusted.
+TEST_F(CliTest, NamesAtTheLimitDeepTreesAndOversizedMapsDoNotEndTheRun) {
+  SALVORINE_REQUIRE_FUSE();
+  const std::string long_name(253, 'n');
+  DamagedMount disc("file disc/" + long_name + " 10000 1\nbad disc/" + long_name + " 2848 1\n");
+  const ProgramOutput damaged = Run({disc.Path().string() + "/disc", work / "out"});
+  EXPECT_EQ(damaged.exit_code, 3) << damaged.err;
+  std::vector<std::string> maps;
+  for (const auto& entry : std::filesystem::directory_iterator(work / "out/.salvorine/maps/disc")) {
+    maps.push_back(entry.path().filename());
+  }
+  ASSERT_EQ(maps.size(), 1u);
+  EXPECT_TRUE(maps[0].starts_with(std::string(200, 'n')) && maps[0].ends_with(".map")) << maps[0];
+  const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
+  EXPECT_NE(report.find("\tdamaged\t" + work / "out/.salvorine/maps/disc/" + maps[0] + "\t"), std::string::npos)
+      << report;
+  EXPECT_EQ(Run({disc.Path().string() + "/disc", work / "out"}).exit_code, 3);  // resumed from that map
+
+  ASSERT_EQ(::mkdir((work / "deep").c_str(), 0700), 0);
+  int folder = ::open((work / "deep").c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < 1100; ++level) {
+    ASSERT_EQ(::mkdirat(folder, "d", 0700), 0);
+    const int inner = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+    ::close(folder);
+    folder = inner;
+  }
+  const int file = ::openat(folder, "f.txt", O_WRONLY | O_CREAT, 0600);
+  ASSERT_EQ(::write(file, "deep", 4), 4);
+  ::close(file);
+  ::close(folder);
+  const ProgramOutput deep_run =
+      RunProgram({"/bin/sh", "-c", "ulimit -n 64 && exec \"$0\" \"$@\"", kCli, work / "deep", work / "deep-out"},
+                 {"TMPDIR=" + work.Path()});
+  EXPECT_EQ(deep_run.exit_code, 0) << deep_run.err.substr(0, 300);
+  EXPECT_TRUE(deep_run.out.ends_with("/d/f.txt\t4\t4 (100%)\t0 (0%)\tok\n")) << deep_run.out.substr(0, 300);
+  RunProgram({"/bin/rm", "-rf", work / "deep", work / "deep-out"});
+
+  // A map of more than 64 MiB (a long comment, then every byte finished) beside a copy of zeros.
+  WriteFile(work / "big/a.bin", std::string(4096, 'x'));
+  WriteFile(work / "big-out/big/a.bin", std::string(4096, '\0'));
+  WriteFile(work / "big-out/.salvorine/maps/big/a.bin.map",
+            "# " + std::string(std::size_t{65} << 20, 'c') + "\n0x00000000  +  1\n0x00000000  0x00001000  +\n");
+  EXPECT_EQ(Run({work / "big", work / "big-out"}).exit_code, 0);
+  EXPECT_EQ(ReadFile(work / "big-out/big/a.bin"), std::string(4096, 'x'));
 }
 
 TEST_F(CliTest, ATableThatCannotBeWrittenIsAnErrorAfterTheCleanUp) {

@@ -395,10 +395,11 @@ TEST_F(RecoveryRunTest, ACheckpointDuringAThoroughRescueKeepsTheSectorsRescuedSo
 
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
-// cannot be saved (here its name is one byte too long for the map's ".map").
+// cannot be saved (here a file stands where its maps' folder would be).
 TEST_F(RecoveryRunTest, ADamagedCopyWhoseMapCannotBeSavedIsNotTakenAsWholeLater) {
   const std::string name = std::string(252, 'n');
   WriteFile(temp / ("src/" + name), std::string(5000, 'x'));
+  WriteFile(temp / "out/.salvorine/maps/src", "not a folder");
   RunEnvironment environment = Environment();
   environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
     if (!path.ends_with(name)) return OpenRead(path);

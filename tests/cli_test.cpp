@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -38,6 +39,31 @@ std::string Difference(const std::string& actual, const std::string& expected) {
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
   return "sizes " + std::to_string(actual.size()) + "/" + std::to_string(expected.size()) + ", first difference at " +
          std::to_string(at);
+}
+
+// Polls `condition` until it holds; false when it has not within 20 seconds.
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// Whether the main thread of process `pid` is inside read(2) or pread64(2) now.
+bool InRead(pid_t pid) {
+  const std::string call = ReadFile("/proc/" + std::to_string(pid) + "/syscall");
+  return call.starts_with("0 ") || call.starts_with("17 ");
+}
+
+// Whether `signal_number` was sent to process `pid` and is still waiting to be taken.
+bool SignalPending(pid_t pid, int signal_number) {
+  const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+  const auto at = status.find("ShdPnd:");
+  if (at == std::string::npos) return false;
+  const unsigned long long mask = std::stoull(status.substr(at + 7), nullptr, 16);
+  return (mask >> (signal_number - 1)) & 1U;
 }
 
 class CliTest : public ::testing::Test {
@@ -135,10 +161,12 @@ TEST_F(CliTest, MessagesComeFromTheChosenLanguageFile) {
 TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   SALVORINE_REQUIRE_FUSE();
   // Every block of this file takes 200 ms to read.
-  DamagedMount disc("file disc/slow.bin 500000 9\nslow disc/slow.bin 0 500000 200\nfile disc/z.bin 10 1\n");
+  DamagedMount disc("file disc/slow.bin 500000 9\nslow disc/slow.bin 0 500000 200\nfile disc/z.bin 10 1\n",
+                    CollectStats::kYes);
   const std::string source = disc.Path().string() + "/disc";
   StartedProgram cli({kCli, source, work / "out"}, {"TMPDIR=" + work.Path()});
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Once the first bytes of slow.bin were served, the pass has a block to keep.
+  ASSERT_TRUE(WaitUntil([&] { return disc.StatsWhileMounted().bytes > 0; }));
   cli.Signal(SIGTERM);
   const ProgramOutput result = cli.Wait();
   EXPECT_EQ(result.exit_code, 1);
@@ -155,10 +183,11 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
 TEST_F(CliTest, TwoProgramsAtOnceKeepTheirCopiesApart) {
   SALVORINE_REQUIRE_FUSE();
   // The first program reads for about two seconds; the second runs meanwhile with the same TMPDIR.
-  DamagedMount disc("file disc/a.bin 3000000 4\nslow disc/a.bin 0 3000000 100\n");
+  DamagedMount disc("file disc/a.bin 3000000 4\nslow disc/a.bin 0 3000000 100\n", CollectStats::kYes);
   WriteFile(work / "b/b.bin", std::string(3000000, 'b'));
   StartedProgram first({kCli, disc.Path().string() + "/disc", work / "first"}, {"TMPDIR=" + work.Path()});
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // The second starts once the first is reading.
+  ASSERT_TRUE(WaitUntil([&] { return disc.StatsWhileMounted().reads > 0; }));
   const ProgramOutput second = Run({work / "b", work / "second"});
   const ProgramOutput first_result = first.Wait();
   EXPECT_EQ(second.exit_code, 0) << second.err;
@@ -319,9 +348,15 @@ TEST_F(CliTest, ASecondSignalEndsTheProgramEvenInsideAStalledRead) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/stalled.bin 500000 1\nslow disc/stalled.bin 200000 1000 6000\n");
   StartedProgram cli({kCli, disc.Path().string() + "/disc", work / "out"}, {"TMPDIR=" + work.Path()});
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  // Inside the stalled read: found there twice in a row, where a read that does not stall takes microseconds.
+  ASSERT_TRUE(WaitUntil([&] {
+    if (!InRead(cli.Pid())) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return InRead(cli.Pid());
+  }));
   cli.Signal(SIGINT);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The second only once the first was taken: two signals waiting together count as one.
+  ASSERT_TRUE(WaitUntil([&] { return !SignalPending(cli.Pid(), SIGINT); }));
   cli.Signal(SIGINT);
   // Ended by the second signal, not by the first once the read returned.
   EXPECT_EQ(cli.Wait().exit_code, 128 + SIGINT);

@@ -254,8 +254,43 @@ class FilePass {
 
 }  // namespace
 
+namespace {
+
+// A source with holes: they read as zeros without touching the device, so
+// they are not read, and the copy keeps them as holes. Each stretch of data
+// is read as a whole file is; the Damaged figure sums what they leave unread.
+PassResult RecoverSparseFile(File& source, File& copy, int row, std::int64_t size,
+                             const std::vector<std::pair<std::int64_t, std::int64_t>>& extents,
+                             Clock::TimePoint run_start, PassContext& context, RescueMap* map) {
+  copy.Seek(size);
+  copy.Truncate();
+  std::int64_t accounted = size;
+  for (const auto& [start, end] : extents) accounted -= end - start;
+  if (map != nullptr) {
+    map->Set(0, size, RescueState::kDone);
+    for (const auto& [start, end] : extents) map->Set(start, end, RescueState::kUntried);
+  }
+  std::int64_t damaged = 0;
+  for (const auto& [start, end] : extents) {
+    FilePass pass(source, copy, row, size, {start, end - start}, accounted, run_start, context, map);
+    if (pass.RunOverRange() == PassResult::kStopped) return PassResult::kStopped;
+    damaged += pass.UnreadRange().length;
+    accounted += end - start;
+    if (damaged > 0) context.table.SetDamaged(row, damaged, size);
+  }
+  context.table.SetCompleted(row, size, 100);
+  return PassResult::kDone;
+}
+
+}  // namespace
+
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                        PassContext& context, ByteRange* unread, RescueMap* map) {
+  // The thorough rescue wants the one range left unread; it reads sparse sources the ordinary way.
+  if (unread == nullptr) {
+    const auto extents = source.DataExtents(size);
+    if (!extents.empty()) return RecoverSparseFile(source, copy, row, size, extents, run_start, context, map);
+  }
   FilePass pass(source, copy, row, size, {0, size}, 0, run_start, context, map);
   const PassResult result = pass.Run();
   if (unread != nullptr) *unread = pass.UnreadRange();

@@ -329,6 +329,27 @@ TEST_F(CliTest, NamesAtTheLimitDeepTreesAndOversizedMapsDoNotEndTheRun) {
   EXPECT_EQ(ReadFile(work / "big-out/big/a.bin"), std::string(4096, 'x'));
 }
 
+// A source with holes: only its data is read, and the copy has the same holes.
+TEST_F(CliTest, ASparseSourceGivesASparseCopy) {
+  std::filesystem::create_directories(work / "src");
+  const std::string sparse = work / "src/sparse.bin";
+  const int file = ::open(sparse.c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_EQ(::pwrite(file, "head", 4, 0), 4);
+  ASSERT_EQ(::pwrite(file, "middle", 6, 12 << 20), 6);
+  ASSERT_EQ(::ftruncate(file, 16 << 20), 0);
+  ::close(file);
+  struct stat source {};
+  ASSERT_EQ(::stat(sparse.c_str(), &source), 0);
+  if (source.st_blocks * 512 >= 1 << 20) GTEST_SKIP() << "this file system keeps no holes";
+
+  const ProgramOutput result = Run({work / "src", work / "out"});
+  EXPECT_EQ(result.out, sparse + "\t16777216\t16777216 (100%)\t0 (0%)\tok\n") << result.err;
+  struct stat copy {};
+  ASSERT_EQ(::stat((work / "out/src/sparse.bin").c_str(), &copy), 0);
+  EXPECT_LE(copy.st_blocks, source.st_blocks + 64) << "allocated " << copy.st_blocks * 512 << " bytes";
+  EXPECT_EQ(ReadFile(work / "out/src/sparse.bin"), ReadFile(sparse));
+}
+
 TEST_F(CliTest, ATableThatCannotBeWrittenIsAnErrorAfterTheCleanUp) {
   WriteFile(work / "src/a.txt", "a");
   const std::vector<std::string> environment = {"TMPDIR=" + work.Path()};

@@ -14,17 +14,19 @@
 #   bench/kill_campaign.sh [RANDOM_KILLS]      (default 20 per kind of run)
 #
 # Environment: BENCH_DIR (default /tmp/salvorine-kill-campaign), BUILD_DIR
-# (default build), READ_DELAY_US (default 20000: each read(2) of the run is
-# slowed by this much, so that a run lasts long enough to be killed inside),
-# RESUME_AFTER (default 0.6: seconds before the run that leaves a copy to
-# resume is stopped with SIGTERM).
+# (default build), READ_DELAY_US (default 5000: each pread(2) of a run killed
+# at a random moment is slowed by this much, so that it lasts about 2.5 s),
+# RANDOM_SPAN_MS (default 2500: random kills come 0 to this many ms after the
+# start), RESUME_AFTER (default 0.6: seconds before the run that leaves a copy
+# to resume, its reads slowed by 20 ms each, is stopped with SIGTERM).
 # Prints one line per kill that broke a rule, then the counts.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 work=${BENCH_DIR:-/tmp/salvorine-kill-campaign}
 build=${BUILD_DIR:-build}
 random_kills=${1:-20}
-read_delay=${READ_DELAY_US:-20000}
+read_delay=${READ_DELAY_US:-5000}
+random_span=${RANDOM_SPAN_MS:-2500}
 # When the run that leaves a copy to resume is stopped: inside big.bin, the first file.
 resume_after=${RESUME_AFTER:-0.6}
 
@@ -124,14 +126,14 @@ prepare() {
   mkdir -p "$save"
   [[ $kind == fresh ]] && return
   # Stopped after about a third of big.bin: copies before it whole, big.bin with its map.
-  strace -f -o /dev/null -e trace=read -e inject=read:delay_exit="$read_delay" "$cli" "$src" "$save" \
+  strace -f -o /dev/null -e trace=pread64 -e inject=pread64:delay_exit=20000 "$cli" "$src" "$save" \
     >/dev/null 2>&1 &
   local tracer=$!
   local child
   child=$(traced_child "$tracer")
   sleep "$resume_after"
   [[ -n $child ]] && kill -TERM "$child" 2>/dev/null
-  wait "$tracer"
+  wait "$tracer" 2>/dev/null
   [[ -f $save/.salvorine/maps/src/big.bin.map ]] || echo "warning: the resume setup left no map of big.bin" >&2
 }
 
@@ -147,22 +149,22 @@ for kind in fresh resume; do
     count=$(grep -c "\b$call(" "$work/calls.log")
     for ((n = 1; n <= count; n++)); do
       prepare "$kind" "$save"
-      strace -f -o /dev/null -e trace="$call" -e inject="$call":signal=KILL:when="$n" "$cli" "$src" "$save" \
-        >/dev/null 2>&1
+      (strace -f -o /dev/null -e trace="$call" -e inject="$call":signal=KILL:when="$n" "$cli" "$src" "$save" \
+        >/dev/null 2>&1) 2>/dev/null
       after_kill "$kind run killed at $call #$n" "$save"
     done
     echo "$kind: $count × $call" >&2
   done
   for ((k = 1; k <= random_kills; k++)); do
     prepare "$kind" "$save"
-    strace -f -o /dev/null -e trace=read -e inject=read:delay_exit="$read_delay" "$cli" "$src" "$save" \
+    strace -f -o /dev/null -e trace=pread64 -e inject=pread64:delay_exit="$read_delay" "$cli" "$src" "$save" \
       >/dev/null 2>&1 &
     tracer=$!
     child=$(traced_child "$tracer")
-    delay_ms=$((RANDOM % 1500))
-    sleep "$(printf '0.%03d' "$delay_ms")"
+    delay_ms=$((RANDOM % random_span))
+    sleep "$(printf '%d.%03d' $((delay_ms / 1000)) $((delay_ms % 1000)))"
     [[ -n $child ]] && kill -KILL "$child" 2>/dev/null
-    wait "$tracer"
+    wait "$tracer" 2>/dev/null
     after_kill "$kind run killed after ${delay_ms} ms" "$save"
   done
 done

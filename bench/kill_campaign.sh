@@ -122,19 +122,23 @@ traced_child() {
 # what a run stopped inside big.bin left (resume).
 prepare() {
   local kind=$1 save=$2
-  rm -rf "$save"
-  mkdir -p "$save"
-  [[ $kind == fresh ]] && return
-  # Stopped after about a third of big.bin: copies before it whole, big.bin with its map.
-  strace -f -o /dev/null -e trace=pread64 -e inject=pread64:delay_exit=20000 "$cli" "$src" "$save" \
-    >/dev/null 2>&1 &
-  local tracer=$!
-  local child
-  child=$(traced_child "$tracer")
-  sleep "$resume_after"
-  [[ -n $child ]] && kill -TERM "$child" 2>/dev/null
-  wait "$tracer" 2>/dev/null
-  [[ -f $save/.salvorine/maps/src/big.bin.map ]] || echo "warning: the resume setup left no map of big.bin" >&2
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    rm -rf "$save"
+    mkdir -p "$save"
+    [[ $kind == fresh ]] && return
+    # Stopped inside big.bin, the first file: its copy as far as it got, with its map.
+    strace -f -o /dev/null -e trace=pread64 -e inject=pread64:delay_exit=20000 "$cli" "$src" "$save" \
+      >/dev/null 2>&1 &
+    local tracer=$!
+    local child
+    child=$(traced_child "$tracer")
+    sleep "$resume_after"
+    [[ -n $child ]] && kill -TERM "$child" 2>/dev/null
+    wait "$tracer" 2>/dev/null
+    [[ -f $save/.salvorine/maps/src/big.bin.map ]] && return
+  done
+  echo "warning: five stopped runs left no map of big.bin; this run starts afresh" >&2
 }
 
 syscalls=(fsync fdatasync syncfs rename renameat renameat2 link linkat)
@@ -149,8 +153,10 @@ for kind in fresh resume; do
     count=$(grep -c "\b$call(" "$work/calls.log")
     for ((n = 1; n <= count; n++)); do
       prepare "$kind" "$save"
-      (strace -f -o /dev/null -e trace="$call" -e inject="$call":signal=KILL:when="$n" "$cli" "$src" "$save" \
-        >/dev/null 2>&1) 2>/dev/null
+      # In the background, so that the shell does not announce the kill.
+      strace -f -o /dev/null -e trace="$call" -e inject="$call":signal=KILL:when="$n" "$cli" "$src" "$save" \
+        >/dev/null 2>&1 &
+      wait $! 2>/dev/null
       after_kill "$kind run killed at $call #$n" "$save"
     done
     echo "$kind: $count × $call" >&2

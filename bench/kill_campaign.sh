@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Kill campaign: salvorine-cli killed with SIGKILL at random moments and at
-# each sync, rename and link it makes, in a fresh run (empty save folder) and
+# Kill campaign: salvorine-cli killed with SIGKILL at random moments, at each
+# sync, rename and link it makes and at up to WRITE_POINTS of its block
+# writes (pwrite), in a fresh run (empty save folder) and
 # in a resuming one (a save folder holding a copy and map left by a stopped
 # run). After each kill, and again after the run that follows it, every copy
 # in the save folder is checked against its source:
@@ -16,9 +17,10 @@
 # Environment: BENCH_DIR (default /tmp/salvorine-kill-campaign), BUILD_DIR
 # (default build), READ_DELAY_US (default 5000: each pread(2) of a run killed
 # at a random moment is slowed by this much, so that it lasts about 2.5 s),
-# RANDOM_SPAN_MS (default 2500: random kills come 0 to this many ms after the
-# start), RESUME_AFTER (default 0.6: seconds before the run that leaves a copy
-# to resume, its reads slowed by 20 ms each, is stopped with SIGTERM).
+# WRITE_POINTS (default 40), RANDOM_SPAN_MS (default 2500: random kills come
+# 0 to this many ms after the start), RESUME_AFTER (default 0.6: seconds
+# before the run that leaves a copy to resume, its reads slowed by 20 ms
+# each, is stopped with SIGTERM).
 # Prints one line per kill that broke a rule, then the counts.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -141,7 +143,9 @@ prepare() {
   echo "warning: five stopped runs left no map of big.bin; this run starts afresh" >&2
 }
 
-syscalls=(fsync fdatasync syncfs rename renameat renameat2 link linkat)
+syscalls=(fsync fdatasync syncfs rename renameat renameat2 link linkat pwrite64)
+# Writes are many (one per block): at most this many of them, spread evenly, are kill points.
+write_points=${WRITE_POINTS:-40}
 trace_list=$(IFS=,; echo "${syscalls[*]}")
 
 for kind in fresh resume; do
@@ -151,7 +155,10 @@ for kind in fresh resume; do
   strace -f -o "$work/calls.log" -e trace="$trace_list" "$cli" "$src" "$save" >/dev/null 2>&1
   for call in "${syscalls[@]}"; do
     count=$(grep -c "\b$call(" "$work/calls.log")
-    for ((n = 1; n <= count; n++)); do
+    step=1
+    [[ $call == pwrite64 ]] && step=$(((count + write_points - 1) / write_points))
+    [[ $step -lt 1 ]] && step=1
+    for ((n = 1; n <= count; n += step)); do
       prepare "$kind" "$save"
       # In the background, so that the shell does not announce the kill.
       strace -f -o /dev/null -e trace="$call" -e inject="$call":signal=KILL:when="$n" "$cli" "$src" "$save" \

@@ -52,6 +52,7 @@
 #include "recovery/destination_path.h"
 #include "settings/settings_location.h"
 #include "settings/unit3.h"
+#include "recovery/run_summary.h"
 #include "recovery/working_folder.h"
 
 // The images live in a static library; register them before the first use.
@@ -438,8 +439,8 @@ void TForm1::ShowRunSummary() {
   int damaged = 0;
   std::int64_t unreadable = 0;
   for (int row = 1; row <= files; ++row) {
-    if (table_->DamagedBytesOf(row) > 0) ++damaged;
-    unreadable += table_->DamagedBytesOf(row);
+    if (table_->Figures(row).damaged > 0) ++damaged;
+    unreadable += table_->Figures(row).damaged;
   }
   ShowProgress();
   QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
@@ -450,6 +451,8 @@ void TForm1::ShowRunSummary() {
     summary += QStringLiteral("; ") + earlier_copies_text_.arg(whole.size()).arg(continued.size());
   }
   MarkEarlierCopies();
+  const std::string unfinished = UnfinishedSummary(*table_, messages_);
+  if (!unfinished.empty()) summary += QStringLiteral("; ") + Shown(unfinished);
   StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 

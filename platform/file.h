@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace salvorine {
 
@@ -78,6 +80,11 @@ class File {
   // them back to ordinary too, which ReadsDirectly tells.
   virtual bool ReadDirectly(std::int64_t /*sector*/) { return false; }
   virtual bool ReadsDirectly() const { return false; }
+
+  // The stretches [start, end) of the first `size` bytes that hold data, in
+  // order, when the file has holes; empty when it has none or its file system
+  // cannot tell. The bytes between them read as zeros without touching the device.
+  virtual std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t /*size*/) { return {}; }
 };
 
 // Opens an existing file read-only. Never writes to it.

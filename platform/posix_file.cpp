@@ -240,6 +240,24 @@ class PosixFile final : public File {
     return size < 512 ? 512 : size;
   }
 
+  std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t size) override {
+    std::vector<std::pair<std::int64_t, std::int64_t>> extents;
+    for (off_t at = 0; at < size;) {
+      const off_t data = ::lseek(Descriptor(), at, SEEK_DATA);
+      if (data < 0 && errno == ENXIO) break;  // only a hole is left
+      if (data < 0) return {};                // the file system cannot tell: all of it is data
+      if (data >= size) break;
+      off_t hole = ::lseek(Descriptor(), data, SEEK_HOLE);
+      if (hole < 0) return {};
+      hole = std::min<off_t>(hole, size);
+      extents.emplace_back(data, hole);
+      at = hole;
+    }
+    // The reads that follow seek where they need; a file without holes is read the ordinary way.
+    if (extents.size() == 1 && extents[0] == std::pair<std::int64_t, std::int64_t>(0, size)) return {};
+    return extents;
+  }
+
   void Sync() override {
     while (::fdatasync(Descriptor()) != 0) {
       if (errno != EINTR) throw FileSystemError(errno, path_, "write to disk");

@@ -1,29 +1,42 @@
 #pragma once
 
-#include <cstdint>
+#include <chrono>
 #include <string>
 #include <vector>
 
-#include "recovery/row_state.h"
+#include "recovery/row_figures.h"
 
 namespace salvorine {
 
-// One row of a run as the damage report lists it.
+// One line of the damage report: a file, its figures and state, its map, and
+// when the run that left it so started.
 struct ReportRow {
   std::string path;
-  std::int64_t size = 0;
-  std::int64_t recovered = 0;  // bytes read and saved
-  std::int64_t damaged = 0;    // bytes left as zeros
-  RowState state = RowState::kPending;
+  RowFigures figures;
   std::string map_path;  // empty when the copy is whole or was not saved
   std::string existing;  // what became of another file's copy at its destination, if one stood there
+  std::string time;      // UTC, "2026-12-07T13:55:01Z"; empty on lines of the older format
 };
 
 // A path as one tab-separated field: tabs, line ends and backslashes written
 // as \t, \n, \r and \\, so that every line keeps its fields.
 std::string EscapedField(const std::string& text);
+// The path an escaped field stands for.
+std::string UnescapedField(const std::string& field);
 
-// The report: a header naming the columns, then one line per row.
+// The report: a header naming the columns (path, size, recovered, damaged,
+// unread, state, map, existing, time), then one line per row.
 std::string ReportText(const std::vector<ReportRow>& rows);
+
+// The rows of a report's text, of this format or of the older one without the
+// unread and time columns. A line that fits neither is skipped.
+std::vector<ReportRow> ParseReport(const std::string& text);
+
+// `earlier` with each row of `current` in place of the row of the same path,
+// and `current`'s other rows after them in their order.
+std::vector<ReportRow> MergedReport(std::vector<ReportRow> earlier, const std::vector<ReportRow>& current);
+
+// `when` as the report writes it.
+std::string ReportTime(std::chrono::system_clock::time_point when);
 
 }  // namespace salvorine

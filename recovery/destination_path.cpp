@@ -1,6 +1,7 @@
 #include "recovery/destination_path.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/file_system.h"
 #include "recovery/working_folder.h"
@@ -26,6 +27,20 @@ std::string MirroredPath(const std::string& source_path, const std::string& sele
   if (save_folder.empty()) return {};
   const std::string dest = save_folder.back() == '/' ? save_folder : save_folder + "/";
   return dest + MirroredRelativePath(source_path, selection_root, FileExists(selection_root));
+}
+
+std::string MapFileName(const std::string& name) {
+  constexpr std::size_t kLongestName = 255;
+  const std::string extension = ".map";
+  if (name.size() + extension.size() <= kLongestName) return name + extension;
+  std::uint64_t hash = 14695981039346656037ULL;  // FNV-1a
+  for (const char c : name) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+  std::size_t kept = kLongestName - extension.size() - 1 - 16;
+  // Not in the middle of a character: back up over continuation bytes.
+  while (kept > 0 && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
+  return name.substr(0, kept) + "~" + hex + extension;
 }
 
 std::string DestinationPath(const std::string& source_path, const std::string& selection_root,

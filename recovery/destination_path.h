@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace salvorine {
@@ -15,6 +16,16 @@ std::string MirroredPath(const std::string& source_path, const std::string& sele
 // whether the selection root names a file.
 std::string MirroredRelativePath(const std::string& source_path, const std::string& selection_root,
                                  bool root_is_file);
+
+// The name of the map of a copy named `name`: `name` + ".map" when that fits
+// the 255-byte limit of a name; otherwise `name` cut short (never inside a
+// UTF-8 character) with a hash of the whole name, so that two long names
+// that begin alike still get maps of their own.
+std::string MapFileName(const std::string& name);
+
+// A map longer than this is not one a run wrote for a file it can hold in
+// memory; it is taken as no earlier map at all.
+inline constexpr std::int64_t kLongestMapFile = std::int64_t{64} << 20;
 
 // MirroredPath, with every missing folder on the way to it created.
 std::string DestinationPath(const std::string& source_path, const std::string& selection_root,

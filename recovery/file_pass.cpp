@@ -13,8 +13,6 @@ std::int64_t BlockSizeFor(std::int64_t file_size) {
 namespace {
 
 constexpr int kStatusMessage = 24;
-constexpr int kCompletedColumn = 2;
-constexpr int kDamagedColumn = 3;
 constexpr auto kSlowRead = std::chrono::seconds(10);
 
 class FilePass {
@@ -40,7 +38,7 @@ class FilePass {
     Prefill();
     if (!Forward()) return Stop();
     if (read_end_ != hi_ && !Backward()) return Stop();
-    context_.table.SetCell(kCompletedColumn, row_, std::to_string(size_) + " (100%)");
+    context_.table.SetCompleted(row_, size_, 100);
     return PassResult::kDone;
   }
 
@@ -211,9 +209,8 @@ class FilePass {
 
   // The Completed cell carries the per-file label, which shows the bar as held.
   void SetCompleted(std::int64_t bytes) {
-    const std::string label = std::to_string(file_bar_) + "%";
-    context_.progress.SetFilePercent(label);
-    context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(bytes, label));
+    context_.progress.SetFilePercent(std::to_string(file_bar_) + "%");
+    context_.table.SetCompleted(row_, bytes, file_bar_);
   }
 
   // What the map, when one is kept, learns from each read: bytes written are
@@ -230,7 +227,7 @@ class FilePass {
   void Unread(std::int64_t start, std::int64_t length) {
     unread_ = {start, length};
     if (size_ > 0 && lo_ == 0 && hi_ == size_) {
-      context_.table.SetCell(kDamagedColumn, row_, CountWithShare(length, size_));
+      context_.table.SetDamaged(row_, length, size_);
     }
   }
 
@@ -257,8 +254,43 @@ class FilePass {
 
 }  // namespace
 
+namespace {
+
+// A source with holes: they read as zeros without touching the device, so
+// they are not read, and the copy keeps them as holes. Each stretch of data
+// is read as a whole file is; the Damaged figure sums what they leave unread.
+PassResult RecoverSparseFile(File& source, File& copy, int row, std::int64_t size,
+                             const std::vector<std::pair<std::int64_t, std::int64_t>>& extents,
+                             Clock::TimePoint run_start, PassContext& context, RescueMap* map) {
+  copy.Seek(size);
+  copy.Truncate();
+  std::int64_t accounted = size;
+  for (const auto& [start, end] : extents) accounted -= end - start;
+  if (map != nullptr) {
+    map->Set(0, size, RescueState::kDone);
+    for (const auto& [start, end] : extents) map->Set(start, end, RescueState::kUntried);
+  }
+  std::int64_t damaged = 0;
+  for (const auto& [start, end] : extents) {
+    FilePass pass(source, copy, row, size, {start, end - start}, accounted, run_start, context, map);
+    if (pass.RunOverRange() == PassResult::kStopped) return PassResult::kStopped;
+    damaged += pass.UnreadRange().length;
+    accounted += end - start;
+    if (damaged > 0) context.table.SetDamaged(row, damaged, size);
+  }
+  context.table.SetCompleted(row, size, 100);
+  return PassResult::kDone;
+}
+
+}  // namespace
+
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                        PassContext& context, ByteRange* unread, RescueMap* map) {
+  // The thorough rescue wants the one range left unread; it reads sparse sources the ordinary way.
+  if (unread == nullptr) {
+    const auto extents = source.DataExtents(size);
+    if (!extents.empty()) return RecoverSparseFile(source, copy, row, size, extents, run_start, context, map);
+  }
   FilePass pass(source, copy, row, size, {0, size}, 0, run_start, context, map);
   const PassResult result = pass.Run();
   if (unread != nullptr) *unread = pass.UnreadRange();

@@ -9,7 +9,10 @@
 #include "i18n/run_view_texts.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
+#include "recovery/report_history.h"
 #include "recovery/row_copy.h"
+#include "recovery/row_outcome.h"
+#include "recovery/stale_parts.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
 #include "recovery/working_folder.h"
@@ -36,16 +39,6 @@ constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name 
 std::string WithValue(std::string text, const std::string& value) {
   const auto at = text.find("%1");
   return at == std::string::npos ? text : text.replace(at, 2, value);
-}
-
-// The byte count that leads a Damaged cell ("96 (9%)").
-std::int64_t DamagedBytes(const std::string& cell) {
-  std::int64_t bytes = 0;
-  for (const char c : cell) {
-    if (c < '0' || c > '9') break;
-    bytes = bytes * 10 + (c - '0');
-  }
-  return bytes;
 }
 
 // The stretches a map does not mark finished, neighbouring failed and untried bytes together.
@@ -86,6 +79,8 @@ RunOutcome RecoveryRun::Recover() {
   selection_root_ = env_.window.SelectedPath();
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
+  // What a run killed while placing left behind goes before this run places anything.
+  RemoveStaleParts(save_folder_, selection_root_);
   // The tree holds folders of the save folder open: only while the run lasts, so its medium can be unmounted after.
   const struct Release {
     std::unique_ptr<SaveTree>& tree;
@@ -122,6 +117,7 @@ RunOutcome RecoveryRun::Recover() {
     open_copy_path_.clear();
     if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
+    SaveReportAfterError(env_.dialogs, [this] { SaveReport(); });
     throw;
   }
 
@@ -187,10 +183,10 @@ void RecoveryRun::Collect() {
   for (int row = 1; row < env_.table.RowCount(); ++row) {
     ReportRow record;
     record.path = env_.table.Cell(0, row);
-    record.size = std::stoll(env_.table.Cell(1, row));
     report_rows_.push_back(std::move(record));
   }
   report_path_.clear();
+  run_time_ = ReportTime(std::chrono::system_clock::now());
 }
 
 RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_start) {
@@ -230,8 +226,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
       SetRowState(row, RowState::kUnsaved);
       return FinishRow(row);
     }
-    env_.table.SetCell(2, row, std::to_string(status.size) + " (100%)");
-    report_rows_[static_cast<std::size_t>(row - 1)].recovered = status.size;
+    env_.table.SetCompleted(row, status.size, 100);
+    env_.table.SetRecovered(row, status.size);
     taken_whole_.insert(row);
     SetRowState(row, RowState::kSaved);
     return FinishRow(row);
@@ -288,12 +284,13 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
                            WithValue(env_.messages.Text(kNameRefusedText), error.what()));
     return stopped ? RowResult::kEnded : FinishRow(row);
   }
-  record.recovered = map.Total(RescueState::kDone);
+  env_.table.SetRecovered(row, map.Total(RescueState::kDone));
   record.map_path = owner.Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
   if (stopped) {
     // A skipped file ends as a stopped run's does, and the run goes on with the next.
     const bool skipped = skip_ && !idle_;
-    SetRowState(row, skipped ? RowState::kSkipped : RowState::kStopped);
+    MarkStopped(env_.table, row, map);
+    if (skipped) SetRowState(row, RowState::kSkipped);
     return skipped ? FinishRow(row) : RowResult::kEnded;
   }
   const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
@@ -307,7 +304,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
 PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
                                      Clock::TimePoint run_start, PassContext& context) {
   const bool thorough = env_.options.Mode() == kModeThorough;
-  env_.table.SetCell(2, row, CountWithShare(map.Total(RescueState::kDone), size));
+  ShowMapFigures(env_.table, row, map);
   for (const ByteRange& range : UnfinishedRanges(map)) {
     ByteRange unread;
     PassResult result =
@@ -317,9 +314,9 @@ PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int
       result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map);
     }
     if (result == PassResult::kStopped) return result;
-    env_.table.SetCell(3, row, CountWithShare(size - map.Total(RescueState::kDone), size));
+    env_.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
   }
-  env_.table.SetCell(2, row, std::to_string(size) + " (100%)");
+  env_.table.SetCompleted(row, size, 100);
   return PassResult::kDone;
 }
 
@@ -437,17 +434,18 @@ bool RecoveryRun::IsNameTheDiskRefuses(const FileSystemError& error) const {
          error.Path().starts_with(save_folder_);
 }
 
-void RecoveryRun::SetRowState(int row, RowState state) {
-  const std::int64_t damaged = DamagedBytes(env_.table.Cell(3, row));
-  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  record.state = state;
-  record.damaged = state == RowState::kPending ? 0 : damaged;
-  env_.table.SetRowState(row, state, damaged);
+void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }
+
+std::string RecoveryRun::ReportText() const {
+  return report_path_.empty() ? CurrentReportText(env_.table, report_rows_, run_time_) : report_text_;
 }
 
-std::string RecoveryRun::ReportText() const { return salvorine::ReportText(report_rows_); }
-
-void RecoveryRun::SaveReport() { report_path_ = save_tree_->SaveReport(ReportText()); }
+void RecoveryRun::SaveReport() {
+  // An empty selection leaves nothing to report, and the save folder as it was.
+  if (report_rows_.empty()) return;
+  report_text_ = CumulativeReportText(save_folder_, env_.table, report_rows_, run_time_);
+  report_path_ = save_tree_->SaveReport(report_text_);
+}
 
 void RecoveryRun::TrayStep() {
   if (!env_.options.TrayOption() || env_.table.RowCount() < 2) return;

@@ -147,6 +147,8 @@ class RecoveryRun {
   int left_out_count_ = 0;
   std::vector<ReportRow> report_rows_;  // index row - 1
   std::string report_path_;
+  std::string report_text_;  // as last saved
+  std::string run_time_;     // when the run started, as the report gives it
   std::string selection_root_;
   std::string save_folder_;
   std::string open_copy_path_;

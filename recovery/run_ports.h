@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "recovery/row_figures.h"
 #include "recovery/row_state.h"
 
 // The small interfaces through which the recovery run reaches its front end.
@@ -12,8 +13,9 @@
 namespace salvorine {
 
 // The four-column table of a run. Row 0 holds the headings, rows 1..N one
-// file each; the cell texts are the only store of a run's results. Cells are
-// byte strings: a path that is not valid UTF-8 is kept exactly as it is.
+// file each. Each file row's figures and state are kept as numbers here and
+// shown formatted in columns 1..3. Cells are byte strings: a path that is not
+// valid UTF-8 is kept exactly as it is.
 class JobTable {
  public:
   virtual ~JobTable() = default;
@@ -27,6 +29,25 @@ class JobTable {
   virtual void SelectRow(int row) = 0;
   // Tells what became of row `row`'s file and how many of its bytes are unreadable.
   virtual void SetRowState(int /*row*/, RowState /*state*/, std::int64_t /*damaged_bytes*/) {}
+
+  // Row `row`'s figures; zero and pending for a row never given any.
+  const RowFigures& Figures(int row) const;
+  // Forgets every row's figures, before the table is laid out anew.
+  void ClearFigures() { figures_.clear(); }
+  // A new row: its size in column 1, "0 (0%)" in columns 2 and 3, pending.
+  void StartRow(int row, std::int64_t size);
+  // "bytes (percent%)" in the Completed column.
+  void SetCompleted(int row, std::int64_t bytes, int percent);
+  // "bytes (share%)" in the Damaged column, the share of `whole`, the size the pass reads.
+  void SetDamaged(int row, std::int64_t bytes, std::int64_t whole);
+  // Bytes read and saved; shown only in the report.
+  void SetRecovered(int row, std::int64_t bytes);
+  // What became of the row's file; its unread bytes follow from the state.
+  void SetState(int row, RowState state);
+
+ private:
+  RowFigures& Row(int row);
+  std::vector<RowFigures> figures_;  // index: table row
 };
 
 // File label, count label, the two bars with their percentage labels and the

@@ -15,7 +15,6 @@ namespace {
 constexpr const char* kDataFolder = ".salvorine";
 constexpr const char* kMapsFolder = "maps";
 constexpr const char* kReportName = "report.tsv";
-constexpr const char* kMapExtension = ".map";
 
 std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
@@ -96,19 +95,11 @@ std::string SaveTree::DestinationOf(const std::string& source_path) const {
 }
 
 std::string SaveTree::MapPathOf(const std::string& source_path) const {
-  return save_folder_.Path() + "/" + kDataFolder + "/" + kMapsFolder + "/" + Relative(source_path) + kMapExtension;
-}
-
-const FolderHandle& SaveTree::Chain::Enter(const FolderHandle& root, const std::vector<std::string>& folders,
-                                          const std::function<unsigned(std::size_t level)>& mode) {
-  std::size_t kept = 0;
-  while (kept < entered.size() && kept < folders.size() && entered[kept].first == folders[kept]) ++kept;
-  entered.erase(entered.begin() + static_cast<std::ptrdiff_t>(kept), entered.end());
-  for (std::size_t level = kept; level < folders.size(); ++level) {
-    const FolderHandle& parent = level == 0 ? root : entered.back().second;
-    entered.emplace_back(folders[level], parent.Subfolder(folders[level], mode(level)));
-  }
-  return folders.empty() ? root : entered.back().second;
+  const std::string relative = Relative(source_path);
+  const auto slash = relative.rfind('/');
+  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
+  return save_folder_.Path() + "/" + kDataFolder + "/" + kMapsFolder + "/" + relative.substr(0, name_start) +
+         MapFileName(relative.substr(name_start));
 }
 
 std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const std::string& source_path) {
@@ -161,7 +152,7 @@ const FolderHandle& SaveTree::MapsFolder() {
 void SaveTree::WriteMap(const std::string& source_path, const std::string& text) {
   const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
   const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
-  folder.WriteFile(name + kMapExtension, text);
+  folder.WriteFile(MapFileName(name), text);
 }
 
 // Creates nothing on the way: a copy without a map needs no maps folder.
@@ -170,22 +161,8 @@ void SaveTree::RemoveMap(const std::string& source_path) {
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return;
   if (const auto folder = Existing(*maps, folders)) {
-    if (folder->RemoveFile(name + kMapExtension)) folder->Sync();
+    if (folder->RemoveFile(MapFileName(name))) folder->Sync();
   }
-}
-
-const FolderHandle* SaveTree::Chain::Find(const FolderHandle& root, const std::vector<std::string>& folders) {
-  std::size_t kept = 0;
-  while (kept < entered.size() && kept < folders.size() && entered[kept].first == folders[kept]) ++kept;
-  if (kept == folders.size()) return folders.empty() ? &root : &entered[kept - 1].second;
-  entered.erase(entered.begin() + static_cast<std::ptrdiff_t>(kept), entered.end());
-  for (std::size_t level = kept; level < folders.size(); ++level) {
-    const FolderHandle& parent = level == 0 ? root : entered.back().second;
-    std::optional<FolderHandle> next = parent.ExistingSubfolder(folders[level]);
-    if (!next) return nullptr;
-    entered.emplace_back(folders[level], std::move(*next));
-  }
-  return folders.empty() ? &root : &entered.back().second;
 }
 
 namespace {
@@ -246,8 +223,8 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
   const auto maps = Existing(*earlier_maps_, folders);
   const auto copies = Existing(save_folder_, folders);
   if (!maps || !copies) return std::nullopt;
-  const std::unique_ptr<File> map_file = maps->OpenExistingFile(name + kMapExtension);
-  if (!map_file) return std::nullopt;
+  const std::unique_ptr<File> map_file = maps->OpenExistingFile(MapFileName(name));
+  if (!map_file || map_file->Status().size > kLongestMapFile) return std::nullopt;
   std::string text;
   char buffer[1 << 16];
   for (ReadResult got; (got = map_file->Read(buffer, sizeof buffer)).ok && got.count > 0;) text.append(buffer, got.count);
@@ -272,7 +249,7 @@ bool SaveTree::HasMap(const std::string& source_path) {
   if (maps == nullptr) return false;
   const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
   const auto folder = Existing(*maps, folders);
-  return folder && folder->IdentityOf(name + kMapExtension).has_value();
+  return folder && folder->IdentityOf(MapFileName(name)).has_value();
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {

@@ -13,6 +13,7 @@
 #include "platform/folder_handle.h"
 #include "recovery/copy_store.h"
 #include "recovery/map_file.h"
+#include "recovery/folder_chain.h"
 #include "recovery/rescue_map.h"
 
 namespace salvorine {
@@ -85,14 +86,7 @@ class SaveTree final : public CopyStore {
   bool LinkCopy(const std::string& source_path, const std::string& path);
 
  private:
-  // The folders entered last below one root; depth-first runs reuse them.
-  struct Chain {
-    std::vector<std::pair<std::string, FolderHandle>> entered;
-    const FolderHandle& Enter(const FolderHandle& root, const std::vector<std::string>& folders,
-                              const std::function<unsigned(std::size_t level)>& mode);
-    // The folder `folders` below `root` when every level exists, creating nothing; null otherwise.
-    const FolderHandle* Find(const FolderHandle& root, const std::vector<std::string>& folders);
-  };
+  using Chain = FolderChain;
   // A saved copy waiting for the sync that carries its bytes before it takes the source's time.
   struct WaitingTime {
     std::string source_path;

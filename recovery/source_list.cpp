@@ -2,7 +2,6 @@
 
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
-#include "recovery/figures.h"
 
 namespace salvorine {
 namespace {
@@ -54,14 +53,12 @@ std::set<FileIdentity> BuildJobTable(std::vector<std::string>& sources, JobTable
     }
   }
   table.SetRowCount(static_cast<int>(sources.size()) + 1);
+  table.ClearFigures();
   std::set<FileIdentity> identities;
   for (std::size_t i = 0; i < sources.size(); ++i) {
     const int row = static_cast<int>(i) + 1;
     table.SetCell(0, row, sources[i]);
-    table.SetCell(1, row, std::to_string(statuses[i].size));
-    table.SetCell(2, row, kZeroFigure);
-    table.SetCell(3, row, kZeroFigure);
-    table.SetRowState(row, RowState::kPending, 0);
+    table.StartRow(row, statuses[i].size);
     identities.insert(statuses[i].identity);
   }
   if (table.RowCount() > 1) table.SetFixedRows(1);

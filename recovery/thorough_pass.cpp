@@ -18,8 +18,6 @@ namespace salvorine {
 namespace {
 
 constexpr int kStatusMessage = 24;
-constexpr int kCompletedColumn = 2;
-constexpr int kDamagedColumn = 3;
 // Probes into untried stretches lie at most this far apart, so a readable
 // island of this size inside a bad area is always found.
 constexpr std::int64_t kProbeSpacing = 8192;
@@ -285,11 +283,10 @@ class SectorRescue {
     const std::int64_t unread = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) + unread_outside_;
     const std::int64_t done = size_ - unread;
     const int bar = HeldBarPosition(Percent(done, size_));
-    const std::string label = std::to_string(bar) + "%";
     context_.progress.SetFileBar(bar);
-    context_.progress.SetFilePercent(label);
-    context_.table.SetCell(kCompletedColumn, row_, CountWithPercent(done, label));
-    context_.table.SetCell(kDamagedColumn, row_, CountWithShare(unread, size_));
+    context_.progress.SetFilePercent(std::to_string(bar) + "%");
+    context_.table.SetCompleted(row_, done, bar);
+    context_.table.SetDamaged(row_, unread, size_);
     std::string status = context_.messages.Message(kStatusMessage) + " " + ElapsedText(context_.clock.Now() - run_start_);
     if (!cached_notice_.empty()) status += " - " + cached_notice_;
     context_.progress.SetStatusText(status);
@@ -346,7 +343,7 @@ PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t
   if (RescueUnread(source, copy, row, size, unread, 0, run_start, context, map) == PassResult::kStopped) {
     return PassResult::kStopped;
   }
-  context.table.SetCell(kCompletedColumn, row, std::to_string(size) + " (100%)");
+  context.table.SetCompleted(row, size, 100);
   return PassResult::kDone;
 }
 

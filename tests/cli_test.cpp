@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <filesystem>
 #include <optional>
 #include <thread>
@@ -38,6 +39,31 @@ std::string Difference(const std::string& actual, const std::string& expected) {
   while (at < actual.size() && at < expected.size() && actual[at] == expected[at]) ++at;
   return "sizes " + std::to_string(actual.size()) + "/" + std::to_string(expected.size()) + ", first difference at " +
          std::to_string(at);
+}
+
+// Polls `condition` until it holds; false when it has not within 20 seconds.
+bool WaitUntil(const std::function<bool()>& condition) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (!condition()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return true;
+}
+
+// Whether the main thread of process `pid` is inside read(2) or pread64(2) now.
+bool InRead(pid_t pid) {
+  const std::string call = ReadFile("/proc/" + std::to_string(pid) + "/syscall");
+  return call.starts_with("0 ") || call.starts_with("17 ");
+}
+
+// Whether `signal_number` was sent to process `pid` and is still waiting to be taken.
+bool SignalPending(pid_t pid, int signal_number) {
+  const std::string status = ReadFile("/proc/" + std::to_string(pid) + "/status");
+  const auto at = status.find("ShdPnd:");
+  if (at == std::string::npos) return false;
+  const unsigned long long mask = std::stoull(status.substr(at + 7), nullptr, 16);
+  return (mask >> (signal_number - 1)) & 1U;
 }
 
 class CliTest : public ::testing::Test {
@@ -135,10 +161,12 @@ TEST_F(CliTest, MessagesComeFromTheChosenLanguageFile) {
 TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   SALVORINE_REQUIRE_FUSE();
   // Every block of this file takes 200 ms to read.
-  DamagedMount disc("file disc/slow.bin 500000 9\nslow disc/slow.bin 0 500000 200\nfile disc/z.bin 10 1\n");
+  DamagedMount disc("file disc/slow.bin 500000 9\nslow disc/slow.bin 0 500000 200\nfile disc/z.bin 10 1\n",
+                    CollectStats::kYes);
   const std::string source = disc.Path().string() + "/disc";
   StartedProgram cli({kCli, source, work / "out"}, {"TMPDIR=" + work.Path()});
-  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  // Once the first bytes of slow.bin were served, the pass has a block to keep.
+  ASSERT_TRUE(WaitUntil([&] { return disc.StatsWhileMounted().bytes > 0; }));
   cli.Signal(SIGTERM);
   const ProgramOutput result = cli.Wait();
   EXPECT_EQ(result.exit_code, 1);
@@ -155,10 +183,11 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
 TEST_F(CliTest, TwoProgramsAtOnceKeepTheirCopiesApart) {
   SALVORINE_REQUIRE_FUSE();
   // The first program reads for about two seconds; the second runs meanwhile with the same TMPDIR.
-  DamagedMount disc("file disc/a.bin 3000000 4\nslow disc/a.bin 0 3000000 100\n");
+  DamagedMount disc("file disc/a.bin 3000000 4\nslow disc/a.bin 0 3000000 100\n", CollectStats::kYes);
   WriteFile(work / "b/b.bin", std::string(3000000, 'b'));
   StartedProgram first({kCli, disc.Path().string() + "/disc", work / "first"}, {"TMPDIR=" + work.Path()});
-  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  // The second starts once the first is reading.
+  ASSERT_TRUE(WaitUntil([&] { return disc.StatsWhileMounted().reads > 0; }));
   const ProgramOutput second = Run({work / "b", work / "second"});
   const ProgramOutput first_result = first.Wait();
   EXPECT_EQ(second.exit_code, 0) << second.err;
@@ -225,6 +254,102 @@ TEST_F(CliTest, EveryLineHasFiveFieldsWhateverTheFileNames) {
   EXPECT_EQ(result.out, expected);
 }
 
+// What earlier runs left in the save folder: a map that cannot be removed would
+// mark a whole copy unfinished, so that is an error, not a success; temporary
+// files of a run killed while placing go, those of a live process stay. A
+// selection with no file in it leaves the save folder as it was.
+TEST_F(CliTest, WhatEarlierRunsLeftIsClearedOrReportedAndAnEmptySelectionWritesNothing) {
+  WriteFile(work / "src/a.txt", "a");
+  WriteFile(work / "src/b.txt", "b");
+  std::filesystem::create_directories(work / "out/.salvorine/maps/src/a.txt.map");
+  const std::string live_part = work / "out/src/.salvorine-" + std::to_string(::getpid()) + "-1.part";
+  WriteFile(live_part, "placing");
+  WriteFile(work / "out/src/deeper/.salvorine-999999999-7.part", "killed");
+  WriteFile(work / "out/.salvorine/maps/.salvorine-999999999-8.part", "killed");
+  const ProgramOutput result = Run({work / "src", work / "out"});
+  EXPECT_TRUE(FileExists(live_part));
+  EXPECT_FALSE(FileExists(work / "out/src/deeper/.salvorine-999999999-7.part"));
+  EXPECT_FALSE(FileExists(work / "out/.salvorine/maps/.salvorine-999999999-8.part"));
+  EXPECT_EQ(result.exit_code, 1) << result.err;
+  EXPECT_EQ(result.out, work / "src/a.txt\t1\t1 (100%)\t0 (0%)\tunsaved\n" + work / "src/b.txt\t1\t1 (100%)\t0 (0%)\tok\n");
+  EXPECT_NE(result.err.find(work / "out/.salvorine/maps/src/a.txt.map"), std::string::npos) << result.err;
+  EXPECT_NE(ReadFile(work / "out/.salvorine/report.tsv").find(work / "src/a.txt\t1\t1\t0\t0\tunsaved\t"),
+            std::string::npos);
+
+  std::filesystem::create_directories(work / "nothing/empty");
+  EXPECT_EQ(Run({work / "nothing", work / "untouched"}).exit_code, 0);
+  EXPECT_FALSE(std::filesystem::exists(work / "untouched/.salvorine"));
+}
+
+// Limits of the system meet the run: a name at the 255-byte limit still gets a
+// map, a tree deeper than the descriptors a process may hold is saved, and a
+// map too long to be one of ours is not trusted.
+TEST_F(CliTest, NamesAtTheLimitDeepTreesAndOversizedMapsDoNotEndTheRun) {
+  SALVORINE_REQUIRE_FUSE();
+  const std::string long_name(253, 'n');
+  DamagedMount disc("file disc/" + long_name + " 10000 1\nbad disc/" + long_name + " 2848 1\n");
+  const ProgramOutput damaged = Run({disc.Path().string() + "/disc", work / "out"});
+  EXPECT_EQ(damaged.exit_code, 3) << damaged.err;
+  std::vector<std::string> maps;
+  for (const auto& entry : std::filesystem::directory_iterator(work / "out/.salvorine/maps/disc")) {
+    maps.push_back(entry.path().filename());
+  }
+  ASSERT_EQ(maps.size(), 1u);
+  EXPECT_TRUE(maps[0].starts_with(std::string(200, 'n')) && maps[0].ends_with(".map")) << maps[0];
+  const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
+  EXPECT_NE(report.find("\tdamaged\t" + work / "out/.salvorine/maps/disc/" + maps[0] + "\t"), std::string::npos)
+      << report;
+  EXPECT_EQ(Run({disc.Path().string() + "/disc", work / "out"}).exit_code, 3);  // resumed from that map
+
+  ASSERT_EQ(::mkdir((work / "deep").c_str(), 0700), 0);
+  int folder = ::open((work / "deep").c_str(), O_RDONLY | O_DIRECTORY);
+  for (int level = 0; level < 1100; ++level) {
+    ASSERT_EQ(::mkdirat(folder, "d", 0700), 0);
+    const int inner = ::openat(folder, "d", O_RDONLY | O_DIRECTORY);
+    ::close(folder);
+    folder = inner;
+  }
+  const int file = ::openat(folder, "f.txt", O_WRONLY | O_CREAT, 0600);
+  ASSERT_EQ(::write(file, "deep", 4), 4);
+  ::close(file);
+  ::close(folder);
+  const ProgramOutput deep_run =
+      RunProgram({"/bin/sh", "-c", "ulimit -n 64 && exec \"$0\" \"$@\"", kCli, work / "deep", work / "deep-out"},
+                 {"TMPDIR=" + work.Path()});
+  EXPECT_EQ(deep_run.exit_code, 0) << deep_run.err.substr(0, 300);
+  EXPECT_TRUE(deep_run.out.ends_with("/d/f.txt\t4\t4 (100%)\t0 (0%)\tok\n")) << deep_run.out.substr(0, 300);
+  RunProgram({"/bin/rm", "-rf", work / "deep", work / "deep-out"});
+
+  // A map of more than 64 MiB (a long comment, then every byte finished) beside a copy of zeros.
+  WriteFile(work / "big/a.bin", std::string(4096, 'x'));
+  WriteFile(work / "big-out/big/a.bin", std::string(4096, '\0'));
+  WriteFile(work / "big-out/.salvorine/maps/big/a.bin.map",
+            "# " + std::string(std::size_t{65} << 20, 'c') + "\n0x00000000  +  1\n0x00000000  0x00001000  +\n");
+  EXPECT_EQ(Run({work / "big", work / "big-out"}).exit_code, 0);
+  EXPECT_EQ(ReadFile(work / "big-out/big/a.bin"), std::string(4096, 'x'));
+}
+
+// A source with holes: only its data is read, and the copy has the same holes.
+TEST_F(CliTest, ASparseSourceGivesASparseCopy) {
+  std::filesystem::create_directories(work / "src");
+  const std::string sparse = work / "src/sparse.bin";
+  const int file = ::open(sparse.c_str(), O_WRONLY | O_CREAT, 0600);
+  ASSERT_EQ(::pwrite(file, "head", 4, 0), 4);
+  ASSERT_EQ(::pwrite(file, "middle", 6, 12 << 20), 6);
+  ASSERT_EQ(::ftruncate(file, 16 << 20), 0);
+  ::close(file);
+  struct stat source {};
+  ASSERT_EQ(::stat(sparse.c_str(), &source), 0);
+  if (source.st_blocks * 512 >= 1 << 20) GTEST_SKIP() << "this file system keeps no holes";
+
+  const ProgramOutput result = Run({work / "src", work / "out"});
+  EXPECT_EQ(result.out, sparse + "\t16777216\t16777216 (100%)\t0 (0%)\tok\n") << result.err;
+  struct stat copy {};
+  ASSERT_EQ(::stat((work / "out/src/sparse.bin").c_str(), &copy), 0);
+  EXPECT_LE(copy.st_blocks, source.st_blocks + 64) << "allocated " << copy.st_blocks * 512 << " bytes";
+  EXPECT_EQ(ReadFile(work / "out/src/sparse.bin"), ReadFile(sparse));
+}
+
 TEST_F(CliTest, ATableThatCannotBeWrittenIsAnErrorAfterTheCleanUp) {
   WriteFile(work / "src/a.txt", "a");
   const std::vector<std::string> environment = {"TMPDIR=" + work.Path()};
@@ -244,9 +369,15 @@ TEST_F(CliTest, ASecondSignalEndsTheProgramEvenInsideAStalledRead) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/stalled.bin 500000 1\nslow disc/stalled.bin 200000 1000 6000\n");
   StartedProgram cli({kCli, disc.Path().string() + "/disc", work / "out"}, {"TMPDIR=" + work.Path()});
-  std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+  // Inside the stalled read: found there twice in a row, where a read that does not stall takes microseconds.
+  ASSERT_TRUE(WaitUntil([&] {
+    if (!InRead(cli.Pid())) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    return InRead(cli.Pid());
+  }));
   cli.Signal(SIGINT);
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  // The second only once the first was taken: two signals waiting together count as one.
+  ASSERT_TRUE(WaitUntil([&] { return !SignalPending(cli.Pid(), SIGINT); }));
   cli.Signal(SIGINT);
   // Ended by the second signal, not by the first once the read returned.
   EXPECT_EQ(cli.Wait().exit_code, 128 + SIGINT);
@@ -300,10 +431,24 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
 
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_EQ(ReadFile(work / "report.tsv"), report);
-  EXPECT_NE(report.find(source + "/docs/a.bin\t10000\t8192\t1808\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\t\n"),
-            std::string::npos)
-      << report;
-  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\tok\t\t\n"), std::string::npos) << report;
+  const std::string a_line =
+      source + "/docs/a.bin\t10000\t8192\t1808\t0\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\t\t";
+  EXPECT_NE(report.find(a_line), std::string::npos) << report;
+  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\t0\tok\t\t\t"), std::string::npos) << report;
+
+  // The report covers the save folder: a later run over another selection adds
+  // its rows and keeps these as they were, time and all; running the first
+  // selection again replaces its rows instead of repeating them.
+  const std::string a_time = report.substr(report.find(a_line) + a_line.size(), 20);
+  ASSERT_EQ(Run({source + "/empty.bin", work / "out"}).exit_code, 0);
+  const std::string both = ReadFile(work / "out/.salvorine/report.tsv");
+  EXPECT_NE(both.find(a_line + a_time + "\n"), std::string::npos) << both;
+  EXPECT_NE(both.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t\t"), std::string::npos) << both;
+  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 5) << both;
+  ASSERT_EQ(Run({source + "/docs", work / "out"}).exit_code, 3);
+  const std::string again = ReadFile(work / "out/.salvorine/report.tsv");
+  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 5) << again;
+  EXPECT_NE(again.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t\t"), std::string::npos) << again;
 }
 
 TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {

@@ -18,6 +18,7 @@
 #include "platform/file_system_error.h"
 #include "recovery/map_file.h"
 #include "recovery/memory_job_table.h"
+#include "recovery/run_summary.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
 #include "tests/support/temp_folder.h"
@@ -117,8 +118,8 @@ TEST_F(RecoveryRunTest, AnEmptyFolderCompletesAtOnce) {
 
 TEST_F(RecoveryRunTest, StopAnsweredNoGoesOnAndYesEndsAtTheNextBlock) {
   dialogs.answers = {false, true};
-  pump.on_pump = [&](int call) {
-    if (call == 1 || call == 2) run.Stop();
+  pump.on_pump = [&](int) {
+    if (progress.count_label == "1/3" && dialogs.questions.size() < 2) run.Stop();
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(dialogs.questions, (std::vector<std::string>{"Stop?", "Stop?"}));
@@ -128,13 +129,14 @@ TEST_F(RecoveryRunTest, StopAnsweredNoGoesOnAndYesEndsAtTheNextBlock) {
   EXPECT_EQ(table.Cell(2, 3), "0 (0%)");
   EXPECT_EQ(table.State(1), RowState::kStopped);
   EXPECT_EQ(table.State(2), RowState::kPending);
+  EXPECT_EQ(UnfinishedSummary(table, messages), "1 stopped, 0 bytes not read; 2 not reached");
 }
 
 TEST_F(RecoveryRunTest, CloseDuringARunAsksAndCancelKeepsItGoing) {
   dialogs.answers = {false, true};
   std::vector<bool> answers;
-  pump.on_pump = [&](int call) {
-    if (call == 1 || call == 2) answers.push_back(run.CanClose());
+  pump.on_pump = [&](int) {
+    if (progress.count_label == "1/3" && answers.size() < 2) answers.push_back(run.CanClose());
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(answers, (std::vector<bool>{false, true}));
@@ -143,9 +145,9 @@ TEST_F(RecoveryRunTest, CloseDuringARunAsksAndCancelKeepsItGoing) {
 
 TEST_F(RecoveryRunTest, AStopConfirmedBetweenFilesStopsTheNextRowAtItsFirstBlock) {
   dialogs.answers = {true};
-  // Row 1 (10 bytes): 1 pre-fill block, 2 forward reads, then the pump after the file.
-  pump.on_pump = [&](int call) {
-    if (call == 4) run.Stop();
+  // The pump after row 1 is done, before row 2 starts.
+  pump.on_pump = [&](int) {
+    if (table.State(1) == RowState::kSaved && progress.count_label == "1/3" && dialogs.questions.empty()) run.Stop();
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.Cell(2, 1), "10 (100%)");
@@ -253,11 +255,17 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   ASSERT_TRUE(stopped);
   EXPECT_EQ(stopped->Total(RescueState::kDone), 2048);
   EXPECT_EQ(stopped->Total(RescueState::kUntried), 70000 - 2048);
-  EXPECT_EQ(ReadFile(temp / "out/.salvorine/report.tsv"),
-            "path\tsize\trecovered\tdamaged\tstate\tmap\texisting\n" +
-            temp / "src/one.txt\t10\t10\t0\tok\t\t\n" +
-            temp / "src/sub/two.bin\t5000\t4096\t904\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\t\n" +
-            temp / "src/three\t70000\t2048\t0\tstopped\t" + temp / "out/.salvorine/maps/src/three.map\t\n");
+  EXPECT_EQ(UnfinishedSummary(table, messages), "1 stopped, 67 KB not read");
+  // The stopped file's unread bytes are counted; every row carries the run's time.
+  const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
+  const std::string time = report.substr(report.size() - 21, 20);
+  EXPECT_EQ(report,
+            "path\tsize\trecovered\tdamaged\tunread\tstate\tmap\texisting\ttime\n" +
+            temp / "src/one.txt\t10\t10\t0\t0\tok\t\t\t" + time + "\n" +
+            temp / "src/sub/two.bin\t5000\t4096\t904\t0\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\t\t" +
+            time + "\n" + temp / "src/three\t70000\t2048\t0\t67952\tstopped\t" +
+            temp / "out/.salvorine/maps/src/three.map\t\t" + time + "\n");
+  EXPECT_TRUE(time.starts_with("20") && time.ends_with("Z")) << time;
 
   // Neither copy that is not whole carries the source's time, so without its
   // map (".salvorine" lost, the copies copied elsewhere) neither passes for whole.
@@ -418,10 +426,11 @@ TEST_F(RecoveryRunTest, ACheckpointDuringAThoroughRescueKeepsTheSectorsRescuedSo
 
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
-// cannot be saved (here its name is one byte too long for the map's ".map").
+// cannot be saved (here a file stands where its maps' folder would be).
 TEST_F(RecoveryRunTest, ADamagedCopyWhoseMapCannotBeSavedIsNotTakenAsWholeLater) {
   const std::string name = std::string(252, 'n');
   WriteFile(temp / ("src/" + name), std::string(5000, 'x'));
+  WriteFile(temp / "out/.salvorine/maps/src", "not a folder");
   RunEnvironment environment = Environment();
   environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
     if (!path.ends_with(name)) return OpenRead(path);
@@ -513,8 +522,9 @@ TEST_F(RecoveryRunTest, EarlierCopiesSurviveAnEmptyStopAndStrayEntries) {
   options.continue_copies = false;
   dialogs.answers = {true};
   pump.calls = 0;
-  pump.on_pump = [&](int call) {
-    if (call == 1) run.Stop();  // during the first file's pre-fill
+  pump.on_pump = [&](int) {
+    // During the first file's pre-fill, the first block of the run.
+    if (progress.count_label == "1/3" && dialogs.questions.empty()) run.Stop();
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.State(1), RowState::kStopped);
@@ -628,9 +638,9 @@ TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
 }
 
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {
-  // After the first file, the working folder is replaced by a plain file.
-  pump.on_pump = [&](int call) {
-    if (call == 4) {
+  // Once the first file is saved, the working folder is replaced by a plain file.
+  pump.on_pump = [&](int) {
+    if (table.State(1) == RowState::kSaved && FolderExists(temp / "TMP654")) {
       std::filesystem::remove_all(temp / "TMP654");
       WriteFile(temp / "TMP654", "");
     }
@@ -638,6 +648,11 @@ TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates)
   EXPECT_THROW(run.Recover(), FileSystemError);
   EXPECT_TRUE(run.Idle());
   EXPECT_TRUE(window.controls_enabled);
+  // The report is written on the way out: the file that failed and the one never reached are in it.
+  const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
+  EXPECT_NE(report.find(temp / "src/one.txt\t10\t10\t0\t0\tok\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(temp / "src/sub/two.bin\t5000\t0\t0\t0\tunsaved\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(temp / "src/three\t70000\t0\t0\t70000\tpending\t"), std::string::npos) << report;
 }
 
 TEST_F(RecoveryRunTest, EachRunStartsWithAnEmptyWorkingFolder) {
@@ -686,8 +701,8 @@ TEST_F(RecoveryRunTest, EverythingLeftOutOfTheSelectionIsAnnouncedInOneList) {
 }
 
 TEST_F(RecoveryRunTest, AnUnreadableSourceEndsTheRunWithItsMessage) {
-  pump.on_pump = [&](int call) {
-    if (call == 4) std::filesystem::remove(temp / "src/sub/two.bin");
+  pump.on_pump = [&](int) {
+    if (table.State(1) == RowState::kSaved) std::filesystem::remove(temp / "src/sub/two.bin");
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(dialogs.errors, std::vector<std::string>{temp / "src/sub/two.bin\rFile access denied."});

@@ -426,6 +426,9 @@ TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   EXPECT_EQ(Cell(2, 2), "0 (0%)");
   EXPECT_TRUE(dialogs.information.empty());
   EXPECT_TRUE(form->ToolButton1->isEnabled());
+  // The summary says what the stop left: most of a.bin unread, b.bin not reached.
+  const QString status = form->StatusBar1->text();
+  EXPECT_TRUE(status.contains("; 1 stopped, ") && status.endsWith(" KB not read; 1 not reached")) << status.toStdString();
 }
 
 // The File menu opens the damage report the last run wrote (and says so when

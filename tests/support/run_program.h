@@ -25,6 +25,7 @@ class StartedProgram {
   void Signal(int signal_number);
   // Waits for the program to end and returns what it printed.
   ProgramOutput Wait();
+  pid_t Pid() const { return pid_; }
   // What it has written to stderr so far.
   std::string ErrSoFar() const;
 

@@ -123,6 +123,21 @@ TEST_F(CliTest, ThoroughModeRescuesTheReadableSectorsOfAScratch) {
   EXPECT_LE(disc.Stats().failed_reads - failed_before, 6u + 2u);
 }
 
+// A flaky sector reads on its fifth try: the first pass and the rescue pay
+// three, so only the retries asked for on the command line bring it in.
+TEST_F(CliTest, RetriesBringInASectorThatReadsOnALaterTry) {
+  SALVORINE_REQUIRE_FUSE();
+  const std::string description = "bad_sector 2048\nfile disc/flaky.bin 1500000 5\nflaky disc/flaky.bin 600064 2048 4\n";
+  for (const auto& [retries, exit_code] : {std::pair<const char*, int>{"0", 3}, {"1", 3}, {"3", 0}}) {
+    DamagedMount disc(description);
+    const std::string out = work / ("out" + std::string(retries));
+    const ProgramOutput result =
+        Run({"--mode", "thorough", "--sector-size", "2048", "--retries", retries, disc.Path().string() + "/disc", out});
+    EXPECT_EQ(result.exit_code, exit_code) << retries << " retries: " << result.err;
+    EXPECT_EQ(ReadFile(out + "/disc/flaky.bin") == Expected(5, 1500000), exit_code == 0) << retries << " retries";
+  }
+}
+
 TEST_F(CliTest, MessagesComeFromTheChosenLanguageFile) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/a.bin 10 1\n");
@@ -369,6 +384,10 @@ TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   EXPECT_EQ(sector.exit_code, 2);
   EXPECT_NE(sector.err.find("--sector-size wants a whole number of bytes from 512 to 65536, not '2k'"),
             std::string::npos) << sector.err;
+  const ProgramOutput retries = Run({"--retries", "-1", work.Path(), work / "out"});
+  EXPECT_EQ(retries.exit_code, 2);
+  EXPECT_NE(retries.err.find("--retries wants a whole number from 0 to 100, not '-1'"), std::string::npos)
+      << retries.err;
   const ProgramOutput missing = Run({work / "missing", work / "out"});
   EXPECT_EQ(missing.exit_code, 2);
   EXPECT_NE(missing.err.find(work / "missing"), std::string::npos);

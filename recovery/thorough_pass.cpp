@@ -82,10 +82,12 @@ class SectorRescue {
   enum class ReadState { kRead, kFailed, kStopped };
 
   // Reads upward from the sector at `pos` while the sectors hold untried
-  // bytes, until a sector fails. Blocks grow while they read and fall back to
-  // one sector after a failure, so the failure is pinned to its sector.
-  // Returns the end of the readable run, or nothing when stopped.
-  // Up to `suspect_end` lies a failed read of the first pass: one sector at a time there.
+  // bytes, until a sector fails; returns the end of the readable run, or
+  // nothing when stopped. Reads are one sector up to `suspect_end` (a failed
+  // read of the first pass lies there) and within kNearDamage of `pos` (a
+  // trim starts beside a failure); beyond, they double while they read. A
+  // larger read that fails is gone over one sector at a time, so a failure
+  // is always pinned to its sector.
   std::optional<std::int64_t> TrimForward(std::int64_t pos, std::int64_t suspect_end = 0) {
     std::int64_t block = sector_;
     suspect_end = std::max(suspect_end, pos + kNearDamage);  // a trim starts beside a failure

@@ -58,8 +58,8 @@ class DirectReader {
   DirectReader& operator=(const DirectReader&) = delete;
 
   // Reads `count` bytes at `position` as File::Read does (with a unit of one
-  // byte, exactly those bytes); nothing when the
-  // file system refused the direct read (EINVAL), so the caller reads the ordinary way.
+  // byte, exactly those bytes); nothing when the file system refused the
+  // direct read (EINVAL), so that the caller reads the ordinary way.
   std::optional<ReadResult> Read(void* buffer, std::size_t count, std::int64_t position) {
     const std::int64_t first = position / sector_ * sector_;
     const std::int64_t last = (position + static_cast<std::int64_t>(count) + sector_ - 1) / sector_ * sector_;

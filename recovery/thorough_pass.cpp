@@ -27,6 +27,7 @@ constexpr std::int64_t kRefineReach = 65536;
 // Reads are one sector this close to a failure: a larger read there would
 // likely fail too and cost a failed read of its own.
 constexpr std::int64_t kNearDamage = 32768;
+constexpr std::int64_t kMostNearDamage = 64 << 20;
 
 class SectorRescue {
  public:
@@ -78,15 +79,21 @@ class SectorRescue {
 
  private:
   enum class ReadState { kRead, kFailed, kStopped };
+  struct Timing {
+    Clock::Duration total{};
+    std::int64_t count = 0;
+  };
 
   // Reads upward from the sector at `pos` while the sectors hold untried
-  // bytes, until a sector fails. Blocks grow while they read and fall back to
-  // one sector after a failure, so the failure is pinned to its sector.
-  // Returns the end of the readable run, or nothing when stopped.
-  // Up to `suspect_end` lies a failed read of the first pass: one sector at a time there.
+  // bytes, until a sector fails; returns the end of the readable run, or
+  // nothing when stopped. Reads are one sector up to `suspect_end` (a failed
+  // read of the first pass lies there) and within kNearDamage of `pos` (a
+  // trim starts beside a failure); beyond, they double while they read. A
+  // larger read that fails is gone over one sector at a time, so a failure
+  // is always pinned to its sector.
   std::optional<std::int64_t> TrimForward(std::int64_t pos, std::int64_t suspect_end = 0) {
     std::int64_t block = sector_;
-    suspect_end = std::max(suspect_end, pos + kNearDamage);  // a trim starts beside a failure
+    suspect_end = std::max(suspect_end, pos + NearDamage());  // a trim starts beside a failure
     while (pos < end_ && map_.Any(pos, SectorEnd(pos), RescueState::kUntried)) {
       const std::int64_t end = UntriedEnd(pos, pos < suspect_end ? pos + sector_ : std::min(pos + block, end_));
       const ReadState state = ReadSpan(pos, end);
@@ -107,7 +114,7 @@ class SectorRescue {
   // one sector at a time down to `suspect_start`; returns the start of the readable run.
   std::optional<std::int64_t> TrimBackward(std::int64_t end, std::int64_t suspect_start = INT64_MAX) {
     std::int64_t block = sector_;
-    suspect_start = std::min(suspect_start, end - kNearDamage);
+    suspect_start = std::min(suspect_start, end - NearDamage());
     while (end > start_ && map_.Any(SectorStart(end - 1), end, RescueState::kUntried)) {
       const std::int64_t lowest = end > suspect_start ? SectorStart(end - 1) : SectorStart(end - 1) - block + sector_;
       const std::int64_t pos = UntriedStart(end, std::max(lowest, start_));
@@ -245,7 +252,10 @@ class SectorRescue {
     }
     const bool was_direct = source_.ReadsDirectly();
     source_.Seek(pos);
+    const Clock::TimePoint started = context_.clock.Now();
     const ReadResult got = source_.Read(buffer_, static_cast<std::size_t>(end - pos));
+    if (!got.ok) Time(failed_reads_, context_.clock.Now() - started);
+    if (got.ok && end - pos <= sector_) Time(single_reads_, context_.clock.Now() - started);
     if (was_direct && !source_.ReadsDirectly()) NoticeCachedReads();
     const auto delivered = got.ok ? static_cast<std::int64_t>(got.count) : 0;
     if (delivered > 0) {
@@ -269,6 +279,24 @@ class SectorRescue {
     context_.pump.ProcessMessages();
     ShowFigures();
     return delivered == end - pos ? ReadState::kRead : ReadState::kFailed;
+  }
+
+  static void Time(Timing& timing, Clock::Duration taken) {
+    timing.total += taken;
+    ++timing.count;
+  }
+
+  // How far from a failure reads stay one sector: at least kNearDamage, and
+  // as far as single-sector reads take, all told, the time of one failed
+  // read. A larger read there saves little time and, as it likely meets the
+  // damage, costs a failed read of its own; on a drive that retries each
+  // failure for seconds that reaches far, where failures are free hardly at all.
+  std::int64_t NearDamage() const {
+    if (failed_reads_.count == 0 || single_reads_.count == 0 || single_reads_.total.count() <= 0) return kNearDamage;
+    const double failure = static_cast<double>(failed_reads_.total.count()) / static_cast<double>(failed_reads_.count);
+    const double single = static_cast<double>(single_reads_.total.count()) / static_cast<double>(single_reads_.count);
+    const double sectors = std::min(failure / single, static_cast<double>(kMostNearDamage / sector_));
+    return std::max(kNearDamage, static_cast<std::int64_t>(sectors) * sector_);
   }
 
   // Direct reads were refused: reads go through the cache, which fails in
@@ -322,6 +350,9 @@ class SectorRescue {
   PassContext& context_;
   unsigned char* const buffer_;
   std::string cached_notice_;  // set once direct reads were refused
+  // How long single-sector reads and failed reads took, to weigh one against the other.
+  Timing single_reads_;
+  Timing failed_reads_;
 };
 
 // The unit of the rescue: the run's choice, or what the medium holding the source reports.

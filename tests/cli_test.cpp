@@ -149,6 +149,21 @@ TEST_F(CliTest, ThoroughModeRescuesTheReadableSectorsOfAScratch) {
   EXPECT_LE(disc.Stats().failed_reads - failed_before, 6u + 2u);
 }
 
+// A flaky sector reads on its fifth try: the first pass and the rescue pay
+// three, so only the retries asked for on the command line bring it in.
+TEST_F(CliTest, RetriesBringInASectorThatReadsOnALaterTry) {
+  SALVORINE_REQUIRE_FUSE();
+  const std::string description = "bad_sector 2048\nfile disc/flaky.bin 1500000 5\nflaky disc/flaky.bin 600064 2048 4\n";
+  for (const auto& [retries, exit_code] : {std::pair<const char*, int>{"0", 3}, {"1", 3}, {"3", 0}}) {
+    DamagedMount disc(description);
+    const std::string out = work / ("out" + std::string(retries));
+    const ProgramOutput result =
+        Run({"--mode", "thorough", "--sector-size", "2048", "--retries", retries, disc.Path().string() + "/disc", out});
+    EXPECT_EQ(result.exit_code, exit_code) << retries << " retries: " << result.err;
+    EXPECT_EQ(ReadFile(out + "/disc/flaky.bin") == Expected(5, 1500000), exit_code == 0) << retries << " retries";
+  }
+}
+
 TEST_F(CliTest, MessagesComeFromTheChosenLanguageFile) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/a.bin 10 1\n");
@@ -588,6 +603,8 @@ TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
       {{src, out, work / "third"}, "one SOURCE and one SAVE_FOLDER, not 3 paths"},
       {{"--mode", "fast", src, out}, "--mode is data, speed or thorough, not 'fast'"},
       {{"--sector-size", "2k", src, out}, "--sector-size wants a whole number of bytes from 512 to 65536, not '2k'"},
+      {{"--retries", "-1", src, out}, "--retries wants a whole number from 0 to 100, not '-1'"},
+      {{"--existing", "both", src, out}, "--existing is replace, keep-both or skip, not 'both'"},
       {{"--language", "de", src, out}, "--language is en or ru, not 'de'"},
       {{src, out, "--bogus"}, "unknown option '--bogus'"},
       {{"--fresh=yes", src, out}, "--fresh takes no value"},

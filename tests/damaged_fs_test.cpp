@@ -118,6 +118,8 @@ TEST(DamagedFsDescription, RejectsMalformedLineWithItsNumber) {
       {"file a 10\nbad a 10 1\n", "line 2:", "past the end"},
       {"dir d extra\n", "line 1:", "expected: dir PATH"},
       {"file /abs 1\n", "line 1:", "relative"},
+      {"image disk.img /nonexistent/disk.img\n", "line 1:", "cannot serve /nonexistent/disk.img"},
+      {"image disk.img /\n", "line 1:", "not a regular file"},
   };
   const std::filesystem::path folder = std::filesystem::temp_directory_path() /
                                        ("damaged_fs_test_" + std::to_string(::getpid()));

@@ -159,6 +159,23 @@ TEST_F(ThoroughPassTest, RetriesRereadOnlyTheSectorsStillBadAndStopOnceTheyRead)
   }
 }
 
+// Where a failed read takes far longer than a good one (a drive retrying for
+// seconds), reads near damage stay single sectors: a larger read there would
+// meet the next bad sector and cost a failed read of its own.
+TEST_F(ThoroughPassTest, CostlyFailuresKeepReadsNearDamageToOneSector) {
+  for (std::int64_t at = 300000; at < 900000; at += 100 * 1024) {
+    source.bad.push_back({at, 1});
+    source.slow.push_back({{at, 1}, std::chrono::seconds(5)});
+  }
+  source.slow.push_back({{0, kSize}, std::chrono::milliseconds(1)});
+  source.on_slow = [this](auto delay) { clock.Advance(delay); };
+  EXPECT_EQ(Run(), PassResult::kDone);
+  const auto rescue = std::find_if(source.reads.begin(), source.reads.end(), [](const auto& read) { return read.sector > 0; });
+  for (auto read = rescue; read != source.reads.end(); ++read) {
+    EXPECT_TRUE(read->ok || read->count == kSector) << "a failed read of " << read->count << " at " << read->position;
+  }
+}
+
 // A Stop in each phase: the Max Data pass, the edges of the unread range, the probes.
 class ThoroughStopTest : public ThoroughPassTest, public ::testing::WithParamInterface<int> {};
 

@@ -244,6 +244,15 @@ bool FolderHandle::TryLock() const {
   throw FileSystemError(errno, path_, "lock folder");
 }
 
+std::uint64_t FolderHandle::LinkCountOf(const std::string& name) const {
+  struct stat status {};
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ) return 0;
+    throw FileSystemError(errno, PathOf(name), "examine");
+  }
+  return static_cast<std::uint64_t>(status.st_nlink);
+}
+
 std::vector<std::string> FolderHandle::Names() const {
   const int fd = Retrying([&] { return ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC); });
   if (fd < 0) throw FileSystemError(errno, path_, "read folder");

@@ -51,6 +51,8 @@ class FolderHandle {
   // Gives the file `name` the modification time of `modified`, when it is
   // still the file `identity` and not a link; false otherwise.
   bool SetTimeIfSame(const std::string& name, const FileIdentity& identity, const FileStatus& modified) const;
+  // How many names the file `name` has (not following a link); 0 when missing.
+  std::uint64_t LinkCountOf(const std::string& name) const;
   // The names of the folder's entries, "." and ".." left out.
   std::vector<std::string> Names() const;
   // The identity of the file `name` (not following a link); nothing when missing.

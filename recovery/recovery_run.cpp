@@ -61,6 +61,19 @@ std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
   return ranges;
 }
 
+// Copies every byte of `from` into `to`, from the start.
+void CopyWhole(File& from, File& to) {
+  std::vector<char> buffer(1 << 20);
+  from.Seek(0);
+  to.Seek(0);
+  for (;;) {
+    const ReadResult got = from.Read(buffer.data(), buffer.size());
+    if (!got.ok) throw FileSystemError(got.error, from.Path(), "read");
+    if (got.count == 0) return;
+    to.Write(buffer.data(), got.count);
+  }
+}
+
 }  // namespace
 
 RunOutcome RecoveryRun::Recover() {
@@ -220,7 +233,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   const std::string working_path = RecoveredCopyPath(row, source_path);
   std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
   std::unique_ptr<File> copy;
-  if (earlier) {
+  bool in_place = earlier.has_value();
+  if (earlier && !earlier->shared) {
     copy = std::move(earlier->file);
     // The working folder shows the copy too, for preview, where one file system holds both.
     if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
@@ -234,11 +248,18 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
       return RowResult::kEnded;
     }
     open_copy_path_ = working_path;
+    if (earlier) {
+      // Other names share the saved copy's bytes (a snapshot made with hard
+      // links): they keep them, and the copy goes on in a copy of its own.
+      CopyWhole(*earlier->file, *copy);
+      earlier->file->Close();
+      in_place = false;
+    }
   }
   RescueMap map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_path, std::move(copy), map,
-                earlier.has_value(), [&](const FileSystemError& error) {
+  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_path, std::move(copy), map, in_place,
+                [&](const FileSystemError& error) {
                   env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
                 });
   const PassResult result = [&] {

@@ -258,7 +258,7 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
   if (!copy) return std::nullopt;
   const FileStatus status = copy->Status();
   if (status.size != size || protect.contains(status.identity)) return std::nullopt;
-  return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(text)};
+  return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(text), copies->LinkCountOf(name) > 1};
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {

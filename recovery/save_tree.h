@@ -55,6 +55,7 @@ class SaveTree final : public CopyStore {
     std::unique_ptr<File> file;
     RescueMap map;
     std::optional<MappedSource> source;  // the file the map says it is of
+    bool shared = false;                  // the copy has other names too (a snapshot made with hard links)
   };
   // The copy at `source_path`'s destination with the map an earlier run left
   // beside it, when the copy has `size` bytes and is none of `protect`;

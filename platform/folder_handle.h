@@ -29,7 +29,8 @@ class FolderHandle {
 
   // The subfolder `name`, created with `mode` (the umask applies) when missing.
   // Raises FileSystemError naming it when it is a link or not a folder.
-  FolderHandle Subfolder(const std::string& name, unsigned mode) const;
+  // `created`, when given, tells whether this call made it.
+  FolderHandle Subfolder(const std::string& name, unsigned mode, bool* created = nullptr) const;
 
   // The subfolder `name` when it exists as a real folder; nothing when it is missing.
   std::optional<FolderHandle> ExistingSubfolder(const std::string& name) const;

@@ -370,6 +370,8 @@ RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const File
       save_tree_->SaveUnderName(record.path, SaveTree::NumberedName(name, number));
       record.existing = "kept both: " + save_tree_->DestinationOf(record.path);
     }
+    // A folder this run made holds nothing to take up or to keep apart from.
+    if (!save_tree_->MayHoldEarlier(record.path)) return {RowStart::kCopy, std::nullopt};
     // No row ever replaces the copy of another row.
     if (save_tree_->TakenByAnotherRow(record.path)) return {RowStart::kTaken, std::nullopt};
     if (HasWholeCopy(row, source, status)) return {RowStart::kWhole, std::nullopt};

@@ -51,6 +51,20 @@ std::pair<std::vector<std::string>, std::string> Split(const std::string& relati
   return {parts, name};
 }
 
+std::string Joined(const std::vector<std::string>& folders) {
+  std::string joined;
+  for (const std::string& folder : folders) joined += folder + "/";
+  return joined;
+}
+
+// `name` with ASCII letters in lower case, as a save disk that ignores case compares names.
+std::string Folded(std::string name) {
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
+}
+
 }  // namespace
 
 SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
@@ -106,7 +120,13 @@ const FolderHandle& SaveTree::Chain::Enter(const FolderHandle& root, const std::
   entered.erase(entered.begin() + static_cast<std::ptrdiff_t>(kept), entered.end());
   for (std::size_t level = kept; level < folders.size(); ++level) {
     const FolderHandle& parent = level == 0 ? root : entered.back().second;
-    entered.emplace_back(folders[level], parent.Subfolder(folders[level], mode(level)));
+    bool made = false;
+    entered.emplace_back(folders[level], parent.Subfolder(folders[level], mode(level), &made));
+    if (made) {
+      std::string joined;
+      for (std::size_t up = 0; up <= level; ++up) joined += folders[up] + "/";
+      created.insert(joined);
+    }
   }
   return folders.empty() ? root : entered.back().second;
 }
@@ -188,23 +208,6 @@ const FolderHandle* SaveTree::Chain::Find(const FolderHandle& root, const std::v
   return folders.empty() ? &root : &entered.back().second;
 }
 
-namespace {
-
-std::string Joined(const std::vector<std::string>& folders) {
-  std::string joined;
-  for (const std::string& folder : folders) joined += folder + "/";
-  return joined;
-}
-
-// Names equal but for the case of ASCII letters.
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
-}  // namespace
 
 bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
@@ -220,12 +223,21 @@ bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
   // An entry of this very name is no other row's; the name leading elsewhere is.
   if (known->second.contains(name)) return false;
   return std::any_of(placed->second.begin(), placed->second.end(),
-                     [&](const std::string& other) { return other != name && SameIgnoringCase(other, name); });
+                     [&](const std::string& other) { return other != name && Folded(other) == Folded(name); });
+}
+
+bool SaveTree::MayHoldEarlier(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const std::string folder = Joined(folders);
+  if (!copies_.created.contains(folder)) return true;
+  const auto placed = placed_folded_.find(folder);
+  return placed != placed_folded_.end() && placed->second.contains(Folded(name));
 }
 
 void SaveTree::Claim(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   placed_names_[Joined(folders)].push_back(name);
+  placed_folded_[Joined(folders)].insert(Folded(name));
   const auto known = known_names_.find(Joined(folders));
   if (known != known_names_.end()) known->second.insert(name);
 }

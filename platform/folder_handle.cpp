@@ -101,7 +101,7 @@ FolderHandle& FolderHandle::operator=(FolderHandle&& other) noexcept {
   return *this;
 }
 
-FolderHandle FolderHandle::Subfolder(const std::string& name, unsigned mode) const {
+FolderHandle FolderHandle::Subfolder(const std::string& name, unsigned mode, bool* created) const {
   const std::string shown = PathOf(name);
   if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
     throw FileSystemError(EINVAL, shown, "use folder name");
@@ -110,10 +110,11 @@ FolderHandle FolderHandle::Subfolder(const std::string& name, unsigned mode) con
     return Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
   };
   int fd = open();
+  if (created != nullptr) *created = false;
   if (fd < 0 && errno == ENOENT) {
-    if (::mkdirat(fd_, name.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
-      throw FileSystemError(errno, shown, "create folder");
-    }
+    const bool made = ::mkdirat(fd_, name.c_str(), static_cast<mode_t>(mode)) == 0;
+    if (!made && errno != EEXIST) throw FileSystemError(errno, shown, "create folder");
+    if (created != nullptr) *created = made;
     fd = open();
   }
   if (fd < 0 && (errno == ELOOP || errno == ENOTDIR)) {
@@ -242,6 +243,15 @@ bool FolderHandle::TryLock() const {
   if (result == 0) return true;
   if (errno == EWOULDBLOCK) return false;
   throw FileSystemError(errno, path_, "lock folder");
+}
+
+std::uint64_t FolderHandle::LinkCountOf(const std::string& name) const {
+  struct stat status {};
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ) return 0;
+    throw FileSystemError(errno, PathOf(name), "examine");
+  }
+  return static_cast<std::uint64_t>(status.st_nlink);
 }
 
 std::vector<std::string> FolderHandle::Names() const {

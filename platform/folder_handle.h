@@ -29,7 +29,8 @@ class FolderHandle {
 
   // The subfolder `name`, created with `mode` (the umask applies) when missing.
   // Raises FileSystemError naming it when it is a link or not a folder.
-  FolderHandle Subfolder(const std::string& name, unsigned mode) const;
+  // `created`, when given, tells whether this call made it.
+  FolderHandle Subfolder(const std::string& name, unsigned mode, bool* created = nullptr) const;
 
   // The subfolder `name` when it exists as a real folder; nothing when it is missing.
   std::optional<FolderHandle> ExistingSubfolder(const std::string& name) const;
@@ -51,6 +52,8 @@ class FolderHandle {
   // Gives the file `name` the modification time of `modified`, when it is
   // still the file `identity` and not a link; false otherwise.
   bool SetTimeIfSame(const std::string& name, const FileIdentity& identity, const FileStatus& modified) const;
+  // How many names the file `name` has (not following a link); 0 when missing.
+  std::uint64_t LinkCountOf(const std::string& name) const;
   // The names of the folder's entries, "." and ".." left out.
   std::vector<std::string> Names() const;
   // The identity of the file `name` (not following a link); nothing when missing.

@@ -5,7 +5,13 @@ namespace salvorine {
 void FolderChain::Open(const FolderHandle& root, std::size_t level,
                        const std::function<unsigned(std::size_t level)>& mode) {
   const FolderHandle& parent = level == 0 ? root : *entered_[level - 1].second;
-  entered_[level].second = parent.Subfolder(entered_[level].first, mode(level));
+  bool made = false;
+  entered_[level].second = parent.Subfolder(entered_[level].first, mode(level), &made);
+  if (made) {
+    std::string joined;
+    for (std::size_t up = 0; up <= level; ++up) joined += entered_[up].first + "/";
+    created.insert(joined);
+  }
   // The parent stays open only among the first levels; deeper ones are opened again when needed.
   if (level > 0 && level - 1 >= kHeldLevels) entered_[level - 1].second.reset();
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,9 @@ namespace salvorine {
 class FolderChain {
  public:
   static constexpr std::size_t kHeldLevels = 32;
+
+  // The folders Enter made ("a/b/"), which hold only what was placed in them since.
+  std::set<std::string> created;
 
   // The folder `folders` below `root`, each missing level created with
   // `mode(level)`. Raises FileSystemError as FolderHandle::Subfolder does.

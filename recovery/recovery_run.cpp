@@ -55,6 +55,19 @@ std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
   return ranges;
 }
 
+// Copies every byte of `from` into `to`, from the start.
+void CopyWhole(File& from, File& to) {
+  std::vector<char> buffer(1 << 20);
+  from.Seek(0);
+  to.Seek(0);
+  for (;;) {
+    const ReadResult got = from.Read(buffer.data(), buffer.size());
+    if (!got.ok) throw FileSystemError(got.error, from.Path(), "read");
+    if (got.count == 0) return;
+    to.Write(buffer.data(), got.count);
+  }
+}
+
 }  // namespace
 
 RunOutcome RecoveryRun::Recover() {
@@ -238,7 +251,8 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
   if (earlier) continued_.insert(row);
   std::unique_ptr<File> copy;
-  if (earlier) {
+  bool in_place = earlier.has_value();
+  if (earlier && !earlier->shared) {
     copy = std::move(earlier->file);
     // The working folder shows the copy too, for preview, where one file system holds both.
     if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
@@ -252,11 +266,18 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
       return RowResult::kEnded;
     }
     open_copy_path_ = working_path;
+    if (earlier) {
+      // Other names share the saved copy's bytes (a snapshot made with hard
+      // links): they keep them, and the copy goes on in a copy of its own.
+      CopyWhole(*earlier->file, *copy);
+      earlier->file->Close();
+      in_place = false;
+    }
   }
   RescueMap map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_path, std::move(copy), map,
-                earlier.has_value(), [&](const FileSystemError& error) {
+  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_path, std::move(copy), map, in_place,
+                [&](const FileSystemError& error) {
                   env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
                 });
   const PassResult result = [&] {
@@ -370,6 +391,8 @@ RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const File
       save_tree_->SaveUnderName(record.path, SaveTree::NumberedName(name, number));
       record.existing = "kept both: " + save_tree_->DestinationOf(record.path);
     }
+    // A folder this run made holds nothing to take up or to keep apart from.
+    if (!save_tree_->MayHoldEarlier(record.path)) return {RowStart::kCopy, std::nullopt};
     // No row ever replaces the copy of another row.
     if (save_tree_->TakenByAnotherRow(record.path)) return {RowStart::kTaken, std::nullopt};
     if (HasWholeCopy(row, source, status)) return {RowStart::kWhole, std::nullopt};

@@ -50,6 +50,20 @@ std::pair<std::vector<std::string>, std::string> Split(const std::string& relati
   return {parts, name};
 }
 
+std::string Joined(const std::vector<std::string>& folders) {
+  std::string joined;
+  for (const std::string& folder : folders) joined += folder + "/";
+  return joined;
+}
+
+// `name` with ASCII letters in lower case, as a save disk that ignores case compares names.
+std::string Folded(std::string name) {
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
+}
+
 }  // namespace
 
 SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
@@ -197,12 +211,21 @@ bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
   // An entry of this very name is no other row's; the name leading elsewhere is.
   if (known->second.contains(name)) return false;
   return std::any_of(placed->second.begin(), placed->second.end(),
-                     [&](const std::string& other) { return other != name && SameIgnoringCase(other, name); });
+                     [&](const std::string& other) { return other != name && Folded(other) == Folded(name); });
+}
+
+bool SaveTree::MayHoldEarlier(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const std::string folder = Joined(folders);
+  if (!copies_.created.contains(folder)) return true;
+  const auto placed = placed_folded_.find(folder);
+  return placed != placed_folded_.end() && placed->second.contains(Folded(name));
 }
 
 void SaveTree::Claim(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   placed_names_[Joined(folders)].push_back(name);
+  placed_folded_[Joined(folders)].insert(Folded(name));
   const auto known = known_names_.find(Joined(folders));
   if (known != known_names_.end()) known->second.insert(name);
 }
@@ -235,7 +258,7 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
   if (!copy) return std::nullopt;
   const FileStatus status = copy->Status();
   if (status.size != size || protect.contains(status.identity)) return std::nullopt;
-  return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(text)};
+  return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(text), copies->LinkCountOf(name) > 1};
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {

@@ -56,6 +56,7 @@ class SaveTree final : public CopyStore {
     std::unique_ptr<File> file;
     RescueMap map;
     std::optional<MappedSource> source;  // the file the map says it is of
+    bool shared = false;                  // the copy has other names too (a snapshot made with hard links)
   };
   // The copy at `source_path`'s destination with the map an earlier run left
   // beside it, when the copy has `size` bytes and is none of `protect`;
@@ -65,6 +66,10 @@ class SaveTree final : public CopyStore {
   // The copy at `source_path`'s destination, open for reading, reached
   // without following a link; nothing when there is none.
   std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
+  // Whether anything but this run's own copies may stand at `source_path`'s
+  // destination: false in a folder this run created, unless a name placed
+  // there differs from it only in case.
+  bool MayHoldEarlier(const std::string& source_path);
   // Whether `source_path`'s destination name leads to the copy another row of
   // this run placed under another name (a save disk that does not tell upper
   // and lower case apart).
@@ -114,7 +119,8 @@ class SaveTree final : public CopyStore {
   std::map<std::string, std::string> saved_names_;
   // Per destination folder (its relative path): the names found there or placed, and those placed by this run.
   std::map<std::string, std::set<std::string>> known_names_;
-  std::map<std::string, std::vector<std::string>> placed_names_;  // source path -> name, where it is not the source's
+  std::map<std::string, std::vector<std::string>> placed_names_;
+  std::map<std::string, std::set<std::string>> placed_folded_;  // the same names, ASCII letters in lower case  // source path -> name, where it is not the source's
 };
 
 }  // namespace salvorine

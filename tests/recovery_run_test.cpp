@@ -637,6 +637,25 @@ TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
   EXPECT_EQ(RecoveryRun(second).Recover(), RunOutcome::kCompleted);
 }
 
+// A snapshot of the save folder made with hard links (cp -al) shares the
+// copies' bytes: continuing a copy leaves the snapshot's as they were.
+TEST_F(RecoveryRunTest, ASnapshotMadeWithHardLinksKeepsItsBytesWhenACopyIsContinued) {
+  dialogs.answers = {true};
+  pump.on_pump = [&](int) {
+    if (progress.count_label == "3/3" && table.Cell(2, 3) != "0 (0%)") run.Stop();
+  };
+  ASSERT_EQ(run.Recover(), RunOutcome::kEndedEarly);
+  const std::string stopped = ReadFile(temp / "out/src/three");
+  ASSERT_NE(stopped, std::string(70000, 'y'));
+  std::filesystem::copy(temp / "out/src", temp / "snapshot",
+                        std::filesystem::copy_options::recursive | std::filesystem::copy_options::create_hard_links);
+  pump.on_pump = nullptr;
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(table.State(3), RowState::kSaved);
+  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
+  EXPECT_EQ(ReadFile(temp / "snapshot/three"), stopped);
+}
+
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {
   // Once the first file is saved, the working folder is replaced by a plain file.
   pump.on_pump = [&](int) {

@@ -123,7 +123,8 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       return index.column() == 0 ? Mark(outcome) : QVariant();
     case Qt::ToolTipRole:
-      return state_texts_[Index(outcome.state)].arg(outcome.damaged_bytes);
+      // The full path first: the name column elides the middle of it.
+      return Shown(Cell(0, row)) + QLatin1Char('\n') + state_texts_[Index(outcome.state)].arg(outcome.damaged_bytes);
     case Qt::BackgroundRole:
       return outcome.state == RowState::kDamaged ? QVariant(kDamagedTint) : QVariant();
     default:

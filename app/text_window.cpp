@@ -1,0 +1,42 @@
+#include "app/text_window.h"
+
+#include <QDialogButtonBox>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "widgets/text_bytes.h"
+
+namespace salvorine {
+
+TextWindow::TextWindow(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                          Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("TextWindow"));
+  Browser = new QTextBrowser(this);
+  Browser->setObjectName(QStringLiteral("Browser"));
+  Browser->setOpenExternalLinks(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Browser, 1);
+  layout->addWidget(buttons);
+  resize(720, 520);
+}
+
+void TextWindow::ShowPage(const std::string& path, const QString& caption) {
+  setWindowTitle(caption);
+  Browser->setSource(QUrl::fromLocalFile(Shown(path)), QTextDocument::HtmlResource);
+  show();
+  raise();
+  activateWindow();
+}
+
+void TextWindow::ShowText(const QString& text, const QString& caption) {
+  setWindowTitle(caption);
+  Browser->setPlainText(text);
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace salvorine

@@ -69,6 +69,7 @@ DamageReportDialog::DamageReportDialog(std::function<void(const std::string&)> o
   Table->setSelectionBehavior(QAbstractItemView::SelectRows);
   Table->setSelectionMode(QAbstractItemView::SingleSelection);
   Table->setTextElideMode(Qt::ElideMiddle);
+  Table->setWordWrap(false);
   Table->setTabKeyNavigation(false);
   Table->verticalHeader()->setVisible(false);
   Table->horizontalHeader()->setStretchLastSection(true);
@@ -91,7 +92,7 @@ DamageReportDialog::DamageReportDialog(std::function<void(const std::string&)> o
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Table, 1);
   layout->addWidget(buttons);
-  resize(720, 400);
+  resize(860, 400);
 }
 
 void DamageReportDialog::ShowReport(const std::string& report_text, const ReportDialogTexts& texts) {

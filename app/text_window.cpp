@@ -25,6 +25,12 @@ TextWindow::TextWindow(QWidget* parent)
 
 void TextWindow::ShowPage(const std::string& path, const QString& caption) {
   setWindowTitle(caption);
+  // The manual's page sets its own text colours for a light page, as a web
+  // browser shows it; on a dark palette's base they would not read.
+  QPalette page = Browser->palette();
+  page.setColor(QPalette::Base, Qt::white);
+  page.setColor(QPalette::Text, Qt::black);
+  Browser->setPalette(page);
   Browser->setSource(QUrl::fromLocalFile(Shown(path)), QTextDocument::HtmlResource);
   show();
   raise();

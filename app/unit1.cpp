@@ -297,6 +297,7 @@ void TForm1::CreateCentralArea() {
   StringGrid1->setTabKeyNavigation(false);
   // Paths under one mount share their start; the file name is what tells rows apart.
   StringGrid1->setTextElideMode(Qt::ElideMiddle);
+  StringGrid1->setWordWrap(false);  // a wrapped path would elide its first line, hiding the name
   StringGrid1->verticalHeader()->setVisible(false);
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGrid1->verticalHeader()->setDefaultSectionSize(17);

@@ -106,7 +106,10 @@ stop_xvfb() {
 }
 trap stop_xvfb EXIT
 start_xvfb() {
-  local display=:$((90 + RANDOM % 100))
+  # A display number no other X server holds.
+  local number=90
+  while [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]]; do number=$((number + 1)); done
+  local display=:$number
   Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
   for ((i = 0; i < 100; i++)); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
   DISPLAY=$display openbox --sm-disable >/dev/null 2>&1 & wm_pid=$!

@@ -868,6 +868,7 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
   EXPECT_FALSE(damaged.data(Qt::DecorationRole).value<QIcon>().isNull());
   // Names are elided in the middle, and the tooltip gives the full path first.
   EXPECT_EQ(form->StringGrid1->textElideMode(), Qt::ElideMiddle);
+  EXPECT_FALSE(form->StringGrid1->wordWrap());  // wrapped, only the path's first line would show
   const QString a_bin = Shown(disc.Path().string() + "/disc/a.bin\n");
   EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), a_bin + "Saved with damage: 1808 bytes unreadable, left as zeros");
   EXPECT_TRUE(view->index(0, 3).data(Qt::BackgroundRole).value<QColor>().isValid());

@@ -133,8 +133,10 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       return index.column() == 0 ? Mark(outcome) : QVariant();
     case Qt::ToolTipRole: {
+      // The full path first: the name column elides the middle of it.
       const QString& state = state_texts_[Index(outcome.state)];
-      const QString text = state.contains(QLatin1String("%1")) ? state.arg(outcome.damaged_bytes) : state;
+      const QString text = Shown(Cell(0, row)) + QLatin1Char('\n') +
+                           (state.contains(QLatin1String("%1")) ? state.arg(outcome.damaged_bytes) : state);
       return outcome.note.isEmpty() ? text : text + QLatin1Char('\n') + outcome.note;
     }
     case Qt::BackgroundRole:

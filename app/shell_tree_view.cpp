@@ -2,7 +2,12 @@
 
 #include <QDir>
 #include <QScrollBar>
+#include <QSocketNotifier>
+#include <algorithm>
 #include <set>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 #include "widgets/text_bytes.h"
 #include "platform/file_system.h"
@@ -14,6 +19,7 @@ namespace {
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kFolderRole = Qt::UserRole + 1;
 constexpr int kLoadedRole = Qt::UserRole + 2;
+constexpr int kMediumRole = Qt::UserRole + 3;
 
 std::string ChildPath(const std::string& folder, const std::string& name) {
   return folder == "/" ? "/" + name : folder + "/" + name;
@@ -50,14 +56,55 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeWidget(parent) {
   addTopLevelItem(MakeItem("/", "/", true));
   const std::string home = Bytes(QDir::homePath());
   if (home != "/") addTopLevelItem(MakeItem(home, QDir::homePath(), true));
-  for (const std::string& medium : RemovableMediaMounts()) addTopLevelItem(MakeItem(medium, Shown(medium), true));
   for (int i = 0; i < topLevelItemCount(); ++i) {
     topLevelItem(i)->setIcon(0, show_icons_ ? icons_.icon(i == 0 ? QFileIconProvider::Computer
                                                                    : QFileIconProvider::Drive)
                                             : QIcon());
   }
+  SyncMedia();
+  WatchMounts();
 
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { LoadChildren(item); });
+}
+
+ShellTreeView::~ShellTreeView() {
+  if (mounts_fd_ >= 0) ::close(mounts_fd_);
+}
+
+// The kernel marks the mount table "exceptional" (POLLPRI) whenever a file
+// system is mounted or unmounted; no file-change watcher works on /proc.
+void ShellTreeView::WatchMounts() {
+  mounts_fd_ = ::open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC);
+  if (mounts_fd_ < 0) return;
+  auto* notifier = new QSocketNotifier(mounts_fd_, QSocketNotifier::Exception, this);
+  connect(notifier, &QSocketNotifier::activated, this, [this] { SyncMedia(); });
+}
+
+void ShellTreeView::SetMountSource(std::function<std::vector<std::string>()> source) {
+  mount_source_ = std::move(source);
+  SyncMedia();
+}
+
+// One top-level item per mounted medium, in the order the mount table lists them.
+void ShellTreeView::SyncMedia() {
+  const std::vector<std::string> media = mount_source_();
+  std::set<std::string> shown;
+  for (int i = topLevelItemCount() - 1; i >= 0; --i) {
+    QTreeWidgetItem* top = topLevelItem(i);
+    if (!top->data(0, kMediumRole).toBool()) continue;
+    if (std::find(media.begin(), media.end(), PathOf(top)) == media.end()) {
+      delete takeTopLevelItem(i);
+    } else {
+      shown.insert(PathOf(top));
+    }
+  }
+  for (const std::string& medium : media) {
+    if (shown.count(medium) != 0) continue;
+    QTreeWidgetItem* item = MakeItem(medium, Shown(medium), true);
+    item->setData(0, kMediumRole, true);
+    addTopLevelItem(item);
+    item->setIcon(0, show_icons_ ? icons_.icon(QFileIconProvider::Drive) : QIcon());
+  }
 }
 
 std::string ShellTreeView::PathOf(const QTreeWidgetItem* item) {
@@ -174,6 +221,7 @@ void ShellTreeView::ReloadKeepingExpanded(QTreeWidgetItem* item) {
 void ShellTreeView::Refresh() {
   const std::string selected = SelectedPath();
   const int scroll = verticalScrollBar()->value();
+  SyncMedia();
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* top = topLevelItem(i);
     if (top->data(0, kLoadedRole).toBool()) ReloadKeepingExpanded(top);

@@ -2,12 +2,17 @@
 
 #include <QFileIconProvider>
 #include <QTreeWidget>
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "platform/tray_device.h"
 
 namespace salvorine {
 
 // The folder tree. Its top level stands for the computer: the root folder,
-// the user's home folder and every mounted removable or optical medium.
+// the user's home folder and every mounted removable or optical medium, as
+// media come and go.
 // Folders and files (hidden ones too) load when a folder is expanded,
 // folders first, each group by name.
 class ShellTreeView final : public QTreeWidget {
@@ -15,6 +20,7 @@ class ShellTreeView final : public QTreeWidget {
 
  public:
   explicit ShellTreeView(QWidget* parent = nullptr);
+  ~ShellTreeView() override;
 
   void SetShowIcons(bool show);
   bool ShowIcons() const { return show_icons_; }
@@ -25,6 +31,12 @@ class ShellTreeView final : public QTreeWidget {
   // Re-reads every folder that has been read from the file system, keeping
   // expanded items expanded, the selection and the scroll position.
   void Refresh();
+  // Where the mounted media are listed from (the mount table unless replaced);
+  // the tree follows it at once.
+  void SetMountSource(std::function<std::vector<std::string>()> source);
+  // Adds an item for each medium mounted since and removes those unmounted.
+  // Runs whenever the mount table changes, and at Refresh.
+  void SyncMedia();
 
   static std::string PathOf(const QTreeWidgetItem* item);
 
@@ -38,6 +50,10 @@ class ShellTreeView final : public QTreeWidget {
   void ApplyIcon(QTreeWidgetItem* item);
   void ApplyIcons(QTreeWidgetItem* item);
 
+  void WatchMounts();
+
+  std::function<std::vector<std::string>()> mount_source_ = [] { return RemovableMediaMounts(); };
+  int mounts_fd_ = -1;
   QFileIconProvider icons_;
   bool show_icons_ = true;
 };

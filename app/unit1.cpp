@@ -35,11 +35,15 @@
 #include <optional>
 #include <set>
 
+#include "widgets/mnemonics.h"
 #include "widgets/named_widget.h"
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
+#include "app/damage_report_dialog.h"
+#include "app/text_window.h"
 #include "app/unit2.h"
+#include "i18n/dialog_texts.h"
 #include "app/window_placement.h"
 #include "i18n/rescue_texts.h"
 #include "i18n/window_texts.h"
@@ -124,8 +128,11 @@ void TForm1::FormActivate() {
 // A saved position whose title bar would lie off every screen (a screen since
 // removed, a hand-edited file) is brought back where the window can be grabbed.
 void TForm1::KeepTitleBarOnScreen() {
+  // The frame's sides and bottom must fit on the screen as well as the client area.
+  const QMargins frame(geometry().left() - frameGeometry().left(), 0, frameGeometry().right() - geometry().right(),
+                       frameGeometry().bottom() - geometry().bottom());
   QList<QRect> screens;
-  for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->availableGeometry());
+  for (const QScreen* screen : QGuiApplication::screens()) screens.append(screen->availableGeometry() - frame);
   const int frame_top = geometry().top() - frameGeometry().top();
   const int title_height = frame_top > 0 ? frame_top : style()->pixelMetric(QStyle::PM_TitleBarHeight);
   const QRect placed = PlacedOnScreen(geometry(), title_height, screens);
@@ -227,6 +234,7 @@ void TForm1::CreateMenus() {
   File1 = menuBar()->addMenu(QStringLiteral("File"));
   File1->setObjectName(QStringLiteral("File1"));
   Recover2 = action(File1, "Recover2", QStringLiteral("Recover"), &TForm1::ToolButton1Click);
+  Recover2->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
   Information2 = action(File1, "Information2", QStringLiteral("Preview"), &TForm1::ToolButton4Click);
   SkipFile1 = action(File1, "SkipFile1", QString::fromUtf8(kSkipFileText.english), &TForm1::ToolButton8Click);
   SkipFile1->setShortcut(QKeySequence(Qt::Key_F8));
@@ -263,6 +271,14 @@ void TForm1::CreateMenus() {
   Preview1 = action(PopupMenu2, "Preview1", QStringLiteral("Preview"), &TForm1::ToolButton4Click);
   Preview1->setShortcut(QKeySequence(Qt::Key_F5));
   Preview1->setShortcutContext(Qt::WidgetShortcut);
+  AssignMenuMnemonics();
+}
+
+// Every menu and item gets a mnemonic in the language shown; the language
+// files' texts stay as they are.
+void TForm1::AssignMenuMnemonics() {
+  AssignMnemonics(menuBar()->actions());
+  for (QMenu* menu : {File1, Settings1, Language1, Help1, PopupMenu1, PopupMenu2}) AssignMnemonics(menu->actions());
 }
 
 void TForm1::CreateCentralArea() {
@@ -278,6 +294,10 @@ void TForm1::CreateCentralArea() {
   connect(ShellTreeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
     // Right click selects the item under the mouse before the menu opens.
     if (QTreeWidgetItem* item = ShellTreeView1->itemAt(at)) ShellTreeView1->setCurrentItem(item);
+    // Its one command is highlighted, so that Enter (after the Menu key) runs it.
+    QTimer::singleShot(0, PopupMenu1, [this] {
+      if (PopupMenu1->isVisible()) PopupMenu1->setActiveAction(Recover1);
+    });
     PopupMenu1->exec(ShellTreeView1->viewport()->mapToGlobal(at));
   });
 
@@ -288,6 +308,11 @@ void TForm1::CreateCentralArea() {
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
   StringGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
   StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // Tab moves on to the next control, as everywhere else; arrows move inside.
+  StringGrid1->setTabKeyNavigation(false);
+  // Paths under one mount share their start; the file name is what tells rows apart.
+  StringGrid1->setTextElideMode(Qt::ElideMiddle);
+  StringGrid1->setWordWrap(false);  // a wrapped path would elide its first line, hiding the name
   StringGrid1->verticalHeader()->setVisible(false);
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGrid1->verticalHeader()->setDefaultSectionSize(17);
@@ -524,21 +549,57 @@ void TForm1::BitBtn3Click() {
   if (folder.empty()) return;
   if (folder.back() != '/') folder += '/';
   if (!FolderExists(folder)) MakeFolder(folder);
-  services_.desktop.Open(QUrl::fromLocalFile(Shown(folder)));
+  if (!services_.desktop.Open(QUrl::fromLocalFile(Shown(folder)))) {
+    services_.dialogs.ShowError(Bytes(ShownText(kFolderUnopenedText)) + "\r" + folder);
+  }
 }
 
 void TForm1::Exit1Click() { close(); }
 
+// The report of the save folder shown now, read afresh: it outlives the
+// program, and a run into another folder has a report of its own.
 void TForm1::Report1Click() {
-  if (run_->ReportPath().empty()) return services_.dialogs.ShowInformation(no_report_text_);
-  services_.desktop.Open(QUrl::fromLocalFile(Shown(run_->ReportPath())));
+  AnchorSaveFolder();
+  std::string folder = SaveFolder();
+  if (!folder.empty() && folder.back() != '/') folder += '/';
+  const std::string path = folder + ".salvorine/report.tsv";
+  if (folder.empty() || !FileExists(path)) return services_.dialogs.ShowInformation(no_report_text_);
+  QFile report(Shown(path));
+  if (!report.open(QIODevice::ReadOnly)) {
+    return services_.dialogs.ShowError(Bytes(ShownText(kReportUnreadableText)) + "\r" + path + ": " +
+                                       Bytes(report.errorString()));
+  }
+  if (report_dialog_ == nullptr) {
+    report_dialog_ = new DamageReportDialog([this](const std::string& map) { OpenMap(map); }, this);
+  }
+  ReportDialogTexts texts{QString(Report1->text()).remove(QLatin1Char('&')), {}, {}, ShownText(kOpenMapText)};
+  for (const WindowText& column : kReportColumnTexts) texts.columns.append(ShownText(column));
+  for (const WindowText& state : kReportStateTexts) texts.state_words.append(ShownText(state));
+  report_dialog_->ShowReport(report.readAll().toStdString(), texts);
+  report_dialog_->show();
+  report_dialog_->raise();
+}
+
+// A row's map as text, inside the program.
+void TForm1::OpenMap(const std::string& path) {
+  QFile map(Shown(path));
+  if (!map.open(QIODevice::ReadOnly)) {
+    return services_.dialogs.ShowError(Bytes(ShownText(kReportUnreadableText)) + "\r" + path + ": " +
+                                       Bytes(map.errorString()));
+  }
+  if (map_window_ == nullptr) map_window_ = new TextWindow(this);
+  map_window_->ShowText(QString::fromUtf8(map.readAll()), Shown(path));
+}
+
+QString TForm1::ShownText(const WindowText& entry) const {
+  return Shown(ExtraMessage(LanguageFilePath(program_folder_, English1->isChecked()), entry.key, entry.english));
 }
 
 // The language in force is told by the "Save to" caption's first letter.
 bool TForm1::TitleIsEnglish() const { return GroupBox1->title().startsWith(QLatin1Char('S')); }
 
 // The manual's page in the language the "Save to" caption shows; a page that is
-// missing or that no program opens is said so, rather than nothing happening.
+// missing is said so, and one that no program opens is shown inside the program.
 void TForm1::Help2Click() {
   const bool english = TitleIsEnglish();
   const std::string page = HelpPagePath(program_folder_, english);
@@ -548,8 +609,8 @@ void TForm1::Help2Click() {
         ExtraMessage(language_file, kHelpPageMissingMessage, "The manual was not found. It was looked for at:") +
         "\r" + HelpPageCandidates(program_folder_, english));
   } else if (!services_.desktop.Open(QUrl::fromLocalFile(Shown(page)))) {
-    services_.dialogs.ShowError(
-        ExtraMessage(language_file, kHelpPageUnopenedMessage, "No program could open the manual:") + "\r" + page);
+    if (manual_window_ == nullptr) manual_window_ = new TextWindow(this);
+    manual_window_->ShowPage(page, QString(Help2->text()).remove(QLatin1Char('&')));
   }
 }
 
@@ -728,6 +789,7 @@ int TForm1::Mode() const { return settings_ != nullptr ? settings_->ComboBox1->c
 bool TForm1::TrayOption() const { return settings_ != nullptr && settings_->CheckBox1->isChecked(); }
 
 void TForm1::ApplyLanguage(bool english) {
+  qt_translations_.Apply(english);
   salvorine::ApplyLanguage(english, program_folder_, messages_, *this);
   const std::string file = LanguageFilePath(program_folder_, english);
   const auto text = [&file](const WindowText& entry) { return Shown(ExtraMessage(file, entry.key, entry.english)); };
@@ -744,6 +806,7 @@ void TForm1::ApplyLanguage(bool english) {
     settings_->CheckBox3->setText(text(kContinueCopiesText));
     settings_->RetriesLabel->setText(text(kRetriesText));
   }
+  AssignMenuMnemonics();
   table_->ShowChanges();
   FitFigureColumns();
 }

@@ -12,6 +12,7 @@
 #include "app/damage_map_view.h"
 #include "app/job_table_model.h"
 #include "app/paced_progress.h"
+#include "app/qt_translations.h"
 #include "app/shown_first_dialogs.h"
 #include "app/watched_source.h"
 #include "app/window_services.h"
@@ -39,7 +40,9 @@ class QWidget;
 
 namespace salvorine {
 
+class DamageReportDialog;
 class ShellTreeView;
+class TextWindow;
 class TForm2;
 class TForm3;
 class TForm5;
@@ -104,10 +107,14 @@ class TForm1 final : public QMainWindow,
 
   void CreateToolBar();
   void CreateMenus();
+  void AssignMenuMnemonics();
   void CreateCentralArea();
   QWidget* CreateBottomPanel();
   void CreateStatusBar();
   void SetEjectImage(int index);
+  void OpenMap(const std::string& path);
+  // An entry of the language in force, English where the file lacks it.
+  QString ShownText(const WindowText& entry) const;
   bool TitleIsEnglish() const;
 
   // RunWindow
@@ -170,6 +177,7 @@ class TForm1 final : public QMainWindow,
   void SetRetries(int retries) override;
 
   WindowServices services_;
+  QtTranslations qt_translations_;
   MessageTable messages_;
   SteadyClock clock_;
   BackgroundReader reader_;
@@ -197,6 +205,9 @@ class TForm1 final : public QMainWindow,
   TForm2* about_ = nullptr;
   TForm3* settings_ = nullptr;
   TForm5* preview_ = nullptr;
+  DamageReportDialog* report_dialog_ = nullptr;
+  TextWindow* manual_window_ = nullptr;
+  TextWindow* map_window_ = nullptr;
 
  public:
   // Components, named as the program's documentation names them.

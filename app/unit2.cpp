@@ -17,7 +17,8 @@ namespace {
 QLabel* LinkLabel(const QString& text, const char* name, QWidget* parent) {
   auto* label = new QLabel(QStringLiteral("<u>%1</u>").arg(text), parent);
   label->setObjectName(QString::fromLatin1(name));
-  label->setStyleSheet(QStringLiteral("color: #0000ff;"));
+  // The palette's link colour, which reads on a light and on a dark background.
+  label->setForegroundRole(QPalette::Link);
   label->setCursor(Qt::PointingHandCursor);
   return label;
 }
@@ -29,10 +30,6 @@ TForm2::TForm2(std::function<void()> web_site, std::function<void()> feedback, Q
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("About Salvorine"));
   setFixedSize(296, 207);
-  setAutoFillBackground(true);
-  QPalette white = palette();
-  white.setColor(QPalette::Window, Qt::white);
-  setPalette(white);
 
   auto* icon = new QLabel(this);
   icon->setPixmap(QIcon(QStringLiteral(":/images/icon.svg")).pixmap(32, 32));

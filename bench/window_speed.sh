@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# A run through the main window (offscreen) against salvorine-cli on the same
-# input, alternating, so that the ratio survives a noisy machine.
+# A run through the main window against salvorine-cli on the same input,
+# alternating, so that the ratio survives a noisy machine. The window runs
+# offscreen, and on a real X server (Xvfb) with a window manager (openbox)
+# where both are installed.
 #
 #   bench/window_speed.sh [BUILD_BIN_DIR]     (default: build/bin)
 #
 # Build first: cmake --build BUILD --target salvorine-cli window_run
-# Inputs: 2,000 and 20,000 files of 1-16 KiB, and one 1 GiB file.
+# Inputs: 2,000, 6,000 and 20,000 files of 1-16 KiB, and one 1 GiB file.
 # Environment: BENCH_DIR (default /tmp/salvorine-bench), ROUNDS (default 5),
-# CASES (default "small2k small big").
+# CASES (default "small2k small6k small big"), SCREENS (default
+# "offscreen xvfb": where the window is shown).
 #
 # The page cache is warmed by one untimed run of each; the previous output is
 # removed before each timed run, outside the timing, and nothing is synced.
@@ -43,9 +46,11 @@ for i in range(count):
 PY
   mv "$dir.tmp" "$dir"
 }
-make_small 2000 "$work/small2k"
-make_small 20000 "$work/small"
-if [[ ! -f $work/big/big.bin ]]; then
+cases=${CASES:-small2k small6k small big}
+[[ $cases == *small2k* ]] && make_small 2000 "$work/small2k"
+[[ $cases == *small6k* ]] && make_small 6000 "$work/small6k"
+[[ $cases =~ small( |$) ]] && make_small 20000 "$work/small"
+if [[ $cases == *big* && ! -f $work/big/big.bin ]]; then
   mkdir -p "$work/big"
   head -c $((1024 * 1024 * 1024)) /dev/urandom > "$work/big/big.bin"
 fi
@@ -89,13 +94,50 @@ run_case() {
     "$w" "$(awk -v a="$w" -v b="$c" 'BEGIN { print a / b }')"
 }
 
+# An X server of its own with openbox managing the windows, as on a desktop.
+xvfb_pid= wm_pid=
+stop_xvfb() {
+  local pid
+  for pid in $wm_pid $xvfb_pid; do
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  done
+  wm_pid= xvfb_pid=
+}
+trap stop_xvfb EXIT
+start_xvfb() {
+  # A display number no other X server holds.
+  local number=90
+  while [[ -e /tmp/.X$number-lock || -e /tmp/.X11-unix/X$number ]]; do number=$((number + 1)); done
+  local display=:$number
+  Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 & xvfb_pid=$!
+  for ((i = 0; i < 100; i++)); do DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  DISPLAY=$display openbox --sm-disable >/dev/null 2>&1 & wm_pid=$!
+  for ((i = 0; i < 100; i++)); do DISPLAY=$display xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q window && break; sleep 0.1; done
+  export DISPLAY=$display QT_QPA_PLATFORM=xcb
+}
+
 echo "rounds: $rounds (median)"
-# CASES picks some of them: any of small2k, small, big.
-for case in ${CASES:-small2k small big}; do
-  case $case in
-    small2k) run_case "2,000 small files" "$work/small2k" ;;
-    small) run_case "20,000 small files" "$work/small" ;;
-    big) run_case "1 GiB file" "$work/big" ;;
-  esac
+for screen in ${SCREENS:-offscreen xvfb}; do
+  if [[ $screen == xvfb ]]; then
+    if ! command -v Xvfb >/dev/null || ! command -v openbox >/dev/null; then
+      echo "xvfb: Xvfb or openbox is not installed; skipped" >&2
+      continue
+    fi
+    start_xvfb
+  else
+    export QT_QPA_PLATFORM=offscreen
+  fi
+  echo "-- window: $screen"
+  # CASES picks some of them: any of small2k, small6k, small, big.
+  for case in $cases; do
+    case $case in
+      small2k) run_case "2,000 small files" "$work/small2k" ;;
+      small6k) run_case "6,000 small files" "$work/small6k" ;;
+      small) run_case "20,000 small files" "$work/small" ;;
+      big) run_case "1 GiB file" "$work/big" ;;
+    esac
+  done
+  if [[ $screen == xvfb ]]; then stop_xvfb; fi
 done
 rm -rf "$work/out-cli" "$work/out-window"

@@ -33,6 +33,22 @@ constexpr int kTextTab = 0;
 // and "...", so that the window never freezes for seconds.
 constexpr qint64 kTextLimit = 8 << 20;
 constexpr int kImageTab = 1;
+constexpr int kMediaTab = 2;
+
+// The viewer a file's extension (in any letter case) calls for: pictures the
+// image viewer decodes, sound and video the media viewer plays, text the rest.
+int TabFor(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const auto dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return kTextTab;
+  const QString extension = Shown(path.substr(dot + 1)).toLower();
+  static const QStringList pictures{"bmp", "ico", "jpg", "jpeg", "emf", "wmf", "png", "gif", "tif", "tiff", "webp"};
+  static const QStringList media{"wav", "mp3", "ogg", "oga", "flac", "wma", "m4a", "aac", "opus", "mid",
+                                 "avi", "mp4", "m4v", "mkv", "mov", "mpg", "mpeg", "wmv", "webm", "ogv", "3gp"};
+  if (pictures.contains(extension)) return kImageTab;
+  if (media.contains(extension)) return kMediaTab;
+  return kTextTab;
+}
 
 QPixmap Placeholder() {
   QPixmap tiny(1, 1);
@@ -41,16 +57,6 @@ QPixmap Placeholder() {
 }
 
 }  // namespace
-
-void RichEditBox::mouseMoveEvent(QMouseEvent* event) {
-  QTextEdit::mouseMoveEvent(event);
-  if (on_mouse_move) on_mouse_move();
-}
-
-void RichEditBox::keyPressEvent(QKeyEvent* event) {
-  if (on_key_down) on_key_down();
-  QTextEdit::keyPressEvent(event);
-}
 
 TForm5::TForm5(Dialogs& dialogs, QWidget* parent) : CentredDialog(parent), dialogs_(dialogs) {
   setObjectName(QStringLiteral("Form5"));
@@ -71,13 +77,12 @@ TForm5::TForm5(Dialogs& dialogs, QWidget* parent) : CentredDialog(parent), dialo
   RichEdit1 = new RichEditBox(TabSheet1);
   RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
   RichEdit1->setReadOnly(true);
+  // Read-only, but its text can be selected and copied.
+  RichEdit1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
   RichEdit1->setAcceptRichText(false);
   RichEdit1->setLineWrapMode(QTextEdit::NoWrap);
   RichEdit1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   RichEdit1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  RichEdit1->viewport()->setMouseTracking(true);
-  RichEdit1->on_mouse_move = [this] { RichEdit1MouseMove(); };
-  RichEdit1->on_key_down = [this] { RichEdit1KeyDown(); };
   auto* text_layout = new QVBoxLayout(TabSheet1);
   text_layout->addWidget(RichEdit1);
 
@@ -158,22 +163,8 @@ QWidget* TForm5::CreateMediaTab() {
   QPalette black = Panel1->palette();
   black.setColor(QPalette::Window, Qt::black);
   Panel1->setPalette(black);
-  video_ = new QVideoWidget(Panel1);
   auto* panel_layout = new QVBoxLayout(Panel1);
   panel_layout->setContentsMargins(0, 0, 0, 0);
-  panel_layout->addWidget(video_);  // the video always fits the panel
-
-  MediaPlayer1 = new QMediaPlayer(this);
-  MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
-  audio_ = new QAudioOutput(this);
-  MediaPlayer1->setAudioOutput(audio_);
-  MediaPlayer1->setVideoOutput(video_);
-  connect(MediaPlayer1, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
-    // A backend may report several errors for one file; the user hears of it once.
-    if (error == QMediaPlayer::NoError || media_failed_) return;
-    media_failed_ = true;
-    dialogs_.ShowError(kUnknownFormat);
-  });
 
   const auto button = [tab](const char* name, QStyle::StandardPixmap icon, const QString& tip) {
     auto* tool = new QToolButton(tab);
@@ -193,14 +184,18 @@ QWidget* TForm5::CreateMediaTab() {
   EjectButton = button("EjectButton", QStyle::SP_ArrowUp, QStringLiteral("Eject"));
   // One file, played back: nothing to record, eject or skip to.
   for (QToolButton* unused : {NextButton, RecordButton, EjectButton}) unused->setEnabled(false);
-  connect(PlayButton, &QToolButton::clicked, MediaPlayer1, &QMediaPlayer::play);
-  connect(PauseButton, &QToolButton::clicked, MediaPlayer1, &QMediaPlayer::pause);
-  connect(StopButton, &QToolButton::clicked, MediaPlayer1, &QMediaPlayer::stop);
-  connect(PreviousButton, &QToolButton::clicked, this, [this] { MediaPlayer1->setPosition(0); });
-  connect(StepButton, &QToolButton::clicked, this, [this] { MediaPlayer1->setPosition(MediaPlayer1->position() + 1000); });
-  connect(BackButton, &QToolButton::clicked, this, [this] {
-    MediaPlayer1->setPosition(std::max<qint64>(0, MediaPlayer1->position() - 1000));
-  });
+  // Before the first media file is opened there is no player to command.
+  const auto on_player = [this](QToolButton* tool, std::function<void(QMediaPlayer&)> command) {
+    connect(tool, &QToolButton::clicked, this, [this, command] {
+      if (MediaPlayer1 != nullptr) command(*MediaPlayer1);
+    });
+  };
+  on_player(PlayButton, [](QMediaPlayer& player) { player.play(); });
+  on_player(PauseButton, [](QMediaPlayer& player) { player.pause(); });
+  on_player(StopButton, [](QMediaPlayer& player) { player.stop(); });
+  on_player(PreviousButton, [](QMediaPlayer& player) { player.setPosition(0); });
+  on_player(StepButton, [](QMediaPlayer& player) { player.setPosition(player.position() + 1000); });
+  on_player(BackButton, [](QMediaPlayer& player) { player.setPosition(std::max<qint64>(0, player.position() - 1000)); });
 
   auto* bar = new QHBoxLayout;
   bar->setSpacing(1);
@@ -215,8 +210,30 @@ QWidget* TForm5::CreateMediaTab() {
   return tab;
 }
 
+// The player, its sound output and the video display start the sound system
+// (and print what it says of missing devices): they are made for the first
+// media file opened, not with the window.
+void TForm5::CreateMediaPlayer() {
+  if (MediaPlayer1 != nullptr) return;
+  video_ = new QVideoWidget(Panel1);
+  Panel1->layout()->addWidget(video_);  // the video always fits the panel
+  MediaPlayer1 = new QMediaPlayer(this);
+  MediaPlayer1->setObjectName(QStringLiteral("MediaPlayer1"));
+  audio_ = new QAudioOutput(this);
+  MediaPlayer1->setAudioOutput(audio_);
+  MediaPlayer1->setVideoOutput(video_);
+  connect(MediaPlayer1, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
+    // A backend may report several errors for one file; the user hears of it once.
+    if (error == QMediaPlayer::NoError || media_failed_) return;
+    media_failed_ = true;
+    dialogs_.ShowError(kUnknownFormat);
+  });
+}
+
 void TForm5::Fill(const PreviewRow& row) {
+  PageControl1->setCurrentIndex(TabFor(row.source_path.empty() ? row.recovered_copy_path : row.source_path));
   Edit1->setText(Shown(row.source_path));
+  Edit2->setProperty("path", QByteArray::fromStdString(row.destination_path));
   Edit2->setText(Shown(row.destination_path));
   Label9->setText(Shown(row.recovered_copy_path));
   Label9->setProperty("path", QByteArray::fromStdString(row.recovered_copy_path));
@@ -230,7 +247,13 @@ void TForm5::ShowRow(const PreviewRow& row) {
   exec();
 }
 
-std::string TForm5::CopyPath() const { return Label9->property("path").toByteArray().toStdString(); }
+// The run's working copy of the row; a row the run found complete (or that an
+// earlier session recovered) has none, and its saved copy is opened instead.
+std::string TForm5::CopyPath() const {
+  const std::string working = Label9->property("path").toByteArray().toStdString();
+  const std::string saved = Edit2->property("path").toByteArray().toStdString();
+  return FileExists(working) || saved.empty() || !FileExists(saved) ? working : saved;
+}
 
 void TForm5::Button2Click() {
   const std::string path = CopyPath();
@@ -277,6 +300,7 @@ void TForm5::OpenImage(const std::string& path) {
 
 void TForm5::OpenMedia(const std::string& path) {
   if (!FileExists(path)) return dialogs_.ShowError(kUnknownFormat);
+  CreateMediaPlayer();
   MediaPlayer1->stop();
   MediaPlayer1->setSource(QUrl());
   media_failed_ = false;
@@ -293,17 +317,9 @@ void TForm5::done(int result) {
 
 void TForm5::FormClose() {
   RichEdit1->clear();
+  if (MediaPlayer1 == nullptr) return;
   MediaPlayer1->stop();
   MediaPlayer1->setSource(QUrl());
 }
-
-// Selection start 1, length 0: dragging or typing never leaves a selection.
-void TForm5::RichEdit1MouseMove() {
-  QTextCursor cursor = RichEdit1->textCursor();
-  cursor.setPosition(std::min(1, RichEdit1->document()->characterCount() - 1));
-  RichEdit1->setTextCursor(cursor);
-}
-
-void TForm5::RichEdit1KeyDown() { RichEdit1MouseMove(); }
 
 }  // namespace salvorine

@@ -20,17 +20,10 @@ namespace salvorine {
 
 class Dialogs;
 
-// The text box of the Text Viewer: it reports mouse movements after handling
-// them and key presses before, so the window can keep a selection from forming.
+// The text box of the Text Viewer.
 class RichEditBox final : public QTextEdit {
  public:
   using QTextEdit::QTextEdit;
-  std::function<void()> on_mouse_move;
-  std::function<void()> on_key_down;
-
- protected:
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
 };
 
 // The figures of one job-table row, and where its copies are.
@@ -50,7 +43,8 @@ class TForm5 final : public CentredDialog {
   explicit TForm5(Dialogs& dialogs, QWidget* parent = nullptr);
   ~TForm5() override;
 
-  // Fills the fields for `row` and shows the window modally; nothing is loaded until "Open".
+  // Fills the fields for `row`, turns to the viewer its file type calls for and
+  // shows the window modally; nothing is loaded until "Open".
   void ShowRow(const PreviewRow& row);
   // Fills the fields without showing the window.
   void Fill(const PreviewRow& row);
@@ -58,8 +52,6 @@ class TForm5 final : public CentredDialog {
   void Button2Click();  // Open
   void Button1Click();  // Close
   void FormClose();
-  void RichEdit1MouseMove();
-  void RichEdit1KeyDown();
 
   QGroupBox* GroupBox1 = nullptr;
   QLineEdit* Edit1 = nullptr;  // source path
@@ -80,7 +72,7 @@ class TForm5 final : public CentredDialog {
   RichEditBox* RichEdit1 = nullptr;
   QLabel* Image1 = nullptr;  // bitmaps
   QLabel* Image2 = nullptr;  // every other picture
-  QMediaPlayer* MediaPlayer1 = nullptr;
+  QMediaPlayer* MediaPlayer1 = nullptr;  // made when the first media file is opened
   QWidget* Panel1 = nullptr;  // the video display
   QPushButton* Button1 = nullptr;
   QPushButton* Button2 = nullptr;
@@ -105,6 +97,7 @@ class TForm5 final : public CentredDialog {
   void OpenText(const std::string& path);
   void OpenImage(const std::string& path);
   void OpenMedia(const std::string& path);
+  void CreateMediaPlayer();
   std::string CopyPath() const;
 
   Dialogs& dialogs_;

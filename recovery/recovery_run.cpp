@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
+#include <vector>
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
@@ -34,6 +36,20 @@ constexpr WindowText kNameTakenText{
     96, "Another file of this run was saved under this name: the save disk does not tell upper and lower case "
         "apart. This file is not saved."};
 constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
+
+// Creates the save folder `folder` ("/"-terminated) and every missing folder
+// above it, each with the umask's permissions, as the user would with mkdir -p.
+void MakeSaveFolder(const std::string& folder) {
+  std::vector<std::string> missing;
+  std::error_code unknown;
+  // Whatever stands at a path (a file too) ends the climb; MakeFolder then says what is wrong.
+  const auto taken = [&](const std::string& at) { return std::filesystem::exists(at.substr(0, at.size() - 1), unknown); };
+  for (std::string at = folder; at.size() > 1 && !taken(at);) {
+    missing.push_back(at);
+    at = at.substr(0, at.find_last_of('/', at.size() - 2) + 1);
+  }
+  for (auto at = missing.rbegin(); at != missing.rend(); ++at) MakeFolder(*at);
+}
 
 // `text` with %1 replaced by `value`.
 std::string WithValue(std::string text, const std::string& value) {
@@ -82,7 +98,7 @@ RunOutcome RecoveryRun::Recover() {
     env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveInsideSelectionText));
     return RunOutcome::kRefused;
   }
-  if (!FolderExists(save_folder)) MakeFolder(save_folder);
+  MakeSaveFolder(save_folder);
 
   env_.progress.SetFileBar(0);
   env_.progress.SetTotalBar(0);

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 
 packages=(
   build-essential cmake pkg-config fuse3 libfuse3-dev libgtest-dev
-  qt6-base-dev qt6-svg-dev qt6-multimedia-dev libgl-dev
+  qt6-base-dev qt6-svg-dev qt6-multimedia-dev libgl-dev qt6-translations-l10n
   libjpeg62-turbo-dev libemf2svg-dev libwmf-dev fonts-urw-base35
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   desktop-file-utils appstream man-db dpkg-dev lintian

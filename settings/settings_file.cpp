@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "i18n/desktop_language.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
 #include "platform/profile_file.h"
@@ -48,7 +49,8 @@ void LoadSettings(const std::string& path, SettingsHolder& holder, const std::st
   holder.SetTreeIcons(icons);
   holder.SetSaveFolderText(file.ReadString(kSection, "Folder", default_folder));
   // Applying a language selects the first mode, so the mode is restored after it.
-  holder.ApplyLanguage(file.ReadBool(kSection, "Language", true));
+  // Until one is chosen, the desktop's language is taken.
+  holder.ApplyLanguage(file.ReadBool(kSection, "Language", DesktopLanguageIsEnglish()));
   holder.SetModeIndex(ReadInt(file, "Mode", 0));
   holder.SetTrayChecked(file.ReadBool(kSection, "CD", false));
   holder.SetShowIconsChecked(icons);

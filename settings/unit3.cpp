@@ -9,18 +9,25 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "i18n/rescue_texts.h"
 #include "i18n/window_texts.h"
 #include "settings/settings_file.h"
 
 namespace salvorine {
+namespace {
+
+// The dialog's size whenever its texts fit in it.
+constexpr int kWidth = 344;
+constexpr int kHeight = 330;
+
+}  // namespace
 
 TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
     : CentredDialog(parent), show_icons_(std::move(show_icons)) {
   setObjectName(QStringLiteral("Form3"));
   setWindowTitle(QStringLiteral("Settings"));
-  setFixedSize(344, 330);
 
   GroupBox3 = new QGroupBox(QStringLiteral("Recovery mode"), this);
   GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
@@ -89,6 +96,29 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
   layout->addWidget(GroupBox2);
   layout->addStretch(1);
   layout->addLayout(buttons);
+  FitTexts();
+}
+
+// A fixed size, grown where a language or a larger font needs more room:
+// wrapped texts are measured at the width the dialog will have.
+void TForm3::FitTexts() {
+  QLayout* all = layout();
+  if (all == nullptr) return;
+  all->invalidate();
+  const int width = std::max(kWidth, all->totalMinimumSize().width());
+  const int height = std::max(kHeight, all->hasHeightForWidth() ? all->totalHeightForWidth(width)
+                                                                 : all->totalMinimumSize().height());
+  setFixedSize(width, height);
+}
+
+void TForm3::showEvent(QShowEvent* event) {
+  FitTexts();
+  CentredDialog::showEvent(event);
+}
+
+void TForm3::changeEvent(QEvent* event) {
+  CentredDialog::changeEvent(event);
+  if (event->type() == QEvent::FontChange) FitTexts();
 }
 
 void TForm3::CheckBox2Click() { show_icons_(CheckBox2->isChecked()); }
@@ -101,6 +131,7 @@ void TForm3::SetModeExplanations(const QStringList& lines) {
 void TForm3::ShowModeExplanation() {
   const int index = ComboBox1->currentIndex();
   ModeExplanation->setText(index >= 0 && index < mode_explanations_.size() ? mode_explanations_[index] : QString());
+  if (isVisible()) FitTexts();
 }
 
 // The caption beside the tray check box toggles it, as a check box's own caption would.

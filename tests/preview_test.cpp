@@ -1,5 +1,8 @@
 // The Preview window: the command from the main window, and each viewer on real files.
 #include <QApplication>
+#include <QAudioOutput>
+#include <QClipboard>
+#include <QKeyEvent>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -25,6 +28,7 @@
 #include "app/unit1.h"
 #include "platform/file_system.h"
 #include "preview/unit5.h"
+#include "recovery/working_folder.h"
 #include "tests/support/fakes.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_folder.h"
@@ -109,16 +113,22 @@ TEST_F(PreviewTest, RtfIsShownAsRichTextWithItsCodePage) {
   EXPECT_EQ(cursor.charFormat().fontWeight(), QFont::Bold);
 }
 
-TEST_F(PreviewTest, MouseAndKeysNeverLeaveASelection) {
+// Guards a text box whose text could not be selected or copied.
+TEST_F(PreviewTest, TextCanBeSelectedAndCopiedButNeverChanged) {
   Open(0, "1.txt", "some text to select\n");
-  QTextCursor selecting = preview.RichEdit1->textCursor();
-  selecting.setPosition(0);
-  selecting.setPosition(10, QTextCursor::KeepAnchor);
-  preview.RichEdit1->setTextCursor(selecting);
-  QMouseEvent move(QEvent::MouseMove, QPointF(20, 5), QPointF(20, 5), Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
-  QApplication::sendEvent(preview.RichEdit1->viewport(), &move);
-  EXPECT_FALSE(preview.RichEdit1->textCursor().hasSelection());
-  EXPECT_EQ(preview.RichEdit1->textCursor().position(), 1);
+  const auto key = [&](int code, Qt::KeyboardModifiers modifiers, const QString& text = {}) {
+    QKeyEvent press(QEvent::KeyPress, code, modifiers, text);
+    QApplication::sendEvent(preview.RichEdit1, &press);
+  };
+  key(Qt::Key_Home, Qt::ControlModifier);
+  for (int i = 0; i < 4; ++i) key(Qt::Key_Right, Qt::ShiftModifier);
+  EXPECT_EQ(preview.RichEdit1->textCursor().selectedText(), "some");
+  QApplication::clipboard()->clear();
+  key(Qt::Key_C, Qt::ControlModifier);
+  EXPECT_EQ(QApplication::clipboard()->text(), "some");
+  key(Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
+  key(Qt::Key_Delete, Qt::NoModifier);
+  EXPECT_EQ(preview.RichEdit1->toPlainText(), "some text to select\n");
 }
 
 TEST_F(PreviewTest, BitmapsGoToImage1OnlyForTheExactLowerCaseExtension) {
@@ -209,6 +219,10 @@ bool WaitFor(const std::function<bool()>& done, int ms = 10000) {
 }
 
 TEST_F(PreviewTest, TheMediaViewerPlaysSoundAndRejectsWhatNoBackendOpens) {
+  // The sound system starts with the first media file, not with the window.
+  EXPECT_EQ(preview.findChild<QMediaPlayer*>(), nullptr);
+  EXPECT_EQ(preview.findChild<QAudioOutput*>(), nullptr);
+  preview.PlayButton->click();
   Open(2, "1.wav", Wav(4000));
   EXPECT_TRUE(WaitFor([&] {
     const auto status = preview.MediaPlayer1->mediaStatus();
@@ -272,6 +286,40 @@ TEST_F(PreviewCommandTest, ShowsTheRowsFiguresAndWhereTheRunSavedIt) {
   // Showing where a row was saved writes nothing: the removed save folder stays removed.
   EXPECT_FALSE(FolderExists(work / "out"));
   EXPECT_TRUE(dialogs.errors.empty());
+}
+
+// Guards "Unknown format." for a row a resumed run took as complete: it has no working copy.
+TEST_F(PreviewCommandTest, ARowTheRunFoundCompleteOpensItsSavedCopy) {
+  WriteFile(work / "disc/a.txt", "hello");
+  ASSERT_TRUE(form.Tree().SelectPath(work / "disc"));
+  form.Edit2->setText(Shown(work / "out"));
+  form.ToolButton1->click();
+  form.ToolButton1->click();
+  ASSERT_FALSE(FileExists(RecoveredCopyPath(1, work / "disc/a.txt")));
+  form.StringGrid1->setCurrentIndex(form.StringGrid1->model()->index(0, 0));
+  QString shown;
+  QTimer::singleShot(0, &preview, [&] {
+    preview.Button2->click();
+    shown = preview.RichEdit1->toPlainText();
+    preview.Button1->click();
+  });
+  form.ToolButton4->click();
+  EXPECT_EQ(shown, "hello");
+  EXPECT_TRUE(dialogs.errors.empty());
+}
+
+// Guards a picture that opened on the Text tab.
+TEST_F(PreviewCommandTest, ThePreviewOpensOnTheViewerTheFileTypeCallsFor) {
+  const std::pair<std::string, int> cases[] = {
+      {"/d/a.txt", 0}, {"/d/b.JPG", 1}, {"/d/c.wmf", 1}, {"/d/d.wav", 2}, {"/d/e.Mkv", 2},
+      {"/d/f", 0},     {"/d.png/g", 0}, {"/d/h.rtf", 0}, {"/d/i.png", 1}};
+  for (const auto& [path, tab] : cases) {
+    PreviewRow row;
+    row.source_path = path;
+    preview.PageControl1->setCurrentIndex(tab == 0 ? 1 : 0);
+    preview.Fill(row);
+    EXPECT_EQ(preview.PageControl1->currentIndex(), tab) << path;
+  }
 }
 
 TEST_F(PreviewCommandTest, ItsTextsFollowTheLanguage) {

@@ -11,7 +11,9 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QScopeGuard>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
@@ -22,18 +24,28 @@
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
+#include "app/damage_report_dialog.h"
+#include "app/text_window.h"
 #include "app/unit1.h"
 #include "app/left_out_dialog.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"
 #include "settings/unit3.h"
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QKeyEvent>
+#include <QLibraryInfo>
 #include <QMenu>
 #include <algorithm>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <filesystem>
 #include <set>
 #include "i18n/data_files.h"
+#include "i18n/desktop_language.h"
 #include "platform/file_system.h"
 #include "platform/tray_device.h"
 #include "support/damaged_mount.h"
@@ -87,6 +99,20 @@ void When(QObject* owner, std::function<bool()> condition, std::function<void()>
     if (hold) action();
   });
   poll->start(5);
+}
+
+// A menu text without its mnemonic mark.
+QString Plain(QString text) { return text.remove(QLatin1Char('&')); }
+
+// Processes events until `condition` holds; false when 10 s pass first.
+bool Eventually(const std::function<bool()>& condition) {
+  QElapsedTimer waited;
+  waited.start();
+  while (!condition()) {
+    if (waited.elapsed() > 10000) return false;
+    QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+  }
+  return true;
 }
 
 class WindowTest : public ::testing::Test {
@@ -440,8 +466,12 @@ TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollow
   EXPECT_TRUE(desktop.opened.empty());
   Recover(work / "src", work / "out");
   form->Report1->trigger();
-  ASSERT_EQ(desktop.opened.size(), 1u);
-  EXPECT_EQ(Bytes(desktop.opened[0].toLocalFile()), work / "out/.salvorine/report.tsv");
+  EXPECT_TRUE(desktop.opened.empty());
+  auto* report = form->findChild<DamageReportDialog*>();
+  ASSERT_NE(report, nullptr);
+  EXPECT_TRUE(report->isVisible());
+  ASSERT_EQ(report->Table->rowCount(), 1);
+  EXPECT_EQ(report->Table->item(0, 0)->text(), Shown(work / "src/a.txt"));
 
   // A second run finds the copy whole and reads nothing (no working copy is
   // made); with the box cleared, the third recovers it afresh.
@@ -451,6 +481,41 @@ TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollow
   settings->CheckBox3->setChecked(false);
   Recover(work / "src", work / "out");
   EXPECT_TRUE(FileExists(work / "TMP654/1.txt"));
+}
+
+// Guards a report that only a desktop handler could show and that was forgotten
+// at a restart: the save folder's report is read afresh and shown in a table.
+TEST_F(StartedWindowTest, TheDamageReportOfTheSaveFolderShowsInATableThatSortsAndOpensMaps) {
+  WriteFile(work / "out/.salvorine/maps/b.bin.map", "# map of b\n0x0 0x10 +\n");
+  WriteFile(work / "out/.salvorine/report.tsv",
+            "path\tsize\trecovered\tdamaged\tstate\tmap\n"
+            "/disc/a\\tb.txt\t100\t100\t0\tok\t\n"
+            "/disc/b.bin\t9\t5\t4\tdamaged\t" + work / "out/.salvorine/maps/b.bin.map\n"
+            "/disc/c.bin\t10\t0\t0\tpending\t\n");
+  form->Edit2->setText(Shown(work / "out"));
+  form->Russian1->trigger();
+  form->Report1->trigger();
+  auto* report = form->findChild<DamageReportDialog*>();
+  ASSERT_NE(report, nullptr);
+  ASSERT_EQ(report->Table->rowCount(), 3);
+  EXPECT_EQ(report->windowTitle(), "Отчёт о повреждениях");
+  EXPECT_EQ(report->Table->horizontalHeaderItem(1)->text(), "Размер");
+  EXPECT_EQ(report->Table->item(0, 0)->text(), "/disc/a\tb.txt");
+  EXPECT_EQ(report->Table->item(1, 4)->text(), "повреждён");
+  // Sizes sort by value: 9, 10, 100.
+  report->Table->sortByColumn(1, Qt::AscendingOrder);
+  EXPECT_EQ(report->Table->item(0, 0)->text(), "/disc/b.bin");
+  EXPECT_EQ(report->Table->item(1, 0)->text(), "/disc/c.bin");
+  report->Table->selectRow(1);
+  EXPECT_FALSE(report->OpenMapButton->isEnabled());  // a row without a map
+  report->Table->selectRow(0);
+  ASSERT_TRUE(report->OpenMapButton->isEnabled());
+  report->OpenMapButton->click();
+  auto* map = form->findChild<TextWindow*>();
+  ASSERT_NE(map, nullptr);
+  EXPECT_TRUE(map->isVisible());
+  EXPECT_EQ(map->Browser->toPlainText(), "# map of b\n0x0 0x10 +\n");
+  EXPECT_TRUE(dialogs.errors.empty());
 }
 
 TEST_F(StartedWindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindow) {
@@ -530,6 +595,38 @@ TEST_F(StartedWindowTest, RefreshRereadsEveryExpandedFolderWhereverTheTreeIsScro
   EXPECT_EQ(form->Tree().topLevelItem(0)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
 }
 
+// Guards a disc mounted after the start that never appeared, even after Refresh.
+TEST_F(StartedWindowTest, MediaMountedAndUnmountedAfterTheStartComeAndGoInTheTree) {
+  std::vector<std::string> media;
+  form->Tree().SetMountSource([&] { return media; });
+  const auto listed = [&](const std::string& path) {
+    for (int i = 0; i < form->Tree().topLevelItemCount(); ++i) {
+      if (ShellTreeView::PathOf(form->Tree().topLevelItem(i)) == path) return true;
+    }
+    return false;
+  };
+  const int fixed = form->Tree().topLevelItemCount();
+  std::filesystem::create_directories(work / "stick");
+  media = {work / "stick"};
+  form->ToolButton7->click();  // Refresh
+  EXPECT_TRUE(listed(work / "stick"));
+  ASSERT_TRUE(form->Tree().SelectPath(work / "stick"));
+  media.clear();
+  form->ToolButton7->click();
+  EXPECT_FALSE(listed(work / "stick"));
+  EXPECT_EQ(form->Tree().topLevelItemCount(), fixed);
+
+  // A change of the mount table is seen without a Refresh.
+  SALVORINE_REQUIRE_FUSE();
+  auto disc = std::make_unique<DamagedMount>("file a.bin 10 1\n");
+  const std::string mounted = disc->Path().string();
+  media = {mounted};
+  EXPECT_TRUE(Eventually([&] { return listed(mounted); }));
+  media.clear();
+  disc.reset();
+  EXPECT_TRUE(Eventually([&] { return !listed(mounted); }));
+}
+
 // Guards a medium missing from the tree because its file system was not on a fixed list.
 TEST(MediaMountsTest, EveryMountUnderTheMediaFoldersIsListedWhateverItsFileSystem) {
   const std::string mounts =
@@ -599,8 +696,9 @@ TEST_F(StartedWindowTest, HelpAndLinksOpenThroughTheDesktop) {
   EXPECT_EQ(desktop.opened[2].scheme(), "mailto");
 }
 
-// Help Topics once did nothing at all when its page was missing or no program opened it.
-TEST_F(StartedWindowTest, AManualThatIsMissingOrThatNoProgramOpensIsReported) {
+// Help Topics and the open-folder button once did nothing at all when the page
+// was missing or no program opened it.
+TEST_F(StartedWindowTest, AMissingManualIsReportedAndWhatNoProgramOpensIsShownOrSaid) {
   std::filesystem::remove(program / "help/Salvorine.html");
   form->Help2->trigger();
   EXPECT_TRUE(desktop.opened.empty());
@@ -608,11 +706,22 @@ TEST_F(StartedWindowTest, AManualThatIsMissingOrThatNoProgramOpensIsReported) {
   EXPECT_EQ(dialogs.errors[0], "The manual was not found. It was looked for at:\r" + program / "help/Salvorine.html\r" +
                                    InstalledDataFolder(program.Path()) + "/help/Salvorine.html");
 
+  // Nothing opens it: the manual shows inside the program.
   form->Russian1->trigger();
   desktop.handler_found = false;
   form->Help2->trigger();
+  EXPECT_EQ(dialogs.errors.size(), 1u);
+  auto* manual = form->findChild<TextWindow*>();
+  ASSERT_NE(manual, nullptr);
+  EXPECT_TRUE(manual->isVisible());
+  EXPECT_EQ(manual->Browser->source(), QUrl::fromLocalFile(Shown(program / "help/Salvorine-ru.html")));
+  EXPECT_FALSE(manual->Browser->toPlainText().isEmpty());
+
+  // Nor the save folder: that is said, with the folder.
+  form->Edit2->setText(Shown(work / "out"));
+  form->BitBtn3->click();
   ASSERT_EQ(dialogs.errors.size(), 2u);
-  EXPECT_EQ(dialogs.errors[1], "Не найдено программы, которая открыла бы руководство:\r" + program / "help/Salvorine-ru.html");
+  EXPECT_EQ(dialogs.errors[1], "Не найдено программы, которая открыла бы папку:\r" + work / "out/");
 }
 
 TEST_F(StartedWindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
@@ -620,8 +729,14 @@ TEST_F(StartedWindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
   form->Edit2->setText(Shown(work / "blocker/out"));
   form->ToolButton1->click();
   ASSERT_EQ(top_level_errors.size(), 1u);
-  EXPECT_EQ(top_level_errors[0], Shown("Cannot create folder " + work / "blocker/out/: Not a directory."));
+  EXPECT_EQ(top_level_errors[0].toStdString(), "Cannot create folder " + work / "blocker/out/: Not a directory.");
   EXPECT_TRUE(form->ToolButton1->isEnabled());
+
+  // A save folder whose parents do not exist yet is made with them.
+  WriteFile(work / "src/a.txt", "a");
+  Recover(work / "src", work / "new/deeper/out");
+  EXPECT_EQ(top_level_errors.size(), 1u);
+  EXPECT_EQ(ReadFile(work / "new/deeper/out/src/a.txt"), "a");
 }
 
 TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
@@ -658,7 +773,8 @@ TEST(ApplicationTest, NoDisplayNameIsSetForThePlatformToAppendToTitles) {
   EXPECT_EQ(display, "probe");
 }
 
-// Guards a window restored with its title bar off every screen, where nobody can grab it.
+// Guards a window restored with its title bar off every screen, where nobody can grab it,
+// and one larger than its screen, whose bottom nobody could reach.
 TEST(WindowPlacementTest, OnlyAWindowWhoseTitleBarIsOffEveryScreenIsMoved) {
   const QList<QRect> screens{QRect(0, 0, 1024, 768), QRect(1024, 0, 800, 600)};
   const int title = 20;
@@ -670,14 +786,63 @@ TEST(WindowPlacementTest, OnlyAWindowWhoseTitleBarIsOffEveryScreenIsMoved) {
       {QRect(1700, -50, 630, 480), QRect(1194, 20, 630, 480)},   // onto the screen it overlaps
       {QRect(-700, 100, 630, 480), QRect(0, 100, 630, 480)},     // beside every screen
       {QRect(5000, 5000, 630, 480), QRect(394, 288, 630, 480)},  // far away: the first screen
-      {QRect(10, 10, 2000, 900), QRect(0, 20, 2000, 900)},       // larger than the screen
+      {QRect(10, 10, 2000, 900), QRect(0, 20, 1024, 748)},       // larger than the screen
+      {QRect(100, 100, 1480, 860), QRect(0, 20, 1024, 748)},     // saved on a larger screen
+      {QRect(1100, 100, 1480, 860), QRect(1024, 20, 800, 580)},  // the same on the second screen
   };
   for (const auto& [client, placed] : cases) {
     EXPECT_EQ(PlacedOnScreen(client, title, screens), placed) << client.x() << "," << client.y();
   }
 }
 
+TEST_F(WindowTest, ASizeSavedOnALargerScreenIsCutToTheScreenShown) {
+  WriteFile(program / "Salvorine.ini", "[Settings]\nLeft=100\nTop=100\nWidth=4800\nHeight=3600\n");
+  Start();
+  const QRect screen = form->screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(form->geometry()))
+      << form->geometry().x() << "," << form->geometry().y() << " " << form->geometry().width() << "x"
+      << form->geometry().height() << " on " << screen.width() << "x" << screen.height();
+}
+
+// Guards an About box painted white whatever the palette, whose texts vanished in a dark one.
+TEST_F(WindowTest, TheAboutBoxTakesThePalettesColours) {
+  const QPalette before = QApplication::palette();
+  const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+  QPalette dark = before;
+  dark.setColor(QPalette::Window, QColor(30, 30, 30));
+  dark.setColor(QPalette::WindowText, QColor(230, 230, 230));
+  dark.setColor(QPalette::Link, QColor(120, 170, 255));
+  QApplication::setPalette(dark);
+  Start();
+  const QImage shown = about->grab().toImage();
+  EXPECT_EQ(shown.pixelColor(2, shown.height() / 2), QColor(30, 30, 30));
+  EXPECT_EQ(about->Label6->palette().color(about->Label6->foregroundRole()), QColor(120, 170, 255));
+}
+
+// Sets the locale variables for one test and puts back what was there.
+class ScopedLocale {
+ public:
+  explicit ScopedLocale(const char* lang) {
+    for (const char* name : kNames) {
+      const char* value = std::getenv(name);
+      saved_.emplace_back(value != nullptr, value != nullptr ? value : "");
+      ::unsetenv(name);
+    }
+    ::setenv("LANG", lang, 1);
+  }
+  ~ScopedLocale() {
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
+      saved_[i].first ? ::setenv(kNames[i], saved_[i].second.c_str(), 1) : ::unsetenv(kNames[i]);
+    }
+  }
+
+ private:
+  static constexpr const char* kNames[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::vector<std::pair<bool, std::string>> saved_;
+};
+
 TEST_F(WindowTest, AFirstStartUsesTheDefaults) {
+  const ScopedLocale locale("en_GB.UTF-8");
   Start();
   EXPECT_EQ(form->geometry().topLeft(), QPoint(100, 100));
   EXPECT_EQ(form->size(), QSize(630, 480));
@@ -687,6 +852,26 @@ TEST_F(WindowTest, AFirstStartUsesTheDefaults) {
   EXPECT_FALSE(settings->CheckBox1->isChecked());
   EXPECT_TRUE(settings->CheckBox2->isChecked());
   EXPECT_TRUE(form->Tree().ShowIcons());
+}
+
+// Guards a first start in English on a Russian desktop.
+TEST_F(WindowTest, AFirstStartSpeaksTheDesktopsLanguage) {
+  const ScopedLocale locale("ru_RU.UTF-8");
+  Start();
+  EXPECT_TRUE(form->Russian1->isChecked());
+  EXPECT_EQ(form->GroupBox1->title(), "Сохранить в");
+  // The messages variable comes before LANG, and LC_ALL before both.
+  const struct {
+    const char *lc_all, *lc_messages, *lang;
+    bool english;
+  } cases[] = {{nullptr, nullptr, "ru_UA.UTF-8", false}, {nullptr, "ru_RU", "en_US.UTF-8", false},
+               {nullptr, "C", "ru_RU.UTF-8", true},     {"en_GB", "ru_RU", "ru_RU", true},
+               {"", "", "ru", false},                   {nullptr, nullptr, nullptr, true},
+               {nullptr, nullptr, "rw_RW", true}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(DesktopLanguageIsEnglish(c.lc_all, c.lc_messages, c.lang), c.english)
+        << (c.lc_messages ? c.lc_messages : "-") << " " << (c.lang ? c.lang : "-");
+  }
 }
 
 TEST_F(WindowTest, AStoredModeOfTwoSelectsThorough) {
@@ -723,8 +908,8 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_TRUE(form->Russian1->isChecked());
   EXPECT_FALSE(form->English1->isChecked());
   EXPECT_EQ(form->ToolButton1->text(), "Восстановить");
-  EXPECT_EQ(form->Help1->title(), "Справка");
-  EXPECT_EQ(form->Settings2->text(), "Настройки...");
+  EXPECT_EQ(Plain(form->Help1->title()), "Справка");
+  EXPECT_EQ(Plain(form->Settings2->text()), "Настройки...");
   EXPECT_EQ(form->GroupBox1->title(), "Сохранить в");
   EXPECT_EQ(form->Table().Cell(0, 0), "Имя файла");
   EXPECT_EQ(about->windowTitle(), "О программе Salvorine");
@@ -740,9 +925,71 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
 
   form->English1->trigger();
   EXPECT_EQ(form->windowTitle(), "Salvorine 1.51 - Data Recovery");
-  EXPECT_EQ(form->Settings2->text(), "Settings...");
+  EXPECT_EQ(Plain(form->Settings2->text()), "Settings...");
   EXPECT_EQ(about->windowTitle(), "About Salvorine");
   EXPECT_EQ(form->Table().Cell(3, 0), "Damaged");
+}
+
+// Guards menus without mnemonics, a table that kept Tab, Recover without a
+// shortcut and a tree menu that opened with nothing highlighted.
+TEST_F(StartedWindowTest, MenusTheTableAndTheTreeMenuServeTheKeyboard) {
+  for (const bool english : {true, false}) {
+    english ? form->English1->trigger() : form->Russian1->trigger();
+    for (const QList<QAction*>& group :
+         {form->menuBar()->actions(), form->File1->actions(), form->Settings1->actions(), form->Language1->actions(),
+          form->Help1->actions(), form->PopupMenu1->actions(), form->PopupMenu2->actions()}) {
+      std::set<QChar> letters;
+      for (QAction* item : group) {
+        if (item->isSeparator()) continue;
+        const QString text = item->text();
+        const qsizetype mark = text.indexOf('&');
+        ASSERT_GE(mark, 0) << text.toStdString();
+        ASSERT_LT(mark + 1, text.size()) << text.toStdString();
+        EXPECT_TRUE(text[mark + 1].isLetter()) << text.toStdString();
+        EXPECT_EQ(text.count('&'), 1) << text.toStdString();
+        EXPECT_TRUE(letters.insert(text[mark + 1].toLower()).second) << text.toStdString();
+      }
+    }
+  }
+  EXPECT_FALSE(form->Recover2->shortcut().isEmpty());
+
+  // Tab leaves the table for the next control.
+  form->activateWindow();
+  form->StringGrid1->setFocus();
+  ASSERT_TRUE(Eventually([&] { return QApplication::focusWidget() == form->StringGrid1; }));
+  QKeyEvent tab(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+  QApplication::sendEvent(form->StringGrid1, &tab);
+  EXPECT_NE(QApplication::focusWidget(), form->StringGrid1);
+
+  // The Menu key's pop-up on the tree opens with its command highlighted.
+  QAction* highlighted = nullptr;
+  When(form.get(), [&] { return form->PopupMenu1->isVisible() && form->PopupMenu1->activeAction() != nullptr; },
+       [&] {
+         highlighted = form->PopupMenu1->activeAction();
+         form->PopupMenu1->close();
+       });
+  When(form.get(), [&] { return form->PopupMenu1->isVisible(); }, [&] { form->PopupMenu1->close(); });
+  QContextMenuEvent menu_key(QContextMenuEvent::Keyboard, QPoint(5, 5), form->Tree().viewport()->mapToGlobal(QPoint(5, 5)));
+  QApplication::sendEvent(form->Tree().viewport(), &menu_key);
+  EXPECT_EQ(highlighted, form->Recover1);
+}
+
+// Guards Yes, No, OK and Cancel left in English in Russian.
+TEST_F(StartedWindowTest, QtsOwnButtonsSpeakTheLanguageShown) {
+  if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_ru.qm")) {
+    GTEST_SKIP() << "Qt's translations are not installed";
+  }
+  const auto button_text = [](QMessageBox::StandardButton which) {
+    QMessageBox box(QMessageBox::Information, "Information", "text", QMessageBox::Yes | QMessageBox::No |
+                                                                          QMessageBox::Ok | QMessageBox::Cancel);
+    return Plain(box.button(which)->text());
+  };
+  form->Russian1->trigger();
+  EXPECT_EQ(button_text(QMessageBox::Yes), "Да");
+  EXPECT_EQ(button_text(QMessageBox::Cancel), "Отмена");
+  form->English1->trigger();
+  EXPECT_EQ(button_text(QMessageBox::No), "No");
+  EXPECT_EQ(button_text(QMessageBox::Ok), "OK");
 }
 
 // Guards a run that keeps the mode it started with instead of reading the one in force.
@@ -808,10 +1055,14 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
   const QAbstractItemModel* view = form->StringGrid1->model();
   const QModelIndex damaged = view->index(0, 0), whole = view->index(1, 0);
   EXPECT_FALSE(damaged.data(Qt::DecorationRole).value<QIcon>().isNull());
-  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Saved with damage: 1808 bytes unreadable, left as zeros");
+  // Names are elided in the middle, and the tooltip gives the full path first.
+  EXPECT_EQ(form->StringGrid1->textElideMode(), Qt::ElideMiddle);
+  EXPECT_FALSE(form->StringGrid1->wordWrap());  // wrapped, only the path's first line would show
+  const QString a_bin = Shown(disc.Path().string() + "/disc/a.bin\n");
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), a_bin + "Saved with damage: 1808 bytes unreadable, left as zeros");
   EXPECT_TRUE(view->index(0, 3).data(Qt::BackgroundRole).value<QColor>().isValid());
   EXPECT_TRUE(whole.data(Qt::DecorationRole).isNull());
-  EXPECT_EQ(whole.data(Qt::ToolTipRole).toString(), "Saved whole");
+  EXPECT_EQ(whole.data(Qt::ToolTipRole).toString(), Shown(disc.Path().string() + "/disc/b.bin\nSaved whole"));
   EXPECT_FALSE(view->index(1, 3).data(Qt::BackgroundRole).isValid());
   const QString status = form->StatusBar1->text();
   EXPECT_TRUE(status.startsWith("Elapsed time: 0:00:0")) << status.toStdString();
@@ -822,10 +1073,10 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
   form->Table().SetRowState(1, RowState::kStopped, 0);
   form->Table().SetRowState(2, RowState::kPending, 0);
   EXPECT_FALSE(damaged.data(Qt::DecorationRole).value<QIcon>().isNull());
-  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Stopped: saved as far as it got, with its map");
-  EXPECT_EQ(whole.data(Qt::ToolTipRole).toString(), "Not reached by the run");
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), a_bin + "Stopped: saved as far as it got, with its map");
+  EXPECT_TRUE(whole.data(Qt::ToolTipRole).toString().endsWith("\nNot reached by the run"));
   form->Russian1->trigger();
-  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), "Остановлен: сохранён, сколько успел, с картой");
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), a_bin + "Остановлен: сохранён, сколько успел, с картой");
 }
 
 TEST_F(StartedWindowTest, TheSettingsDialogExplainsTheSelectedModeInTheLanguageShown) {
@@ -838,6 +1089,40 @@ TEST_F(StartedWindowTest, TheSettingsDialogExplainsTheSelectedModeInTheLanguageS
   WriteFile(program / "Language/Russian.ini", "[Messages]\n57=Максимум данных\n");
   form->Russian1->trigger();
   EXPECT_EQ(settings->ModeExplanation->text(), "Waits for every read, however long: the most data.");
+}
+
+// Guards a dialog of a fixed size that cut the Russian mode explanation in half.
+TEST_F(StartedWindowTest, EverySettingsTextShowsWholeInEitherLanguageAtAnyFontSize) {
+  const QFont normal = settings->font();
+  for (const bool english : {true, false}) {
+    english ? form->English1->trigger() : form->Russian1->trigger();
+    for (const double scale : {1.0, 1.6, 2.2}) {
+      QFont font = normal;
+      font.setPointSizeF(normal.pointSizeF() * scale);
+      settings->setFont(font);
+      settings->show();
+      QApplication::processEvents();
+      const std::string where = (english ? "English x" : "Russian x") + std::to_string(scale);
+      EXPECT_GE(settings->width(), 344) << where;
+      EXPECT_GE(settings->height(), 300) << where;
+      for (QWidget* text : settings->findChildren<QWidget*>()) {
+        if (!qobject_cast<QLabel*>(text) && !qobject_cast<QAbstractButton*>(text)) continue;
+        const QRect placed(text->mapTo(settings.get(), QPoint(0, 0)), text->size());
+        EXPECT_TRUE(settings->rect().contains(placed)) << where << " " << text->objectName().toStdString();
+        const int needed = text->hasHeightForWidth() ? text->heightForWidth(text->width()) : text->sizeHint().height();
+        EXPECT_GE(text->height(), needed) << where << " " << text->objectName().toStdString();
+        if (!text->hasHeightForWidth()) {
+          EXPECT_GE(text->width(), text->sizeHint().width()) << where;
+        }
+      }
+      settings->hide();
+    }
+  }
+  settings->setFont(normal);
+  form->English1->trigger();
+  settings->show();
+  QApplication::processEvents();
+  EXPECT_EQ(settings->width(), 344);  // the width it always had, where that is enough
 }
 
 TEST_F(StartedWindowTest, ShowIconsSwitchesTheTreesIconsAtOnceAndCancelKeepsChanges) {

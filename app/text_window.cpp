@@ -1,0 +1,48 @@
+#include "app/text_window.h"
+
+#include <QDialogButtonBox>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include "widgets/text_bytes.h"
+
+namespace salvorine {
+
+TextWindow::TextWindow(QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                          Qt::WindowCloseButtonHint) {
+  setObjectName(QStringLiteral("TextWindow"));
+  Browser = new QTextBrowser(this);
+  Browser->setObjectName(QStringLiteral("Browser"));
+  Browser->setOpenExternalLinks(true);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
+  connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Browser, 1);
+  layout->addWidget(buttons);
+  resize(720, 520);
+}
+
+void TextWindow::ShowPage(const std::string& path, const QString& caption) {
+  setWindowTitle(caption);
+  // The manual's page sets its own text colours for a light page, as a web
+  // browser shows it; on a dark palette's base they would not read.
+  QPalette page = Browser->palette();
+  page.setColor(QPalette::Base, Qt::white);
+  page.setColor(QPalette::Text, Qt::black);
+  Browser->setPalette(page);
+  Browser->setSource(QUrl::fromLocalFile(Shown(path)), QTextDocument::HtmlResource);
+  show();
+  raise();
+  activateWindow();
+}
+
+void TextWindow::ShowText(const QString& text, const QString& caption) {
+  setWindowTitle(caption);
+  Browser->setPlainText(text);
+  show();
+  raise();
+  activateWindow();
+}
+
+}  // namespace salvorine

@@ -12,6 +12,8 @@ packages=(
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   desktop-file-utils appstream man-db dpkg-dev lintian
   gddrescue
+  # file systems the tests mount from images: xfs for the real-disk bench, exFAT as a save disk with other name rules
+  xfsprogs exfatprogs exfat-fuse
 )
 
 missing=()

@@ -1,4 +1,6 @@
 // INI files, the settings file's order and defaults, and the language files.
+#include <cstdlib>
+#include <optional>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -95,7 +97,19 @@ struct RecordingHolder final : SettingsHolder {
 TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
   TempFolder temp;
   RecordingHolder holder;
+  // The language defaults to the desktop's: an English one here.
+  const char* names[] = {"LC_ALL", "LC_MESSAGES", "LANG"};
+  std::vector<std::optional<std::string>> saved;
+  for (const char* name : names) {
+    const char* value = std::getenv(name);
+    saved.push_back(value != nullptr ? std::optional<std::string>(value) : std::nullopt);
+    ::unsetenv(name);
+  }
+  ::setenv("LANG", "en_US.UTF-8", 1);
   LoadSettings(temp / "Salvorine.ini", holder, "/home/user/");
+  for (std::size_t i = 0; i < saved.size(); ++i) {
+    saved[i] ? ::setenv(names[i], saved[i]->c_str(), 1) : ::unsetenv(names[i]);
+  }
   const std::vector<std::string> expected = {"Left 100",        "Top 100",    "Width 630", "Height 480",
                                              "TreeIcons 1",     "Folder /home/user/", "Language 1",
                                              "Mode 0",          "CD 0",       "IconBox 1", "Continue 1", "Retries 0"};

@@ -179,24 +179,6 @@ void SaveTree::RemoveMap(const std::string& source_path) {
   }
 }
 
-namespace {
-
-std::string Joined(const std::vector<std::string>& folders) {
-  std::string joined;
-  for (const std::string& folder : folders) joined += folder + "/";
-  return joined;
-}
-
-// Names equal but for the case of ASCII letters.
-bool SameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-           return lower(x) == lower(y);
-         });
-}
-
-}  // namespace
-
 bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   const auto placed = placed_names_.find(Joined(folders));

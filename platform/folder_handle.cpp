@@ -230,6 +230,12 @@ bool FolderHandle::RemoveFile(const std::string& name) const {
   return false;
 }
 
+bool FolderHandle::RemoveEmptySubfolder(const std::string& name) const {
+  if (::unlinkat(fd_, name.c_str(), AT_REMOVEDIR) == 0) return true;
+  if (errno != ENOENT && errno != ENOTEMPTY && errno != EEXIST) throw FileSystemError(errno, PathOf(name), "remove");
+  return false;
+}
+
 void FolderHandle::Sync() const {
   if (Retrying([&] { return ::fsync(fd_); }) != 0 && errno != EINVAL) throw FileSystemError(errno, path_, "write to disk");
 }

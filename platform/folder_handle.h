@@ -41,6 +41,8 @@ class FolderHandle {
   // Removes the file `name`; a missing one (or a name too long to exist) is
   // no error. True when a file was removed.
   bool RemoveFile(const std::string& name) const;
+  // Removes the subfolder `name` when it is empty; false when it holds something or is not there.
+  bool RemoveEmptySubfolder(const std::string& name) const;
 
   // Brings the folder's entries (names created, renamed, removed) to the disk.
   void Sync() const;
@@ -86,7 +88,8 @@ class FolderHandle {
 
  private:
   FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
-  std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
+  // "." names the folder itself, so a path shown in a message never holds "/./".
+  std::string PathOf(const std::string& name) const { return name == "." ? path_ : path_ + "/" + name; }
   std::string TemporaryName() const;
   int OpenOwnCopy(const std::string& name) const;
   // Raises when `name` may not be replaced; true when something is there to replace.

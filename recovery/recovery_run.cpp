@@ -123,6 +123,8 @@ RunOutcome RecoveryRun::Recover() {
   // A row's name must never open a copy left by an earlier run.
   EmptyWorkingFolder();
   Collect();
+  // A selection without a file leaves the save folder as it was.
+  if (env_.table.RowCount() < 2) save_tree_->ReleaseUnused();
 
   SetIdle(false);
   current_row_ = 0;

@@ -133,6 +133,11 @@ bool SaveTree::HoldAlone() {
   return held_->TryLock();
 }
 
+void SaveTree::ReleaseUnused() {
+  held_.reset();
+  save_folder_.RemoveEmptySubfolder(kDataFolder);
+}
+
 bool SaveTree::Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
                      const std::set<FileIdentity>& protect) {
   const auto [folder, name] = DestinationFolder(source_path);

@@ -32,6 +32,8 @@ class SaveTree final : public CopyStore {
   // Takes the save folder for this run alone, for as long as the tree lives;
   // false when another run holds it.
   bool HoldAlone();
+  // Lets go of the save folder's ".salvorine" and removes it when the run left nothing in it.
+  void ReleaseUnused();
 
   // The destination of `source_path` (a path, for messages).
   std::string DestinationOf(const std::string& source_path) const;

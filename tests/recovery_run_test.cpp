@@ -558,8 +558,8 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
   EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'z'));
   EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'w'));
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
-  EXPECT_NE(report.find("\tskipped\n" + temp / "src/sub/two.bin"), std::string::npos) << report;
-  EXPECT_NE(report.find("\tok\t\treplaced\n"), std::string::npos) << report;
+  EXPECT_NE(report.find("\tskipped\t"), std::string::npos) << report;
+  EXPECT_NE(report.find("\tok\t\treplaced\t"), std::string::npos) << report;
 }
 
 // A save disk with other rules (exFAT, through its FUSE driver, on a loop

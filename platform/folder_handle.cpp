@@ -182,6 +182,17 @@ int FolderHandle::OpenOwnCopy(const std::string& name) const {
   return Retrying([&] { return ::open(through.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC); });
 }
 
+// The file opened (without blocking) as `fd` when it is a regular one, then
+// read and written blocking; null for anything else (a FIFO, a device).
+std::unique_ptr<File> FolderHandle::RegularFileOf(int fd, const std::string& name) const {
+  auto file = FileOfDescriptor(fd, PathOf(name));
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  if (!S_ISREG(status.st_mode)) return nullptr;
+  if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, PathOf(name), "open");
+  return file;
+}
+
 std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) const {
   int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC); });
   if (fd < 0 && errno == EACCES) fd = OpenOwnCopy(name);
@@ -193,12 +204,7 @@ std::unique_ptr<File> FolderHandle::OpenExistingFile(const std::string& name) co
     }
     throw FileSystemError(errno, PathOf(name), "open");
   }
-  auto file = FileOfDescriptor(fd, PathOf(name));
-  struct stat status {};
-  if (::fstat(fd, &status) != 0) throw FileSystemError(errno, PathOf(name), "open");
-  if (!S_ISREG(status.st_mode)) return nullptr;
-  if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, PathOf(name), "open");
-  return file;
+  return RegularFileOf(fd, name);
 }
 
 std::unique_ptr<File> FolderHandle::OpenExistingForReading(const std::string& name) const {
@@ -210,12 +216,7 @@ std::unique_ptr<File> FolderHandle::OpenExistingForReading(const std::string& na
     }
     throw FileSystemError(errno, PathOf(name), "open");
   }
-  auto file = FileOfDescriptor(fd, PathOf(name));
-  struct stat status {};
-  if (::fstat(fd, &status) != 0) throw FileSystemError(errno, PathOf(name), "open");
-  if (!S_ISREG(status.st_mode)) return nullptr;
-  if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, PathOf(name), "open");
-  return file;
+  return RegularFileOf(fd, name);
 }
 
 bool FolderHandle::LinkOut(const std::string& name, const std::string& path) const {

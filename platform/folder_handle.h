@@ -91,6 +91,7 @@ class FolderHandle {
   // "." names the folder itself, so a path shown in a message never holds "/./".
   std::string PathOf(const std::string& name) const { return name == "." ? path_ : path_ + "/" + name; }
   std::string TemporaryName() const;
+  std::unique_ptr<File> RegularFileOf(int fd, const std::string& name) const;
   int OpenOwnCopy(const std::string& name) const;
   // Raises when `name` may not be replaced; true when something is there to replace.
   bool CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;

@@ -5,23 +5,14 @@
 #include <map>
 #include <optional>
 
+#include "recovery/split_text.h"
+
 namespace salvorine {
 namespace {
 
 constexpr const char* kHeader = "path\tsize\trecovered\tdamaged\tunread\tstate\tmap\texisting\ttime\n";
 constexpr std::size_t kFields = 9;
 constexpr std::size_t kOlderFields = 6;  // path, size, recovered, damaged, state, map
-
-std::vector<std::string> Fields(const std::string& line) {
-  std::vector<std::string> fields;
-  std::size_t start = 0;
-  for (std::size_t tab = line.find('\t'); tab != std::string::npos; tab = line.find('\t', start)) {
-    fields.push_back(line.substr(start, tab - start));
-    start = tab + 1;
-  }
-  fields.push_back(line.substr(start));
-  return fields;
-}
 
 std::optional<std::int64_t> Count(const std::string& field) {
   std::int64_t value = 0;
@@ -40,7 +31,7 @@ std::optional<RowState> StateOfWord(const std::string& word) {
 }
 
 std::optional<ReportRow> ParseLine(const std::string& line) {
-  const std::vector<std::string> fields = Fields(line);
+  const std::vector<std::string> fields = SplitText(line, '\t');
   const bool older = fields.size() == kOlderFields;
   if (!older && fields.size() != kFields) return std::nullopt;
   const auto size = Count(fields[1]);

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "recovery/split_text.h"
+
 namespace salvorine {
 namespace {
 
@@ -12,21 +14,10 @@ std::string WithValues(std::string text, const std::string& first, const std::st
   return text;
 }
 
-std::vector<std::string> Units(const std::string& list) {
-  std::vector<std::string> units;
-  std::size_t start = 0;
-  for (std::size_t comma = list.find(','); comma != std::string::npos; comma = list.find(',', start)) {
-    units.push_back(list.substr(start, comma - start));
-    start = comma + 1;
-  }
-  units.push_back(list.substr(start));
-  return units;
-}
-
 }  // namespace
 
 std::string ByteAmountText(std::int64_t bytes, const std::string& units) {
-  const std::vector<std::string> names = Units(units);
+  const std::vector<std::string> names = SplitText(units, ',');
   std::size_t unit = 0;
   std::int64_t amount = bytes;
   while (amount >= 1000 && unit + 1 < names.size()) {

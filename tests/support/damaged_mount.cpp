@@ -27,7 +27,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kMountTimeout = std::chrono::seconds(10);
-constexpr auto kExitTimeout = std::chrono::seconds(10);
+// damaged_fs answers the requests still queued when it is unmounted (read-ahead
+// of slow ranges among them, each delayed as described) before it exits.
+constexpr auto kExitTimeout = std::chrono::seconds(30);
 constexpr auto kPollInterval = std::chrono::milliseconds(10);
 
 [[noreturn]] void ThrowErrno(const std::string& what) {
@@ -263,7 +265,7 @@ void DamagedMount::WaitForExit() {
       ::kill(child_, SIGKILL);
       WaitBlocking(child_, "damaged_fs");
       child_ = -1;
-      throw std::runtime_error("damaged_fs did not exit within 10 s of unmounting " +
+      throw std::runtime_error("damaged_fs did not exit within 30 s of unmounting " +
                                mount_point_.string() + "; killed it");
     }
     std::this_thread::sleep_for(kPollInterval);

@@ -651,7 +651,7 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
   if (!enabled) {
     run_started_ = clock_.Now();
     stopping_ = false;
-    activity_.Start(std::chrono::steady_clock::now(), BytesOfColumn(1));
+    activity_.Start(std::chrono::steady_clock::now(), BytesOfAllRows(&RowFigures::size));
     elapsed_ticker_->start();
   } else if (run_on_stack_ && elapsed_ticker_->isActive()) {
     // Stopped during a row: the pass ends after the read under way, and the clock runs until it has.
@@ -676,7 +676,8 @@ void TForm1::TickElapsed() {
 void TForm1::ShowActivity() {
   const auto now = std::chrono::steady_clock::now();
   Activity1->setText(
-      activity_.Text(now, read_watch_.Activity(now), stopping_, BytesOfColumn(2), read_watch_.bytes_read));
+      activity_.Text(now, read_watch_.Activity(now), stopping_, BytesOfAllRows(&RowFigures::completed),
+                     read_watch_.bytes_read));
 }
 
 // The rows the last run took from earlier runs say so under their tooltips.
@@ -685,18 +686,10 @@ void TForm1::MarkEarlierCopies() {
   for (const int row : run_->Continued()) table_->SetNote(row, row_continued_text_);
 }
 
-// The sum of the byte counts that lead column `column`'s cells ("1200 (12%)").
-std::int64_t TForm1::BytesOfColumn(int column) const {
+// The bytes of all rows' sources and, of those, the bytes the passes have come through.
+std::int64_t TForm1::BytesOfAllRows(std::int64_t RowFigures::*figure) const {
   std::int64_t sum = 0;
-  for (int row = 1; row < table_->RowCount(); ++row) {
-    const std::string cell = table_->Cell(column, row);
-    std::int64_t bytes = 0;
-    for (const char c : cell) {
-      if (c < '0' || c > '9') break;
-      bytes = bytes * 10 + (c - '0');
-    }
-    sum += bytes;
-  }
+  for (int row = 1; row < table_->RowCount(); ++row) sum += table_->Figures(row).*figure;
   return sum;
 }
 

@@ -136,7 +136,8 @@ class TForm1 final : public QMainWindow,
   void ShowActivity();
   void MarkEarlierCopies();
   void ApplyRunViewTexts(const std::string& language_file);
-  std::int64_t BytesOfColumn(int column) const;
+  // The sum of one figure over every row.
+  std::int64_t BytesOfAllRows(std::int64_t RowFigures::*figure) const;
   static void SetCaption(QToolButton* button, const QString& caption);
   // RunOptions, held by the Settings dialog.
   int Mode() const override;

@@ -8,6 +8,7 @@
 #include "platform/file.h"
 #include "platform/file_system_error.h"
 #include "recovery/copy_identity.h"
+#include "i18n/failure_wording.h"
 #include "i18n/run_view_texts.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
@@ -49,12 +50,6 @@ void MakeSaveFolder(const std::string& folder) {
     at = at.substr(0, at.find_last_of('/', at.size() - 2) + 1);
   }
   for (auto at = missing.rbegin(); at != missing.rend(); ++at) MakeFolder(*at);
-}
-
-// `text` with %1 replaced by `value`.
-std::string WithValue(std::string text, const std::string& value) {
-  const auto at = text.find("%1");
-  return at == std::string::npos ? text : text.replace(at, 2, value);
 }
 
 // The stretches a map does not mark finished, neighbouring failed and untried bytes together.

@@ -117,7 +117,7 @@ def lay_damage(folder, mounted, sector):
         print(start, length)
 
 
-def figures(damage_path, trace_path, copies, originals):
+def figures(damage_path, trace_path, copies, originals, skip="0"):
     with open(damage_path) as f:
         damage = json.load(f)
     sector = damage["sector"]
@@ -154,7 +154,8 @@ def figures(damage_path, trace_path, copies, originals):
     failed = 0
     failed_to_99 = None
     with open(trace_path) as trace:
-        for line in trace:
+        # The requests of the mount itself (and of udev's probe) come first; the tool's after them.
+        for line in list(trace)[int(skip):]:
             offset, length, served = (int(field) for field in line.split())
             if not served:
                 failed += 1
@@ -173,7 +174,8 @@ def figures(damage_path, trace_path, copies, originals):
             if failed_to_99 is None and arrived * 100 >= total * 99:
                 failed_to_99 = failed
     per_file = "never" if None in file_to_99.values() else sum(file_to_99.values())
-    print(failed, failed_to_99 if failed_to_99 is not None else "never", per_file, lost)
+    damaged = sum(1 for info in damage["files"].values() if info["bad"])
+    print(failed, failed_to_99 if failed_to_99 is not None else "never", per_file, lost, damaged)
 
 
 def pass_failures(strace_path, originals):
@@ -203,7 +205,7 @@ def main():
     elif command == "damage":
         lay_damage(sys.argv[2], sys.argv[3], int(sys.argv[4]))
     elif command == "figures":
-        figures(*sys.argv[2:6])
+        figures(*sys.argv[2:7])
     elif command == "pass-failures":
         pass_failures(sys.argv[2], sys.argv[3])
     else:

@@ -11,7 +11,9 @@
 # files: each file's own failures before 99% of its readable bytes were in),
 # the readable bytes lost against the original files, and the wall time; for Max Data and Max Speed also the
 # failed reads of the pass itself (counted with strace), to set the device's
-# failures against.
+# failures against. CHECK=1 also makes it fail when Max Data or Max Speed
+# cost the device more than one failed request per failed read of the pass
+# plus one per damaged file.
 #
 #   bench/real_disk.sh
 #
@@ -133,17 +135,24 @@ for kind in $kinds; do
     rm -rf "$work/out" "$work/pass-failures"
     trace=$work/trace-$kind-$tool.txt
     attach "$kind" "$work/$kind.txt" "$trace"
+    command -v udevadm >/dev/null && udevadm settle 2>/dev/null || true
+    mounted=$(wc -l < "$trace")
     start=$(date +%s.%N)
     run_tool "$tool" "$work/out"
     end=$(date +%s.%N)
     teardown
-    read -r failed to99 per_file lost < <(python3 "$root/bench/real_disk.py" figures "$work/damage.json" "$trace" \
-      "$(copies_of "$work/out")" "$work/src")
+    read -r failed to99 per_file lost damaged < <(python3 "$root/bench/real_disk.py" figures "$work/damage.json" \
+      "$trace" "$(copies_of "$work/out")" "$work/src" "$mounted")
     pass=$([[ -f $work/pass-failures ]] && cat "$work/pass-failures" || echo "-")
     printf '| %s | %s | %s | %s | %s | %s | %.1f | %s |\n' "$kind" "$tool" "$failed" "$to99" "$per_file" "$lost" \
       "$(awk -v a="$start" -v b="$end" 'BEGIN {print b - a}')" "$pass"
     if [[ ${CHECK:-0} == 1 && $tool == thorough && $lost != 0 ]]; then
       echo "real_disk: Thorough lost $lost readable bytes on $kind" >&2; status=1
+    fi
+    # Max Data and Max Speed: one failed request per failed read of the pass, and one more per damaged file.
+    if [[ ${CHECK:-0} == 1 && $pass != - ]] && (( failed > pass + damaged )); then
+      echo "real_disk: $tool cost the device $failed failed reads for $pass of its own in $damaged files on $kind" >&2
+      status=1
     fi
   done
 done

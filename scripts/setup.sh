@@ -11,7 +11,7 @@ packages=(
   libjpeg62-turbo-dev libemf2svg-dev libwmf-dev fonts-urw-base35
   gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-libav
   desktop-file-utils appstream man-db dpkg-dev lintian
-  gddrescue
+  gddrescue strace  # strace counts the failed reads of a pass in the real-disk bench
   # file systems the tests mount from images: xfs for the real-disk bench, exFAT as a save disk with other name rules
   xfsprogs exfatprogs exfat-fuse
 )

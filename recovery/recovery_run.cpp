@@ -144,6 +144,8 @@ RunOutcome RecoveryRun::Recover() {
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
     open_copy_path_.clear();
+    // Files waiting for the rest of their rescue keep the copy and map of their last step.
+    for (const std::unique_ptr<RowPass>& pass : deferred_) MarkStopped(env_.table, pass->row, pass->map);
     deferred_.clear();
     if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
@@ -384,6 +386,7 @@ RecoveryRun::RowResult RecoveryRun::RescueDeferred(Clock::TimePoint run_start, b
   deferred_.erase(deferred_.begin());
   const int row = pass->row;
   env_.progress.SetFileLabel(env_.table.Cell(0, row));
+  env_.progress.SetCountLabel(std::to_string(row) + "/" + std::to_string(env_.table.RowCount() - 1));
   env_.table.SelectRow(row);
   current_row_ = row;
   skip_ = false;

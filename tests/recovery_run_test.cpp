@@ -433,29 +433,28 @@ class DeferredRescueTest : public RecoveryRunTest {
     options.mode = kModeThorough;
     options.sector = 512;
     environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
-      if (!path.ends_with("two.bin") && !path.ends_with("three")) return OpenRead(path);
-      if (path.ends_with("three")) reads_of_two_before_three = two->reads.size();
-      const unsigned char fill = path.ends_with("three") ? 'y' : 'x';
-      auto file = std::make_unique<MemoryFile>(std::vector<unsigned char>(path.ends_with("three") ? 70000 : 5000, fill), path);
+      const bool is_three = path.ends_with("three");
+      if (!path.ends_with("two.bin") && !is_three) return OpenRead(path);
+      if (is_three) reads_of_two_before_three = two_reads.size();
+      auto file = std::make_unique<MemoryFile>(
+          std::vector<unsigned char>(is_three ? 70000 : 5000, is_three ? 'y' : 'x'), path);
       // two.bin: the sector [2048, 2560) reads between bad ones, too close for a probe: only the scrape finds it.
-      file->bad = path.ends_with("three") ? std::vector<ByteRange>{{10000, 20000}}
-                                          : std::vector<ByteRange>{{1024, 1024}, {2560, 1024}};
-      (path.ends_with("three") ? three : two) = file.get();
+      file->bad = is_three ? std::vector<ByteRange>{{10000, 20000}} : std::vector<ByteRange>{{1024, 1024}, {2560, 1024}};
+      file->on_read = [this, is_three](const MemoryFile::ReadRecord& read) { (is_three ? three_reads : two_reads).push_back(read); };
       return file;
     };
   }
 
   // Where two.bin's island sector was read, among its reads; -1 when never.
   long IslandRead() const {
-    const auto read = std::ranges::find_if(two->reads, [](const auto& r) {
+    const auto read = std::ranges::find_if(two_reads, [](const auto& r) {
       return r.ok && r.position <= 2048 && r.position + r.count >= 2560;
     });
-    return read == two->reads.end() ? -1 : read - two->reads.begin();
+    return read == two_reads.end() ? -1 : read - two_reads.begin();
   }
 
   RunEnvironment environment = Environment();
-  MemoryFile* two = nullptr;
-  MemoryFile* three = nullptr;
+  std::vector<MemoryFile::ReadRecord> two_reads, three_reads;
   std::size_t reads_of_two_before_three = 0;
 };
 
@@ -481,7 +480,7 @@ TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) 
   dialogs.answers = {true};
   // Stopped while three's rescue goes on: two.bin waits for its scrape.
   pump.on_pump = [&](int) {
-    if (three != nullptr && three->reads.size() == 20) thorough_run.Stop();
+    if (three_reads.size() == 20) thorough_run.Stop();
   };
   EXPECT_EQ(thorough_run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(IslandRead(), -1);

@@ -48,6 +48,8 @@ class MemoryFile final : public File {
   std::function<void(std::chrono::steady_clock::duration)> on_slow;  // usually FakeClock::Advance
   std::int64_t capacity = INT64_MAX;  // writes beyond it fail as a full disk
   std::vector<Read> reads;
+  using ReadRecord = Read;
+  std::function<void(const ReadRecord&)> on_read;  // told of each read: the log outlives the file
   bool closed = false;
 
   const std::string& Path() const override { return path_; }

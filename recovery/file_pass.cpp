@@ -286,7 +286,7 @@ PassResult RecoverSparseFile(File& source, File& copy, int row, std::int64_t siz
 
 PassResult RecoverFile(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                        PassContext& context, ByteRange* unread, RescueMap* map) {
-  // The thorough rescue wants the one range left unread; it reads sparse sources the ordinary way.
+  // The thorough rescue wants the one range left unread; it takes sparse sources' stretches itself.
   if (unread == nullptr) {
     const auto extents = source.DataExtents(size);
     if (!extents.empty()) return RecoverSparseFile(source, copy, row, size, extents, run_start, context, map);

@@ -388,8 +388,41 @@ std::int64_t SectorSizeFor(File& source, const RunOptions& options) {
 
 }  // namespace
 
+// A source with holes: they read as zeros without touching the device, so
+// they are not read, and the copy keeps them as holes. Each stretch of data
+// gets the first pass and the rescue of what that leaves, as a resumed copy's
+// unfinished ranges do.
+PassResult RecoverSparseThoroughly(File& source, File& copy, int row, std::int64_t size,
+                                   const std::vector<std::pair<std::int64_t, std::int64_t>>& extents,
+                                   Clock::TimePoint run_start, PassContext& context, RescueMap& map,
+                                   RescueReach reach) {
+  copy.Seek(size);
+  copy.Truncate();
+  map.Set(0, size, RescueState::kDone);
+  for (const auto& [start, end] : extents) map.Set(start, end, RescueState::kUntried);
+  for (const auto& [start, end] : extents) {
+    ByteRange unread;
+    const ByteRange range{start, end - start};
+    PassResult result = RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start,
+                                     context, &unread, &map);
+    if (result == PassResult::kDone && unread.length > 0) {
+      const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
+      result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map, reach);
+    }
+    if (result == PassResult::kStopped) return result;
+    context.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
+  }
+  context.table.SetCompleted(row, size, 100);
+  return PassResult::kDone;
+}
+
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
                                  PassContext& context, RescueMap* map, RescueReach reach) {
+  const auto extents = source.DataExtents(size);
+  if (!extents.empty()) {
+    RescueMap own(0, size);
+    return RecoverSparseThoroughly(source, copy, row, size, extents, run_start, context, map ? *map : own, reach);
+  }
   ByteRange unread;
   if (RecoverFile(source, copy, row, size, run_start, context, &unread, map) == PassResult::kStopped) {
     return PassResult::kStopped;

@@ -115,8 +115,6 @@ RunOutcome RecoveryRun::Recover() {
     env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveFolderInUseText));
     return RunOutcome::kEndedEarly;
   }
-  // A row's name must never open a copy left by an earlier run.
-  EmptyWorkingFolder();
   Collect();
   // A selection without a file leaves the save folder as it was.
   if (env_.table.RowCount() < 2) save_tree_->ReleaseUnused();
@@ -126,16 +124,11 @@ RunOutcome RecoveryRun::Recover() {
   existing_for_all_.reset();
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
+  bool ended = false;
   try {
     const int rows = env_.table.RowCount() - 1;
-    for (int row = 1; row <= rows; ++row) {
-      if (RecoverRow(row, run_start) == RowResult::kEnded) {
-        SetIdle(true);
-        save_tree_->SyncAndGiveTimes();
-        SaveReport();
-        return RunOutcome::kEndedEarly;
-      }
-    }
+    for (int row = 1; row <= rows && !ended; ++row) ended = RecoverRow(row, run_start) == RowResult::kEnded;
+    if (ended) SetIdle(true);
     save_tree_->SyncAndGiveTimes();
     SaveReport();
   } catch (...) {
@@ -146,6 +139,9 @@ RunOutcome RecoveryRun::Recover() {
     SaveReportAfterError(env_.dialogs, [this] { SaveReport(); });
     throw;
   }
+  // Every copy stands in the save folder now; their working names go with the folder.
+  save_tree_->EndWorking();
+  if (ended) return RunOutcome::kEndedEarly;
 
   env_.progress.SetFilePercent("100%");
   env_.progress.SetTotalPercent("100%");
@@ -260,7 +256,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }
 
   // The copy: the one an earlier run left with its map, or a new one in the working folder.
-  const std::string working_path = RecoveredCopyPath(row, source_path);
+  const std::string working_name = WorkingCopyName(row, source_path);
   std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
   if (earlier) continued_.insert(row);
   std::unique_ptr<File> copy;
@@ -268,17 +264,17 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   if (earlier && !earlier->shared) {
     copy = std::move(earlier->file);
     // The working folder shows the copy too, for preview, where one file system holds both.
-    if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
+    if (save_tree_->LinkCopy(source_path, working_name)) open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
   } else {
     try {
-      copy = CreateFresh(working_path);
+      copy = save_tree_->CreateWorkingCopy(working_name);
     } catch (const FileSystemError&) {
       source->Close();
       SetRowState(row, RowState::kUnsaved);
       env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
       return RowResult::kEnded;
     }
-    open_copy_path_ = working_path;
+    open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
     if (earlier) {
       // Other names share the saved copy's bytes (a snapshot made with hard
       // links): they keep them, and the copy goes on in a copy of its own.
@@ -289,7 +285,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   }
   RescueMap map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_path, std::move(copy), map, in_place,
+  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_name, std::move(copy), map, in_place,
                 [&](const FileSystemError& error) {
                   env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
                 });
@@ -467,10 +463,15 @@ bool RecoveryRun::IsCopyOf(File& source, const FileStatus& status, SaveTree::Ear
 bool RecoveryRun::IsNameTheDiskRefuses(const FileSystemError& error) const {
   const int code = error.Code();
   return (code == EINVAL || code == EILSEQ || code == ENAMETOOLONG || code == ENOENT) &&
-         error.Path().starts_with(save_folder_);
+         error.Path().starts_with(save_folder_) && !save_tree_->InWorkingFolder(error.Path());
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }
+
+std::string RecoveryRun::WorkingCopyPath(int row) const {
+  if (!save_tree_ || row < 1 || row >= env_.table.RowCount()) return "";
+  return save_tree_->WorkingCopyPath(WorkingCopyName(row, env_.table.Cell(0, row)));
+}
 
 std::string RecoveryRun::ReportText() const {
   return report_path_.empty() ? CurrentReportText(env_.table, report_rows_, run_time_) : report_text_;

@@ -707,8 +707,11 @@ TEST_F(RecoveryRunTest, EachRunStartsWithAnEmptyWorkingFolder) {
 // file where it leads is removed, replaced, re-permissioned or saved as a
 // copy). A link planted before a run is refused.
 TEST_F(RecoveryRunTest, AWorkingFolderSwappedForALinkMidRunRedirectsNothing) {
-  WriteFile(temp / "victim/3", "the victim's own file");
-  ASSERT_EQ(::chmod((temp / "victim/3").c_str(), 0600), 0);
+  // Named as the working copies of rows 2 and 3 are.
+  for (const char* name : {"2.bin", "3"}) {
+    WriteFile(temp / ("victim/" + std::string(name)), "the victim's own file");
+    ASSERT_EQ(::chmod((temp / ("victim/" + std::string(name))).c_str(), 0600), 0);
+  }
   const std::vector<std::string> places = {temp / "TMP654", temp / "out/.salvorine/TMP654"};
   bool swapped = false;
   pump.on_pump = [&](int) {
@@ -720,14 +723,18 @@ TEST_F(RecoveryRunTest, AWorkingFolderSwappedForALinkMidRunRedirectsNothing) {
       swapped = true;
     }
   };
-  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  const RunOutcome outcome = run.Recover();
   ASSERT_TRUE(swapped);
-  EXPECT_EQ(ReadFile(temp / "victim/3"), "the victim's own file");
-  struct stat victim {};
-  ASSERT_EQ(::stat((temp / "victim/3").c_str(), &victim), 0);
-  EXPECT_EQ(victim.st_mode & 0777, 0600u);
-  EXPECT_EQ(victim.st_nlink, 1u);
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp / "victim"), {}), 1);
+  for (const char* name : {"2.bin", "3"}) {
+    EXPECT_TRUE(ReadFile(temp / ("victim/" + std::string(name))) == "the victim's own file") << name;
+    struct stat victim {};
+    ASSERT_EQ(::stat((temp / ("victim/" + std::string(name))).c_str(), &victim), 0);
+    EXPECT_EQ(victim.st_mode & 0777, 0600u) << name;
+    EXPECT_EQ(victim.st_nlink, 1u) << name;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp / "victim"), {}), 2);
+  EXPECT_EQ(outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));
   EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
   EXPECT_FALSE(FileExists(temp / "TMP654"));
 

@@ -138,10 +138,20 @@ std::optional<FolderHandle> FolderHandle::ExistingSubfolder(const std::string& n
 }
 
 FolderHandle FolderHandle::PrivateSubfolder(const std::string& name) const {
-  FolderHandle folder = Subfolder(name, 0700);
+  constexpr const char* kRefused = "use the private folder";
+  const std::string shown = PathOf(name);
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    throw FileSystemError(EINVAL, shown, "use folder name");
+  }
+  // mkdir never follows a link in place of the name: it finds the name taken.
+  if (::mkdirat(fd_, name.c_str(), 0700) != 0 && errno != EEXIST) throw FileSystemError(errno, shown, "create folder");
+  const int fd =
+      Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+  if (fd < 0) throw FileSystemError(errno, shown, errno == ELOOP || errno == ENOTDIR ? kRefused : "open folder");
+  FolderHandle folder(fd, shown);
   struct stat status {};
-  if (::fstat(folder.fd_, &status) != 0) throw FileSystemError(errno, folder.path_, "use folder");
-  if (status.st_uid != ::geteuid()) throw FileSystemError(EPERM, folder.path_, "use the folder owned by another user,");
+  if (::fstat(folder.fd_, &status) != 0) throw FileSystemError(errno, shown, "open folder");
+  if (status.st_uid != ::geteuid()) throw FileSystemError(EPERM, shown, kRefused);
   // Nobody else may create entries in it: a planted link or file would be taken for ours.
   if ((status.st_mode & 077) != 0 && ::fchmod(folder.fd_, 0700) != 0) {
     throw FileSystemError(errno, folder.path_, "protect folder");

@@ -784,6 +784,17 @@ TEST_F(CliTest, NeitherTmpdirNorTheHomeFolderHoldsTheWorkingFolder) {
     EXPECT_TRUE(std::filesystem::is_empty(work / "home"));
     EXPECT_EQ(ReadFile(work / "elsewhere/1.txt"), "another user's file");
   }
+  // A link planted in place of the working folder is refused, never followed.
+  std::filesystem::remove_all(work / "out");
+  std::filesystem::create_directories(work / "out/.salvorine");
+  ASSERT_EQ(::symlink((work / "elsewhere").c_str(), (work / "out/.salvorine/TMP654").c_str()), 0);
+  const ProgramOutput refused = Run({work / "src", work / "out"});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("Cannot use the private folder " + work / "out/.salvorine/TMP654 (it must be a folder of "
+                                                                       "your own, not a link)"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work / "elsewhere"), {}), 1);
 }
 
 }  // namespace

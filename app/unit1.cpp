@@ -143,7 +143,6 @@ bool TForm1::FormCloseQuery() { return run_->CanClose(); }
 void TForm1::FormClose() {
   // A settings file that cannot be written is reported, but never keeps the program open.
   SalvorineApplication::Guarded([this] { SaveSettings(LocateSettings(program_folder_).write_path, *this); });
-  // A run stopped by this close empties its working folder itself once its current copy is saved.
 }
 
 void TForm1::FormResize() {

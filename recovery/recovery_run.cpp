@@ -263,7 +263,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   bool in_place = earlier.has_value();
   if (earlier && !earlier->shared) {
     copy = std::move(earlier->file);
-    // The working folder shows the copy too, for preview, where one file system holds both.
+    // The working folder shows the copy too, for preview, where the save disk has hard links.
     if (save_tree_->LinkCopy(source_path, working_name)) open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
   } else {
     try {

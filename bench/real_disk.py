@@ -176,6 +176,26 @@ def figures(damage_path, trace_path, copies, originals):
     print(failed, failed_to_99 if failed_to_99 is not None else "never", per_file, lost)
 
 
+def pass_failures(strace_path, originals):
+    """The failed reads of the pass, from strace -y of its pread64 calls on
+    the sources: an error, or a count short of what was asked before the end
+    of the file (the file layer takes that for a failure without asking again)."""
+    call = re.compile(r'pread64\(\d+<([^>]*)>, .*, (\d+), (\d+)\) = (-?\d+)')
+    count = 0
+    with open(strace_path) as trace:
+        for line in trace:
+            found = call.search(line)
+            if not found:
+                continue
+            path, asked, offset, got = found.group(1), int(found.group(2)), int(found.group(3)), int(found.group(4))
+            original = os.path.join(originals, os.path.basename(path))
+            if not os.path.exists(original):
+                continue  # not a source: a copy, a map
+            if got < 0 or (got < asked and offset + got < os.path.getsize(original)):
+                count += 1
+    print(count)
+
+
 def main():
     command = sys.argv[1]
     if command == "files":
@@ -184,6 +204,8 @@ def main():
         lay_damage(sys.argv[2], sys.argv[3], int(sys.argv[4]))
     elif command == "figures":
         figures(*sys.argv[2:6])
+    elif command == "pass-failures":
+        pass_failures(sys.argv[2], sys.argv[3])
     else:
         sys.exit(f"unknown command {command}")
 

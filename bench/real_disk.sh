@@ -97,9 +97,9 @@ run_tool() {
   case $tool in
     thorough) "$bin/salvorine-cli" --mode thorough "$mnt" "$out" >/dev/null 2>"$work/cli.err" || true ;;
     data|speed)
-      strace -f -qq -e trace=pread64,read -e status=failed -o "$work/strace.txt" \
+      strace -f -qq -y -e trace=pread64 -o "$work/strace.txt" \
         "$bin/salvorine-cli" --mode "$tool" "$mnt" "$out" >/dev/null 2>"$work/cli.err" || true
-      grep -c 'EIO' "$work/strace.txt" > "$work/pass-failures" || true ;;
+      python3 "$root/bench/real_disk.py" pass-failures "$work/strace.txt" "$work/src" > "$work/pass-failures" ;;
     ddrescue-d)
       for file in "$mnt"/*; do ddrescue -q -d -b$sector "$file" "$out/${file##*/}" "$out/${file##*/}.map" || true; done ;;
     ddrescue)

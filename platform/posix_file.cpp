@@ -147,7 +147,21 @@ class PosixFile final : public File {
     if (!got.ok && !near_damage_) {
       near_damage_ = true;
       direct_ = DirectReader::Open(Descriptor(), 1);
-      if (!direct_) ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM);
+    }
+    if (got.ok && got.count == count && count > 0 && !near_damage_ && own_read_ahead_) {
+      // Only where reads go through the page cache (not on FUSE files read
+      // directly, say): elsewhere the kernel's own ways are left in place.
+      if (!read_ahead_checked_) {
+        read_ahead_checked_ = true;
+        own_read_ahead_ = Cached(position_ - 1);
+        if (!own_read_ahead_) ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_NORMAL);
+      }
+      // The next span of the same size is asked for now, so the device works
+      // while this one is used: one request ahead, so damage there costs one
+      // failed request, not a read-ahead window of them.
+      if (own_read_ahead_) {
+        ::posix_fadvise(Descriptor(), static_cast<off_t>(position_), static_cast<off_t>(count), POSIX_FADV_WILLNEED);
+      }
     }
     return got;
   }
@@ -159,6 +173,9 @@ class PosixFile final : public File {
   }
 
   bool ReadsDirectly() const override { return direct_ != nullptr; }
+
+  // Turns the kernel's read-ahead off for this file; Read asks for the span after each read instead.
+  void AskForReadsAhead() { own_read_ahead_ = ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM) == 0; }
 
   ReadResult CachedRead(void* buffer, std::size_t count) {
     auto* bytes = static_cast<unsigned char*>(buffer);
@@ -172,9 +189,28 @@ class PosixFile final : public File {
       }
       if (got == 0) break;
       done += static_cast<std::size_t>(got);
+      // A short count can be the page cache stopping at a page it could not
+      // read: asking again would send the device that failing request a second time.
+      if (done < count && NextPageFailed(position_ + static_cast<std::int64_t>(done))) return {false, 0, EIO};
     }
     position_ += static_cast<std::int64_t>(done);
     return {true, done, 0};
+  }
+
+  // Whether the page cache holds the byte at `position`: asked without waiting or reading.
+  bool Cached(std::int64_t position) {
+    unsigned char byte = 0;
+    iovec part{&byte, 1};
+    return ::preadv2(Descriptor(), &part, 1, static_cast<off_t>(position), RWF_NOWAIT) == 1;
+  }
+
+  // After a short read: whether the page at `position` is in the page cache
+  // yet not readable without a request (its read failed), rather than past
+  // the end of the file.
+  bool NextPageFailed(std::int64_t position) {
+    unsigned char byte = 0;
+    iovec part{&byte, 1};
+    return ::preadv2(Descriptor(), &part, 1, static_cast<off_t>(position), RWF_NOWAIT) < 0 && errno == EAGAIN;
   }
 
   // One read that the kernel refuses rather than waits for (RWF_NOWAIT). A
@@ -299,7 +335,9 @@ class PosixFile final : public File {
   std::optional<struct stat> at_open_;
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
-  bool near_damage_ = false;  // a read failed: from then on reads go direct or without read-ahead
+  bool near_damage_ = false;  // a read failed: from then on reads go direct where they can
+  bool own_read_ahead_ = false;  // the kernel's read-ahead is off: Read asks for the next span itself
+  bool read_ahead_checked_ = false;  // whether the page cache holds what was read is known
   std::unique_ptr<DirectReader> direct_;  // set while reads go straight to the device
 };
 
@@ -325,6 +363,7 @@ std::unique_ptr<File> OpenRead(const std::string& path) {
   auto file = std::make_unique<PosixFile>(fd, path, status);
   if (!S_ISREG(status.st_mode)) throw FileSystemError(EINVAL, path, "open a non-regular file");
   if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, path, "open");
+  file->AskForReadsAhead();
   return file;
 }
 
@@ -335,16 +374,6 @@ std::unique_ptr<File> Create(const std::string& path) {
 }
 
 std::unique_ptr<File> FileOfDescriptor(int fd, const std::string& path) {
-  return std::make_unique<PosixFile>(fd, path);
-}
-
-std::unique_ptr<File> CreateFresh(const std::string& path) {
-  int fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-  if (fd < 0 && errno == EEXIST) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileSystemError(errno, path, "replace");
-    fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-  }
-  if (fd < 0) throw FileSystemError(errno, path, "create");
   return std::make_unique<PosixFile>(fd, path);
 }
 

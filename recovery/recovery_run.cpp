@@ -124,16 +124,22 @@ RunOutcome RecoveryRun::Recover() {
   existing_for_all_.reset();
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
+  finished_rows_ = 0;
   bool ended = false;
   try {
     const int rows = env_.table.RowCount() - 1;
     for (int row = 1; row <= rows && !ended; ++row) ended = RecoverRow(row, run_start) == RowResult::kEnded;
-    if (ended) SetIdle(true);
+    while (!ended && !deferred_.empty()) ended = RescueDeferred(run_start, false) == RowResult::kEnded;
+    if (ended) {
+      SetIdle(true);
+      StopDeferred();
+    }
     save_tree_->SyncAndGiveTimes();
     SaveReport();
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
     open_copy_path_.clear();
+    deferred_.clear();
     if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
     SaveReportAfterError(env_.dialogs, [this] { SaveReport(); });
@@ -237,7 +243,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     source->Close();
     SetRowState(row, RowState::kUnsaved);
     env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + env_.messages.Text(kNameTakenText));
-    return idle_ ? RowResult::kEnded : FinishRow(row);
+    return idle_ ? RowResult::kEnded : FinishRow();
   }
   if (start.kind == RowStart::kWhole || start.kind == RowStart::kSkipped) {
     // An earlier run saved this file whole, or the user chose to skip it: nothing is read.
@@ -246,17 +252,21 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
     if (idle_) return RowResult::kEnded;
     if (start.kind == RowStart::kSkipped) {
       SetRowState(row, RowState::kUnsaved);
-      return FinishRow(row);
+      return FinishRow();
     }
     env_.table.SetCompleted(row, status.size, 100);
     env_.table.SetRecovered(row, status.size);
     taken_whole_.insert(row);
     SetRowState(row, RowState::kSaved);
-    return FinishRow(row);
+    return FinishRow();
   }
 
   // The copy: the one an earlier run left with its map, or a new one in the working folder.
+  auto pass = std::make_unique<RowPass>();
+  pass->row = row;
+  pass->status = status;
   const std::string working_name = WorkingCopyName(row, source_path);
+  pass->working_path = save_tree_->WorkingCopyPath(working_name);
   std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
   if (earlier) continued_.insert(row);
   std::unique_ptr<File> copy;
@@ -283,56 +293,126 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
       in_place = false;
     }
   }
-  RescueMap map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
-  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
-  RowCopy owner(*save_tree_, source_identities_, source_path, status, working_name, std::move(copy), map, in_place,
-                [&](const FileSystemError& error) {
-                  env_.dialogs.ShowError(save_tree_->MapPathOf(record.path) + "\r" + error.what());
-                });
+  pass->source = std::move(source);
+  pass->map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
+  const std::string& record_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
+  pass->owner = std::make_unique<RowCopy>(
+      *save_tree_, source_identities_, source_path, status, working_name, std::move(copy), pass->map, in_place,
+      [this, record_path](const FileSystemError& error) {
+        env_.dialogs.ShowError(save_tree_->MapPathOf(record_path) + "\r" + error.what());
+      });
+  // The mode in force when a file starts decides whether it gets the thorough
+  // rescue; past the edges of its damage, that waits until every file had its first pass.
+  const bool thorough = env_.options.Mode() == kModeThorough;
+  const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kAll;
   const PassResult result = [&] {
-    const CopyScope scope(row_copy_, owner, last_checkpoint_, env_.clock.Now());
+    const CopyScope scope(row_copy_, *pass->owner, last_checkpoint_, env_.clock.Now());
     PassContext context = MakePassContext();
-    // The mode in force when a file starts decides whether it gets the thorough rescue.
-    if (earlier) return ContinuePass(row, *source, owner.ForPass(), status.size, map, run_start, context);
-    return env_.options.Mode() == kModeThorough
-               ? RecoverFileThoroughly(*source, owner.ForPass(), row, status.size, run_start, context, &map)
-               : RecoverFile(*source, owner.ForPass(), row, status.size, run_start, context, nullptr, &map);
+    File& source_file = *pass->source;
+    File& copy_file = pass->owner->ForPass();
+    if (earlier) return ContinuePass(row, source_file, copy_file, status.size, pass->map, run_start, context, reach);
+    return thorough
+               ? RecoverFileThoroughly(source_file, copy_file, row, status.size, run_start, context, &pass->map, reach)
+               : RecoverFile(source_file, copy_file, row, status.size, run_start, context, nullptr, &pass->map);
   }();
+  if (result == PassResult::kDone && thorough && LeftForRescue(pass->map, env_.options)) {
+    return DeferRescue(std::move(pass), run_start);
+  }
+  return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
+}
+
+// Saves a row's copy once its pass is over, and shows how it ended; kEnded
+// when the run ends with it (a Stop, or a copy that could not be saved).
+RecoveryRun::RowResult RecoveryRun::EndPass(RowPass& pass, PassResult result) {
+  const int row = pass.row;
   open_copy_path_.clear();
-  source->Close();
+  pass.source->Close();
   const bool stopped = result == PassResult::kStopped;
+  ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
   try {
-    owner.Finish(stopped);
+    pass.owner->Finish(stopped);
   } catch (const FileSystemError& error) {
     SetRowState(row, RowState::kUnsaved);
+    const std::string destination = save_tree_->DestinationOf(record.path);
     if (!IsNameTheDiskRefuses(error)) {
-      env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + error.what());
+      env_.dialogs.ShowError(destination + "\r" + error.what());
       return RowResult::kEnded;
     }
     // Only this file is lost to a name the save disk cannot store; the run goes on.
-    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" +
-                           WithValue(env_.messages.Text(kNameRefusedText), error.what()));
-    return stopped ? RowResult::kEnded : FinishRow(row);
+    env_.dialogs.ShowError(destination + "\r" + WithValue(env_.messages.Text(kNameRefusedText), error.what()));
+    return stopped ? RowResult::kEnded : RowResult::kDone;
   }
-  env_.table.SetRecovered(row, map.Total(RescueState::kDone));
-  record.map_path = owner.Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
+  env_.table.SetRecovered(row, pass.map.Total(RescueState::kDone));
+  record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
   if (stopped) {
     // A skipped file ends as a stopped run's does, and the run goes on with the next.
     const bool skipped = skip_ && !idle_;
-    MarkStopped(env_.table, row, map);
+    MarkStopped(env_.table, row, pass.map);
     if (skipped) SetRowState(row, RowState::kSkipped);
-    return skipped ? FinishRow(row) : RowResult::kEnded;
+    return skipped ? RowResult::kDone : RowResult::kEnded;
   }
-  const bool whole = map.Total(RescueState::kUntried) + map.Total(RescueState::kBad) == 0;
+  const bool whole = pass.map.Total(RescueState::kUntried) + pass.map.Total(RescueState::kBad) == 0;
   SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
-  return FinishRow(row);
+  return RowResult::kDone;
+}
+
+// A Thorough row's first pass and the edges of its damage are read: its copy
+// and map are saved as they are, and it waits, files open, for the rest of
+// its rescue until the other files had theirs, or until too many rows wait.
+RecoveryRun::RowResult RecoveryRun::DeferRescue(std::unique_ptr<RowPass> pass, Clock::TimePoint run_start) {
+  try {
+    pass->owner->Checkpoint();
+  } catch (const FileSystemError& error) {
+    if (!IsNameTheDiskRefuses(error)) throw;
+    return EndPass(*pass, PassResult::kDone) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
+  }
+  open_copy_path_.clear();
+  SetRowState(pass->row, RowState::kDamaged);
+  deferred_.push_back(std::move(pass));
+  current_row_ = 0;
+  env_.pump.ProcessMessages();
+  if (deferred_.size() > kMostDeferredRows) return RescueDeferred(run_start, true);
+  return idle_ ? RowResult::kEnded : RowResult::kDone;
+}
+
+// The next step of the rescue of the row that has waited longest, after
+// which it waits again behind the others; or, with `all`, the whole rest.
+RecoveryRun::RowResult RecoveryRun::RescueDeferred(Clock::TimePoint run_start, bool all) {
+  std::unique_ptr<RowPass> pass = std::move(deferred_.front());
+  deferred_.erase(deferred_.begin());
+  const int row = pass->row;
+  env_.progress.SetFileLabel(env_.table.Cell(0, row));
+  env_.table.SelectRow(row);
+  current_row_ = row;
+  skip_ = false;
+  open_copy_path_ = pass->working_path;
+  const RescueReach reach = all ? RescueReach::kAll : static_cast<RescueReach>(static_cast<int>(pass->reached) + 1);
+  const PassResult result = [&] {
+    const CopyScope scope(row_copy_, *pass->owner, last_checkpoint_, env_.clock.Now());
+    PassContext context = MakePassContext();
+    return RescueUntried(*pass->source, pass->owner->ForPass(), row, pass->status.size, run_start, context,
+                         pass->map, reach);
+  }();
+  if (result == PassResult::kDone && reach != RescueReach::kAll && LeftForRescue(pass->map, env_.options)) {
+    pass->reached = reach;
+    return DeferRescue(std::move(pass), run_start);
+  }
+  if (result == PassResult::kDone) env_.table.SetCompleted(row, pass->status.size, 100);
+  return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
+}
+
+// The rows waiting for their rescue when the run ends early end as stopped ones do.
+void RecoveryRun::StopDeferred() {
+  skip_ = false;
+  for (std::unique_ptr<RowPass>& pass : deferred_) EndPass(*pass, PassResult::kStopped);
+  deferred_.clear();
 }
 
 // Goes on from the copy and map an earlier run left: only what the map does
 // not mark finished is read, range by range, and written into that copy in
 // place; the bytes already finished are neither read nor written again.
 PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
-                                     Clock::TimePoint run_start, PassContext& context) {
+                                     Clock::TimePoint run_start, PassContext& context, RescueReach reach) {
   const bool thorough = env_.options.Mode() == kModeThorough;
   ShowMapFigures(env_.table, row, map);
   for (const ByteRange& range : UnfinishedRanges(map)) {
@@ -341,7 +421,7 @@ PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int
         RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start, context, &unread, &map);
     if (result == PassResult::kDone && thorough && unread.length > 0) {
       const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
-      result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map);
+      result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map, reach);
     }
     if (result == PassResult::kStopped) return result;
     env_.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
@@ -351,7 +431,7 @@ PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int
 }
 
 // The steps after each row that was done: the messages, the bars and the overall figure.
-RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
+RecoveryRun::RowResult RecoveryRun::FinishRow() {
   current_row_ = 0;
   // Whole copies take the source's time once a sync carried their bytes: one sync per interval, not per file.
   if (env_.clock.Now() - last_sync_ >= kCheckpointInterval) {
@@ -362,7 +442,7 @@ RecoveryRun::RowResult RecoveryRun::FinishRow(int row) {
   env_.pump.ProcessMessages();
   env_.progress.SetFileBar(100);
   const int rows = env_.table.RowCount() - 1;
-  const int total = HeldBarPosition(Percent(row, rows));
+  const int total = HeldBarPosition(Percent(++finished_rows_, rows));
   env_.progress.SetTotalBar(total);
   env_.progress.SetTotalPercent(std::to_string(total) + "%");
   return RowResult::kDone;

@@ -17,6 +17,7 @@
 #include "recovery/row_copy.h"
 #include "recovery/save_tree.h"
 #include "recovery/source_list.h"
+#include "recovery/thorough_pass.h"
 #include "recovery/run_ports.h"
 
 namespace salvorine {
@@ -90,13 +91,28 @@ class RecoveryRun {
 
  private:
   enum class RowResult { kDone, kEnded };
+  // A row's files and map from its pass's start until its copy is saved. A
+  // Thorough row whose rescue waits for the other files keeps them open.
+  struct RowPass {
+    int row = 0;
+    std::unique_ptr<File> source;
+    FileStatus status;
+    std::string working_path;  // where a reader finds its working copy while the run lasts
+    RescueMap map{0, 0};
+    std::unique_ptr<RowCopy> owner;  // holds `map` by reference
+    RescueReach reached = RescueReach::kEdges;  // how far its rescue has come
+  };
   bool SaveFolderInsideSelection(const std::string& save_folder) const;
   void Collect();
   std::string LeftOutText(const LeftOut& entry) const;
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
-  RowResult FinishRow(int row);
+  RowResult EndPass(RowPass& pass, PassResult result);
+  RowResult DeferRescue(std::unique_ptr<RowPass> pass, Clock::TimePoint run_start);
+  RowResult RescueDeferred(Clock::TimePoint run_start, bool all);
+  void StopDeferred();
+  RowResult FinishRow();
   PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
-                          Clock::TimePoint run_start, PassContext& context);
+                          Clock::TimePoint run_start, PassContext& context, RescueReach reach);
   bool HasWholeCopy(int row, File& source, const FileStatus& status) const;
   struct RowStart {
     enum Kind { kWhole, kCopy, kSkipped, kTaken } kind;
@@ -141,12 +157,17 @@ class RecoveryRun {
   // whole copies take the source's time.
   static constexpr auto kCheckpointInterval = std::chrono::seconds(30);
 
+  // How many Thorough rows may wait for their rescue at once: each holds its files open.
+  static constexpr std::size_t kMostDeferredRows = 32;
+
   PassPump pass_pump_{*this};
   RowCopy* row_copy_ = nullptr;
+  std::vector<std::unique_ptr<RowPass>> deferred_;  // oldest first
   std::optional<ExistingCopy> existing_for_all_;
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};
   int current_row_ = 0;
+  int finished_rows_ = 0;  // rows done this run, for the Total bar
   bool skip_ = false;
   std::set<int> taken_whole_, continued_;  // Skip file was given during current_row_'s pass
   int left_out_count_ = 0;

@@ -28,6 +28,9 @@ constexpr std::int64_t kRefineReach = 65536;
 // likely fail too and cost a failed read of its own.
 constexpr std::int64_t kNearDamage = 32768;
 constexpr std::int64_t kMostNearDamage = 64 << 20;
+// The wide probes go into untried stretches this long or longer: a bad area
+// costs about one failed read per this many bytes before finer probes.
+constexpr std::int64_t kWideStretch = 256 << 10;
 
 class SectorRescue {
  public:
@@ -60,21 +63,27 @@ class SectorRescue {
   // What is known of each sector of the rescued range.
   const RescueMap& Map() const { return map_; }
 
+  // What the map already knows of the range (an earlier rescue's edges and probes).
+  void Learn(const RescueMap& known) {
+    for (const RescueMap::Segment& segment : known.Segments()) map_.Set(segment.start, segment.end, segment.state);
+  }
+
   // False when the idle flag stopped it.
-  bool Run() {
+  bool Run(RescueReach reach) {
     if (!source_.ReadDirectly(sector_)) NoticeCachedReads();
     // The first pass failed somewhere in a block at each end of the range.
     const std::int64_t block = BlockSizeFor(size_);
     if (!TrimForward(start_, start_ + block) || !TrimBackward(end_, end_ - block)) return false;
-    QueueUntried(start_, end_);
-    while (const std::optional<std::int64_t> at = NextProbe()) {
-      const ReadState state = ReadSpan(*at, SectorEnd(*at));
-      if (state == ReadState::kStopped) return false;
-      // The stretches on either side of a failed probe are shorter now.
-      if (state == ReadState::kFailed) QueueUntried(*at - 1, SectorEnd(*at) + 1);
-      if (state == ReadState::kRead && !Widen(*at)) return false;
-    }
-    return Scrape() && Retry();
+    return reach == RescueReach::kEdges || RunRest(reach);
+  }
+
+  // The probes (into long stretches only, for kWideProbes), then for kAll the
+  // scrape and the retries, over whatever is untried. False when stopped.
+  bool RunRest(RescueReach reach) {
+    if (!source_.ReadsDirectly() && !source_.ReadDirectly(sector_)) NoticeCachedReads();
+    least_stretch_ = reach == RescueReach::kWideProbes ? kWideStretch : 0;
+    if (!Probe()) return false;
+    return reach != RescueReach::kAll || (Scrape() && Retry());
   }
 
  private:
@@ -154,6 +163,20 @@ class SectorRescue {
     return pos;
   }
 
+  // Single sectors in the largest untried stretch first; a probe that reads is
+  // widened both ways. False when stopped.
+  bool Probe() {
+    QueueUntried(start_, end_);
+    while (const std::optional<std::int64_t> at = NextProbe()) {
+      const ReadState state = ReadSpan(*at, SectorEnd(*at));
+      if (state == ReadState::kStopped) return false;
+      // The stretches on either side of a failed probe are shorter now.
+      if (state == ReadState::kFailed) QueueUntried(*at - 1, SectorEnd(*at) + 1);
+      if (state == ReadState::kRead && !Widen(*at)) return false;
+    }
+    return true;
+  }
+
   // A probe at `at` read: the island around it is read out to its edges.
   // False when stopped.
   bool Widen(std::int64_t at) {
@@ -182,7 +205,7 @@ class SectorRescue {
       // Queued stretches that a read has changed since are stale.
       const RescueMap::Segment* now = map_.SegmentAt(stretch.start);
       if (now == nullptr || now->state != RescueState::kUntried || now->end - now->start != stretch.length) continue;
-      if (stretch.length < spacing_.Over(now->start, now->end)) continue;
+      if (stretch.length < std::max(spacing_.Over(now->start, now->end), least_stretch_)) continue;
       return SectorStart(stretch.start + stretch.length / 2);
     }
     return std::nullopt;
@@ -337,6 +360,7 @@ class SectorRescue {
   RescueMap* const file_map_;
   RescueMap map_;
   ProbeSpacing spacing_;
+  std::int64_t least_stretch_ = 0;  // no probes into shorter stretches than this, nor than spacing_ says
   // Untried stretches, largest first (the earlier one of equal length); some are stale.
   struct Stretch {
     std::int64_t length;
@@ -365,13 +389,13 @@ std::int64_t SectorSizeFor(File& source, const RunOptions& options) {
 }  // namespace
 
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                                 PassContext& context, RescueMap* map) {
+                                 PassContext& context, RescueMap* map, RescueReach reach) {
   ByteRange unread;
   if (RecoverFile(source, copy, row, size, run_start, context, &unread, map) == PassResult::kStopped) {
     return PassResult::kStopped;
   }
   if (unread.length == 0) return PassResult::kDone;
-  if (RescueUnread(source, copy, row, size, unread, 0, run_start, context, map) == PassResult::kStopped) {
+  if (RescueUnread(source, copy, row, size, unread, 0, run_start, context, map, reach) == PassResult::kStopped) {
     return PassResult::kStopped;
   }
   context.table.SetCompleted(row, size, 100);
@@ -379,10 +403,11 @@ PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t
 }
 
 PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, const ByteRange& unread,
-                        std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context, RescueMap* map) {
+                        std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context, RescueMap* map,
+                        RescueReach reach) {
   const std::int64_t sector = SectorSizeFor(source, context.options);
   SectorRescue rescue(source, copy, row, size, sector, unread, unread_outside, run_start, context, map);
-  const bool finished = rescue.Run();
+  const bool finished = rescue.Run(reach);
   // Inside the range it rescued, the rescue knows each sector better than the first pass.
   // Only inside: the rest of its first and last sectors may belong to other ranges.
   if (map != nullptr) {
@@ -391,6 +416,19 @@ PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, co
     }
   }
   return finished ? PassResult::kDone : PassResult::kStopped;
+}
+
+PassResult RescueUntried(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
+                         PassContext& context, RescueMap& map, RescueReach reach) {
+  const std::int64_t sector = SectorSizeFor(source, context.options);
+  SectorRescue rescue(source, copy, row, size, sector, {0, size}, 0, run_start, context, &map);
+  rescue.Learn(map);
+  const bool finished = rescue.RunRest(reach);
+  return finished ? PassResult::kDone : PassResult::kStopped;
+}
+
+bool LeftForRescue(const RescueMap& map, const RunOptions& options) {
+  return map.Total(RescueState::kUntried) > 0 || (options.Retries() > 0 && map.Total(RescueState::kBad) > 0);
 }
 
 }  // namespace salvorine

@@ -25,8 +25,17 @@ namespace salvorine {
 // through ProgressDisplay::ShowNotice and kept in the status line.
 // When `map` (of [0, size)) is given, it learns which bytes were read and
 // which a read failed on, as RecoverFile's does.
+// With RescueReach::kEdges the rescue ends after step 1, and the map keeps
+// the sectors not tried yet for RescueUntried: a run gets the bulk of every
+// file's readable bytes before it pays for the long stretches of damage.
+enum class RescueReach {
+  kEdges,       // step 1 only
+  kWideProbes,  // then only the probes into long untried stretches
+  kProbes,      // then all the probes
+  kAll,
+};
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                                 PassContext& context, RescueMap* map = nullptr);
+                                 PassContext& context, RescueMap* map = nullptr, RescueReach reach = RescueReach::kAll);
 
 // The rescue alone (edges, probes, scrape, retries) over `unread`, a range the first
 // pass left; `unread_outside` counts the other bytes of the file not
@@ -34,6 +43,18 @@ PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t
 // the first pass and then this, one range at a time.
 PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, const ByteRange& unread,
                         std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context,
-                        RescueMap* map = nullptr);
+                        RescueMap* map = nullptr, RescueReach reach = RescueReach::kAll);
+
+// Steps 2 to 4 of a rescue whose edges were read before: probes, scrape and
+// retries over every byte of the file that `map` (of [0, size)) marks
+// untried; `map` learns each read at once. RescueReach::kWideProbes and
+// kProbes stop before the scrape, the first after the probes into long
+// untried stretches and the islands they find: a run takes each step in
+// every file before the next step in any.
+PassResult RescueUntried(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
+                         PassContext& context, RescueMap& map, RescueReach reach);
+
+// Whether `map` holds anything for RescueUntried: untried bytes, or bad ones to retry.
+bool LeftForRescue(const RescueMap& map, const RunOptions& options);
 
 }  // namespace salvorine

@@ -462,6 +462,80 @@ TEST_F(RecoveryRunTest, ACheckpointDuringAThoroughRescueKeepsTheSectorsRescuedSo
             static_cast<std::size_t>(rescued.front().end));
 }
 
+// Thorough takes each step of its rescue in every damaged file before the
+// next, costlier step in any; files waiting for their next step are saved
+// with their maps, and a Stop ends them as stopped ones.
+class DeferredRescueTest : public RecoveryRunTest {
+ protected:
+  DeferredRescueTest() {
+    options.mode = kModeThorough;
+    options.sector = 512;
+    environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
+      if (!path.ends_with("two.bin") && !path.ends_with("three")) return OpenRead(path);
+      if (path.ends_with("three")) reads_of_two_before_three = two->reads.size();
+      const unsigned char fill = path.ends_with("three") ? 'y' : 'x';
+      auto file = std::make_unique<MemoryFile>(std::vector<unsigned char>(path.ends_with("three") ? 70000 : 5000, fill), path);
+      // two.bin: the sector [2048, 2560) reads between bad ones, too close for a probe: only the scrape finds it.
+      file->bad = path.ends_with("three") ? std::vector<ByteRange>{{10000, 20000}}
+                                          : std::vector<ByteRange>{{1024, 1024}, {2560, 1024}};
+      (path.ends_with("three") ? three : two) = file.get();
+      return file;
+    };
+  }
+
+  // Where two.bin's island sector was read, among its reads; -1 when never.
+  long IslandRead() const {
+    const auto read = std::ranges::find_if(two->reads, [](const auto& r) {
+      return r.ok && r.position <= 2048 && r.position + r.count >= 2560;
+    });
+    return read == two->reads.end() ? -1 : read - two->reads.begin();
+  }
+
+  RunEnvironment environment = Environment();
+  MemoryFile* two = nullptr;
+  MemoryFile* three = nullptr;
+  std::size_t reads_of_two_before_three = 0;
+};
+
+TEST_F(DeferredRescueTest, TheScrapeOfOneFileWaitsForTheFirstPassOfTheNext) {
+  RecoveryRun thorough_run(environment);
+  EXPECT_EQ(thorough_run.Recover(), RunOutcome::kCompleted);
+  ASSERT_GE(IslandRead(), 0);
+  EXPECT_GE(static_cast<std::size_t>(IslandRead()), reads_of_two_before_three);
+  std::string expected(5000, 'x');
+  expected.replace(1024, 1024, 1024, '\0');
+  expected.replace(2560, 1024, 1024, '\0');
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), expected);
+  EXPECT_EQ(table.Cell(2, 2), "5000 (100%)");
+  EXPECT_EQ(table.Cell(3, 2), "2048 (41%)");
+  EXPECT_EQ(table.State(2), RowState::kDamaged);
+  EXPECT_EQ(table.State(3), RowState::kDamaged);
+  // The Total bar counts files finished, not files started.
+  EXPECT_EQ(progress.total_percents, (std::vector<std::string>{"0%", "33%", "67%", "100%", "100%"}));
+}
+
+TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) {
+  RecoveryRun thorough_run(environment);
+  dialogs.answers = {true};
+  // Stopped while three's rescue goes on: two.bin waits for its scrape.
+  pump.on_pump = [&](int) {
+    if (three != nullptr && three->reads.size() == 20) thorough_run.Stop();
+  };
+  EXPECT_EQ(thorough_run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(IslandRead(), -1);
+  EXPECT_EQ(table.State(2), RowState::kStopped);
+  EXPECT_EQ(table.State(3), RowState::kStopped);
+  const auto map = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/sub/two.bin.map"), 5000);
+  ASSERT_TRUE(map);
+  EXPECT_EQ(map->SegmentsIn(RescueState::kUntried, 2048, 2560).size(), 1u);
+  const std::string saved = ReadFile(temp / "out/src/sub/two.bin");
+  for (const RescueMap::Segment& done : map->SegmentsIn(RescueState::kDone)) {
+    EXPECT_EQ(saved.substr(static_cast<std::size_t>(done.start), static_cast<std::size_t>(done.end - done.start)),
+              std::string(static_cast<std::size_t>(done.end - done.start), 'x'));
+  }
+  EXPECT_GT(map->Total(RescueState::kDone), 0);
+}
+
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
 // cannot be saved (here a file stands where its maps' folder would be).

@@ -372,6 +372,8 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   std::set<long> finished_while_read;
   bool saw_reading = false, saw_untried = false;
   std::int64_t most_bad_while_read = 0;
+  bool second_read = false;
+  // The first file's rescue goes on after the second file's pass.
   When(form.get(), [&] {
     if (form->Run().CurrentRow() == 1 && form->Run().LiveMap() != nullptr) {
       finished_while_read.insert(count(CellShade::kFinished));
@@ -379,7 +381,8 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
       saw_untried = saw_untried || count(CellShade::kUntried) > 0;
       most_bad_while_read = std::max(most_bad_while_read, form->Run().LiveMap()->Total(RescueState::kBad));
     }
-    return form->Run().CurrentRow() == 2;
+    second_read = second_read || form->Run().CurrentRow() == 2;
+    return second_read && form->Run().Idle();
   }, [] {});
   Recover(disc.Path().string() + "/disc", work / "out");
   ASSERT_EQ(Cell(2, 2), "100 (100%)");
@@ -390,8 +393,9 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   // Failed probes showed as they failed, beyond the two blocks the first pass failed on.
   EXPECT_GT(most_bad_while_read, 2 * kSmallBlock);
 
-  // The run ends on the whole second file; then the first, from the map saved beside its copy.
+  // The whole second file; then the first, from the map saved beside its copy.
   const std::vector<DamageCell>& cells = form->DamageMap1->Cells();
+  form->StringGrid1->selectRow(1);
   ASSERT_FALSE(cells.empty());
   EXPECT_EQ(count(CellShade::kFinished), static_cast<long>(cells.size()));
   form->StringGrid1->selectRow(0);

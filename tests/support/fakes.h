@@ -48,7 +48,9 @@ struct Options final : RunOptions {
   int mode = kModeMaxData;
   bool tray = false;
   bool continue_copies = true;
+  std::int64_t sector = 0;
   int Mode() const override { return mode; }
+  std::int64_t SectorSize() const override { return sector; }
   bool TrayOption() const override { return tray; }
   bool ContinueEarlierCopies() const override { return continue_copies; }
 };

@@ -57,7 +57,6 @@
 #include "settings/settings_location.h"
 #include "settings/unit3.h"
 #include "recovery/run_summary.h"
-#include "recovery/working_folder.h"
 
 // The images live in a static library; register them before the first use.
 static void InitImages() { Q_INIT_RESOURCE(salvorine); }
@@ -144,8 +143,6 @@ bool TForm1::FormCloseQuery() { return run_->CanClose(); }
 void TForm1::FormClose() {
   // A settings file that cannot be written is reported, but never keeps the program open.
   SalvorineApplication::Guarded([this] { SaveSettings(LocateSettings(program_folder_).write_path, *this); });
-  // A run stopped by this close still writes its current copy; that one stays.
-  EmptyWorkingFolder(run_->OpenCopyPath());
 }
 
 void TForm1::FormResize() {
@@ -497,7 +494,8 @@ void TForm1::Preview() {
   // Where the run saved this row: under its save folder, mirroring its selection.
   // Only shown: previewing a row never writes anything.
   shown.destination_path = MirroredPath(shown.source_path, run_->SelectionRoot(), run_->SaveFolder());
-  shown.recovered_copy_path = RecoveredCopyPath(row, shown.source_path);
+  // The working copy while a run lasts; after it, the saved one.
+  shown.recovered_copy_path = run_->WorkingCopyPath(row);
   shown.size = table_->Cell(1, row);
   shown.completed = table_->Cell(2, row);
   shown.damaged = table_->Cell(3, row);

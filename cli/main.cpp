@@ -30,7 +30,6 @@
 #include "recovery/memory_job_table.h"
 #include "recovery/recovery_run.h"
 #include "recovery/top_level_handler.h"
-#include "recovery/working_folder.h"
 
 namespace {
 
@@ -350,7 +349,6 @@ int main(int argc, char** argv) {
   RunWithTopLevelHandler(dialogs, [&] { outcome = run.Recover(); });
   progress.Finish();
   const int print_error = PrintTable(table);
-  RunWithTopLevelHandler(dialogs, [] { EmptyWorkingFolder(); });
   if (print_error != 0) {
     const std::string problem = text(kTableNotWrittenMessage, "cannot write the table to stdout");
     std::fprintf(stderr, "%s: %s: %s\n", error_word.c_str(), problem.c_str(), std::strerror(print_error));

@@ -20,6 +20,7 @@ constexpr ActionText kActionTexts[] = {
     {"write to disk", 154}, {"close", 155},            {"save", 156},          {"create folder", 157},
     {"open folder", 158},   {"remove", 159},           {"set the mode of", 160}, {"set the time of", 161},
     {"copy to", 162},       {"save over", 163},        {"query the size of", 164},
+    {"use the private folder", 171},
 };
 constexpr int kGeneralKey = 165;  // %1: the path, %2: the action in English
 

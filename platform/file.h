@@ -91,10 +91,6 @@ class File {
 std::unique_ptr<File> OpenRead(const std::string& path);
 // Creates the file, or empties an existing one, open for reading and writing.
 std::unique_ptr<File> Create(const std::string& path);
-// Creates a new file at `path` readable and writable by the user only,
-// after removing whatever had that name: an older file there may be linked
-// elsewhere and must not be emptied through that link.
-std::unique_ptr<File> CreateFresh(const std::string& path);
 // Takes over `fd`, an open descriptor of the regular file `path`, which it closes.
 std::unique_ptr<File> FileOfDescriptor(int fd, const std::string& path);
 

@@ -2,8 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <pwd.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -61,14 +59,6 @@ std::string Child(const std::string& folder, const std::string& name) {
   return folder + "/" + name;
 }
 
-std::string HomeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return home;
-  const passwd* user = ::getpwuid(::geteuid());
-  if (user == nullptr || user->pw_dir == nullptr) throw FileSystemError(ENOENT, "~", "find the home folder");
-  return user->pw_dir;
-}
-
 }  // namespace
 
 bool FolderSearch::FindFirst(const std::string& folder, FolderEntry& entry) {
@@ -119,25 +109,6 @@ void MakeFolder(const std::string& path) {
 }
 
 bool Delete(const std::string& path) { return ::unlink(path.c_str()) == 0; }
-
-std::string TempPath() {
-  const char* tmpdir = std::getenv("TMPDIR");
-  if (tmpdir != nullptr && *tmpdir != '\0') return tmpdir;
-  const char* cache = std::getenv("XDG_CACHE_HOME");
-  // The base directory rules ignore a relative XDG_CACHE_HOME.
-  if (cache != nullptr && *cache == '/') return std::string(cache) + "/salvorine";
-  return HomeFolder() + "/.cache/salvorine";
-}
-
-void MakeFolderChain(const std::string& path) {
-  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
-    const std::string folder = path.substr(0, slash);
-    if (!folder.empty() && ::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-      throw FileSystemError(errno, folder, "create folder");
-    }
-    if (slash == std::string::npos) return;
-  }
-}
 
 std::string UnescapedMountPoint(const std::string& field) {
   static constexpr std::string_view kBlank = "\\040";
@@ -203,35 +174,6 @@ unsigned CurrentUmask() {
     if (line.starts_with("Umask:")) return static_cast<unsigned>(std::stoul(line.substr(6), nullptr, 8));
   }
   return 022;  // kernels before 4.7 do not show it; the usual value
-}
-
-}  // namespace salvorine
-
-namespace salvorine {
-
-void EnsurePrivateFolder(const std::string& path) {
-  if (::mkdir(path.c_str(), 0700) == 0) return SetHidden(path);
-  if (errno != EEXIST) throw FileSystemError(errno, path, "create folder");
-  struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) throw FileSystemError(errno, path, "use folder");
-  if (!S_ISDIR(status.st_mode)) throw FileSystemError(ENOTDIR, path, "use working folder, which is not a real folder,");
-  if (status.st_uid != ::geteuid()) throw FileSystemError(EPERM, path, "use working folder owned by another user,");
-  // Nobody else may create entries in it (a planted link would redirect a copy).
-  if ((status.st_mode & 077) != 0 && ::chmod(path.c_str(), 0700) != 0) throw FileSystemError(errno, path, "protect folder");
-}
-
-int LockFolder(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) throw FileSystemError(errno, path, "open folder");
-  int result;
-  do {
-    result = ::flock(fd, LOCK_EX | LOCK_NB);
-  } while (result != 0 && errno == EINTR);
-  if (result == 0) return fd;
-  const int error = errno;
-  ::close(fd);
-  if (error == EWOULDBLOCK) return -1;
-  throw FileSystemError(error, path, "lock folder");
 }
 
 }  // namespace salvorine

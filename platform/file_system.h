@@ -48,15 +48,6 @@ bool FolderExists(const std::string& path);
 void MakeFolder(const std::string& path);
 // Deletes a file; reports by its result and never raises.
 bool Delete(const std::string& path);
-// Linux has no hidden attribute; the working folder is kept private by its mode instead.
-inline void SetHidden(const std::string&) {}
-// Where the user's temporary files go: $TMPDIR when set and not empty,
-// otherwise the user's cache folder ($XDG_CACHE_HOME, default ~/.cache) +
-// "/salvorine". Not /tmp: it is shared, and often a RAM file system too small
-// for a disc image.
-std::string TempPath();
-// Creates `path` and every missing folder above it with mode 0700; raises on failure.
-void MakeFolderChain(const std::string& path);
 
 inline constexpr int kDriveCdRom = 5;
 // kDriveCdRom when the mount holding `path` is an optical disc, 0 otherwise.
@@ -76,21 +67,5 @@ std::string ProgramFolder();
 std::string ResolvedPath(const std::string& path);
 // The process's umask, read without changing it (changing it would race with other threads).
 unsigned CurrentUmask();
-
-}  // namespace salvorine
-
-namespace salvorine {
-
-// Makes `path` a folder only the current user can enter (mode 0700), or
-// accepts an existing one when it is a real folder, not a link, owned by the
-// current user; raises FileSystemError naming the folder otherwise, since a
-// folder in a shared place that someone else controls could be used to
-// redirect what the program writes.
-void EnsurePrivateFolder(const std::string& path);
-
-// Takes the exclusive advisory lock of the folder `path` for as long as the
-// returned descriptor stays open; -1 when another process holds it. Raises
-// FileSystemError when the folder cannot be opened.
-int LockFolder(const std::string& path);
 
 }  // namespace salvorine

@@ -137,6 +137,59 @@ std::optional<FolderHandle> FolderHandle::ExistingSubfolder(const std::string& n
   throw FileSystemError(errno, PathOf(name), "open folder");
 }
 
+FolderHandle FolderHandle::PrivateSubfolder(const std::string& name) const {
+  constexpr const char* kRefused = "use the private folder";
+  const std::string shown = PathOf(name);
+  if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    throw FileSystemError(EINVAL, shown, "use folder name");
+  }
+  // mkdir never follows a link in place of the name: it finds the name taken.
+  if (::mkdirat(fd_, name.c_str(), 0700) != 0 && errno != EEXIST) throw FileSystemError(errno, shown, "create folder");
+  const int fd =
+      Retrying([&] { return ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC); });
+  if (fd < 0) throw FileSystemError(errno, shown, errno == ELOOP || errno == ENOTDIR ? kRefused : "open folder");
+  FolderHandle folder(fd, shown);
+  struct stat status {};
+  if (::fstat(folder.fd_, &status) != 0) throw FileSystemError(errno, shown, "open folder");
+  if (status.st_uid != ::geteuid()) throw FileSystemError(EPERM, shown, kRefused);
+  // Nobody else may create entries in it: a planted link or file would be taken for ours.
+  if ((status.st_mode & 077) != 0 && ::fchmod(folder.fd_, 0700) != 0) {
+    throw FileSystemError(errno, folder.path_, "protect folder");
+  }
+  return folder;
+}
+
+std::unique_ptr<File> FolderHandle::CreateNewFile(const std::string& name) const {
+  const auto create = [&] {
+    return Retrying([&] {
+      return ::openat(fd_, name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    });
+  };
+  int fd = create();
+  if (fd < 0 && errno == EEXIST) {
+    // Never emptied in place: an older file of this name may have other names in a save folder.
+    if (::unlinkat(fd_, name.c_str(), 0) != 0 && errno != ENOENT) throw FileSystemError(errno, PathOf(name), "replace");
+    fd = create();
+  }
+  if (fd < 0) throw FileSystemError(errno, PathOf(name), "create");
+  return FileOfDescriptor(fd, PathOf(name));
+}
+
+void FolderHandle::RemoveFiles() const {
+  for (const std::string& name : Names()) {
+    struct stat status {};
+    if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) continue;
+      throw FileSystemError(errno, PathOf(name), "examine");
+    }
+    if (!S_ISDIR(status.st_mode)) RemoveFile(name);
+  }
+}
+
+std::string FolderHandle::PathThroughHandle(const std::string& name) const {
+  return "/proc/self/fd/" + std::to_string(fd_) + "/" + name;
+}
+
 void FolderHandle::WriteFile(const std::string& name, const std::string& content) const {
   std::string temporary = TemporaryName();
   Descriptor output{-1};
@@ -219,10 +272,30 @@ std::unique_ptr<File> FolderHandle::OpenExistingForReading(const std::string& na
   return RegularFileOf(fd, name);
 }
 
-bool FolderHandle::LinkOut(const std::string& name, const std::string& path) const {
-  if (::linkat(fd_, name.c_str(), AT_FDCWD, path.c_str(), 0) == 0) return true;
-  if (errno == EXDEV || errno == EPERM || errno == EMLINK || errno == ENOTSUP) return false;
-  throw FileSystemError(errno, path, "create");
+int FolderHandle::OpenRegularPath(const std::string& name) const {
+  const int fd = Retrying([&] { return ::openat(fd_, name.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC); });
+  if (fd < 0) return -1;
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    const int error = S_ISREG(status.st_mode) ? errno : EINVAL;
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  return fd;
+}
+
+bool FolderHandle::LinkInto(const std::string& name, const FolderHandle& to, const std::string& to_name) const {
+  const Descriptor file{OpenRegularPath(name)};
+  if (file.fd < 0) {
+    if (errno == ENOENT || errno == EINVAL || errno == ENAMETOOLONG) return false;
+    throw FileSystemError(errno, PathOf(name), "open");
+  }
+  // Through the descriptor: the very file checked gets the new name, whatever its name leads to now.
+  const std::string through = "/proc/self/fd/" + std::to_string(file.fd);
+  if (::linkat(AT_FDCWD, through.c_str(), to.fd_, to_name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+  if (errno == EXDEV || errno == EPERM || errno == EMLINK || errno == ENOTSUP || errno == ENOSYS) return false;
+  throw FileSystemError(errno, to.PathOf(to_name), "create");
 }
 
 bool FolderHandle::RemoveFile(const std::string& name) const {
@@ -325,37 +398,46 @@ bool FolderHandle::CheckReplaceable(const std::string& name, const std::set<File
   return true;
 }
 
-void FolderHandle::CopyInto(const std::string& temporary, const std::string& from, unsigned mode) const {
-  const Descriptor input{Retrying([&] { return ::open(from.c_str(), O_RDONLY | O_CLOEXEC); })};
-  if (input.fd < 0) throw FileSystemError(errno, from, "open");
+void FolderHandle::CopyInto(const std::string& temporary, int from_fd, const std::string& from_path,
+                            unsigned mode) const {
   Descriptor output{Retrying([&] {
     return ::openat(fd_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   })};
   if (output.fd < 0) throw FileSystemError(errno, PathOf(temporary), "create");
-  CopyDescriptor(input.fd, output.fd, from, PathOf(temporary));
+  CopyDescriptor(from_fd, output.fd, from_path, PathOf(temporary));
   if (::fchmod(output.fd, static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, PathOf(temporary), "set the mode of");
   // close() reports write-back errors of some file systems (NFS, FUSE): a copy is complete only once it closed.
   const int fd = std::exchange(output.fd, -1);
   if (::close(fd) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(temporary), "close");
 }
 
-bool FolderHandle::PlaceFile(const std::string& name, const std::string& from, unsigned mode,
-                             const std::set<FileIdentity>& protect) const {
+bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, const std::string& from_name,
+                             unsigned mode, const std::set<FileIdentity>& protect) const {
+  const std::string from_path = from.PathOf(from_name);
   bool replacing = CheckReplaceable(name, protect);
-  // The mode goes on the copy before it is linked, so the link appears complete.
-  if (::chmod(from.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from, "set the mode of");
+  // Everything below goes through this descriptor of the very file checked, never through its name again.
+  const Descriptor file{from.OpenRegularPath(from_name)};
+  if (file.fd < 0) throw FileSystemError(errno, from_path, "open");
+  const std::string through = "/proc/self/fd/" + std::to_string(file.fd);
 
   std::string temporary = TemporaryName();
   int linked;
-  while ((linked = ::linkat(AT_FDCWD, from.c_str(), fd_, temporary.c_str(), 0)) != 0 && errno == EEXIST) {
+  while ((linked = ::linkat(AT_FDCWD, through.c_str(), fd_, temporary.c_str(), AT_SYMLINK_FOLLOW)) != 0 &&
+         errno == EEXIST) {
     temporary = TemporaryName();
   }
   try {
-    if (linked != 0) {
-      if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP) {
+    if (linked == 0) {
+      // The mode goes on before the final name appears, so the copy appears complete.
+      if (::chmod(through.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from_path, "set the mode of");
+    } else {
+      // A file system without hard links (FAT, exFAT): a copy.
+      if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != ENOSYS) {
         throw FileSystemError(errno, PathOf(name), "save");
       }
-      CopyInto(temporary, from, mode);
+      const Descriptor input{Retrying([&] { return ::open(through.c_str(), O_RDONLY | O_CLOEXEC); })};
+      if (input.fd < 0) throw FileSystemError(errno, from_path, "open");
+      CopyInto(temporary, input.fd, from_path, mode);
       // Checked again at the last moment: the folder may have changed while the copy was made.
       replacing = CheckReplaceable(name, protect);
     }

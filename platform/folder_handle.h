@@ -32,11 +32,30 @@ class FolderHandle {
   // `created`, when given, tells whether this call made it.
   FolderHandle Subfolder(const std::string& name, unsigned mode, bool* created = nullptr) const;
 
+  // The subfolder `name` for this process's user alone: created with mode
+  // 0700 when missing; an existing one must be a real folder (not a link)
+  // owned by the current user, and is made 0700. Raises FileSystemError
+  // naming it otherwise: a folder someone else controls could redirect or
+  // read what is written into it.
+  FolderHandle PrivateSubfolder(const std::string& name) const;
+
   // The subfolder `name` when it exists as a real folder; nothing when it is missing.
   std::optional<FolderHandle> ExistingSubfolder(const std::string& name) const;
 
   // Writes `content` to a new file that replaces `name` whole, once written and on disk.
   void WriteFile(const std::string& name, const std::string& content) const;
+
+  // A new regular file `name`, mode 0600, open for reading and writing; an
+  // older file of that name is removed first. A link is never followed.
+  std::unique_ptr<File> CreateNewFile(const std::string& name) const;
+
+  // Removes every entry of the folder that is not a folder; subfolders stay.
+  void RemoveFiles() const;
+
+  // A path that reaches `name` through this very folder, whatever becomes of
+  // the path it was opened by, for as long as the handle stays open: for
+  // readers that only take a path.
+  std::string PathThroughHandle(const std::string& name) const;
 
   // Removes the file `name`; a missing one (or a name too long to exist) is
   // no error. True when a file was removed.
@@ -70,20 +89,21 @@ class FolderHandle {
   // missing, a link or not a regular file.
   std::unique_ptr<File> OpenExistingForReading(const std::string& name) const;
 
-  // Gives the file `name` another name, `path` (outside this folder); false
-  // when the two lie on different file systems.
-  bool LinkOut(const std::string& name, const std::string& path) const;
+  // Gives the regular file `name` another name, `to_name` in `to`, replacing
+  // nothing; false when the file system cannot (another one, or none that
+  // has hard links) or `name` is no regular file.
+  bool LinkInto(const std::string& name, const FolderHandle& to, const std::string& to_name) const;
 
-  // Places the closed file `from` at `name`: a hard link when both lie on one
-  // file system (no byte is written twice), otherwise a copy made inside the
-  // kernel. Either way it appears under a temporary name first, takes `mode`,
+  // Places the closed regular file `from_name` of `from` at `name`: a hard
+  // link (no byte is written twice), or a copy made inside the kernel where
+  // the file system has no hard links. Either way it appears under a temporary name first, takes `mode`,
   // and is renamed over `name` only when complete, so a failure never leaves
   // a partial file under `name`. Its modification time is left as writing
   // made it: the source's time is given only once its bytes are on disk.
   // Raises FileSystemError naming the destination when `name` is a link or
   // one of `protect` (files that must not be replaced); nothing is written
   // then. True when linked.
-  bool PlaceFile(const std::string& name, const std::string& from, unsigned mode,
+  bool PlaceFile(const std::string& name, const FolderHandle& from, const std::string& from_name, unsigned mode,
                  const std::set<FileIdentity>& protect) const;
 
  private:
@@ -95,7 +115,9 @@ class FolderHandle {
   int OpenOwnCopy(const std::string& name) const;
   // Raises when `name` may not be replaced; true when something is there to replace.
   bool CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
-  void CopyInto(const std::string& temporary, const std::string& from, unsigned mode) const;
+  void CopyInto(const std::string& temporary, int from_fd, const std::string& from_path, unsigned mode) const;
+  // A descriptor (O_PATH) of the regular file `name`, not following a link; -1 with errno set otherwise.
+  int OpenRegularPath(const std::string& name) const;
 
   int fd_ = -1;
   std::string path_;

@@ -377,14 +377,4 @@ std::unique_ptr<File> FileOfDescriptor(int fd, const std::string& path) {
   return std::make_unique<PosixFile>(fd, path);
 }
 
-std::unique_ptr<File> CreateFresh(const std::string& path) {
-  int fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-  if (fd < 0 && errno == EEXIST) {
-    if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileSystemError(errno, path, "replace");
-    fd = OpenRetrying(path, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-  }
-  if (fd < 0) throw FileSystemError(errno, path, "create");
-  return std::make_unique<PosixFile>(fd, path);
-}
-
 }  // namespace salvorine

@@ -19,12 +19,15 @@ class CopyStore {
   virtual void WriteMap(const std::string& source_path, const std::string& text) = 0;
   // Removes the map of `source_path`'s copy; none there is no error.
   virtual void RemoveMap(const std::string& source_path) = 0;
-  // Places the closed copy `copy_path` at `source_path`'s destination under a
-  // temporary name, renamed over whatever was there, with the permission bits
-  // `mode`; never over a file of `protect`. True when the saved copy is
-  // `copy_path` itself, linked (one file system holds both).
-  virtual bool Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+  // Places the closed working copy `copy_name` at `source_path`'s destination
+  // under a temporary name, renamed over whatever was there, with the
+  // permission bits `mode`; never over a file of `protect`. True when the
+  // saved copy is the working copy itself, linked; false when it is a copy
+  // (a save disk without hard links).
+  virtual bool Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
                      const std::set<FileIdentity>& protect) = 0;
+  // The working copy `copy_name`, open for reading on its own.
+  virtual std::unique_ptr<File> OpenWorkingCopy(const std::string& copy_name) = 0;
   // Brings the destination folder's entries of `source_path` to the disk.
   virtual void SyncFolderOf(const std::string& source_path) = 0;
   // The copy at `source_path`'s destination, open for update; nothing when there is none.

@@ -115,8 +115,6 @@ RunOutcome RecoveryRun::Recover() {
     env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveFolderInUseText));
     return RunOutcome::kEndedEarly;
   }
-  // A row's name must never open a copy left by an earlier run.
-  EmptyWorkingFolder();
   Collect();
   // A selection without a file leaves the save folder as it was.
   if (env_.table.RowCount() < 2) save_tree_->ReleaseUnused();
@@ -127,17 +125,14 @@ RunOutcome RecoveryRun::Recover() {
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
   finished_rows_ = 0;
+  bool ended = false;
   try {
     const int rows = env_.table.RowCount() - 1;
-    bool ended = false;
     for (int row = 1; row <= rows && !ended; ++row) ended = RecoverRow(row, run_start) == RowResult::kEnded;
     while (!ended && !deferred_.empty()) ended = RescueDeferred(run_start, false) == RowResult::kEnded;
     if (ended) {
       SetIdle(true);
       StopDeferred();
-      save_tree_->SyncAndGiveTimes();
-      SaveReport();
-      return RunOutcome::kEndedEarly;
     }
     save_tree_->SyncAndGiveTimes();
     SaveReport();
@@ -152,6 +147,9 @@ RunOutcome RecoveryRun::Recover() {
     SaveReportAfterError(env_.dialogs, [this] { SaveReport(); });
     throw;
   }
+  // Every copy stands in the save folder now; their working names go with the folder.
+  save_tree_->EndWorking();
+  if (ended) return RunOutcome::kEndedEarly;
 
   env_.progress.SetFilePercent("100%");
   env_.progress.SetTotalPercent("100%");
@@ -269,26 +267,26 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   auto pass = std::make_unique<RowPass>();
   pass->row = row;
   pass->status = status;
-  pass->working_path = RecoveredCopyPath(row, source_path);
-  const std::string& working_path = pass->working_path;
+  const std::string working_name = WorkingCopyName(row, source_path);
+  pass->working_path = save_tree_->WorkingCopyPath(working_name);
   std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
   if (earlier) continued_.insert(row);
   std::unique_ptr<File> copy;
   bool in_place = earlier.has_value();
   if (earlier && !earlier->shared) {
     copy = std::move(earlier->file);
-    // The working folder shows the copy too, for preview, where one file system holds both.
-    if (save_tree_->LinkCopy(source_path, working_path)) open_copy_path_ = working_path;
+    // The working folder shows the copy too, for preview, where the save disk has hard links.
+    if (save_tree_->LinkCopy(source_path, working_name)) open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
   } else {
     try {
-      copy = CreateFresh(working_path);
+      copy = save_tree_->CreateWorkingCopy(working_name);
     } catch (const FileSystemError&) {
       source->Close();
       SetRowState(row, RowState::kUnsaved);
       env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
       return RowResult::kEnded;
     }
-    open_copy_path_ = working_path;
+    open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
     if (earlier) {
       // Other names share the saved copy's bytes (a snapshot made with hard
       // links): they keep them, and the copy goes on in a copy of its own.
@@ -301,7 +299,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   pass->map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
   const std::string& record_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
   pass->owner = std::make_unique<RowCopy>(
-      *save_tree_, source_identities_, source_path, status, working_path, std::move(copy), pass->map, in_place,
+      *save_tree_, source_identities_, source_path, status, working_name, std::move(copy), pass->map, in_place,
       [this, record_path](const FileSystemError& error) {
         env_.dialogs.ShowError(save_tree_->MapPathOf(record_path) + "\r" + error.what());
       });
@@ -548,10 +546,15 @@ bool RecoveryRun::IsCopyOf(File& source, const FileStatus& status, SaveTree::Ear
 bool RecoveryRun::IsNameTheDiskRefuses(const FileSystemError& error) const {
   const int code = error.Code();
   return (code == EINVAL || code == EILSEQ || code == ENAMETOOLONG || code == ENOENT) &&
-         error.Path().starts_with(save_folder_);
+         error.Path().starts_with(save_folder_) && !save_tree_->InWorkingFolder(error.Path());
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }
+
+std::string RecoveryRun::WorkingCopyPath(int row) const {
+  if (!save_tree_ || row < 1 || row >= env_.table.RowCount()) return "";
+  return save_tree_->WorkingCopyPath(WorkingCopyName(row, env_.table.Cell(0, row)));
+}
 
 std::string RecoveryRun::ReportText() const {
   return report_path_.empty() ? CurrentReportText(env_.table, report_rows_, run_time_) : report_text_;

@@ -71,6 +71,11 @@ class RecoveryRun {
   const std::string& SaveFolder() const { return save_folder_; }
   // The recovered copy the run is writing, empty between rows.
   const std::string& OpenCopyPath() const { return open_copy_path_; }
+  // Where a reader finds row `row`'s working copy while the run lasts (in
+  // the save folder's working folder, reached through the run's descriptor
+  // of it); empty when no run holds one. A row without a working copy (one
+  // taken as whole) has its saved copy only.
+  std::string WorkingCopyPath(int row) const;
   // The row whose pass runs (0 between rows) and its map as the pass has it now (null between passes).
   int CurrentRow() const { return current_row_; }
   const RescueMap* LiveMap() const { return row_copy_ != nullptr ? &row_copy_->Map() : nullptr; }
@@ -92,7 +97,7 @@ class RecoveryRun {
     int row = 0;
     std::unique_ptr<File> source;
     FileStatus status;
-    std::string working_path;
+    std::string working_path;  // where a reader finds its working copy while the run lasts
     RescueMap map{0, 0};
     std::unique_ptr<RowCopy> owner;  // holds `map` by reference
     RescueReach reached = RescueReach::kEdges;  // how far its rescue has come

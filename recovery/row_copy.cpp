@@ -46,13 +46,13 @@ class RowCopy::PassView final : public File {
 };
 
 RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path,
-                 FileStatus source, std::string copy_path, std::unique_ptr<File> copy, const RescueMap& map,
+                 FileStatus source, std::string copy_name, std::unique_ptr<File> copy, const RescueMap& map,
                  bool in_place, std::function<void(const FileSystemError&)> map_not_saved)
     : store_(store),
       protect_(protect),
       source_path_(std::move(source_path)),
       source_(source),
-      copy_path_(std::move(copy_path)),
+      copy_name_(std::move(copy_name)),
       copy_(std::move(copy)),
       view_(std::make_unique<PassView>(*copy_)),
       map_(map),
@@ -117,7 +117,7 @@ void RowCopy::SaveWithMap(bool pass_ended, unsigned mode) {
 }
 
 void RowCopy::PlaceFirst(unsigned mode, bool keep_up) {
-  same_file_ = store_.Place(source_path_, copy_path_, mode, protect_);
+  same_file_ = store_.Place(source_path_, copy_name_, mode, protect_);
   placed_ = true;
   mode_ = mode;
   if (!same_file_ && keep_up) {
@@ -133,12 +133,12 @@ void RowCopy::SetMode(unsigned mode) {
   mode_ = mode;
 }
 
-// Between file systems the saved copy is a copy: it takes the bytes finished
+// On a save disk without hard links the saved copy is a copy: it takes the bytes finished
 // since the last time, and they reach the disk before a map that marks them.
 void RowCopy::CatchUp() {
   if (!saved_copy_) return;
   // A reader of its own, so that the pass's position in its copy is left alone.
-  const std::unique_ptr<File> reader = OpenRead(copy_path_);
+  const std::unique_ptr<File> reader = store_.OpenWorkingCopy(copy_name_);
   std::string buffer(1 << 20, '\0');
   for (const RescueMap::Segment& done : map_.SegmentsIn(RescueState::kDone)) {
     for (const RescueMap::Segment& held : saved_->Segments()) {
@@ -148,7 +148,7 @@ void RowCopy::CatchUp() {
         const auto part = static_cast<std::size_t>(std::min<std::int64_t>(std::ssize(buffer), end - at));
         reader->Seek(at);
         const ReadResult got = reader->Read(buffer.data(), part);
-        if (!got.ok || got.count == 0) throw FileSystemError(got.ok ? EIO : got.error, copy_path_, "read");
+        if (!got.ok || got.count == 0) throw FileSystemError(got.ok ? EIO : got.error, reader->Path(), "read");
         saved_copy_->Seek(at);
         saved_copy_->Write(buffer.data(), got.count);
         at += static_cast<std::int64_t>(got.count);

@@ -26,13 +26,13 @@ namespace salvorine {
 // gets it only after the sync of the save file system that carries its bytes.
 class RowCopy {
  public:
-  // `copy` is the file the pass writes: a new working copy at `copy_path`,
-  // or, with `in_place`, the saved copy an earlier run left (`copy_path` then
-  // names it for preview only). `map` is the pass's map of the source.
+  // `copy` is the file the pass writes: the new working copy `copy_name` in
+  // the store's working folder, or, with `in_place`, the saved copy an
+  // earlier run left (`copy_name` is then unused). `map` is the pass's map of the source.
   // A map that cannot be written is handed to `map_not_saved`, and the copy
   // stays without it (and so is never taken for whole).
   RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path, FileStatus source,
-          std::string copy_path, std::unique_ptr<File> copy, const RescueMap& map, bool in_place,
+          std::string copy_name, std::unique_ptr<File> copy, const RescueMap& map, bool in_place,
           std::function<void(const FileSystemError&)> map_not_saved);
   ~RowCopy();
   RowCopy(const RowCopy&) = delete;
@@ -66,7 +66,7 @@ class RowCopy {
   const std::set<FileIdentity>& protect_;
   const std::string source_path_;
   const FileStatus source_;
-  const std::string copy_path_;
+  const std::string copy_name_;
   std::unique_ptr<File> copy_;
   std::unique_ptr<File> view_;
   const RescueMap& map_;

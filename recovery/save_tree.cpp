@@ -130,20 +130,41 @@ std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const st
 
 bool SaveTree::HoldAlone() {
   if (!held_) held_ = save_folder_.Subfolder(kDataFolder, 0777);
-  return held_->TryLock();
+  if (!held_->TryLock()) return false;
+  // Only the run holding the lock may empty the working folder.
+  if (!working_) working_.emplace(*held_);
+  return true;
 }
 
 void SaveTree::ReleaseUnused() {
+  EndWorking();
   held_.reset();
   save_folder_.RemoveEmptySubfolder(kDataFolder);
 }
 
-bool SaveTree::Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+void SaveTree::EndWorking() {
+  if (!working_) return;
+  working_->Remove();
+  working_.reset();
+}
+
+const WorkingFolder& SaveTree::Working() const {
+  if (!working_) throw FileSystemError(ENOENT, save_folder_.Path() + "/" + kDataFolder, "use the working folder in");
+  return *working_;
+}
+
+bool SaveTree::Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
                      const std::set<FileIdentity>& protect) {
   const auto [folder, name] = DestinationFolder(source_path);
-  const bool linked = folder->PlaceFile(name, copy_path, mode, protect);
+  const bool linked = folder->PlaceFile(name, Working().Folder(), copy_name, mode, protect);
   Claim(source_path);
   return linked;
+}
+
+std::unique_ptr<File> SaveTree::OpenWorkingCopy(const std::string& copy_name) {
+  std::unique_ptr<File> copy = Working().Folder().OpenExistingForReading(copy_name);
+  if (!copy) throw FileSystemError(ENOENT, Working().Folder().Path() + "/" + copy_name, "read");
+  return copy;
 }
 
 void SaveTree::SyncFolderOf(const std::string& source_path) { DestinationFolder(source_path).first->Sync(); }
@@ -268,10 +289,10 @@ std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {
   return folder ? folder->OpenExistingFile(name) : nullptr;
 }
 
-bool SaveTree::LinkCopy(const std::string& source_path, const std::string& path) {
+bool SaveTree::LinkCopy(const std::string& source_path, const std::string& copy_name) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   const auto folder = Existing(save_folder_, folders);
-  return folder && folder->LinkOut(name, path);
+  return folder && folder->LinkInto(name, Working().Folder(), copy_name);
 }
 
 std::string SaveTree::SaveReport(const std::string& text) {

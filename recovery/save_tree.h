@@ -15,6 +15,7 @@
 #include "recovery/map_file.h"
 #include "recovery/folder_chain.h"
 #include "recovery/rescue_map.h"
+#include "recovery/working_folder.h"
 
 namespace salvorine {
 
@@ -23,17 +24,31 @@ namespace salvorine {
 // following links, created once, and given their source folder's permissions
 // (with the umask, and always open to their owner). Beside the copies,
 // ".salvorine/" holds a map of every copy that is not whole (in
-// ".salvorine/maps/", mirroring the copies) and the report of the last run.
+// ".salvorine/maps/", mirroring the copies), the report of the last run and,
+// while a run holds it, that run's working folder ("TMP654") with the copies
+// its passes write.
 class SaveTree final : public CopyStore {
  public:
   // Opens the save folder, which must exist.
   SaveTree(const std::string& save_folder, std::string selection_root);
 
-  // Takes the save folder for this run alone, for as long as the tree lives;
-  // false when another run holds it.
+  // Takes the save folder for this run alone, for as long as the tree lives,
+  // and its working folder, emptied; false when another run holds it.
   bool HoldAlone();
   // Lets go of the save folder's ".salvorine" and removes it when the run left nothing in it.
   void ReleaseUnused();
+  // Empties and removes the working folder once the run is over.
+  void EndWorking();
+
+  // A new working copy `name`, in the working folder on the save folder's file system.
+  std::unique_ptr<File> CreateWorkingCopy(const std::string& name) { return Working().CreateCopy(name); }
+  // Whether `path` lies in the working folder (not a name of the save tree).
+  bool InWorkingFolder(const std::string& path) const {
+    return working_ && path.starts_with(working_->Folder().Path() + "/");
+  }
+  // Where a reader that takes a path finds the working copy `name` while the
+  // run holds the working folder; empty otherwise.
+  std::string WorkingCopyPath(const std::string& name) const { return working_ ? working_->PathOf(name) : ""; }
 
   // The destination of `source_path` (a path, for messages).
   std::string DestinationOf(const std::string& source_path) const;
@@ -42,8 +57,9 @@ class SaveTree final : public CopyStore {
 
   void WriteMap(const std::string& source_path, const std::string& text) override;
   void RemoveMap(const std::string& source_path) override;
-  bool Place(const std::string& source_path, const std::string& copy_path, unsigned mode,
+  bool Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
              const std::set<FileIdentity>& protect) override;
+  std::unique_ptr<File> OpenWorkingCopy(const std::string& copy_name) override;
   void SyncFolderOf(const std::string& source_path) override;
   std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) override;
   void GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) override;
@@ -88,9 +104,9 @@ class SaveTree final : public CopyStore {
   // The name `source_path`'s copy is saved under.
   std::string SavedName(const std::string& source_path) const;
 
-  // Gives the copy at `source_path`'s destination the name `path` as well;
-  // false when `path` lies on another file system.
-  bool LinkCopy(const std::string& source_path, const std::string& path);
+  // Gives the copy at `source_path`'s destination the name `copy_name` in
+  // the working folder as well; false when the file system has no hard links.
+  bool LinkCopy(const std::string& source_path, const std::string& copy_name);
 
  private:
   using Chain = FolderChain;
@@ -105,6 +121,7 @@ class SaveTree final : public CopyStore {
   // The folder `folders` below `root`, when every level exists; creates nothing.
   static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
+  const WorkingFolder& Working() const;
   // The destination folder of `source_path`, created as needed, and the copy's name in it.
   std::pair<const FolderHandle*, std::string> DestinationFolder(const std::string& source_path);
 
@@ -117,6 +134,7 @@ class SaveTree final : public CopyStore {
   Chain maps_chain_;
   std::optional<FolderHandle> earlier_maps_;  // the maps folder as the run found it, if any
   std::optional<FolderHandle> held_;          // ".salvorine", locked while the run lasts
+  std::optional<WorkingFolder> working_;      // below held_, which must outlive it
   std::vector<WaitingTime> waiting_times_;
   std::map<std::string, std::string> saved_names_;
   // Per destination folder (its relative path): the names found there or placed, and those placed by this run.

@@ -377,7 +377,7 @@ TEST_F(CliTest, ATableThatCannotBeWrittenIsAnErrorAfterTheCleanUp) {
       RunProgram({"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/full", kCli, work / "src", work / "out"}, environment);
   EXPECT_EQ(full.exit_code, 1);
   EXPECT_NE(full.err.find("cannot write the table to stdout"), std::string::npos) << full.err;
-  EXPECT_FALSE(FileExists(work / "TMP654/1.txt"));
+  EXPECT_FALSE(FileExists(work / "out/.salvorine/TMP654/1.txt"));
   // The reader is gone well before the program writes.
   const ProgramOutput closed = RunProgram(
       {"/bin/sh", "-c", "{ sleep 0.5; \"$0\" \"$@\"; echo \"status $?\" >&2; } | true", kCli, work / "src", work / "out"},
@@ -413,11 +413,13 @@ TEST_F(CliTest, AFullSaveFolderLeavesNoPartialCopyAndTheRowUnsaved) {
   std::filesystem::create_directory(work / "small");
   const char* script =
       "mount -t tmpfs -o size=1m tmpfs \"$3\" || exit 9; \"$0\" \"$1\" \"$2\"; echo \"status $?\"; "
-      "find \"$3\" -type f ! -path '*/.salvorine/*'";
+      "find \"$3\" \\( -type f ! -path '*/.salvorine/*' \\) -o -path '*/TMP654*'";
   const ProgramOutput result = RunProgram(
       {"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, kCli, work / "src", work / "small/out", work / "small"},
       {"TMPDIR=" + work.Path()});
-  EXPECT_EQ(result.out, work / "src/big.bin\t3000000\t3000000 (100%)\t0 (0%)\tunsaved\nstatus 1\n") << result.err;
+  // The working copy lies on the save disk too: the pass fails at its first
+  // write, before the source is read, and leaves nothing behind.
+  EXPECT_EQ(result.out, work / "src/big.bin\t3000000\t0 (0%)\t0 (0%)\tunsaved\nstatus 1\n") << result.err;
   EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
 }
 
@@ -752,7 +754,50 @@ TEST_F(CliTest, EmptiesTheWorkingFolderAtExit) {
   WriteFile(work / "src/a.txt", "a");
   ASSERT_EQ(Run({work / "src", work / "out"}).exit_code, 0);
   EXPECT_EQ(ReadFile(work / "out/src/a.txt"), "a");
-  EXPECT_FALSE(FileExists(work / "TMP654/1.txt"));
+  EXPECT_FALSE(FileExists(work / "out/.salvorine/TMP654"));
+}
+
+// The working folder lies on the save disk, inside the save folder's locked
+// ".salvorine": a TMPDIR shared with other users (here holding another
+// user's link named TMP654) and a home folder the user cannot write to (as a
+// full disk would be) play no part, and nothing is written under either.
+TEST_F(CliTest, NeitherTmpdirNorTheHomeFolderHoldsTheWorkingFolder) {
+  WriteFile(work / "src/a.txt", "a");
+  WriteFile(work / "src/b.bin", std::string(100000, 'b'));
+  WriteFile(work / "elsewhere/1.txt", "another user's file");
+  std::filesystem::create_directories(work / "shared");
+  std::filesystem::create_directories(work / "home");
+  ASSERT_EQ(::symlink((work / "elsewhere").c_str(), (work / "shared/TMP654").c_str()), 0);
+  ASSERT_EQ(::chmod((work / "shared").c_str(), 01777), 0);
+  ASSERT_EQ(::chmod((work / "home").c_str(), 0555), 0);
+  ASSERT_EQ(::chmod(work.Path().c_str(), 0777), 0);
+  const std::vector<std::vector<std::string>> environments = {
+      {"TMPDIR=" + work / "shared", "HOME=" + work / "home"},
+      {"TMPDIR=", "HOME=" + work / "home", "XDG_CACHE_HOME="},
+  };
+  for (const std::vector<std::string>& environment : environments) {
+    std::filesystem::remove_all(work / "out");
+    std::vector<std::string> argv = {kCli, work / "src", work / "out"};
+    if (::geteuid() == 0) argv.insert(argv.begin(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+    const ProgramOutput result = RunProgram(argv, environment);
+    EXPECT_EQ(result.exit_code, 0) << environment[0] << "\n" << result.err;
+    EXPECT_EQ(ReadFile(work / "out/src/b.bin"), std::string(100000, 'b'));
+    EXPECT_FALSE(FileExists(work / "out/.salvorine/TMP654"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work / "shared"), {}), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(work / "home"));
+    EXPECT_EQ(ReadFile(work / "elsewhere/1.txt"), "another user's file");
+  }
+  // A link planted in place of the working folder is refused, never followed.
+  std::filesystem::remove_all(work / "out");
+  std::filesystem::create_directories(work / "out/.salvorine");
+  ASSERT_EQ(::symlink((work / "elsewhere").c_str(), (work / "out/.salvorine/TMP654").c_str()), 0);
+  const ProgramOutput refused = Run({work / "src", work / "out"});
+  EXPECT_EQ(refused.exit_code, 1);
+  EXPECT_NE(refused.err.find("Cannot use the private folder " + work / "out/.salvorine/TMP654 (it must be a folder of "
+                                                                       "your own, not a link)"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(work / "elsewhere"), {}), 1);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 // The file layer: searches, the working folder's safety checks, mounts, INI reading.
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -145,7 +144,7 @@ TEST(FolderHandleTest, PlacesAFileOverTheOldOneWithItsMode) {
   for (const std::string& folder : folders) {
     WriteFile(temp / "from", std::string(3 << 20, 'f'));
     WriteFile(folder + "/to", std::string(5 << 20, 't'));
-    FolderHandle(folder).PlaceFile("to", temp / "from", 0640, {});
+    FolderHandle(folder).PlaceFile("to", FolderHandle(temp.Path()), "from", 0640, {});
     EXPECT_EQ(ReadFile(folder + "/to"), std::string(3 << 20, 'f')) << folder;
     struct stat placed {};
     ASSERT_EQ(::stat((folder + "/to").c_str(), &placed), 0);
@@ -160,65 +159,61 @@ TEST(FileTest, WriteToAFullDiskRaises) {
   EXPECT_THROW(file->Write("abc", 3), FileSystemError);
 }
 
-TEST(WorkingFolderTest, IsCreatedPrivateUnderTmpdirAndNamesCopiesByRowAndExtension) {
+TEST(WorkingFolderTest, IsCreatedPrivateInTheDataFolderAndNamesCopiesByRowAndExtension) {
   TempFolder temp;
-  ScopedTmpdir tmpdir(temp.Path() + "/");
-  const std::string folder = WorkingFolder();
-  EXPECT_EQ(folder, temp / "TMP654");
-  struct stat status {};
-  ASSERT_EQ(::stat(folder.c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0700u);
-  EXPECT_EQ(RecoveredCopyPath(3, "/media/cd/photos/img.jpg"), folder + "/3.jpg");
-  EXPECT_EQ(RecoveredCopyPath(4, "/media/cd/a.tar.gz"), folder + "/4.gz");
-  EXPECT_EQ(RecoveredCopyPath(5, "/media/cd.d/README"), folder + "/5");
-  // An extension that would make the name too long is left out.
-  EXPECT_EQ(RecoveredCopyPath(6, "/media/cd/." + std::string(254, 'x')), folder + "/6");
+  const FolderHandle data(temp.Path());
+  {
+    WorkingFolder working(data);
+    struct stat status {};
+    ASSERT_EQ(::stat((temp / "TMP654").c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0700u);
+    working.CreateCopy("3.jpg")->Close();
+    EXPECT_TRUE(FileExists(temp / "TMP654/3.jpg"));
+    EXPECT_TRUE(FileExists(working.PathOf("3.jpg")));
+    working.Remove();
+  }
+  EXPECT_FALSE(FileExists(temp / "TMP654"));
+  EXPECT_EQ(WorkingCopyName(3, "/media/cd/photos/img.jpg"), "3.jpg");
+  EXPECT_EQ(WorkingCopyName(4, "/media/cd/a.tar.gz"), "4.gz");
+  EXPECT_EQ(WorkingCopyName(5, "/media/cd.d/README"), "5");
+  // An extension a save disk might not store, or one that would make the name too long, is left out.
+  EXPECT_EQ(WorkingCopyName(6, "/media/cd/." + std::string(254, 'x')), "6");
+  EXPECT_EQ(WorkingCopyName(7, "/media/cd/a.j:g"), "7");
+  EXPECT_EQ(WorkingCopyName(8, "/media/cd/a.\xd1\x84"), "8");
 }
 
-TEST(WorkingFolderTest, EmptyingDeletesFilesButKeepsFolders) {
+// What an earlier run left (killed, say) goes when the next run takes the folder; subfolders stay.
+TEST(WorkingFolderTest, TakingTheFolderDeletesTheFilesAnEarlierRunLeft) {
   TempFolder temp;
-  ScopedTmpdir tmpdir(temp.Path());
   WriteFile(temp / "TMP654/1.txt", "a");
   WriteFile(temp / "TMP654/sub/2.txt", "b");
   ::chmod((temp / "TMP654").c_str(), 0700);
-  EmptyWorkingFolder();
+  const FolderHandle data(temp.Path());
+  WorkingFolder working(data);
   EXPECT_FALSE(FileExists(temp / "TMP654/1.txt"));
   EXPECT_TRUE(FileExists(temp / "TMP654/sub/2.txt"));
 }
 
-// Another program holds TMP654: this one takes TMP654-2 and empties only that.
-TEST(WorkingFolderTest, AFolderHeldByAnotherProgramIsLeftAlone) {
-  TempFolder temp;
-  ScopedTmpdir tmpdir(temp.Path());
-  WriteFile(temp / "TMP654/1.bin", "the other program's copy");
-  ::chmod((temp / "TMP654").c_str(), 0700);
-  const int other = ::open((temp / "TMP654").c_str(), O_RDONLY | O_DIRECTORY);
-  ASSERT_EQ(::flock(other, LOCK_EX), 0);
-  EXPECT_EQ(WorkingFolder(), temp / "TMP654-2");
-  EmptyWorkingFolder();
-  EXPECT_EQ(ReadFile(temp / "TMP654/1.bin"), "the other program's copy");
-  struct stat status {};
-  ASSERT_EQ(::stat((temp / "TMP654-2").c_str(), &status), 0);
-  EXPECT_EQ(status.st_mode & 0777, 0700u);
-  ::close(other);
-}
-
+// A link in place of TMP654 is never followed, and a folder another user owns is refused.
 TEST(WorkingFolderTest, RefusesAFolderSomeoneElseControls) {
   TempFolder temp;
-  ScopedTmpdir tmpdir(temp.Path());
   WriteFile(temp / "elsewhere/x", "");
   ASSERT_EQ(::symlink((temp / "elsewhere").c_str(), (temp / "TMP654").c_str()), 0);
+  const FolderHandle data(temp.Path());
   try {
-    WorkingFolder();
+    WorkingFolder working(data);
     FAIL() << "a link was accepted as the working folder";
   } catch (const FileSystemError& error) {
     EXPECT_NE(std::string(error.what()).find(temp / "TMP654"), std::string::npos);
   }
+  EXPECT_TRUE(FileExists(temp / "elsewhere/x"));
   ::unlink((temp / "TMP654").c_str());
   ASSERT_EQ(::mkdir((temp / "TMP654").c_str(), 0700), 0);
+  WriteFile(temp / "TMP654/theirs", "");
   if (::geteuid() == 0) {
     ASSERT_EQ(::chown((temp / "TMP654").c_str(), 65534, 65534), 0);
-    EXPECT_THROW(WorkingFolder(), FileSystemError);
+    EXPECT_THROW(WorkingFolder working(data), FileSystemError);
+    EXPECT_TRUE(FileExists(temp / "TMP654/theirs"));
   }
 }
 

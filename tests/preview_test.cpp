@@ -28,7 +28,6 @@
 #include "app/unit1.h"
 #include "platform/file_system.h"
 #include "preview/unit5.h"
-#include "recovery/working_folder.h"
 #include "tests/support/fakes.h"
 #include "tests/support/picture_files.h"
 #include "tests/support/temp_folder.h"
@@ -283,9 +282,10 @@ TEST_F(PreviewCommandTest, ShowsTheRowsFiguresAndWhereTheRunSavedIt) {
   EXPECT_EQ(preview.Label5->text(), "5");
   EXPECT_EQ(preview.Label6->text(), "5 (100%)");
   EXPECT_EQ(preview.Label8->text(), "0 (0%)");
-  // Showing where a row was saved writes nothing: the removed save folder stays removed.
+  // Showing where a row was saved writes nothing: the removed save folder
+  // stays removed. The run's working folder went with it, so no copy is left to open.
   EXPECT_FALSE(FolderExists(work / "out"));
-  EXPECT_TRUE(dialogs.errors.empty());
+  EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Unknown format."});
 }
 
 // Guards "Unknown format." for a row a resumed run took as complete: it has no working copy.
@@ -295,7 +295,7 @@ TEST_F(PreviewCommandTest, ARowTheRunFoundCompleteOpensItsSavedCopy) {
   form.Edit2->setText(Shown(work / "out"));
   form.ToolButton1->click();
   form.ToolButton1->click();
-  ASSERT_FALSE(FileExists(RecoveredCopyPath(1, work / "disc/a.txt")));
+  ASSERT_FALSE(FileExists(work / "out/.salvorine/TMP654"));
   form.StringGrid1->setCurrentIndex(form.StringGrid1->model()->index(0, 0));
   QString shown;
   QTimer::singleShot(0, &preview, [&] {

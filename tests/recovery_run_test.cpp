@@ -26,6 +26,46 @@
 namespace salvorine::test {
 namespace {
 
+// An exFAT file system (through its FUSE driver, on a loop device) mounted
+// at `mounted`: a save disk with other rules (no hard links, names folded by
+// case, characters it cannot store). Null, with the reason, where this
+// machine cannot make one (not root, no mkfs.exfat, no loop device).
+class ExfatMount {
+ public:
+  static std::unique_ptr<ExfatMount> At(const std::string& image, const std::string& mounted, std::string& why) {
+    std::filesystem::create_directories(mounted);
+    if (::geteuid() != 0 || Shell("truncate -s 16M " + image + " && mkfs.exfat " + image) != 0) {
+      why = "needs root and mkfs.exfat";
+      return nullptr;
+    }
+    const std::string device_file = image + ".device";
+    if (std::system(("losetup -f --show " + image + " >" + device_file + " 2>/dev/null").c_str()) != 0) {
+      why = "no loop device";
+      return nullptr;
+    }
+    std::string device = ReadFile(device_file);
+    device.erase(device.find_last_not_of('\n') + 1);
+    if (Shell("mount.exfat-fuse " + device + " " + mounted) != 0) {
+      Shell("losetup -d " + device);
+      why = "cannot mount exFAT through FUSE";
+      return nullptr;
+    }
+    return std::unique_ptr<ExfatMount>(new ExfatMount(mounted, device));
+  }
+  ~ExfatMount() {
+    // The driver lets the device go a moment after the unmount: detach it once it has.
+    Shell("fusermount -u " + mounted_ + "; for try in $(seq 100); do losetup -d " + device_ + " && ! losetup " +
+          device_ + " && break; sleep 0.05; done");
+  }
+  ExfatMount(const ExfatMount&) = delete;
+  ExfatMount& operator=(const ExfatMount&) = delete;
+
+ private:
+  ExfatMount(std::string mounted, std::string device) : mounted_(std::move(mounted)), device_(std::move(device)) {}
+  static int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
+  std::string mounted_, device_;
+};
+
 class RecoveryRunTest : public ::testing::Test {
  protected:
   RecoveryRunTest() {
@@ -91,10 +131,12 @@ TEST_F(RecoveryRunTest, RecoversEveryFileSavesItUnderTheSaveFolderAndCompletes) 
 
   EXPECT_EQ(ReadFile(temp / "out/src/one.txt"), "first file");
   EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));
-  EXPECT_EQ(ReadFile(temp / "TMP654/3"), std::string(70000, 'y'));  // the working copy stays for preview
   struct stat saved {};
   ASSERT_EQ(::stat((temp / "out/src/three").c_str(), &saved), 0);
   EXPECT_EQ(saved.st_mtim.tv_sec, 1000000000);
+  // The working folder goes with the run: the saved copies are all that is left.
+  EXPECT_FALSE(FileExists(temp / "out/.salvorine/TMP654"));
+  EXPECT_EQ(saved.st_nlink, 1u);
 }
 
 TEST_F(RecoveryRunTest, BusyStateHoldsDuringTheRunOnly) {
@@ -152,7 +194,7 @@ TEST_F(RecoveryRunTest, AStopConfirmedBetweenFilesStopsTheNextRowAtItsFirstBlock
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.Cell(2, 1), "10 (100%)");
   EXPECT_EQ(progress.count_label, "2/3");
-  EXPECT_EQ(std::filesystem::file_size(temp / "TMP654/2.bin"), 5000u);  // zeros of the source's size
+  EXPECT_FALSE(FileExists(temp / "out/src/sub/two.bin"));  // a copy that read nothing is not saved
 }
 
 // Copies already whole are not read again, yet a Stop or a close between
@@ -299,14 +341,15 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
 }
 
 // Every 30 s of a pass, the copy as far as it has come and its map reach the
-// save folder, linked there or copied, so a crash loses at most that much.
+// save folder, linked there or, on a disk without hard links, copied, so a
+// crash loses at most that much.
 TEST_F(RecoveryRunTest, ALongPassBringsItsCopyAndMapToTheSaveFolderAsItGoes) {
-  std::vector<std::string> layouts = {temp / "work"};
-  if (FolderExists("/dev/shm")) layouts.push_back("/dev/shm/salvorine-checkpoint-" + std::to_string(::getpid()));
+  std::vector<std::string> layouts = {temp / "out"};
+  std::string why;
+  const auto exfat = ExfatMount::At(temp / "exfat.img", temp / "out-copied", why);
+  if (exfat) layouts.push_back(temp / "out-copied");
   for (const std::string& working : layouts) {
-    std::filesystem::create_directories(working);
-    ScopedTmpdir tmpdir_here(working);
-    window.save_folder = working == layouts[0] ? temp / "out" : temp / "out-copied";
+    window.save_folder = working;
     const std::string saved = window.save_folder + "/src/three";
     std::optional<RescueMap> seen_map;
     std::string seen_copy;
@@ -331,17 +374,15 @@ TEST_F(RecoveryRunTest, ALongPassBringsItsCopyAndMapToTheSaveFolderAsItGoes) {
     EXPECT_EQ(ReadFile(saved), std::string(70000, 'y'));
     EXPECT_FALSE(FileExists(window.save_folder + "/.salvorine/maps/src/three.map"));
   }
-  if (layouts.size() > 1) std::filesystem::remove_all(layouts[1]);
 }
 
-// Between file systems the map goes to the save folder only after the bytes it
-// marks finished: a run that dies while the saved copy is brought up to date
-// leaves a map a later run can trust.
-TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyLacks) {
-  if (!FolderExists("/dev/shm")) GTEST_SKIP() << "needs /dev/shm";
-  const std::string working = "/dev/shm/salvorine-checkpoint-order-" + std::to_string(::getpid());
-  std::filesystem::create_directories(working);
-  ScopedTmpdir tmpdir_here(working);
+// On a save disk without hard links the map goes to the save folder only
+// after the bytes it marks finished: a run that dies while the saved copy is
+// brought up to date leaves a map a later run can trust.
+TEST_F(RecoveryRunTest, ACheckpointOnADiskWithoutHardLinksNeverMapsBytesTheSavedCopyLacks) {
+  std::string why;
+  const auto exfat = ExfatMount::At(temp / "exfat.img", temp / "out", why);
+  if (!exfat) GTEST_SKIP() << why;
   const std::string map_path = temp / "out/.salvorine/maps/src/three.map";
   bool cut = false;
   // One second per block. Once the first checkpoint placed the copy, the
@@ -350,23 +391,21 @@ TEST_F(RecoveryRunTest, ACheckpointBetweenFileSystemsNeverMapsBytesTheSavedCopyL
     clock.Advance(std::chrono::seconds(1));
     if (!cut && progress.count_label == "3/3" && FileExists(map_path)) {
       cut = true;
-      std::filesystem::rename(run.OpenCopyPath(), working + "/gone");
+      std::filesystem::rename(run.OpenCopyPath(), temp / "out/gone");
     }
   };
   EXPECT_THROW(run.Recover(), FileSystemError);
-  std::filesystem::remove_all(working);
   ASSERT_TRUE(cut);
   ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
 
-// Between file systems the copy a checkpoint placed is brought up to date in
-// place, never copied whole again: a save folder with room for one copy, not
-// two (here a size limit), still takes it, true to the row's last map.
+// On a save disk without hard links the copy a checkpoint placed is brought
+// up to date in place, never copied whole again: a save folder with room for
+// one copy, not two (here a size limit), still takes it, true to the row's last map.
 TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueToItsMap) {
-  if (!FolderExists("/dev/shm")) GTEST_SKIP() << "needs /dev/shm";
-  const std::string working = "/dev/shm/salvorine-final-save-" + std::to_string(::getpid());
-  std::filesystem::create_directories(working);
-  ScopedTmpdir tmpdir_here(working);
+  std::string why;
+  const auto exfat = ExfatMount::At(temp / "exfat.img", temp / "out", why);
+  if (!exfat) GTEST_SKIP() << why;
   const std::string map_path = temp / "out/.salvorine/maps/src/three.map";
   rlimit unlimited {};
   ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
@@ -386,7 +425,6 @@ TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueTo
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   ::setrlimit(RLIMIT_FSIZE, &unlimited);
   std::signal(SIGXFSZ, ignored);
-  std::filesystem::remove_all(working);
   EXPECT_EQ(table.State(3), RowState::kStopped);
   ExpectSavedCopyTrueToItsMap(map_path, temp / "out/src/three");
 }
@@ -527,10 +565,12 @@ TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions
   ASSERT_EQ(::chmod((temp / "src/sub").c_str(), 0750), 0);
   const mode_t saved_umask = ::umask(022);
   std::vector<unsigned> working_modes;
+  ino_t working_three = 0;
   pump.on_pump = [&](int) {
     struct stat status {};
     if (!run.OpenCopyPath().empty() && ::stat(run.OpenCopyPath().c_str(), &status) == 0) {
       working_modes.push_back(status.st_mode & 0777);
+      if (progress.count_label == "3/3") working_three = status.st_ino;
     }
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
@@ -540,13 +580,13 @@ TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions
   const auto mode = [&](const std::string& path) {
     struct stat status {};
     EXPECT_EQ(::stat((temp / path).c_str(), &status), 0) << path;
-    return std::pair{status.st_mode & 0777, status.st_nlink};
+    return std::pair{status.st_mode & 0777, status.st_ino};
   };
   EXPECT_EQ(mode("out/src/one.txt").first, 0600u);
   EXPECT_EQ(mode("out/src/three").first, 0644u);
   EXPECT_EQ(mode("out/src/sub").first, 0750u);
-  // One write per byte: on one file system the saved copy is the working copy, linked.
-  EXPECT_EQ(mode("out/src/three").second, 2u);
+  // One write per byte: the saved copy is the working copy, linked.
+  EXPECT_EQ(mode("out/src/three").second, working_three);
 }
 
 // A file may change between the listing and its turn: what it holds when it
@@ -640,31 +680,10 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
 // store, each lose only their own file, said for that file; no row replaces
 // another row's copy, and the run goes on.
 TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName) {
-  const std::string image = temp / "exfat.img", mounted = temp / "out";
-  std::filesystem::create_directories(mounted);
-  const auto shell = [](const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); };
-  if (::geteuid() != 0 || shell("truncate -s 16M " + image + " && mkfs.exfat " + image) != 0) {
-    GTEST_SKIP() << "needs root and mkfs.exfat";
-  }
-  const std::string device_file = temp / "device";
-  if (std::system(("losetup -f --show " + image + " >" + device_file + " 2>/dev/null").c_str()) != 0) {
-    GTEST_SKIP() << "no loop device";
-  }
-  std::string device = ReadFile(device_file);
-  device.erase(device.find_last_not_of('\n') + 1);
-  if (shell("mount.exfat-fuse " + device + " " + mounted) != 0) {
-    shell("losetup -d " + device);
-    GTEST_SKIP() << "cannot mount exFAT through FUSE";
-  }
-  const struct Unmount {
-    std::function<int(const std::string&)> shell;
-    std::string mounted, device;
-    ~Unmount() {
-      // The driver lets the device go a moment after the unmount: detach it once it has.
-      shell("fusermount -u " + mounted + "; for try in $(seq 100); do losetup -d " + device +
-            " && ! losetup " + device + " && break; sleep 0.05; done");
-    }
-  } unmount{shell, mounted, device};
+  const std::string mounted = temp / "out";
+  std::string why;
+  const auto exfat = ExfatMount::At(temp / "exfat.img", mounted, why);
+  if (!exfat) GTEST_SKIP() << why;
   WriteFile(temp / "src/IMG.JPG", std::string(5000, 'a'));
   WriteFile(temp / "src/img.jpg", std::string(6000, 'b'));
   WriteFile(temp / "src/a:b.txt", "colon");
@@ -730,11 +749,10 @@ TEST_F(RecoveryRunTest, ASnapshotMadeWithHardLinksKeepsItsBytesWhenACopyIsContin
 }
 
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {
-  // Once the first file is saved, the working folder is replaced by a plain file.
+  // Once the first file is saved, the disk fails.
   pump.on_pump = [&](int) {
-    if (table.State(1) == RowState::kSaved && FolderExists(temp / "TMP654")) {
-      std::filesystem::remove_all(temp / "TMP654");
-      WriteFile(temp / "TMP654", "");
+    if (table.State(1) == RowState::kSaved && progress.count_label == "2/3") {
+      throw FileSystemError(EIO, temp / "out/src/sub", "write to");
     }
   };
   EXPECT_THROW(run.Recover(), FileSystemError);
@@ -748,10 +766,53 @@ TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates)
 }
 
 TEST_F(RecoveryRunTest, EachRunStartsWithAnEmptyWorkingFolder) {
-  WriteFile(temp / "TMP654/7.txt", "left from an earlier run");
-  ::chmod((temp / "TMP654").c_str(), 0700);
+  WriteFile(temp / "out/.salvorine/TMP654/7.txt", "left from an earlier run");
+  ::chmod((temp / "out/.salvorine/TMP654").c_str(), 0700);
+  bool emptied = false;
+  pump.on_pump = [&](int) { emptied = emptied || !FileExists(temp / "out/.salvorine/TMP654/7.txt"); };
   run.Recover();
-  EXPECT_FALSE(FileExists(temp / "TMP654/7.txt"));
+  EXPECT_TRUE(emptied);
+}
+
+// The working folder lies in the save folder's locked ".salvorine", on the
+// save disk, and is used through its descriptor only: nothing is written
+// under TMPDIR, and a link swapped in for it mid-run redirects nothing (no
+// file where it leads is removed, replaced, re-permissioned or saved as a
+// copy). A link planted before a run is refused.
+TEST_F(RecoveryRunTest, AWorkingFolderSwappedForALinkMidRunRedirectsNothing) {
+  // Named as the working copies of rows 2 and 3 are.
+  for (const char* name : {"2.bin", "3"}) {
+    WriteFile(temp / ("victim/" + std::string(name)), "the victim's own file");
+    ASSERT_EQ(::chmod((temp / ("victim/" + std::string(name))).c_str(), 0600), 0);
+  }
+  const std::vector<std::string> places = {temp / "TMP654", temp / "out/.salvorine/TMP654"};
+  bool swapped = false;
+  pump.on_pump = [&](int) {
+    if (swapped || progress.count_label != "2/3") return;
+    for (const std::string& place : places) {
+      if (!std::filesystem::is_directory(std::filesystem::symlink_status(place))) continue;
+      std::filesystem::rename(place, temp / "moved");
+      std::filesystem::create_directory_symlink(temp / "victim", place);
+      swapped = true;
+    }
+  };
+  const RunOutcome outcome = run.Recover();
+  ASSERT_TRUE(swapped);
+  for (const char* name : {"2.bin", "3"}) {
+    EXPECT_TRUE(ReadFile(temp / ("victim/" + std::string(name))) == "the victim's own file") << name;
+    struct stat victim {};
+    ASSERT_EQ(::stat((temp / ("victim/" + std::string(name))).c_str(), &victim), 0);
+    EXPECT_EQ(victim.st_mode & 0777, 0600u) << name;
+    EXPECT_EQ(victim.st_nlink, 1u) << name;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp / "victim"), {}), 2);
+  EXPECT_EQ(outcome, RunOutcome::kCompleted);
+  EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));
+  EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
+  EXPECT_FALSE(FileExists(temp / "TMP654"));
+
+  EXPECT_THROW(run.Recover(), FileSystemError);
+  EXPECT_EQ(ReadFile(temp / "victim/3"), "the victim's own file");
 }
 
 TEST_F(RecoveryRunTest, TrayStepEjectsOnlyAfterARunFromAnOpticalDisc) {

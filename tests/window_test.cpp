@@ -31,6 +31,7 @@
 #include "app/unit2.h"
 #include "app/window_placement.h"
 #include "settings/unit3.h"
+#include "preview/unit5.h"
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -462,6 +463,37 @@ TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   EXPECT_TRUE(status.contains("; 1 stopped, ") && status.endsWith(" KB not read; 1 not reached")) << status.toStdString();
 }
 
+// The preview reads a row's working copy while the run writes it (in the
+// save folder's working folder, through the run's own descriptor of it), and
+// the saved copy once the run is over and the working folder is gone.
+TEST_F(StartedWindowTest, ThePreviewFindsTheCopyDuringTheRunAndAfterIt) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.txt 40000 1\nslow disc/a.txt 0 40000 20\n");
+  TForm5 preview(dialogs, form.get());
+  form->SetPreviewWindow(&preview);
+  const auto preview_path = [&] {
+    std::string path;
+    QTimer::singleShot(0, &preview, [&] {
+      path = preview.Label9->property("path").toByteArray().toStdString();
+      preview.Button1->click();
+    });
+    form->StringGrid1->setCurrentIndex(form->StringGrid1->model()->index(0, 0));
+    form->ToolButton4->click();
+    return path;
+  };
+  std::string during, first_block;
+  When(form.get(), [&] { return Cell(2, 1) != "0 (0%)" && Cell(2, 1) != "40000 (100%)"; }, [&] {
+    during = preview_path();
+    first_block = ReadFile(during).substr(0, 1024);
+  });
+  Recover(disc.Path().string() + "/disc", work / "out");
+  ASSERT_FALSE(during.empty());
+  EXPECT_EQ(first_block, ReadFile(work / "out/disc/a.txt").substr(0, 1024));
+  EXPECT_TRUE(preview_path().empty());
+  EXPECT_EQ(preview.Edit2->property("path").toByteArray().toStdString(), work / "out/disc/a.txt");
+  form->SetPreviewWindow(nullptr);
+}
+
 // The File menu opens the damage report the last run wrote (and says so when
 // there is none); the Settings box decides whether earlier copies are taken up.
 TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollowsItsBox) {
@@ -478,14 +510,20 @@ TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollow
   ASSERT_EQ(report->Table->rowCount(), 1);
   EXPECT_EQ(report->Table->item(0, 0)->text(), Shown(work / "src/a.txt"));
 
-  // A second run finds the copy whole and reads nothing (no working copy is
-  // made); with the box cleared, the third recovers it afresh.
-  EXPECT_TRUE(FileExists(work / "TMP654/1.txt"));
+  // A second run finds the copy whole and reads nothing (the saved copy
+  // stays the very file it was); with the box cleared, the third recovers it
+  // afresh and places a new copy.
+  const auto saved = [&] {
+    struct stat status {};
+    EXPECT_EQ(::stat((work / "out/src/a.txt").c_str(), &status), 0);
+    return status.st_ino;
+  };
+  const ino_t first = saved();
   Recover(work / "src", work / "out");
-  EXPECT_FALSE(FileExists(work / "TMP654/1.txt"));
+  EXPECT_EQ(saved(), first);
   settings->CheckBox3->setChecked(false);
   Recover(work / "src", work / "out");
-  EXPECT_TRUE(FileExists(work / "TMP654/1.txt"));
+  EXPECT_NE(saved(), first);
 }
 
 // Guards a report that only a desktop handler could show and that was forgotten
@@ -539,9 +577,11 @@ TEST_F(StartedWindowTest, ClosingDuringARunAsksAndOkStopsTheRunAndClosesTheWindo
   EXPECT_TRUE(visible_after_cancel);
   EXPECT_FALSE(form->isVisible());
   EXPECT_NE(Cell(2, 1), "40000 (100%)");
-  // The copy the run was writing when the window closed is kept, and saved as far as it got, with its map.
-  EXPECT_TRUE(FileExists(work / "TMP654/1.bin"));
+  // The copy the run was writing when the window closed is saved as far as
+  // it got, with its map; the working folder goes with the run.
+  EXPECT_TRUE(FileExists(work / "out/disc/a.bin"));
   EXPECT_TRUE(FileExists(work / "out/.salvorine/maps/disc/a.bin.map"));
+  EXPECT_FALSE(FileExists(work / "out/.salvorine/TMP654"));
 }
 
 TEST_F(StartedWindowTest, EjectTogglesCaptionAndPictureAgainstTheTray) {

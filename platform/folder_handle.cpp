@@ -426,15 +426,20 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
          errno == EEXIST) {
     temporary = TemporaryName();
   }
+  const int link_error = linked == 0 ? 0 : errno;
+  if (link_error != 0 && link_error != EXDEV && link_error != EPERM && link_error != EMLINK &&
+      link_error != ENOTSUP && link_error != ENOSYS) {
+    throw FileSystemError(link_error, PathOf(name), "save");
+  }
+  // A file system without hard links (FAT, exFAT): the file itself moves
+  // there, so that its bytes are still written once and take room once.
+  const bool moved = link_error != 0 && link_error != EXDEV && MoveHere(from, from_name, file.fd, temporary);
   try {
-    if (linked == 0) {
+    if (linked == 0 || moved) {
       // The mode goes on before the final name appears, so the copy appears complete.
       if (::chmod(through.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from_path, "set the mode of");
     } else {
-      // A file system without hard links (FAT, exFAT): a copy.
-      if (errno != EXDEV && errno != EPERM && errno != EMLINK && errno != ENOTSUP && errno != ENOSYS) {
-        throw FileSystemError(errno, PathOf(name), "save");
-      }
+      // Another file system: a copy.
       const Descriptor input{Retrying([&] { return ::open(through.c_str(), O_RDONLY | O_CLOEXEC); })};
       if (input.fd < 0) throw FileSystemError(errno, from_path, "open");
       CopyInto(temporary, input.fd, from_path, mode);
@@ -445,10 +450,33 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
     // Renaming a link over another link of the same file leaves both names.
     if (linked == 0 && replacing) ::unlinkat(fd_, temporary.c_str(), 0);
   } catch (...) {
-    ::unlinkat(fd_, temporary.c_str(), 0);
+    // A moved file goes back where it was: it is the copy the pass still writes.
+    if (moved) {
+      ::renameat(fd_, temporary.c_str(), from.fd_, from_name.c_str());
+    } else {
+      ::unlinkat(fd_, temporary.c_str(), 0);
+    }
     throw;
   }
-  return linked == 0;
+  return linked == 0 || moved;
+}
+
+// Moves `from_name` of `from` to `temporary` here when it is the file open as
+// `checked`; false when the move is refused (another file system).
+bool FolderHandle::MoveHere(const FolderHandle& from, const std::string& from_name, int checked,
+                            const std::string& temporary) const {
+  if (::renameat(from.fd_, from_name.c_str(), fd_, temporary.c_str()) != 0) {
+    if (errno == EXDEV) return false;
+    throw FileSystemError(errno, from.PathOf(from_name), "move");
+  }
+  struct stat moved {}, open {};
+  if (::fstatat(fd_, temporary.c_str(), &moved, AT_SYMLINK_NOFOLLOW) != 0 || ::fstat(checked, &open) != 0 ||
+      moved.st_dev != open.st_dev || moved.st_ino != open.st_ino) {
+    // Another file took the name after the check: it goes back, untouched.
+    ::renameat(fd_, temporary.c_str(), from.fd_, from_name.c_str());
+    throw FileSystemError(EBUSY, from.PathOf(from_name), "move");
+  }
+  return true;
 }
 
 }  // namespace salvorine

@@ -94,20 +94,22 @@ class FolderHandle {
   // has hard links) or `name` is no regular file.
   bool LinkInto(const std::string& name, const FolderHandle& to, const std::string& to_name) const;
 
-  // Places the closed regular file `from_name` of `from` at `name`: a hard
-  // link (no byte is written twice), or a copy made inside the kernel where
-  // the file system has no hard links. Either way it appears under a temporary name first, takes `mode`,
+  // Places the regular file `from_name` of `from` at `name`: a hard link (no
+  // byte is written twice); where the file system has no hard links, the file
+  // itself, moved (it leaves `from`); on another file system, a copy made
+  // inside the kernel. Either way it appears under a temporary name first, takes `mode`,
   // and is renamed over `name` only when complete, so a failure never leaves
   // a partial file under `name`. Its modification time is left as writing
   // made it: the source's time is given only once its bytes are on disk.
   // Raises FileSystemError naming the destination when `name` is a link or
   // one of `protect` (files that must not be replaced); nothing is written
-  // then. True when linked.
+  // then. True when the placed file is `from_name`'s very file (linked or moved).
   bool PlaceFile(const std::string& name, const FolderHandle& from, const std::string& from_name, unsigned mode,
                  const std::set<FileIdentity>& protect) const;
 
  private:
   FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  bool MoveHere(const FolderHandle& from, const std::string& from_name, int checked, const std::string& temporary) const;
   // "." names the folder itself, so a path shown in a message never holds "/./".
   std::string PathOf(const std::string& name) const { return name == "." ? path_ : path_ + "/" + name; }
   std::string TemporaryName() const;

@@ -22,8 +22,8 @@ class CopyStore {
   // Places the closed working copy `copy_name` at `source_path`'s destination
   // under a temporary name, renamed over whatever was there, with the
   // permission bits `mode`; never over a file of `protect`. True when the
-  // saved copy is the working copy itself, linked; false when it is a copy
-  // (a save disk without hard links).
+  // saved copy is the working copy itself, linked or (a save disk without
+  // hard links) moved there; false when it is a copy (another file system).
   virtual bool Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
                      const std::set<FileIdentity>& protect) = 0;
   // The working copy `copy_name`, open for reading on its own.

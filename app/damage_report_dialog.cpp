@@ -30,7 +30,7 @@ QTableWidgetItem* FigureItem(std::int64_t value) {
 
 }  // namespace
 
-DamageReportDialog::DamageReportDialog(std::function<void(const std::string&)> open_map, QWidget* parent)
+DamageReportDialog::DamageReportDialog(OpenMap open_map, QWidget* parent)
     : QDialog(parent), open_map_(std::move(open_map)) {
   setObjectName(QStringLiteral("DamageReport"));
   Table = new QTableWidget(0, kColumns, this);
@@ -53,7 +53,7 @@ DamageReportDialog::DamageReportDialog(std::function<void(const std::string&)> o
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   connect(OpenMapButton, &QPushButton::clicked, this, [this] {
     const std::string map = SelectedMapPath();
-    if (!map.empty()) open_map_(map);
+    if (!map.empty()) open_map_(map, SelectedSize());
   });
   connect(Table, &QTableWidget::itemSelectionChanged, this,
           [this] { OpenMapButton->setEnabled(!SelectedMapPath().empty()); });
@@ -98,6 +98,13 @@ void DamageReportDialog::ShowReport(const std::string& report_text, const Report
   Table->resizeColumnsToContents();
   Table->setColumnWidth(0, std::min(Table->columnWidth(0), 320));
   OpenMapButton->setEnabled(false);
+}
+
+std::int64_t DamageReportDialog::SelectedSize() const {
+  const QList<QTableWidgetItem*> selected = Table->selectedItems();
+  if (selected.isEmpty()) return 0;
+  const QTableWidgetItem* size = Table->item(selected.front()->row(), 1);
+  return size == nullptr ? 0 : size->data(Qt::DisplayRole).toLongLong();
 }
 
 std::string DamageReportDialog::SelectedMapPath() const {

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QStringList>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -20,12 +21,13 @@ struct ReportDialogTexts {
 
 // The damage report a run left in a save folder, as a table inside the
 // program: sortable by any column, figures by their value. Open Map hands the
-// selected row's map to `open_map`.
+// selected row's map and the size of its file to `open_map`.
 class DamageReportDialog final : public QDialog {
   Q_OBJECT
 
  public:
-  DamageReportDialog(std::function<void(const std::string& map_path)> open_map, QWidget* parent = nullptr);
+  using OpenMap = std::function<void(const std::string& map_path, std::int64_t size)>;
+  explicit DamageReportDialog(OpenMap open_map, QWidget* parent = nullptr);
 
   // Fills the table from the report text (header line, then tab-separated rows).
   void ShowReport(const std::string& report_text, const ReportDialogTexts& texts);
@@ -35,8 +37,9 @@ class DamageReportDialog final : public QDialog {
 
  private:
   std::string SelectedMapPath() const;
+  std::int64_t SelectedSize() const;
 
-  std::function<void(const std::string&)> open_map_;
+  OpenMap open_map_;
 };
 
 }  // namespace salvorine

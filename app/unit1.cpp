@@ -41,6 +41,7 @@
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
 #include "app/damage_report_dialog.h"
+#include "app/map_window.h"
 #include "app/text_window.h"
 #include "app/unit2.h"
 #include "i18n/dialog_texts.h"
@@ -568,7 +569,8 @@ void TForm1::Report1Click() {
                                        Bytes(report.errorString()));
   }
   if (report_dialog_ == nullptr) {
-    report_dialog_ = new DamageReportDialog([this](const std::string& map) { OpenMap(map); }, this);
+    report_dialog_ =
+        new DamageReportDialog([this](const std::string& map, std::int64_t size) { OpenMap(map, size); }, this);
   }
   ReportDialogTexts texts{QString(Report1->text()).remove(QLatin1Char('&')), {}, {}, ShownText(kOpenMapText)};
   for (const WindowText& column : kReportColumnTexts) texts.columns.append(ShownText(column));
@@ -578,15 +580,18 @@ void TForm1::Report1Click() {
   report_dialog_->raise();
 }
 
-// A row's map as text, inside the program.
-void TForm1::OpenMap(const std::string& path) {
+// A row's saved map inside the program: drawn as the map panel draws it, over its text.
+void TForm1::OpenMap(const std::string& path, std::int64_t size) {
   QFile map(Shown(path));
   if (!map.open(QIODevice::ReadOnly)) {
     return services_.dialogs.ShowError(Bytes(ShownText(kReportUnreadableText)) + "\r" + path + ": " +
                                        Bytes(map.errorString()));
   }
-  if (map_window_ == nullptr) map_window_ = new TextWindow(this);
-  map_window_->ShowText(QString::fromUtf8(map.readAll()), Shown(path));
+  const QByteArray text = map.readAll();
+  const std::optional<RescueMap> parsed = ParseMapFile(text.toStdString(), size);
+  if (map_window_ == nullptr) map_window_ = new MapWindow(this);
+  map_window_->ShowMap(QString::fromUtf8(text), Shown(path),
+                       parsed ? parsed->Segments() : std::vector<RescueMap::Segment>{}, size, map_texts_);
 }
 
 QString TForm1::ShownText(const WindowText& entry) const {
@@ -813,6 +818,7 @@ void TForm1::ApplyRunViewTexts(const std::string& language_file) {
   map.count = text(kMapCountText);
   map.empty = text(kMapEmptyText);
   DamageMap1->SetTexts(map);
+  map_texts_ = map;
   ActivityLine::Texts activity;
   // Reading, Bad block, Retrying and Waiting for the drive are entries of the message table.
   const auto message = [this](int index, const char* english) {

@@ -42,6 +42,7 @@ namespace salvorine {
 
 class DamageReportDialog;
 class ShellTreeView;
+class MapWindow;
 class TextWindow;
 class TForm2;
 class TForm3;
@@ -112,7 +113,7 @@ class TForm1 final : public QMainWindow,
   QWidget* CreateBottomPanel();
   void CreateStatusBar();
   void SetEjectImage(int index);
-  void OpenMap(const std::string& path);
+  void OpenMap(const std::string& path, std::int64_t size);
   // An entry of the language in force, English where the file lacks it.
   QString ShownText(const WindowText& entry) const;
   bool TitleIsEnglish() const;
@@ -208,7 +209,8 @@ class TForm1 final : public QMainWindow,
   TForm5* preview_ = nullptr;
   DamageReportDialog* report_dialog_ = nullptr;
   TextWindow* manual_window_ = nullptr;
-  TextWindow* map_window_ = nullptr;
+  MapWindow* map_window_ = nullptr;
+  DamageMapView::Texts map_texts_;  // the map panel's texts in the language in force
 
  public:
   // Components, named as the program's documentation names them.

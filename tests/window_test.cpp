@@ -25,6 +25,7 @@
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
 #include "app/damage_report_dialog.h"
+#include "app/map_window.h"
 #include "app/text_window.h"
 #include "app/unit1.h"
 #include "app/left_out_dialog.h"
@@ -529,7 +530,7 @@ TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollow
 // Guards a report that only a desktop handler could show and that was forgotten
 // at a restart: the save folder's report is read afresh and shown in a table.
 TEST_F(StartedWindowTest, TheDamageReportOfTheSaveFolderShowsInATableThatSortsAndOpensMaps) {
-  WriteFile(work / "out/.salvorine/maps/b.bin.map", "# map of b\n0x0 0x10 +\n");
+  WriteFile(work / "out/.salvorine/maps/b.bin.map", "# map of b\n0x0 +\n0x0 0x5 +\n0x5 0x4 -\n");
   WriteFile(work / "out/.salvorine/report.tsv",
             "path\tsize\trecovered\tdamaged\tstate\tmap\n"
             "/disc/a\\tb.txt\t100\t100\t0\tok\t\n"
@@ -554,10 +555,16 @@ TEST_F(StartedWindowTest, TheDamageReportOfTheSaveFolderShowsInATableThatSortsAn
   report->Table->selectRow(0);
   ASSERT_TRUE(report->OpenMapButton->isEnabled());
   report->OpenMapButton->click();
-  auto* map = form->findChild<TextWindow*>();
+  auto* map = form->findChild<MapWindow*>();
   ASSERT_NE(map, nullptr);
   EXPECT_TRUE(map->isVisible());
-  EXPECT_EQ(map->Browser->toPlainText(), "# map of b\n0x0 0x10 +\n");
+  EXPECT_EQ(map->Browser->toPlainText(), "# map of b\n0x0 +\n0x0 0x5 +\n0x5 0x4 -\n");
+  // Drawn as the map panel draws a row's: the first five bytes read, the last four bad.
+  const std::vector<DamageCell>& cells = map->Map->Cells();
+  ASSERT_FALSE(cells.empty());
+  EXPECT_EQ(cells.front().Shade(), CellShade::kFinished);
+  EXPECT_EQ(cells.back().Shade(), CellShade::kBad);
+  EXPECT_TRUE(map->Map->CellText(0).contains(QStringLiteral("9"))) << map->Map->CellText(0).toStdString();
   EXPECT_TRUE(dialogs.errors.empty());
 }
 

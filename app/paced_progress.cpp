@@ -21,10 +21,11 @@ void Put(std::optional<std::string>& value, QLabel* label) {
 void Put(std::optional<int>& value, QProgressBar* bar) {
   if (!value) return;
   if (*value != bar->value()) {
-    const bool updates = bar->updatesEnabled();
+    // The bar's own setting, not one it takes from a parent whose updates are held off.
+    const bool held_off = bar->testAttribute(Qt::WA_ForceUpdatesDisabled);
     bar->setUpdatesEnabled(false);
     bar->setValue(*value);
-    bar->setUpdatesEnabled(updates);  // which asks for the repaint, not yet made
+    bar->setUpdatesEnabled(!held_off);  // which asks for the repaint, not yet made
   }
   value.reset();
 }

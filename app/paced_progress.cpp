@@ -14,9 +14,19 @@ void Put(std::optional<std::string>& value, QLabel* label) {
   value.reset();
 }
 
+// QProgressBar::setValue repaints the bar at once, each bar on its own, and on
+// an X server every such paint is sent to the server and waited for. With
+// updates held off while the value changes, the bar is only marked for
+// repainting, and is painted with everything else of the frame.
 void Put(std::optional<int>& value, QProgressBar* bar) {
   if (!value) return;
-  bar->setValue(*value);
+  if (*value != bar->value()) {
+    // The bar's own setting, not one it takes from a parent whose updates are held off.
+    const bool held_off = bar->testAttribute(Qt::WA_ForceUpdatesDisabled);
+    bar->setUpdatesEnabled(false);
+    bar->setValue(*value);
+    bar->setUpdatesEnabled(!held_off);  // which asks for the repaint, not yet made
+  }
   value.reset();
 }
 

@@ -209,6 +209,22 @@ TEST_F(StartedWindowTest, ARunFromTheWindowFillsTheTableAndHoldsTheBusyStateMean
   EXPECT_TRUE(FileExists(work / "out/disc/a.bin"));
 }
 
+// The bars are put on the screen with the frame rather than each on its own
+// at once; after the run they hold its last figures and still repaint.
+TEST_F(StartedWindowTest, TheBarsHoldTheRunsLastFiguresAndStillRepaint) {
+  WriteFile(work / "in/a.bin", std::string(5000, 'a'));
+  WriteFile(work / "in/b.bin", std::string(300000, 'b'));
+  Recover(work / "in", work / "out");
+
+  ASSERT_EQ(dialogs.information, std::vector<std::string>{"Recovery finished."});
+  for (QProgressBar* bar : {form->ProgressBar1, form->ProgressBar2}) {
+    EXPECT_EQ(bar->value(), 100) << bar->objectName().toStdString();
+    EXPECT_TRUE(bar->updatesEnabled()) << bar->objectName().toStdString();
+  }
+  EXPECT_EQ(form->Label4->text(), "100%");
+  EXPECT_EQ(form->Label1->text(), "2/2");
+}
+
 // Guards a read done on the window thread, and an elapsed time that stands still while a read stalls.
 TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapsedTimeMovesOn) {
   SALVORINE_REQUIRE_FUSE();

@@ -12,7 +12,6 @@
 # CASES (default "small2k small6k small big"), SCREENS (default
 # "offscreen xvfb": where the window is shown).
 #
-# The working folder is $BENCH_DIR/tmp (TMPDIR) for both.
 # The page cache is warmed by one untimed run of each; the previous output is
 # removed before each timed run, outside the timing, and nothing is synced.
 # Two figures for the window: the run alone (click on Recover to its return,
@@ -31,11 +30,6 @@ done
 
 mkdir -p "$work/program/Language"
 cp Language/*.ini "$work/program/Language/"
-# Both programs keep their working folder under BENCH_DIR, on the save folder's
-# file system as ~/.cache is on a home disk, and share it with no other program
-# on the machine (tests and other runs fill and empty ~/.cache/salvorine).
-export TMPDIR="$work/tmp"
-mkdir -p "$TMPDIR"
 
 make_small() {
   local count=$1 dir=$2

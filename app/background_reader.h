@@ -69,6 +69,9 @@ class BackgroundReadFile final : public File {
   std::int64_t BlockSize() override { return inner_->BlockSize(); }
   bool ReadDirectly(std::int64_t sector) override { return inner_->ReadDirectly(sector); }
   bool ReadsDirectly() const override { return inner_->ReadsDirectly(); }
+  std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t size) override {
+    return inner_->DataExtents(size);
+  }
 
  private:
   std::unique_ptr<File> inner_;

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "app/background_reader.h"
+#include "app/watched_source.h"
 #include "tests/support/temp_folder.h"
 
 namespace salvorine::test {
@@ -40,6 +41,35 @@ class LetterFile final : public File {
   std::atomic<bool>* gate_;
   std::string path_ = "letters";
 };
+
+// Guards the window's source wrappers hiding what the file layer offers
+// underneath: direct reads (Thorough would read through the page cache and
+// say the file system refused them) and a sparse file's holes.
+TEST(BackgroundReaderTest, TheWindowsSourceWrappersPassDirectReadsAndHolesThrough) {
+  struct Underneath final : File {
+    const std::string& Path() const override { return path; }
+    void Seek(std::int64_t) override {}
+    ReadResult Read(void*, std::size_t) override { return {true, 0, 0}; }
+    void Write(const void*, std::size_t) override {}
+    std::int64_t Size() override { return 0; }
+    void Truncate() override {}
+    void Close() override {}
+    bool ReadDirectly(std::int64_t sector) override { return (direct = sector) > 0; }
+    bool ReadsDirectly() const override { return direct > 0; }
+    std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t) override { return {{0, 4096}}; }
+    std::string path = "underneath";
+    std::int64_t direct = 0;
+  };
+  BackgroundReader reader;
+  ReadWatch watch;
+  auto owned = std::make_unique<Underneath>();
+  Underneath& underneath = *owned;
+  WatchedSource source(std::make_unique<BackgroundReadFile>(std::move(owned), reader), watch);
+  EXPECT_TRUE(source.ReadDirectly(2048));
+  EXPECT_EQ(underneath.direct, 2048);
+  EXPECT_TRUE(source.ReadsDirectly());
+  EXPECT_EQ(source.DataExtents(1 << 20), (std::vector<std::pair<std::int64_t, std::int64_t>>{{0, 4096}}));
+}
 
 // Guards one shared result slot: a read started while another waits (from a
 // command run inside that wait) must neither take nor spoil the other's result.

@@ -8,7 +8,7 @@
 #include <optional>
 #include <thread>
 
-#include "platform/file.h"
+#include "platform/forwarding_file.h"
 
 namespace salvorine {
 
@@ -44,37 +44,20 @@ class BackgroundReader {
 };
 
 // A source whose reads go through a BackgroundReader; every other operation stays direct.
-class BackgroundReadFile final : public File {
+class BackgroundReadFile final : public ForwardingFile {
  public:
   BackgroundReadFile(std::unique_ptr<File> inner, BackgroundReader& reader)
-      : inner_(std::move(inner)), reader_(reader) {}
+      : ForwardingFile(*inner), owned_(std::move(inner)), reader_(reader) {}
 
-  const std::string& Path() const override { return inner_->Path(); }
-  void Seek(std::int64_t position) override { inner_->Seek(position); }
   // A read the kernel can serve at once (from the page cache) stays on this thread:
   // handing it over would cost more than the read itself.
   ReadResult Read(void* buffer, std::size_t count) override {
-    if (const std::optional<ReadResult> ready = inner_->ReadIfReady(buffer, count)) return *ready;
-    return reader_.Read(*inner_, buffer, count);
-  }
-  std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
-    return inner_->ReadIfReady(buffer, count);
-  }
-  void Write(const void* buffer, std::size_t count) override { inner_->Write(buffer, count); }
-  void WriteZeros(std::int64_t count) override { inner_->WriteZeros(count); }
-  std::int64_t Size() override { return inner_->Size(); }
-  FileStatus Status() override { return inner_->Status(); }
-  void Truncate() override { inner_->Truncate(); }
-  void Close() override { inner_->Close(); }
-  std::int64_t BlockSize() override { return inner_->BlockSize(); }
-  bool ReadDirectly(std::int64_t sector) override { return inner_->ReadDirectly(sector); }
-  bool ReadsDirectly() const override { return inner_->ReadsDirectly(); }
-  std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t size) override {
-    return inner_->DataExtents(size);
+    if (const std::optional<ReadResult> ready = inner_.ReadIfReady(buffer, count)) return *ready;
+    return reader_.Read(inner_, buffer, count);
   }
 
  private:
-  std::unique_ptr<File> inner_;
+  std::unique_ptr<File> owned_;
   BackgroundReader& reader_;
 };
 

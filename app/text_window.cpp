@@ -15,9 +15,13 @@ TextWindow::TextWindow(QWidget* parent)
   Browser = new QTextBrowser(this);
   Browser->setObjectName(QStringLiteral("Browser"));
   Browser->setOpenExternalLinks(true);
+  Map = new DamageMapView(this);
+  Map->setObjectName(QStringLiteral("Map"));
+  Map->hide();
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Map);
   layout->addWidget(Browser, 1);
   layout->addWidget(buttons);
   resize(720, 520);
@@ -39,10 +43,23 @@ void TextWindow::ShowPage(const std::string& path, const QString& caption) {
 
 void TextWindow::ShowText(const QString& text, const QString& caption) {
   setWindowTitle(caption);
+  Map->hide();
   Browser->setPlainText(text);
   show();
   raise();
   activateWindow();
+}
+
+void TextWindow::ShowMap(const QString& text, const QString& caption, const std::vector<RescueMap::Segment>& segments,
+                         std::int64_t size, const DamageMapView::Texts& texts) {
+  Map->SetTexts(texts);
+  if (segments.empty()) {
+    Map->Clear();
+  } else {
+    Map->ShowMap(segments, size);
+  }
+  ShowText(text, caption);
+  Map->show();
 }
 
 }  // namespace salvorine

@@ -41,7 +41,6 @@
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
 #include "app/damage_report_dialog.h"
-#include "app/map_window.h"
 #include "app/text_window.h"
 #include "app/unit2.h"
 #include "i18n/dialog_texts.h"
@@ -591,7 +590,7 @@ void TForm1::OpenMap(const std::string& path, std::int64_t size) {
   }
   const QByteArray text = map.readAll();
   const std::optional<RescueMap> parsed = ParseMapFile(text.toStdString(), size);
-  if (map_window_ == nullptr) map_window_ = new MapWindow(this);
+  if (map_window_ == nullptr) map_window_ = new TextWindow(this);
   map_window_->ShowMap(QString::fromUtf8(text), Shown(path),
                        parsed ? parsed->Segments() : std::vector<RescueMap::Segment>{}, size, map_texts_);
 }

@@ -42,7 +42,6 @@ namespace salvorine {
 
 class DamageReportDialog;
 class ShellTreeView;
-class MapWindow;
 class TextWindow;
 class TForm2;
 class TForm3;
@@ -209,7 +208,7 @@ class TForm1 final : public QMainWindow,
   TForm5* preview_ = nullptr;
   DamageReportDialog* report_dialog_ = nullptr;
   TextWindow* manual_window_ = nullptr;
-  MapWindow* map_window_ = nullptr;
+  TextWindow* map_window_ = nullptr;
   DamageMapView::Texts map_texts_;  // the map panel's texts in the language in force
 
  public:

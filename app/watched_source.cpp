@@ -10,7 +10,8 @@ ReadActivity ReadWatch::Activity(std::chrono::steady_clock::time_point now) cons
   return ReadActivity::kReading;
 }
 
-WatchedSource::WatchedSource(std::unique_ptr<File> inner, ReadWatch& watch) : inner_(std::move(inner)), watch_(watch) {
+WatchedSource::WatchedSource(std::unique_ptr<File> inner, ReadWatch& watch)
+    : ForwardingFile(*inner), owned_(std::move(inner)), watch_(watch) {
   // A new source starts with nothing under way or failed; the bytes read count on over the run.
   const std::int64_t bytes_read = watch_.bytes_read;
   watch_ = ReadWatch{};
@@ -21,7 +22,7 @@ WatchedSource::WatchedSource(std::unique_ptr<File> inner, ReadWatch& watch) : in
 WatchedSource::~WatchedSource() { watch_.open = false; }
 
 void WatchedSource::Seek(std::int64_t position) {
-  inner_->Seek(position);
+  inner_.Seek(position);
   position_ = position;
 }
 
@@ -35,7 +36,7 @@ ReadResult WatchedSource::Read(void* buffer, std::size_t count) {
     ReadWatch& watch;
     ~Done() { watch.under_way = false; }
   } done{watch_};
-  const ReadResult result = inner_->Read(buffer, count);
+  const ReadResult result = inner_.Read(buffer, count);
   if (result.ok) {
     position_ += static_cast<std::int64_t>(result.count);
     watch_.bytes_read += static_cast<std::int64_t>(result.count);
@@ -48,7 +49,7 @@ ReadResult WatchedSource::Read(void* buffer, std::size_t count) {
 }
 
 void WatchedSource::Close() {
-  inner_->Close();
+  inner_.Close();
   watch_.open = false;
 }
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/file.h"
+#include "platform/forwarding_file.h"
 
 namespace salvorine {
 
@@ -35,29 +35,17 @@ struct ReadWatch {
 };
 
 // A source whose reads are noted in a ReadWatch; every operation goes to `inner`.
-class WatchedSource final : public File {
+class WatchedSource final : public ForwardingFile {
  public:
   WatchedSource(std::unique_ptr<File> inner, ReadWatch& watch);
   ~WatchedSource() override;
 
-  const std::string& Path() const override { return inner_->Path(); }
   void Seek(std::int64_t position) override;
   ReadResult Read(void* buffer, std::size_t count) override;
-  void Write(const void* buffer, std::size_t count) override { inner_->Write(buffer, count); }
-  void WriteZeros(std::int64_t count) override { inner_->WriteZeros(count); }
-  std::int64_t Size() override { return inner_->Size(); }
-  FileStatus Status() override { return inner_->Status(); }
-  void Truncate() override { inner_->Truncate(); }
   void Close() override;
-  std::int64_t BlockSize() override { return inner_->BlockSize(); }
-  bool ReadDirectly(std::int64_t sector) override { return inner_->ReadDirectly(sector); }
-  bool ReadsDirectly() const override { return inner_->ReadsDirectly(); }
-  std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t size) override {
-    return inner_->DataExtents(size);
-  }
 
  private:
-  std::unique_ptr<File> inner_;
+  std::unique_ptr<File> owned_;
   ReadWatch& watch_;
   std::int64_t position_ = 0;
 };

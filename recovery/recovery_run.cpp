@@ -419,13 +419,10 @@ PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int
   const bool thorough = env_.options.Mode() == kModeThorough;
   ShowMapFigures(env_.table, row, map);
   for (const ByteRange& range : UnfinishedRanges(map)) {
-    ByteRange unread;
-    PassResult result =
-        RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start, context, &unread, &map);
-    if (result == PassResult::kDone && thorough && unread.length > 0) {
-      const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
-      result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map, reach);
-    }
+    const PassResult result =
+        thorough ? RecoverRangeThoroughly(source, copy, row, size, range, run_start, context, map, reach)
+                 : RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start, context,
+                                nullptr, &map);
     if (result == PassResult::kStopped) return result;
     env_.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
   }

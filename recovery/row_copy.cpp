@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/forwarding_file.h"
 #include "recovery/map_file.h"
 
 namespace salvorine {
@@ -22,27 +23,10 @@ FileStatus Now() {
 
 // The copy as the pass writes it. The pass closes its files when it stops;
 // the copy stays open here, so that its bytes can still be synced before its map.
-class RowCopy::PassView final : public File {
+class RowCopy::PassView final : public ForwardingFile {
  public:
-  explicit PassView(File& file) : file_(file) {}
-  const std::string& Path() const override { return file_.Path(); }
-  void Seek(std::int64_t position) override { file_.Seek(position); }
-  ReadResult Read(void* buffer, std::size_t count) override { return file_.Read(buffer, count); }
-  std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
-    return file_.ReadIfReady(buffer, count);
-  }
-  void Write(const void* buffer, std::size_t count) override { file_.Write(buffer, count); }
-  void WriteZeros(std::int64_t count) override { file_.WriteZeros(count); }
-  std::int64_t Size() override { return file_.Size(); }
-  FileStatus Status() override { return file_.Status(); }
-  void Truncate() override { file_.Truncate(); }
+  explicit PassView(File& file) : ForwardingFile(file) {}
   void Close() override {}
-  void Sync() override { file_.Sync(); }
-  void SetModeAndTime(unsigned mode, const FileStatus& modified) override { file_.SetModeAndTime(mode, modified); }
-  std::int64_t BlockSize() override { return file_.BlockSize(); }
-
- private:
-  File& file_;
 };
 
 RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path,

@@ -401,19 +401,25 @@ PassResult RecoverSparseThoroughly(File& source, File& copy, int row, std::int64
   map.Set(0, size, RescueState::kDone);
   for (const auto& [start, end] : extents) map.Set(start, end, RescueState::kUntried);
   for (const auto& [start, end] : extents) {
-    ByteRange unread;
     const ByteRange range{start, end - start};
-    PassResult result = RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start,
-                                     context, &unread, &map);
-    if (result == PassResult::kDone && unread.length > 0) {
-      const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
-      result = RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map, reach);
+    if (RecoverRangeThoroughly(source, copy, row, size, range, run_start, context, map, reach) == PassResult::kStopped) {
+      return PassResult::kStopped;
     }
-    if (result == PassResult::kStopped) return result;
     context.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
   }
   context.table.SetCompleted(row, size, 100);
   return PassResult::kDone;
+}
+
+PassResult RecoverRangeThoroughly(File& source, File& copy, int row, std::int64_t size, const ByteRange& range,
+                                  Clock::TimePoint run_start, PassContext& context, RescueMap& map,
+                                  RescueReach reach) {
+  ByteRange unread;
+  const PassResult result = RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start,
+                                         context, &unread, &map);
+  if (result == PassResult::kStopped || unread.length == 0) return result;
+  const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
+  return RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map, reach);
 }
 
 PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,

@@ -45,6 +45,13 @@ PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, co
                         std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context,
                         RescueMap* map = nullptr, RescueReach reach = RescueReach::kAll);
 
+// The first pass over `range` of a copy that holds the rest of the file (a
+// resumed copy's unfinished range, a sparse file's stretch of data), then
+// the rescue of what it leaves; `map` (of [0, size)) learns both.
+PassResult RecoverRangeThoroughly(File& source, File& copy, int row, std::int64_t size, const ByteRange& range,
+                                  Clock::TimePoint run_start, PassContext& context, RescueMap& map,
+                                  RescueReach reach = RescueReach::kAll);
+
 // Steps 2 to 4 of a rescue whose edges were read before: probes, scrape and
 // retries over every byte of the file that `map` (of [0, size)) marks
 // untried; `map` learns each read at once. RescueReach::kWideProbes and

@@ -35,6 +35,11 @@ class LetterFile final : public File {
   std::int64_t Size() override { return 0; }
   void Truncate() override {}
   void Close() override {}
+  // Direct reads in any sector, and one stretch of data before a hole.
+  bool ReadDirectly(std::int64_t sector) override { return (direct = sector) > 0; }
+  bool ReadsDirectly() const override { return direct > 0; }
+  std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t) override { return {{0, 4096}}; }
+  std::int64_t direct = 0;
 
  private:
   char letter_;
@@ -46,24 +51,10 @@ class LetterFile final : public File {
 // underneath: direct reads (Thorough would read through the page cache and
 // say the file system refused them) and a sparse file's holes.
 TEST(BackgroundReaderTest, TheWindowsSourceWrappersPassDirectReadsAndHolesThrough) {
-  struct Underneath final : File {
-    const std::string& Path() const override { return path; }
-    void Seek(std::int64_t) override {}
-    ReadResult Read(void*, std::size_t) override { return {true, 0, 0}; }
-    void Write(const void*, std::size_t) override {}
-    std::int64_t Size() override { return 0; }
-    void Truncate() override {}
-    void Close() override {}
-    bool ReadDirectly(std::int64_t sector) override { return (direct = sector) > 0; }
-    bool ReadsDirectly() const override { return direct > 0; }
-    std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t) override { return {{0, 4096}}; }
-    std::string path = "underneath";
-    std::int64_t direct = 0;
-  };
   BackgroundReader reader;
   ReadWatch watch;
-  auto owned = std::make_unique<Underneath>();
-  Underneath& underneath = *owned;
+  auto owned = std::make_unique<LetterFile>('u');
+  LetterFile& underneath = *owned;
   WatchedSource source(std::make_unique<BackgroundReadFile>(std::move(owned), reader), watch);
   EXPECT_TRUE(source.ReadDirectly(2048));
   EXPECT_EQ(underneath.direct, 2048);

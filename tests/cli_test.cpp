@@ -10,6 +10,7 @@
 #include <functional>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "damaged_media/pattern.h"
@@ -51,10 +52,14 @@ bool WaitUntil(const std::function<bool()>& condition) {
   return true;
 }
 
-// Whether the main thread of process `pid` is inside read(2) or pread64(2) now.
-bool InRead(pid_t pid) {
-  const std::string call = ReadFile("/proc/" + std::to_string(pid) + "/syscall");
-  return call.starts_with("0 ") || call.starts_with("17 ");
+// Whether the main thread of process `pid` is inside a pread64(2) of a span holding byte `offset` now.
+bool InReadOf(pid_t pid, std::int64_t offset) {
+  std::istringstream call(ReadFile("/proc/" + std::to_string(pid) + "/syscall"));
+  int number = -1;
+  std::string descriptor, buffer, count, position;
+  if (!(call >> number >> descriptor >> buffer >> count >> position) || number != 17) return false;
+  const std::int64_t start = std::stoll(position, nullptr, 16);
+  return start <= offset && offset < start + std::stoll(count, nullptr, 16);
 }
 
 // Whether `signal_number` was sent to process `pid` and is still waiting to be taken.
@@ -389,12 +394,8 @@ TEST_F(CliTest, ASecondSignalEndsTheProgramEvenInsideAStalledRead) {
   SALVORINE_REQUIRE_FUSE();
   DamagedMount disc("file disc/stalled.bin 500000 1\nslow disc/stalled.bin 200000 1000 6000\n");
   StartedProgram cli({kCli, disc.Path().string() + "/disc", work / "out"}, {"TMPDIR=" + work.Path()});
-  // Inside the stalled read: found there twice in a row, where a read that does not stall takes microseconds.
-  ASSERT_TRUE(WaitUntil([&] {
-    if (!InRead(cli.Pid())) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    return InRead(cli.Pid());
-  }));
+  // Inside the stalled read: the read of the slow bytes.
+  ASSERT_TRUE(WaitUntil([&] { return InReadOf(cli.Pid(), 200000); }));
   cli.Signal(SIGINT);
   // The second only once the first was taken: two signals waiting together count as one.
   ASSERT_TRUE(WaitUntil([&] { return !SignalPending(cli.Pid(), SIGINT); }));

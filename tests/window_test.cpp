@@ -25,7 +25,6 @@
 #include "app/shell_tree_view.h"
 #include "widgets/text_bytes.h"
 #include "app/damage_report_dialog.h"
-#include "app/map_window.h"
 #include "app/text_window.h"
 #include "app/unit1.h"
 #include "app/left_out_dialog.h"
@@ -571,7 +570,7 @@ TEST_F(StartedWindowTest, TheDamageReportOfTheSaveFolderShowsInATableThatSortsAn
   report->Table->selectRow(0);
   ASSERT_TRUE(report->OpenMapButton->isEnabled());
   report->OpenMapButton->click();
-  auto* map = form->findChild<MapWindow*>();
+  auto* map = form->findChild<TextWindow*>();
   ASSERT_NE(map, nullptr);
   EXPECT_TRUE(map->isVisible());
   EXPECT_EQ(map->Browser->toPlainText(), "# map of b\n0x0 +\n0x0 0x5 +\n0x5 0x4 -\n");

@@ -9,6 +9,9 @@
 #   - a copy without a map that has its source's size and modification time
 #     passes for whole: it must equal the source byte for byte;
 #   - every byte a map marks finished ('+') must equal the source's byte;
+#   - a run on a worse medium (every third read of big.bin and mid.bin
+#     fails) between the kill and the follow-up run leaves every byte a copy
+#     had: where a copy equalled its source, it still does;
 #   - after the follow-up run (which must exit 0: the sources have no damage)
 #     every copy equals its source and no temporary ".part" file is left.
 #
@@ -90,6 +93,30 @@ sys.exit(1 if broken else 0)
 EOF
 }
 
+# Whether every byte of the copies in save folder $1 that equalled the source
+# still does in save folder $2; prints a line per copy that lost some.
+kept() {
+  python3 - "$src" "$1" "$2" <<'EOF'
+import os, sys
+src, before, after = sys.argv[1:4]
+lost = []
+for folder, _, names in os.walk(src):
+    for name in names:
+        rel = os.path.relpath(os.path.join(folder, name), os.path.dirname(src))
+        if not os.path.lexists(os.path.join(before, rel)):
+            continue
+        data = open(os.path.join(folder, name), "rb").read()
+        old = open(os.path.join(before, rel), "rb").read()
+        new = open(os.path.join(after, rel), "rb").read() if os.path.lexists(os.path.join(after, rel)) else b""
+        for i in range(min(len(old), len(data))):
+            if old[i] == data[i] and (i >= len(new) or new[i] != data[i]):
+                lost.append(f"{rel}: byte {i} was the source's before the run on a worse medium, not after")
+                break
+for line in lost: print("   ", line)
+sys.exit(1 if lost else 0)
+EOF
+}
+
 kills=0
 failures=0
 # One kill and what follows it: $1 label, $2 save folder (prepared), then the
@@ -100,6 +127,14 @@ after_kill() {
   local report
   if ! report=$(check "$save"); then
     failures=$((failures + 1)); echo "$label, after the kill:"; echo "$report"
+  fi
+  # The medium worse now: every third read of the two big files fails.
+  rm -rf "$work/before-worse"
+  cp -a "$save" "$work/before-worse"
+  strace -f -o /dev/null -P "$src/big.bin" -P "$src/mid.bin" -e trace=pread64 \
+    -e inject=pread64:error=EIO:when=3+3 "$cli" "$src" "$save" >/dev/null 2>&1
+  if ! report=$(kept "$work/before-worse" "$save"); then
+    failures=$((failures + 1)); echo "$label, after a run on a worse medium:"; echo "$report"
   fi
   "$cli" "$src" "$save" >/dev/null 2>"$work/rerun.err"
   local status=$?

@@ -406,6 +406,8 @@ void FolderHandle::CopyInto(const std::string& temporary, int from_fd, const std
   if (output.fd < 0) throw FileSystemError(errno, PathOf(temporary), "create");
   CopyDescriptor(from_fd, output.fd, from_path, PathOf(temporary));
   if (::fchmod(output.fd, static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, PathOf(temporary), "set the mode of");
+  // On this other disk before it takes its name: a map on the save disk may claim its bytes at once.
+  if (Retrying([&] { return ::fsync(output.fd); }) != 0) throw FileSystemError(errno, PathOf(temporary), "write to disk");
   // close() reports write-back errors of some file systems (NFS, FUSE): a copy is complete only once it closed.
   const int fd = std::exchange(output.fd, -1);
   if (::close(fd) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(temporary), "close");

@@ -10,21 +10,24 @@ namespace salvorine {
 
 // What reading the same bytes of a source and of a saved copy anew tells.
 enum class Likeness {
-  kSame,       // every byte compared agrees
+  kSame,       // at least one sample read from the source, and every one that read agrees
   kDifferent,  // some byte differs, or the copy is too short: another file's copy
-  kUnread,     // the source did not read (or there was nothing to compare): the bytes cannot tell
+  kUnread,     // no sample read from the source (or there was nothing to compare): the bytes cannot tell
 };
 
-// How many bytes at each end of a stretch are compared.
+// How many bytes each sample compares, and how many samples at most.
 inline constexpr std::int64_t kSampleBytes = 4096;
+inline constexpr int kMostSamples = 16;
 
-// The first and last kSampleBytes of what `map` marks finished.
+// Samples spread evenly over what `map` marks finished: its first and last
+// kSampleBytes and up to kMostSamples in all, so that a copy whose middle came
+// from another file is told apart as surely as one whose ends did.
 std::vector<ByteRange> FinishedSamples(const RescueMap& map);
-// The first and last kSampleBytes of a file of `size` bytes.
-std::vector<ByteRange> EndSamples(std::int64_t size);
+// The same over a whole file of `size` bytes.
+std::vector<ByteRange> WholeFileSamples(std::int64_t size);
 
-// Reads `ranges` of both files and compares them. A copy that cannot be read
-// raises FileSystemError; a source that cannot is kUnread.
+// Reads `ranges` of both files and compares them. A sample the source cannot
+// read tells nothing and is passed over; a copy that cannot be read raises FileSystemError.
 Likeness CompareSamples(File& source, File& copy, const std::vector<ByteRange>& ranges);
 
 }  // namespace salvorine

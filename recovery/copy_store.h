@@ -17,8 +17,9 @@ class CopyStore {
 
   // Replaces the map of `source_path`'s copy with `text`, once on disk.
   virtual void WriteMap(const std::string& source_path, const std::string& text) = 0;
-  // Removes the map of `source_path`'s copy; none there is no error.
-  virtual void RemoveMap(const std::string& source_path) = 0;
+  // Removes the map of `source_path`'s copy and the record that it is whole,
+  // once on disk: the copy is about to change. None there is no error.
+  virtual void RemoveMapAndRecord(const std::string& source_path) = 0;
   // Places the closed working copy `copy_name` at `source_path`'s destination
   // under a temporary name, renamed over whatever was there, with the
   // permission bits `mode`; never over a file of `protect`. True when the
@@ -32,11 +33,12 @@ class CopyStore {
   virtual void SyncFolderOf(const std::string& source_path) = 0;
   // The copy at `source_path`'s destination, open for update; nothing when there is none.
   virtual std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) = 0;
-  // Gives the saved copy of `source_path` the source's modification time, the
-  // mark of a whole copy, once a sync of the save file system has carried its bytes.
-  virtual void GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) = 0;
-  // Brings the whole save file system to the disk, then gives the times waiting for it.
-  virtual void SyncAndGiveTimes() = 0;
+  // Records the saved copy of `source_path` as the whole copy of `source`
+  // (and gives it the source's modification time) once a sync of every file
+  // system holding it has carried its bytes.
+  virtual void MarkWholeAfterSync(const std::string& source_path, const FileStatus& source) = 0;
+  // Brings every file system holding copies to the disk, then records the whole copies waiting for it.
+  virtual void SyncAndMarkWhole() = 0;
   // The permission bits a finished copy of a source with `mode` takes.
   virtual unsigned FinishedMode(unsigned mode) const = 0;
 };

@@ -134,7 +134,7 @@ RunOutcome RecoveryRun::Recover() {
       SetIdle(true);
       StopDeferred();
     }
-    save_tree_->SyncAndGiveTimes();
+    save_tree_->SyncAndMarkWhole();
     SaveReport();
   } catch (...) {
     // The row's files were closed on the way out; give the controls back.
@@ -144,7 +144,11 @@ RunOutcome RecoveryRun::Recover() {
     deferred_.clear();
     if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
-    SaveReportAfterError(env_.dialogs, [this] { SaveReport(); });
+    // The copies saved whole before the error are recorded as such, so no later run reads them again.
+    SaveReportAfterError(env_.dialogs, [this] {
+      save_tree_->SyncAndMarkWhole();
+      SaveReport();
+    });
     throw;
   }
   // Every copy stands in the save folder now; their working names go with the folder.
@@ -270,7 +274,11 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   const std::string working_name = WorkingCopyName(row, source_path);
   pass->working_path = save_tree_->WorkingCopyPath(working_name);
   std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
-  if (earlier) continued_.insert(row);
+  if (earlier) {
+    continued_.insert(row);
+    // The copy is about to be written again: until its map stands, nothing may call it whole.
+    save_tree_->ForgetWhole(source_path);
+  }
   std::unique_ptr<File> copy;
   bool in_place = earlier.has_value();
   if (earlier && !earlier->shared) {
@@ -413,16 +421,27 @@ void RecoveryRun::StopDeferred() {
 
 // Goes on from the copy and map an earlier run left: only what the map does
 // not mark finished is read, range by range, and written into that copy in
-// place; the bytes already finished are neither read nor written again.
+// place; the bytes already finished are neither read nor written again. Asked
+// to start afresh, it reads every byte again, and a byte the map marks
+// finished stays so where the source no longer reads it: the copy keeps it.
 PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
                                      Clock::TimePoint run_start, PassContext& context, RescueReach reach) {
   const bool thorough = env_.options.Mode() == kModeThorough;
+  const bool afresh = !env_.options.ContinueEarlierCopies();
   ShowMapFigures(env_.table, row, map);
-  for (const ByteRange& range : UnfinishedRanges(map)) {
+  for (const ByteRange& range : afresh ? std::vector<ByteRange>{{0, size}} : UnfinishedRanges(map)) {
+    RescueMap read(0, size);
+    RescueMap& into = afresh ? read : map;
     const PassResult result =
-        thorough ? RecoverRangeThoroughly(source, copy, row, size, range, run_start, context, map, reach)
+        thorough ? RecoverRangeThoroughly(source, copy, row, size, range, run_start, context, into, reach)
                  : RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start, context,
-                                nullptr, &map);
+                                nullptr, &into);
+    for (const RescueMap::Segment& done : read.SegmentsIn(RescueState::kDone)) {
+      map.Set(done.start, done.end, RescueState::kDone);
+    }
+    for (const RescueMap::Segment& bad : read.SegmentsIn(RescueState::kBad)) {
+      map.Replace(bad.start, bad.end, RescueState::kUntried, RescueState::kBad);
+    }
     if (result == PassResult::kStopped) return result;
     env_.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
   }
@@ -435,7 +454,7 @@ RecoveryRun::RowResult RecoveryRun::FinishRow() {
   current_row_ = 0;
   // Whole copies take the source's time once a sync carried their bytes: one sync per interval, not per file.
   if (env_.clock.Now() - last_sync_ >= kCheckpointInterval) {
-    save_tree_->SyncAndGiveTimes();
+    save_tree_->SyncAndMarkWhole();
     last_sync_ = env_.clock.Now();
   }
 
@@ -449,36 +468,45 @@ RecoveryRun::RowResult RecoveryRun::FinishRow() {
 }
 
 // Whether the save folder already holds this file whole: a copy of the
-// source's size and modification time that no map marks unfinished, and whose
-// first and last bytes, read anew, are the source's (when the source reads).
-bool RecoveryRun::HasWholeCopy(int row, File& source, const FileStatus& status) const {
+// source's size that no map marks unfinished, which the save folder records
+// as this source's whole copy (in a folder earlier versions filled: which
+// carries the source's modification time), and whose samples, read anew, are
+// the source's where the source reads.
+bool RecoveryRun::HasWholeCopy(int row, File& source, const FileStatus& status) {
   if (!env_.options.ContinueEarlierCopies()) return false;
   const std::string& path = report_rows_[static_cast<std::size_t>(row - 1)].path;
   const std::unique_ptr<File> copy = save_tree_->OpenSavedForReading(path);
   if (!copy) return false;
   const FileStatus saved = copy->Status();
-  if (source_identities_.contains(saved.identity) || saved.size != status.size ||
-      saved.modified_seconds != status.modified_seconds || saved.modified_nanoseconds != status.modified_nanoseconds ||
-      save_tree_->HasMap(path)) {
+  if (source_identities_.contains(saved.identity) || saved.size != status.size || save_tree_->HasMap(path)) {
     return false;
   }
-  const bool same = CompareSamples(source, *copy, EndSamples(status.size)) != Likeness::kDifferent;
+  const bool recorded = save_tree_->RecordedWhole(path, status);
+  const bool timed = save_tree_->TrustsCopyTimes() && saved.modified_seconds == status.modified_seconds &&
+                     saved.modified_nanoseconds == status.modified_nanoseconds;
+  if (!recorded && !timed) return false;
+  const bool same = CompareSamples(source, *copy, WholeFileSamples(status.size)) != Likeness::kDifferent;
   copy->Close();
+  if (same && !recorded) save_tree_->RecordWhole(path, status);
   return same;
 }
 
 // Where a row starts from. The destination may hold this file's whole copy,
-// or its copy with a map to go on from, or nothing; or a copy of another file,
-// which is replaced, kept beside the new one ("NAME (2).EXT"), or makes the
-// file skipped, as the user chooses.
+// or an earlier copy of it to go on from in place (with a map, or without one:
+// then every byte is read again and none it holds is given up), or nothing;
+// or a copy of another file, which is replaced, kept beside the new one
+// ("NAME (2).EXT"), or makes the file skipped, as the user chooses. A copy no
+// sample of which the source still reads cannot be told apart: it is kept, and
+// the new copy goes beside it.
 RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const FileStatus& status) {
   ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
   const std::string name = save_tree_->SavedName(record.path);
+  const char* kept_both = "kept both: ";
   constexpr int kMostNumbers = 1000;
   for (int number = 1; number <= kMostNumbers; ++number) {
     if (number > 1) {
       save_tree_->SaveUnderName(record.path, SaveTree::NumberedName(name, number));
-      record.existing = "kept both: " + save_tree_->DestinationOf(record.path);
+      record.existing = kept_both + save_tree_->DestinationOf(record.path);
     }
     // A folder this run made holds nothing to take up or to keep apart from.
     if (!save_tree_->MayHoldEarlier(record.path)) return {RowStart::kCopy, std::nullopt};
@@ -487,12 +515,19 @@ RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const File
     if (HasWholeCopy(row, source, status)) return {RowStart::kWhole, std::nullopt};
     std::optional<SaveTree::EarlierCopy> earlier =
         save_tree_->OpenEarlierCopy(record.path, status.size, source_identities_);
-    if (earlier && IsCopyOf(source, status, *earlier)) {
-      if (!env_.options.ContinueEarlierCopies()) earlier.reset();
-      if (earlier) save_tree_->Claim(record.path);
-      return {RowStart::kCopy, std::move(earlier)};
+    if (earlier) {
+      const Likeness likeness = LikenessOf(source, status.size, *earlier);
+      if (likeness == Likeness::kSame) {
+        save_tree_->Claim(record.path);
+        return StartOver(record.path, status, std::move(*earlier));
+      }
+      if (likeness == Likeness::kUnread) {
+        kept_both = "kept both, the source no longer reads where the copy could be compared: ";
+        continue;
+      }
+    } else if (!HoldsAnotherFile(row, source, status)) {
+      return {RowStart::kCopy, std::nullopt};
     }
-    if (!earlier && !HoldsAnotherFile(row, source, status)) return {RowStart::kCopy, std::nullopt};
     if (number > 1) continue;
     switch (ChooseForExisting(save_tree_->DestinationOf(record.path))) {
       case ExistingCopy::kReplace: record.existing = "replaced"; return {RowStart::kCopy, std::nullopt};
@@ -503,6 +538,14 @@ RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const File
   throw FileSystemError(EEXIST, save_tree_->DestinationOf(record.path), "find a free name beside");
 }
 
+// Goes on from an earlier copy of this source. A copy the save folder records
+// as whole counts as finished throughout, for a run asked to start afresh.
+RecoveryRun::RowStart RecoveryRun::StartOver(const std::string& path, const FileStatus& status,
+                                             SaveTree::EarlierCopy earlier) {
+  if (!earlier.mapped && save_tree_->RecordedWhole(path, status)) earlier.map.Set(0, status.size, RescueState::kDone);
+  return {RowStart::kCopy, std::move(earlier)};
+}
+
 // Whether a file stands at the row's destination that is no copy of this
 // source: anything but a copy of its size whose first and last bytes are the source's.
 bool RecoveryRun::HoldsAnotherFile(int row, File& source, const FileStatus& status) const {
@@ -511,7 +554,8 @@ bool RecoveryRun::HoldsAnotherFile(int row, File& source, const FileStatus& stat
   if (!copy) return false;
   const FileStatus saved = copy->Status();
   if (source_identities_.contains(saved.identity)) return false;  // placing there is refused anyway
-  return saved.size != status.size || CompareSamples(source, *copy, EndSamples(status.size)) != Likeness::kSame;
+  return saved.size != status.size ||
+         CompareSamples(source, *copy, WholeFileSamples(status.size)) != Likeness::kSame;
 }
 
 // The user's choice for another file's copy at `destination`, asked once per
@@ -526,16 +570,12 @@ ExistingCopy RecoveryRun::ChooseForExisting(const std::string& destination) {
   return answer.choice;
 }
 
-// Whether an earlier copy and its map are of this very source: the first and
-// last bytes it marks finished, read anew, are the source's; when the source
-// does not read there, the map's record of the source's size and time decides.
-bool RecoveryRun::IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const {
-  switch (CompareSamples(source, *earlier.file, FinishedSamples(earlier.map))) {
-    case Likeness::kSame: return true;
-    case Likeness::kDifferent: return false;
-    case Likeness::kUnread: break;
-  }
-  return earlier.source && earlier.source->Is(status);
+// Whether an earlier copy is of this very source: samples spread over what
+// its map marks finished (over all of it, without a map), read anew, are the
+// source's. A copy that holds nothing read yet has nothing to lose.
+Likeness RecoveryRun::LikenessOf(File& source, std::int64_t size, SaveTree::EarlierCopy& earlier) const {
+  if (earlier.mapped && earlier.map.Total(RescueState::kDone) == 0) return Likeness::kSame;
+  return CompareSamples(source, *earlier.file, earlier.mapped ? FinishedSamples(earlier.map) : WholeFileSamples(size));
 }
 
 // Whether `error` is the save disk refusing a name below the save folder
@@ -607,7 +647,7 @@ void RecoveryRun::PassPump::ProcessMessages() {
     // The copy cannot be saved under its name: the row says so when its pass ends.
     run_.row_copy_ = nullptr;
   }
-  run_.save_tree_->SyncAndGiveTimes();
+  run_.save_tree_->SyncAndMarkWhole();
   run_.last_checkpoint_ = run_.last_sync_ = run_.env_.clock.Now();
 }
 

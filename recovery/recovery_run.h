@@ -12,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
+#include "recovery/copy_identity.h"
 #include "recovery/damage_report.h"
 #include "recovery/file_pass.h"
 #include "recovery/row_copy.h"
@@ -113,16 +114,17 @@ class RecoveryRun {
   RowResult FinishRow();
   PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
                           Clock::TimePoint run_start, PassContext& context, RescueReach reach);
-  bool HasWholeCopy(int row, File& source, const FileStatus& status) const;
+  bool HasWholeCopy(int row, File& source, const FileStatus& status);
   struct RowStart {
     enum Kind { kWhole, kCopy, kSkipped, kTaken } kind;
-    std::optional<SaveTree::EarlierCopy> earlier;  // with kCopy, the copy to go on from; none: a new one
+    std::optional<SaveTree::EarlierCopy> earlier = std::nullopt;  // with kCopy, the copy to go on from; none: a new one
   };
   RowStart ChooseStart(int row, File& source, const FileStatus& status);
+  RowStart StartOver(const std::string& path, const FileStatus& status, SaveTree::EarlierCopy earlier);
   bool HoldsAnotherFile(int row, File& source, const FileStatus& status) const;
   ExistingCopy ChooseForExisting(const std::string& destination);
   bool IsNameTheDiskRefuses(const FileSystemError& error) const;
-  bool IsCopyOf(File& source, const FileStatus& status, SaveTree::EarlierCopy& earlier) const;
+  Likeness LikenessOf(File& source, std::int64_t size, SaveTree::EarlierCopy& earlier) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
   void TrayStep();

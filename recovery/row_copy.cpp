@@ -50,20 +50,22 @@ RowCopy::~RowCopy() = default;
 void RowCopy::Checkpoint() { SaveWithMap(false, 0600); }
 
 void RowCopy::Finish(bool stopped) {
-  if (stopped) {
+  const bool whole = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) == 0;
+  // A pass stopped over a copy that holds every byte already leaves it whole.
+  if (stopped && !whole) {
     // A copy that read nothing would only replace an earlier one with zeros.
     if (placed_ || map_.Total(RescueState::kDone) > 0) SaveWithMap(false, 0600);
     return Close();
   }
   const unsigned mode = store_.FinishedMode(source_.mode);
   // Whole by the map itself: the file may have changed size since it was listed.
-  if (map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) != 0) {
+  if (!whole) {
     SaveWithMap(true, mode);
     return Close();
   }
   // A whole copy has no map. The old one goes first: a copy without a map and
   // without the source's time is taken for nothing, wherever a crash leaves it.
-  store_.RemoveMap(source_path_);
+  store_.RemoveMapAndRecord(source_path_);
   mapped_ = false;
   if (placed_) {
     if (!same_file_) CatchUp();
@@ -71,7 +73,7 @@ void RowCopy::Finish(bool stopped) {
   }
   Close();
   if (!placed_) PlaceFirst(mode, false);
-  store_.GiveTimeAfterSync(source_path_, source_);
+  store_.MarkWholeAfterSync(source_path_, source_);
 }
 
 // close() reports the write-back errors of some file systems (NFS, FUSE).
@@ -85,7 +87,7 @@ void RowCopy::SaveWithMap(bool pass_ended, unsigned mode) {
   if (!placed_) {
     // An older copy may stand at the destination, its map beside it: that map
     // goes, the new copy takes its place, and only then comes the new map.
-    store_.RemoveMap(source_path_);
+    store_.RemoveMapAndRecord(source_path_);
     PlaceFirst(mode, true);
     store_.SyncFolderOf(source_path_);
   } else {

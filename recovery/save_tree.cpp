@@ -8,6 +8,7 @@
 #include "platform/file_system_error.h"
 #include "recovery/destination_path.h"
 #include "recovery/map_file.h"
+#include "recovery/whole_records.h"
 
 namespace salvorine {
 namespace {
@@ -15,6 +16,23 @@ namespace {
 constexpr const char* kDataFolder = ".salvorine";
 constexpr const char* kMapsFolder = "maps";
 constexpr const char* kReportName = "report.tsv";
+constexpr const char* kWholeRecordsName = "whole.tsv";
+
+// The text of the small file `name` in `folder`; nothing when it is missing or larger than `limit`.
+std::optional<std::string> ReadSmallFile(const FolderHandle& folder, const std::string& name, std::int64_t limit) {
+  const std::unique_ptr<File> file = folder.OpenExistingForReading(name);
+  if (!file || file->Status().size > limit) return std::nullopt;
+  std::string text;
+  char buffer[1 << 16];
+  for (;;) {
+    const ReadResult got = file->Read(buffer, sizeof buffer);
+    if (!got.ok) throw FileSystemError(got.error, file->Path(), "read");
+    if (got.count == 0) break;
+    text.append(buffer, got.count);
+  }
+  file->Close();
+  return text;
+}
 
 std::vector<std::string> Components(const std::string& path) {
   std::vector<std::string> parts;
@@ -70,9 +88,17 @@ SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
     : save_folder_(save_folder),
       selection_root_(std::move(selection_root)),
       root_is_file_(FileExists(selection_root_)),
-      umask_(CurrentUmask()) {
-  if (auto data = save_folder_.ExistingSubfolder(kDataFolder)) earlier_maps_ = data->ExistingSubfolder(kMapsFolder);
+      umask_(CurrentUmask()),
+      save_device_(save_folder_.IdentityOf(".").value_or(FileIdentity{}).device) {
+  const auto data = save_folder_.ExistingSubfolder(kDataFolder);
+  if (!data) return;
+  earlier_maps_ = data->ExistingSubfolder(kMapsFolder);
+  if (const auto text = ReadSmallFile(*data, kWholeRecordsName, kLongestMapFile)) {
+    whole_records_ = WholeRecords::Parse(*text);
+    trusts_copy_times_ = false;
+  }
 }
+
 
 std::string SaveTree::Relative(const std::string& source_path) const {
   std::string relative = MirroredRelativePath(source_path, selection_root_, root_is_file_);
@@ -169,19 +195,51 @@ std::unique_ptr<File> SaveTree::OpenWorkingCopy(const std::string& copy_name) {
 
 void SaveTree::SyncFolderOf(const std::string& source_path) { DestinationFolder(source_path).first->Sync(); }
 
-void SaveTree::GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) {
+void SaveTree::MarkWholeAfterSync(const std::string& source_path, const FileStatus& source) {
   const auto [folder, name] = DestinationFolder(source_path);
-  if (const auto identity = folder->IdentityOf(name)) waiting_times_.push_back({source_path, *identity, source});
+  const auto identity = folder->IdentityOf(name);
+  if (!identity) return;
+  // A disk mounted inside the save folder is synced too before its copies count as whole.
+  if (identity->device != save_device_ && !other_file_systems_.contains(identity->device)) {
+    if (auto held = folder->ExistingSubfolder(".")) other_file_systems_.emplace(identity->device, std::move(*held));
+  }
+  waiting_whole_.push_back({source_path, *identity, source});
 }
 
-void SaveTree::SyncAndGiveTimes() {
+void SaveTree::SyncAndMarkWhole() {
   save_folder_.SyncFileSystem();
-  std::vector<WaitingTime> waiting;
-  waiting.swap(waiting_times_);
-  for (const WaitingTime& copy : waiting) {
+  for (const auto& [device, folder] : other_file_systems_) folder.SyncFileSystem();
+  std::vector<WaitingWhole> waiting;
+  waiting.swap(waiting_whole_);
+  for (const WaitingWhole& copy : waiting) {
     const auto [folder, name] = DestinationFolder(copy.source_path);
+    if (folder->IdentityOf(name) != copy.identity) continue;  // replaced since: not the copy that was synced
+    // The time is a courtesy to the user: some disks round or ignore it, so the record decides.
     folder->SetTimeIfSame(name, copy.identity, copy.source);
+    whole_records_.Add(Relative(copy.source_path), copy.source);
+    records_changed_ = true;
   }
+  if (records_changed_) SaveWholeRecords();
+}
+
+bool SaveTree::RecordedWhole(const std::string& source_path, const FileStatus& source) const {
+  return whole_records_.Holds(Relative(source_path), source);
+}
+
+void SaveTree::RecordWhole(const std::string& source_path, const FileStatus& source) {
+  whole_records_.Add(Relative(source_path), source);
+  records_changed_ = true;
+}
+
+void SaveTree::ForgetWhole(const std::string& source_path) {
+  if (whole_records_.Remove(Relative(source_path))) SaveWholeRecords();
+}
+
+void SaveTree::SaveWholeRecords() {
+  const FolderHandle data = save_folder_.Subfolder(kDataFolder, 0777);
+  data.WriteFile(kWholeRecordsName, whole_records_.Text());
+  data.Sync();
+  records_changed_ = false;
 }
 
 const FolderHandle& SaveTree::MapsFolder() {
@@ -196,7 +254,8 @@ void SaveTree::WriteMap(const std::string& source_path, const std::string& text)
 }
 
 // Creates nothing on the way: a copy without a map needs no maps folder.
-void SaveTree::RemoveMap(const std::string& source_path) {
+void SaveTree::RemoveMapAndRecord(const std::string& source_path) {
+  ForgetWhole(source_path);
   const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return;
@@ -249,24 +308,22 @@ std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const s
 
 std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string& source_path, std::int64_t size,
                                                                const std::set<FileIdentity>& protect) {
-  if (!earlier_maps_) return std::nullopt;
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  const auto maps = Existing(*earlier_maps_, folders);
   const auto copies = Existing(save_folder_, folders);
-  if (!maps || !copies) return std::nullopt;
-  const std::unique_ptr<File> map_file = maps->OpenExistingFile(MapFileName(name));
-  if (!map_file || map_file->Status().size > kLongestMapFile) return std::nullopt;
-  std::string text;
-  char buffer[1 << 16];
-  for (ReadResult got; (got = map_file->Read(buffer, sizeof buffer)).ok && got.count > 0;) text.append(buffer, got.count);
-  map_file->Close();
-  std::optional<RescueMap> map = ParseMapFile(text, size);
-  if (!map) return std::nullopt;
+  if (!copies) return std::nullopt;
   std::unique_ptr<File> copy = copies->OpenExistingFile(name);
   if (!copy) return std::nullopt;
   const FileStatus status = copy->Status();
   if (status.size != size || protect.contains(status.identity)) return std::nullopt;
-  return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(text), copies->LinkCountOf(name) > 1};
+  const bool shared = copies->LinkCountOf(name) > 1;
+  const auto maps = earlier_maps_ ? Existing(*earlier_maps_, folders) : std::nullopt;
+  const std::optional<std::string> text =
+      maps ? ReadSmallFile(*maps, MapFileName(name), kLongestMapFile) : std::nullopt;
+  if (std::optional<RescueMap> map = text ? ParseMapFile(*text, size) : std::nullopt) {
+    return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(*text), shared, true};
+  }
+  // No map tells what it holds: every byte is to be read again, and none it has is given up.
+  return EarlierCopy{std::move(copy), RescueMap(0, size), std::nullopt, shared, false};
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {

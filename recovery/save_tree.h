@@ -15,6 +15,7 @@
 #include "recovery/map_file.h"
 #include "recovery/folder_chain.h"
 #include "recovery/rescue_map.h"
+#include "recovery/whole_records.h"
 #include "recovery/working_folder.h"
 
 namespace salvorine {
@@ -29,7 +30,7 @@ namespace salvorine {
 // its passes write.
 class SaveTree final : public CopyStore {
  public:
-  // Opens the save folder, which must exist.
+  // Opens the save folder, which must exist, and reads its records of whole copies.
   SaveTree(const std::string& save_folder, std::string selection_root);
 
   // Takes the save folder for this run alone, for as long as the tree lives,
@@ -56,15 +57,26 @@ class SaveTree final : public CopyStore {
   std::string MapPathOf(const std::string& source_path) const;
 
   void WriteMap(const std::string& source_path, const std::string& text) override;
-  void RemoveMap(const std::string& source_path) override;
+  void RemoveMapAndRecord(const std::string& source_path) override;
   bool Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
              const std::set<FileIdentity>& protect) override;
   std::unique_ptr<File> OpenWorkingCopy(const std::string& copy_name) override;
   void SyncFolderOf(const std::string& source_path) override;
   std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) override;
-  void GiveTimeAfterSync(const std::string& source_path, const FileStatus& source) override;
-  void SyncAndGiveTimes() override;
+  void MarkWholeAfterSync(const std::string& source_path, const FileStatus& source) override;
+  void SyncAndMarkWhole() override;
   unsigned FinishedMode(unsigned mode) const override { return mode & 0777 & ~umask_; }
+
+  // Whether the save folder records the copy at `source_path`'s destination
+  // as the whole copy of a source of `source`'s size and modification time.
+  bool RecordedWhole(const std::string& source_path, const FileStatus& source) const;
+  // Whether copies that carry their source's modification time count as
+  // whole: only in a save folder that earlier versions filled, which kept no records.
+  bool TrustsCopyTimes() const { return trusts_copy_times_; }
+  // Records a copy taken whole by its time; saved at the next sync.
+  void RecordWhole(const std::string& source_path, const FileStatus& source);
+  // Drops the record of `source_path`'s whole copy, once on disk, before the copy is written again.
+  void ForgetWhole(const std::string& source_path);
 
   // Replaces ".salvorine/report.tsv"; returns its path.
   std::string SaveReport(const std::string& text);
@@ -72,13 +84,14 @@ class SaveTree final : public CopyStore {
   // What an earlier run left of a copy: the file, open for update, and its map.
   struct EarlierCopy {
     std::unique_ptr<File> file;
-    RescueMap map;
+    RescueMap map;                        // without a map beside it: every byte untried
     std::optional<MappedSource> source;  // the file the map says it is of
     bool shared = false;                  // the copy has other names too (a snapshot made with hard links)
+    bool mapped = false;                  // a map stood beside it
   };
   // The copy at `source_path`'s destination with the map an earlier run left
-  // beside it, when the copy has `size` bytes and is none of `protect`;
-  // nothing otherwise.
+  // beside it (or none), when the copy has `size` bytes and is none of
+  // `protect`; nothing otherwise.
   std::optional<EarlierCopy> OpenEarlierCopy(const std::string& source_path, std::int64_t size,
                                              const std::set<FileIdentity>& protect);
   // The copy at `source_path`'s destination, open for reading, reached
@@ -110,8 +123,8 @@ class SaveTree final : public CopyStore {
 
  private:
   using Chain = FolderChain;
-  // A saved copy waiting for the sync that carries its bytes before it takes the source's time.
-  struct WaitingTime {
+  // A whole copy waiting for the sync that carries its bytes before it is recorded.
+  struct WaitingWhole {
     std::string source_path;
     FileIdentity identity;
     FileStatus source;
@@ -135,7 +148,14 @@ class SaveTree final : public CopyStore {
   std::optional<FolderHandle> earlier_maps_;  // the maps folder as the run found it, if any
   std::optional<FolderHandle> held_;          // ".salvorine", locked while the run lasts
   std::optional<WorkingFolder> working_;      // below held_, which must outlive it
-  std::vector<WaitingTime> waiting_times_;
+  void SaveWholeRecords();
+
+  std::vector<WaitingWhole> waiting_whole_;
+  WholeRecords whole_records_;
+  bool trusts_copy_times_ = true;
+  bool records_changed_ = false;
+  std::uint64_t save_device_;
+  std::map<std::uint64_t, FolderHandle> other_file_systems_;  // by device: disks mounted inside the save folder
   std::map<std::string, std::string> saved_names_;
   // Per destination folder (its relative path): the names found there or placed, and those placed by this run.
   std::map<std::string, std::set<std::string>> known_names_;

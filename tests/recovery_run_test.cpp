@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "platform/file_system_error.h"
+#include "platform/forwarding_file.h"
 #include "recovery/map_file.h"
 #include "recovery/memory_job_table.h"
 #include "recovery/run_summary.h"
@@ -27,16 +28,20 @@
 namespace salvorine::test {
 namespace {
 
-// An exFAT file system (through its FUSE driver, on a loop device) mounted
-// at `mounted`: a save disk with other rules (no hard links, names folded by
-// case, characters it cannot store). Null, with the reason, where this
-// machine cannot make one (not root, no mkfs.exfat, no loop device).
-class ExfatMount {
+// A file system on a loop device mounted at `mounted` for as long as it
+// lives: exFAT through its FUSE driver (no hard links, names folded by case,
+// characters it cannot store, times it does not set), or ext4 with small
+// inodes (times in whole seconds). Null, with the reason, where this machine
+// cannot make one (not root, no mkfs, no loop device).
+class LoopMount {
  public:
-  static std::unique_ptr<ExfatMount> At(const std::string& image, const std::string& mounted, std::string& why) {
+  enum Kind { kExfat, kExt4WholeSeconds };
+  static std::unique_ptr<LoopMount> At(Kind kind, const std::string& image, const std::string& mounted,
+                                       std::string& why) {
     std::filesystem::create_directories(mounted);
-    if (::geteuid() != 0 || Shell("truncate -s 16M " + image + " && mkfs.exfat " + image) != 0) {
-      why = "needs root and mkfs.exfat";
+    const std::string make = kind == kExfat ? "mkfs.exfat " : "mkfs.ext4 -q -F -I 128 ";
+    if (::geteuid() != 0 || Shell("truncate -s 16M " + image + " && " + make + image) != 0) {
+      why = "needs root and " + make;
       return nullptr;
     }
     const std::string device_file = image + ".device";
@@ -46,25 +51,54 @@ class ExfatMount {
     }
     std::string device = ReadFile(device_file);
     device.erase(device.find_last_not_of('\n') + 1);
-    if (Shell("mount.exfat-fuse " + device + " " + mounted) != 0) {
+    if (Shell((kind == kExfat ? "mount.exfat-fuse " : "mount -t ext4 ") + device + " " + mounted) != 0) {
       Shell("losetup -d " + device);
-      why = "cannot mount exFAT through FUSE";
+      why = "cannot mount " + image;
       return nullptr;
     }
-    return std::unique_ptr<ExfatMount>(new ExfatMount(mounted, device));
+    return std::unique_ptr<LoopMount>(new LoopMount(mounted, device));
   }
-  ~ExfatMount() {
-    // The driver lets the device go a moment after the unmount: detach it once it has.
-    Shell("fusermount -u " + mounted_ + "; for try in $(seq 100); do losetup -d " + device_ + " && ! losetup " +
-          device_ + " && break; sleep 0.05; done");
+  ~LoopMount() {
+    // A FUSE driver lets the device go a moment after the unmount: detach it once it has.
+    Shell("umount " + mounted_ + "; for try in $(seq 100); do losetup -d " + device_ + " && ! losetup " + device_ +
+          " && break; sleep 0.05; done");
   }
-  ExfatMount(const ExfatMount&) = delete;
-  ExfatMount& operator=(const ExfatMount&) = delete;
+  LoopMount(const LoopMount&) = delete;
+  LoopMount& operator=(const LoopMount&) = delete;
 
  private:
-  ExfatMount(std::string mounted, std::string device) : mounted_(std::move(mounted)), device_(std::move(device)) {}
+  LoopMount(std::string mounted, std::string device) : mounted_(std::move(mounted)), device_(std::move(device)) {}
   static int Shell(const std::string& command) { return std::system((command + " >/dev/null 2>&1").c_str()); }
   std::string mounted_, device_;
+};
+
+struct ExfatMount {
+  static std::unique_ptr<LoopMount> At(const std::string& image, const std::string& mounted, std::string& why) {
+    return LoopMount::At(LoopMount::kExfat, image, mounted, why);
+  }
+};
+
+// A source that has worsened since an earlier run: every read that touches
+// [start, end) fails, as a scratch across the disc would make it.
+class WorsenedSource final : public ForwardingFile {
+ public:
+  WorsenedSource(std::unique_ptr<File> file, std::int64_t start, std::int64_t end)
+      : ForwardingFile(*file), file_(std::move(file)), start_(start), end_(end) {}
+  void Seek(std::int64_t position) override {
+    position_ = position;
+    inner_.Seek(position);
+  }
+  ReadResult Read(void* buffer, std::size_t count) override {
+    if (position_ < end_ && start_ < position_ + static_cast<std::int64_t>(count)) return {false, 0, EIO};
+    const ReadResult got = inner_.Read(buffer, count);
+    position_ += static_cast<std::int64_t>(got.count);
+    return got;
+  }
+  std::optional<ReadResult> ReadIfReady(void*, std::size_t) override { return std::nullopt; }
+
+ private:
+  std::unique_ptr<File> file_;
+  std::int64_t position_ = 0, start_, end_;
 };
 
 // A tmpfs mounted at `mounted` for as long as it lives: a folder of the save
@@ -726,6 +760,108 @@ TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName
                                          "disk does not tell upper and lower case apart. This file is not saved.");
   EXPECT_EQ(ReadFile(mounted + "/src/IMG.JPG"), std::string(5000, 'a'));
   EXPECT_EQ(ReadFile(mounted + "/src/three"), std::string(70000, 'y'));
+}
+
+// A later run over a worse medium never lowers what the save folder holds.
+// A whole copy is known by the save folder's record, whatever the save disk
+// does with times (exFAT ignores them, small-inode ext4 rounds them to the
+// second); a copy no record vouches for (a kill came before the record) or
+// one read again from scratch keeps every byte it had where the source no
+// longer reads.
+TEST_F(RecoveryRunTest, ALaterRunOnAWorseMediumNeverLowersASavedCopy) {
+  struct Case {
+    const char* name;
+    std::optional<LoopMount::Kind> disk;
+    bool killed_before_record;
+    bool fresh;
+    RowState state;
+  };
+  const Case cases[] = {
+      {"exFAT, which keeps no time", LoopMount::kExfat, false, false, RowState::kSaved},
+      {"ext4 with whole-second times", LoopMount::kExt4WholeSeconds, false, false, RowState::kSaved},
+      {"killed before the record", std::nullopt, true, false, RowState::kDamaged},
+      {"started afresh", std::nullopt, false, true, RowState::kSaved},
+  };
+  const std::string three = temp / "src/three";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TempFolder save;
+    std::unique_ptr<LoopMount> disk;
+    if (c.disk) {
+      std::string why;
+      disk = LoopMount::At(*c.disk, save / "img", save / "out", why);
+      if (!disk) GTEST_SKIP() << why;
+    }
+    window.save_folder = save / "out";
+    options.continue_copies = true;
+    ASSERT_EQ(run.Recover(), RunOutcome::kCompleted);
+    const std::string saved = save / "out/src/three";
+    if (c.killed_before_record) {
+      std::filesystem::remove(save / "out/.salvorine/whole.tsv");
+      ::utimensat(AT_FDCWD, saved.c_str(), nullptr, 0);
+    }
+
+    RunEnvironment worse = Environment();
+    worse.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
+      if (path == three) return std::make_unique<WorsenedSource>(OpenRead(path), 20000, 40000);
+      return OpenRead(path);
+    };
+    RecoveryRun later(worse);
+    options.continue_copies = !c.fresh;
+    EXPECT_EQ(later.Recover(), RunOutcome::kCompleted);
+    const std::string kept = ReadFile(saved);
+    EXPECT_EQ(kept.size(), 70000u);
+    EXPECT_EQ(kept.find_first_not_of('y'), std::string::npos);
+    int row = 1;
+    while (row < table.RowCount() && table.Cell(0, row) != three) ++row;
+    ASSERT_LT(row, table.RowCount());
+    EXPECT_EQ(table.State(row), c.state);
+  }
+}
+
+// Another disc with the same names, sizes and times (a rewritten one) never
+// has its bytes mixed into an earlier copy: samples spread over what the map
+// marks finished tell a copy whose middle differs, and a copy no sample of
+// which the source still reads is kept as it is, the new copy beside it.
+TEST_F(RecoveryRunTest, AnEarlierCopyIsContinuedOnlyWhenItsSamplesAreThisFilesBytes) {
+  struct Case {
+    const char* name;
+    std::string earlier;
+    std::int64_t unreadable_to;  // the source reads nothing before this
+    std::size_t questions;
+  };
+  const std::string other_middle = std::string(8192, 'y') + std::string(70000 - 2 * 8192, 'z') + std::string(8192, 'y');
+  const Case cases[] = {
+      {"the same ends, another middle", other_middle, 0, 1},
+      {"no sample reads", std::string(70000, 'z'), 60000, 0},
+  };
+  const std::string three = temp / "src/three";
+  FileStatus source;
+  {
+    const std::unique_ptr<File> file = OpenRead(three);
+    source = file->Status();
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const TempFolder save;
+    window.save_folder = save / "out";
+    WriteFile(save / "out/src/three", c.earlier);
+    RescueMap map(0, 70000);
+    map.Set(0, 60000, RescueState::kDone);
+    WriteFile(save / "out/.salvorine/maps/src/three.map", MapFileText(map, false, &source));
+    dialogs.existing_questions.clear();
+    dialogs.existing_answers = {{ExistingCopy::kKeepBoth, false}};
+    RunEnvironment environment = Environment();
+    environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
+      if (path == three) return std::make_unique<WorsenedSource>(OpenRead(path), 0, c.unreadable_to);
+      return OpenRead(path);
+    };
+    RecoveryRun later(environment);
+    later.Recover();
+    EXPECT_EQ(dialogs.existing_questions.size(), c.questions);
+    EXPECT_TRUE(ReadFile(save / "out/src/three") == c.earlier);
+    EXPECT_TRUE(FileExists(save / "out/src/three (2)"));
+  }
 }
 
 // One run at a time per save folder: a second one, here starting afresh while

@@ -43,7 +43,7 @@ class LoggedStore final : public CopyStore {
   void WriteMap(const std::string&, const std::string& text) override {
     log_.push_back(text.find("\n0x00000000     +") != std::string::npos ? "map ended" : "map");
   }
-  void RemoveMap(const std::string&) override { log_.push_back("remove map"); }
+  void RemoveMapAndRecord(const std::string&) override { log_.push_back("remove map"); }
   bool Place(const std::string&, const std::string&, unsigned mode, const std::set<FileIdentity>&) override {
     if (place_fails) throw FileSystemError(ENOSPC, "out/a", "save");
     log_.push_back("place " + std::to_string(mode));
@@ -52,8 +52,8 @@ class LoggedStore final : public CopyStore {
   void SyncFolderOf(const std::string&) override { log_.push_back("sync folder"); }
   std::unique_ptr<File> OpenSavedCopy(const std::string&) override { return nullptr; }
   std::unique_ptr<File> OpenWorkingCopy(const std::string&) override { return nullptr; }
-  void GiveTimeAfterSync(const std::string&, const FileStatus&) override { log_.push_back("time after sync"); }
-  void SyncAndGiveTimes() override { log_.push_back("sync all"); }
+  void MarkWholeAfterSync(const std::string&, const FileStatus&) override { log_.push_back("time after sync"); }
+  void SyncAndMarkWhole() override { log_.push_back("sync all"); }
   unsigned FinishedMode(unsigned mode) const override { return mode & 0755; }
 
  private:

@@ -833,7 +833,7 @@ TEST_F(RecoveryRunTest, AnEarlierCopyIsContinuedOnlyWhenItsSamplesAreThisFilesBy
   const std::string other_middle = std::string(8192, 'y') + std::string(70000 - 2 * 8192, 'z') + std::string(8192, 'y');
   const Case cases[] = {
       {"the same ends, another middle", other_middle, 0, 1},
-      {"no sample reads", std::string(70000, 'z'), 60000, 0},
+      {"no sample reads", std::string(70000, 'z'), 70000, 0},
   };
   const std::string three = temp / "src/three";
   FileStatus source;
@@ -847,7 +847,8 @@ TEST_F(RecoveryRunTest, AnEarlierCopyIsContinuedOnlyWhenItsSamplesAreThisFilesBy
     window.save_folder = save / "out";
     WriteFile(save / "out/src/three", c.earlier);
     RescueMap map(0, 70000);
-    map.Set(0, 60000, RescueState::kDone);
+    map.Set(0, 70000, RescueState::kDone);
+    map.Set(30000, 31000, RescueState::kBad);
     WriteFile(save / "out/.salvorine/maps/src/three.map", MapFileText(map, false, &source));
     dialogs.existing_questions.clear();
     dialogs.existing_answers = {{ExistingCopy::kKeepBoth, false}};

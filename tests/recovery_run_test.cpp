@@ -704,13 +704,16 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
 // device): a name it folds onto another row's copy (upper and lower case of
 // any alphabet, in a folder that held files before the run and in one the run
 // made), and a name it cannot store, each lose only their own file, said for
-// that file; no row replaces another row's copy, and the run goes on.
+// that file; no row replaces another row's copy, and the run goes on. A name
+// it folds onto a file that was there before the run is asked about as that file.
 TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName) {
   const std::string mounted = temp / "out";
   std::string why;
   const auto exfat = ExfatMount::At(temp / "exfat.img", mounted, why);
   if (!exfat) GTEST_SKIP() << why;
   WriteFile(mounted + "/src/old.txt", "there before the run");
+  WriteFile(temp / "src/OLD.txt", "replaces the file there before the run");
+  dialogs.existing_answers = {{ExistingCopy::kReplace, false}};
   WriteFile(temp / "src/IMG.JPG", std::string(5000, 'a'));
   WriteFile(temp / "src/img.jpg", std::string(6000, 'b'));
   WriteFile(temp / "src/a:b.txt", "colon");
@@ -738,7 +741,9 @@ TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName
   EXPECT_EQ(ReadFile(mounted + "/src/IMG.JPG"), std::string(5000, 'a'));
   EXPECT_EQ(ReadFile(mounted + "/src/\xc3\x89t\xc3\xa9.txt"), std::string(3000, 'E'));
   EXPECT_EQ(ReadFile(mounted + "/src/sub/\xd0\x96.txt"), std::string(2000, 'Z'));
-  EXPECT_EQ(ReadFile(mounted + "/src/old.txt"), "there before the run");
+  ASSERT_EQ(dialogs.existing_questions.size(), 1u);
+  EXPECT_TRUE(dialogs.existing_questions[0].text.starts_with(mounted + "/src/OLD.txt\r"));
+  EXPECT_EQ(ReadFile(mounted + "/src/OLD.txt"), "replaces the file there before the run");
   EXPECT_EQ(ReadFile(mounted + "/src/three"), std::string(70000, 'y'));
 }
 

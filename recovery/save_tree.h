@@ -125,6 +125,7 @@ class SaveTree final : public CopyStore {
   static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
   const WorkingFolder& Working() const;
+  // Whether the entry the disk finds at `source_path`'s destination is a copy another row placed.
   bool LeadsToAnotherRowsCopy(const std::string& source_path);
   // The destination folder of `source_path`, created as needed, and the copy's name in it.
   std::pair<const FolderHandle*, std::string> DestinationFolder(const std::string& source_path);

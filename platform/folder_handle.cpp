@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/sendfile.h>
 #include <sys/stat.h>
@@ -414,9 +415,11 @@ void FolderHandle::CopyInto(const std::string& temporary, int from_fd, const std
 }
 
 bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, const std::string& from_name,
-                             unsigned mode, const std::set<FileIdentity>& protect) const {
+                             unsigned mode, const std::set<FileIdentity>& protect, bool may_replace) const {
   const std::string from_path = from.PathOf(from_name);
-  bool replacing = CheckReplaceable(name, protect);
+  bool replacing = may_replace && CheckReplaceable(name, protect);
+  // Asked before anything is written; the rename below asks the file system again.
+  if (!may_replace && IdentityOf(name)) throw FileSystemError(EEXIST, PathOf(name), "save");
   // Everything below goes through this descriptor of the very file checked, never through its name again.
   const Descriptor file{from.OpenRegularPath(from_name)};
   if (file.fd < 0) throw FileSystemError(errno, from_path, "open");
@@ -446,9 +449,13 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
       if (input.fd < 0) throw FileSystemError(errno, from_path, "open");
       CopyInto(temporary, input.fd, from_path, mode);
       // Checked again at the last moment: the folder may have changed while the copy was made.
-      replacing = CheckReplaceable(name, protect);
+      if (may_replace) replacing = CheckReplaceable(name, protect);
     }
-    if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) throw FileSystemError(errno, PathOf(name), "save");
+    if (!may_replace) {
+      RenameWithoutReplacing(*this, temporary, name);
+    } else if (::renameat(fd_, temporary.c_str(), fd_, name.c_str()) != 0) {
+      throw FileSystemError(errno, PathOf(name), "save");
+    }
     // Renaming a link over another link of the same file leaves both names.
     if (linked == 0 && replacing) ::unlinkat(fd_, temporary.c_str(), 0);
   } catch (...) {
@@ -461,6 +468,46 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
     throw;
   }
   return linked == 0 || moved;
+}
+
+void FolderHandle::RenameWithoutReplacing(const FolderHandle& from, const std::string& from_name,
+                                          const std::string& name) const {
+  constexpr const char* kAction = "save";
+  if (::renameat2(from.fd_, from_name.c_str(), fd_, name.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) throw FileSystemError(errno, PathOf(name), kAction);
+  // A file system that cannot be asked to keep an existing name (a FUSE driver
+  // without it): the name is first taken by an empty file, created only where
+  // the file system finds nothing under that name, and the rename replaces that file alone.
+  // Closed before the rename: a FUSE driver keeps a replaced file that is still open under a hidden name.
+  const int placeholder = Retrying([&] {
+    return ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+  });
+  if (placeholder < 0) throw FileSystemError(errno, PathOf(name), kAction);
+  if (::close(placeholder) != 0 && errno != EINTR) {
+    const int error = errno;
+    ::unlinkat(fd_, name.c_str(), 0);
+    throw FileSystemError(error, PathOf(name), kAction);
+  }
+  if (::renameat(from.fd_, from_name.c_str(), fd_, name.c_str()) != 0) {
+    const int error = errno;
+    ::unlinkat(fd_, name.c_str(), 0);
+    throw FileSystemError(error, PathOf(name), kAction);
+  }
+}
+
+std::optional<FileStatus> FolderHandle::StatusOf(const std::string& name) const {
+  struct stat status {};
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ) return std::nullopt;
+    throw FileSystemError(errno, PathOf(name), "examine");
+  }
+  FileStatus result;
+  result.size = static_cast<std::int64_t>(status.st_size);
+  result.mode = static_cast<unsigned>(status.st_mode) & 07777;
+  result.modified_seconds = static_cast<std::int64_t>(status.st_mtim.tv_sec);
+  result.modified_nanoseconds = static_cast<std::int64_t>(status.st_mtim.tv_nsec);
+  result.identity = {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)};
+  return result;
 }
 
 // Moves `from_name` of `from` to `temporary` here when it is the file open as

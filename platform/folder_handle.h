@@ -98,14 +98,21 @@ class FolderHandle {
   // byte is written twice); where the file system has no hard links, the file
   // itself, moved (it leaves `from`); on another file system, a copy made
   // inside the kernel. Either way it appears under a temporary name first, takes `mode`,
-  // and is renamed over `name` only when complete, so a failure never leaves
+  // and takes the name `name` only when complete, so a failure never leaves
   // a partial file under `name`. Its modification time is left as writing
   // made it: the source's time is given only once its bytes are on disk.
+  // With `may_replace`, whatever stands at `name` is replaced; without it,
+  // nothing is: when the file system finds an entry under `name` (or under a
+  // name it takes for the same, as a disk that ignores case does), it raises
+  // FileSystemError with EEXIST naming the destination.
   // Raises FileSystemError naming the destination when `name` is a link or
   // one of `protect` (files that must not be replaced); nothing is written
   // then. True when the placed file is `from_name`'s very file (linked or moved).
   bool PlaceFile(const std::string& name, const FolderHandle& from, const std::string& from_name, unsigned mode,
-                 const std::set<FileIdentity>& protect) const;
+                 const std::set<FileIdentity>& protect, bool may_replace) const;
+
+  // The status of the entry `name` (not following a link); nothing when missing.
+  std::optional<FileStatus> StatusOf(const std::string& name) const;
 
  private:
   FolderHandle(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -118,6 +125,9 @@ class FolderHandle {
   // Raises when `name` may not be replaced; true when something is there to replace.
   bool CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
   void CopyInto(const std::string& temporary, int from_fd, const std::string& from_path, unsigned mode) const;
+  // Renames `from_name` of `from` to `name` here, never replacing: raises
+  // FileSystemError with EEXIST when the file system finds `name` taken.
+  void RenameWithoutReplacing(const FolderHandle& from, const std::string& from_name, const std::string& name) const;
   // A descriptor (O_PATH) of the regular file `name`, not following a link; -1 with errno set otherwise.
   int OpenRegularPath(const std::string& name) const;
 

@@ -21,8 +21,10 @@ class CopyStore {
   // once on disk: the copy is about to change. None there is no error.
   virtual void RemoveMapAndRecord(const std::string& source_path) = 0;
   // Places the closed working copy `copy_name` at `source_path`'s destination
-  // under a temporary name, renamed over whatever was there, with the
-  // permission bits `mode`; never over a file of `protect`. True when the
+  // under a temporary name, then under the destination's, with the
+  // permission bits `mode`; it replaces only a file the store found there when
+  // the row started (never another row's copy, never a file of `protect`),
+  // and raises with EEXIST when the disk finds anything else there. True when the
   // saved copy is the working copy itself, linked or (a save disk without
   // hard links) moved there; false when it is a copy (another file system).
   virtual bool Place(const std::string& source_path, const std::string& copy_name, unsigned mode,

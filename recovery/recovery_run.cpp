@@ -512,7 +512,11 @@ RecoveryRun::RowStart RecoveryRun::ChooseStart(int row, File& source, const File
     if (!save_tree_->MayHoldEarlier(record.path)) return {RowStart::kCopy, std::nullopt};
     // No row ever replaces the copy of another row.
     if (save_tree_->TakenByAnotherRow(record.path)) return {RowStart::kTaken, std::nullopt};
-    if (HasWholeCopy(row, source, status)) return {RowStart::kWhole, std::nullopt};
+    if (HasWholeCopy(row, source, status)) {
+      // No later row may take its name, on a disk that folds names too.
+      save_tree_->Claim(record.path);
+      return {RowStart::kWhole, std::nullopt};
+    }
     std::optional<SaveTree::EarlierCopy> earlier =
         save_tree_->OpenEarlierCopy(record.path, status.size, source_identities_);
     if (earlier) {

@@ -74,14 +74,6 @@ std::string Joined(const std::vector<std::string>& folders) {
   return joined;
 }
 
-// `name` with ASCII letters in lower case, as a save disk that ignores case compares names.
-std::string Folded(std::string name) {
-  for (char& c : name) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return name;
-}
-
 }  // namespace
 
 SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
@@ -182,7 +174,10 @@ const WorkingFolder& SaveTree::Working() const {
 bool SaveTree::Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
                      const std::set<FileIdentity>& protect) {
   const auto [folder, name] = DestinationFolder(source_path);
-  const bool linked = folder->PlaceFile(name, Working().Folder(), copy_name, mode, protect);
+  // Only what stood at the destination when the row started may be replaced,
+  // and never another row's copy; anything else the disk finds there makes the placing fail.
+  const bool may_replace = found_at_start_.contains(source_path) && !LeadsToAnotherRowsCopy(source_path);
+  const bool linked = folder->PlaceFile(name, Working().Folder(), copy_name, mode, protect, may_replace);
   Claim(source_path);
   return linked;
 }
@@ -266,33 +261,71 @@ void SaveTree::RemoveMapAndRecord(const std::string& source_path) {
 
 bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  const auto placed = placed_names_.find(Joined(folders));
+  const FolderHandle* folder = copies_.Find(save_folder_, folders);
+  const bool found = folder != nullptr && folder->IdentityOf(name).has_value();
+  const bool taken = found && LeadsToAnotherRowsCopy(source_path);
+  if (found && !taken) {
+    found_at_start_.insert(source_path);
+  } else {
+    found_at_start_.erase(source_path);
+  }
+  return taken;
+}
+
+// Whether the entry the save disk finds under `source_path`'s destination
+// name is a copy another row of this run placed. The disk decides which names
+// are the same: only its answers are used, never a case rule of ours.
+bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path) {
+  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const std::string key = Joined(folders);
+  const auto placed = placed_names_.find(key);
   if (placed == placed_names_.end()) return false;
   const FolderHandle* folder = copies_.Find(save_folder_, folders);
-  if (folder == nullptr || !folder->IdentityOf(name)) return false;
-  auto known = known_names_.find(Joined(folders));
+  const std::optional<FileStatus> found = folder ? folder->StatusOf(name) : std::nullopt;
+  if (!found) return false;
+  if (const auto exact = placed->second.find(name); exact != placed->second.end()) return exact->second != source_path;
+  auto known = known_names_.find(key);
   if (known == known_names_.end()) {
+    // The run holds the save folder alone: its entries are those found at its start and those placed since.
     const std::vector<std::string> names = folder->Names();
-    known = known_names_.emplace(Joined(folders), std::set<std::string>(names.begin(), names.end())).first;
+    known = known_names_.emplace(key, std::set<std::string>(names.begin(), names.end())).first;
   }
-  // An entry of this very name is no other row's; the name leading elsewhere is.
+  // An entry of this very name that no row placed was there before the run.
   if (known->second.contains(name)) return false;
-  return std::any_of(placed->second.begin(), placed->second.end(),
-                     [&](const std::string& other) { return other != name && Folded(other) == Folded(name); });
+  // No entry bears the name, yet the disk finds one: it takes the name for
+  // another entry's. In a folder this run made, every entry is a row's copy.
+  if (copies_.created.contains(key)) return true;
+  // Otherwise the entry is told by what the disk shows of it: its identity
+  // or, where the driver numbers each name apart (exFAT through FUSE), its
+  // size and modification time. It counts as another row's copy unless it
+  // looks like an entry found there at the run's start and like no such copy.
+  const auto looks_like = [&](const std::string& other) {
+    const std::optional<FileStatus> status = folder->StatusOf(other);
+    return status && (status->identity == found->identity ||
+                      (status->size == found->size && status->modified_seconds == found->modified_seconds &&
+                       status->modified_nanoseconds == found->modified_nanoseconds));
+  };
+  const bool like_a_copy = std::any_of(placed->second.begin(), placed->second.end(), [&](const auto& other) {
+    return other.second != source_path && looks_like(other.first);
+  });
+  return like_a_copy || std::none_of(known->second.begin(), known->second.end(), [&](const std::string& other) {
+           return !placed->second.contains(other) && looks_like(other);
+         });
 }
 
 bool SaveTree::MayHoldEarlier(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  const std::string folder = Joined(folders);
-  if (!copies_.created.contains(folder)) return true;
-  const auto placed = placed_folded_.find(folder);
-  return placed != placed_folded_.end() && placed->second.contains(Folded(name));
+  if (!copies_.created.contains(Joined(folders))) return true;
+  // A folder this run made holds only its rows' copies: the disk says whether one answers to this name.
+  const FolderHandle* folder = copies_.Find(save_folder_, folders);
+  const bool answered = folder != nullptr && folder->IdentityOf(name).has_value();
+  if (!answered) found_at_start_.erase(source_path);
+  return answered;
 }
 
 void SaveTree::Claim(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  placed_names_[Joined(folders)].push_back(name);
-  placed_folded_[Joined(folders)].insert(Folded(name));
+  placed_names_[Joined(folders)].insert_or_assign(name, source_path);
   const auto known = known_names_.find(Joined(folders));
   if (known != known_names_.end()) known->second.insert(name);
 }

@@ -98,12 +98,15 @@ class SaveTree final : public CopyStore {
   // without following a link; nothing when there is none.
   std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
   // Whether anything but this run's own copies may stand at `source_path`'s
-  // destination: false in a folder this run created, unless a name placed
-  // there differs from it only in case.
+  // destination: false in a folder this run created, unless the save disk
+  // finds an entry under that name (a copy another row placed under a name
+  // it takes for the same).
   bool MayHoldEarlier(const std::string& source_path);
   // Whether `source_path`'s destination name leads to the copy another row of
-  // this run placed under another name (a save disk that does not tell upper
-  // and lower case apart).
+  // this run placed, under this name or under one the save disk takes for the
+  // same (a disk that does not tell upper and lower case apart, in any
+  // alphabet). What it finds there otherwise may later be replaced by Place;
+  // when it finds nothing, Place replaces nothing.
   bool TakenByAnotherRow(const std::string& source_path);
   // Counts the copy at `source_path`'s destination as placed by this run.
   void Claim(const std::string& source_path);
@@ -135,6 +138,8 @@ class SaveTree final : public CopyStore {
   static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
   const WorkingFolder& Working() const;
+  // Whether the entry the disk finds at `source_path`'s destination is a copy another row placed.
+  bool LeadsToAnotherRowsCopy(const std::string& source_path);
   // The destination folder of `source_path`, created as needed, and the copy's name in it.
   std::pair<const FolderHandle*, std::string> DestinationFolder(const std::string& source_path);
 
@@ -156,11 +161,13 @@ class SaveTree final : public CopyStore {
   bool records_changed_ = false;
   std::uint64_t save_device_;
   std::map<std::uint64_t, FolderHandle> other_file_systems_;  // by device: disks mounted inside the save folder
-  std::map<std::string, std::string> saved_names_;
-  // Per destination folder (its relative path): the names found there or placed, and those placed by this run.
+  std::map<std::string, std::string> saved_names_;  // source path -> name, where it is not the source's
+  // Per destination folder (its relative path): the names found there or placed, and those placed by this
+  // run, each with the source path whose copy it is.
   std::map<std::string, std::set<std::string>> known_names_;
-  std::map<std::string, std::vector<std::string>> placed_names_;
-  std::map<std::string, std::set<std::string>> placed_folded_;  // the same names, ASCII letters in lower case  // source path -> name, where it is not the source's
+  std::map<std::string, std::map<std::string, std::string>> placed_names_;
+  // Source paths whose destination held a file when their row started: Place may replace that one.
+  std::set<std::string> found_at_start_;
 };
 
 }  // namespace salvorine

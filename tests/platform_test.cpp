@@ -136,7 +136,8 @@ TEST(FileTest, WriteZerosOverwritesAndExtendsLikeWrittenZeros) {
 }
 
 // Same file system: a hard link; /dev/shm: a copy. Either way the old file is
-// replaced whole, with the mode asked for, and no temporary name stays.
+// replaced whole, with the mode asked for, and no temporary name stays; where
+// replacing is not allowed, a taken name is refused and both files stay as they were.
 TEST(FolderHandleTest, PlacesAFileOverTheOldOneWithItsMode) {
   TempFolder temp;
   std::vector<std::string> folders = {temp / "out"};
@@ -144,12 +145,25 @@ TEST(FolderHandleTest, PlacesAFileOverTheOldOneWithItsMode) {
   for (const std::string& folder : folders) {
     WriteFile(temp / "from", std::string(3 << 20, 'f'));
     WriteFile(folder + "/to", std::string(5 << 20, 't'));
-    FolderHandle(folder).PlaceFile("to", FolderHandle(temp.Path()), "from", 0640, {});
+    FolderHandle(folder).PlaceFile("to", FolderHandle(temp.Path()), "from", 0640, {}, true);
     EXPECT_EQ(ReadFile(folder + "/to"), std::string(3 << 20, 'f')) << folder;
     struct stat placed {};
     ASSERT_EQ(::stat((folder + "/to").c_str(), &placed), 0);
     EXPECT_EQ(placed.st_mode & 0777, 0640u) << folder;
     EXPECT_EQ(Entries(folder).size(), 1u) << folder;
+
+    WriteFile(temp / "again", "not to replace anything");
+    try {
+      FolderHandle(folder).PlaceFile("to", FolderHandle(temp.Path()), "again", 0640, {}, false);
+      ADD_FAILURE() << "replaced " << folder << "/to";
+    } catch (const FileSystemError& error) {
+      EXPECT_EQ(error.Code(), EEXIST) << error.what();
+    }
+    EXPECT_EQ(ReadFile(folder + "/to"), std::string(3 << 20, 'f')) << folder;
+    EXPECT_EQ(ReadFile(temp / "again"), "not to replace anything");
+    FolderHandle(folder).PlaceFile("new", FolderHandle(temp.Path()), "again", 0600, {}, false);
+    EXPECT_EQ(ReadFile(folder + "/new"), "not to replace anything") << folder;
+    EXPECT_EQ(Entries(folder).size(), 2u) << folder;
   }
   if (folders.size() > 1) std::filesystem::remove_all(folders[1]);
 }

@@ -27,6 +27,11 @@ std::string ChildPath(const std::string& folder, const std::string& name) {
 
 bool IsFolder(const QTreeWidgetItem* item) { return item->data(0, kFolderRole).toBool(); }
 
+const QTreeWidgetItem* TopOf(const QTreeWidgetItem* item) {
+  while (item->parent() != nullptr) item = item->parent();
+  return item;
+}
+
 void CollectExpanded(QTreeWidgetItem* item, std::set<std::string>& paths) {
   for (int i = 0; i < item->childCount(); ++i) {
     QTreeWidgetItem* child = item->child(i);
@@ -65,6 +70,10 @@ ShellTreeView::ShellTreeView(QWidget* parent) : QTreeWidget(parent) {
   WatchMounts();
 
   connect(this, &QTreeWidget::itemExpanded, this, [this](QTreeWidgetItem* item) { LoadChildren(item); });
+  // A path chosen since replaces the one awaited.
+  connect(this, &QTreeWidget::itemSelectionChanged, this, [this] {
+    if (!selectedItems().isEmpty()) awaited_.clear();
+  });
 }
 
 ShellTreeView::~ShellTreeView() {
@@ -87,12 +96,18 @@ void ShellTreeView::SetMountSource(std::function<std::vector<std::string>()> sou
 
 // One top-level item per mounted medium, in the order the mount table lists them.
 void ShellTreeView::SyncMedia() {
+  SyncMediaItems();
+  SelectAwaited();
+}
+
+void ShellTreeView::SyncMediaItems() {
   const std::vector<std::string> media = mount_source_();
   std::set<std::string> shown;
   for (int i = topLevelItemCount() - 1; i >= 0; --i) {
     QTreeWidgetItem* top = topLevelItem(i);
     if (!top->data(0, kMediumRole).toBool()) continue;
     if (std::find(media.begin(), media.end(), PathOf(top)) == media.end()) {
+      if (currentItem() != nullptr && TopOf(currentItem()) == top) LetGoOfSelection();
       delete takeTopLevelItem(i);
     } else {
       shown.insert(PathOf(top));
@@ -104,6 +119,29 @@ void ShellTreeView::SyncMedia() {
     item->setData(0, kMediumRole, true);
     addTopLevelItem(item);
     item->setIcon(0, show_icons_ ? icons_.icon(QFileIconProvider::Drive) : QIcon());
+  }
+}
+
+void ShellTreeView::LetGoOfSelection() {
+  const QTreeWidgetItem* current = currentItem();
+  const std::string path = SelectedPath();
+  if (current != nullptr && !path.empty()) {
+    awaited_ = path;
+    awaited_top_ = PathOf(TopOf(current));
+  }
+  setCurrentItem(nullptr);
+  clearSelection();
+}
+
+// Only the top-level item the path was chosen under may take it back: a medium's
+// path found through "/" could be the empty folder it was mounted on, on another disk.
+void ShellTreeView::SelectAwaited() {
+  if (awaited_.empty() || currentItem() != nullptr) return;
+  for (int i = 0; i < topLevelItemCount(); ++i) {
+    if (PathOf(topLevelItem(i)) == awaited_top_) {
+      SelectPath(awaited_);
+      return;
+    }
   }
 }
 
@@ -219,14 +257,15 @@ void ShellTreeView::ReloadKeepingExpanded(QTreeWidgetItem* item) {
 }
 
 void ShellTreeView::Refresh() {
-  const std::string selected = SelectedPath();
   const int scroll = verticalScrollBar()->value();
-  SyncMedia();
+  // The items are made anew; the selection goes back on the same path once they are.
+  LetGoOfSelection();
+  SyncMediaItems();
   for (int i = 0; i < topLevelItemCount(); ++i) {
     QTreeWidgetItem* top = topLevelItem(i);
     if (top->data(0, kLoadedRole).toBool()) ReloadKeepingExpanded(top);
   }
-  if (!selected.empty()) SelectPath(selected);
+  SelectAwaited();
   verticalScrollBar()->setValue(scroll);
 }
 

@@ -36,6 +36,9 @@ class ShellTreeView final : public QTreeWidget {
   void SetMountSource(std::function<std::vector<std::string>()> source);
   // Adds an item for each medium mounted since and removes those unmounted.
   // Runs whenever the mount table changes, and at Refresh.
+  // The selection never moves to another item by itself: when the selected
+  // item goes away (its medium unmounted, its folder gone at Refresh), nothing
+  // is selected until the same path is back on a medium, which selects it again.
   void SyncMedia();
 
   static std::string PathOf(const QTreeWidgetItem* item);
@@ -51,11 +54,19 @@ class ShellTreeView final : public QTreeWidget {
   void ApplyIcons(QTreeWidgetItem* item);
 
   void WatchMounts();
+  void SyncMediaItems();
+  // Clears the selection before its item goes, so that the view does not
+  // select the item's neighbour or parent, and awaits its path instead.
+  void LetGoOfSelection();
+  // Selects the awaited path once it is back under the top-level item it was chosen under.
+  void SelectAwaited();
 
   std::function<std::vector<std::string>()> mount_source_ = [] { return RemovableMediaMounts(); };
   int mounts_fd_ = -1;
   QFileIconProvider icons_;
   bool show_icons_ = true;
+  std::string awaited_;      // the path selected before its item went away; empty once anything is selected
+  std::string awaited_top_;  // the top-level item it was chosen under
 };
 
 }  // namespace salvorine

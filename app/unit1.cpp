@@ -436,12 +436,17 @@ void TForm1::CreateStatusBar() {
   Activity1 = new QLabel(statusBar());
   Activity1->setObjectName(QStringLiteral("Activity1"));
   statusBar()->addPermanentWidget(Activity1);
+  ModeLabel1 = Named<QLabel>("ModeLabel1", mode_text_.arg(QStringLiteral("Max Data")), statusBar());
+  ModeLabel1->setToolTip(QString::fromUtf8(kModeInForceHint.english));
+  statusBar()->addPermanentWidget(ModeLabel1);
 }
 
 // ---- Commands -----------------------------------------------------------------
 
 void TForm1::ToolButton1Click() {
   if (run_on_stack_) return;
+  // The tree never stands in another path for one that went away: nothing selected, nothing read.
+  if (SelectedPath().empty()) return services_.dialogs.ShowError(Bytes(ShownText(kNothingSelectedText)));
   run_on_stack_ = true;
   AnchorSaveFolder();
   const auto returned = qScopeGuard([this] {
@@ -805,6 +810,9 @@ void TForm1::ApplyLanguage(bool english) {
     settings_->CheckBox3->setText(text(kContinueCopiesText));
     settings_->RetriesLabel->setText(text(kRetriesText));
   }
+  mode_text_ = text(kModeInForceText);
+  ModeLabel1->setToolTip(text(kModeInForceHint));
+  ShowMode();
   AssignMenuMnemonics();
   table_->ShowChanges();
   FitFigureColumns();
@@ -857,6 +865,20 @@ void TForm1::CheckLanguage(bool english) {
 
 void TForm1::SelectMode(int index) {
   if (settings_ != nullptr) settings_->ComboBox1->setCurrentIndex(index);
+}
+
+void TForm1::SetSettingsDialog(TForm3* settings) {
+  settings_ = settings;
+  connect(settings_->ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ShowMode(); });
+  ShowMode();
+}
+
+// A mode the list does not hold runs as Max Data, and is shown as such.
+void TForm1::ShowMode() {
+  const int mode = Mode();
+  const int shown = mode == kModeMaxSpeed || mode == kModeThorough ? mode : kModeMaxData;
+  ModeLabel1->setText(mode_text_.arg(settings_ != nullptr ? settings_->ComboBox1->itemText(shown)
+                                                          : QStringLiteral("Max Data")));
 }
 
 void TForm1::SetText(TextSlot slot, const std::string& text) {

@@ -63,7 +63,8 @@ class TForm1 final : public QMainWindow,
   ~TForm1() override;
 
   void SetAboutDialog(TForm2* about) { about_ = about; }
-  void SetSettingsDialog(TForm3* settings) { settings_ = settings; }
+  // The status bar's mode note follows the dialog's mode list from now on.
+  void SetSettingsDialog(TForm3* settings);
   void SetPreviewWindow(TForm5* preview) { preview_ = preview; }
   MessageTable& Messages() { return messages_; }
   RecoveryRun& Run() { return *run_; }
@@ -146,7 +147,10 @@ class TForm1 final : public QMainWindow,
   // LanguageView
   void CheckLanguage(bool english) override;
   void SetText(TextSlot slot, const std::string& text) override;
+  int SelectedMode() const override { return ModeIndex(); }
   void SelectMode(int index) override;
+  // The status bar's note of the mode in force, in the language shown.
+  void ShowMode();
   void SetSettingsText(TextSlot slot, const QString& shown);
   void SetPreviewText(TextSlot slot, const QString& shown);
   // SettingsHolder
@@ -191,6 +195,7 @@ class TForm1 final : public QMainWindow,
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
   QString earlier_copies_text_, row_continued_text_, row_taken_whole_text_;
   std::string no_report_text_ = kNoReportText.english;
+  QString mode_text_ = QString::fromUtf8(kModeInForceText.english);
   Clock::TimePoint run_started_{};
   ReadWatch read_watch_;
   ActivityLine activity_;
@@ -262,6 +267,7 @@ class TForm1 final : public QMainWindow,
   QProgressBar* ProgressBar2 = nullptr;
   QLabel* StatusBar1 = nullptr;  // the status bar's one simple text
   QLabel* Activity1 = nullptr;   // what the run is doing now
+  QLabel* ModeLabel1 = nullptr;  // the recovery mode in force
   DamageMapView* DamageMap1 = nullptr;
 
  private:

@@ -1,8 +1,11 @@
 #include "i18n/apply_language.h"
 
 #include "i18n/failure_wording.h"
+#include "recovery/run_ports.h"
 
 namespace salvorine {
+
+int ModeAfterLanguageSwitch(int mode) { return mode == kModeThorough ? kModeThorough : kModeMaxData; }
 
 void ApplyLanguage(bool english, const std::string& program_folder, MessageTable& messages, LanguageView& view) {
   view.CheckLanguage(english);
@@ -62,7 +65,7 @@ void ApplyLanguage(bool english, const std::string& program_folder, MessageTable
   set(TextSlot::kModeItem0, m(57));
   set(TextSlot::kModeItem1, m(58));
   set(TextSlot::kModeItem2, m(60));
-  view.SelectMode(0);
+  view.SelectMode(ModeAfterLanguageSwitch(view.SelectedMode()));
 
   set(TextSlot::kPreviewInformationGroup, m(5));
   set(TextSlot::kPreviewCloseButton, m(59));

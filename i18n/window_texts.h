@@ -10,20 +10,31 @@ struct WindowText {
   const char* english;
 };
 
-// A file row's tooltip, one per row state; %1 is the count of unreadable bytes.
+// A file row's tooltip, one per row state; %1 is the Damaged figure: bytes left as
+// zeros, whether a read failed on them or the pass never tried them.
 inline constexpr WindowText kRowPendingText{61, "Not reached by the run"};
 inline constexpr WindowText kRowStoppedText{62, "Stopped: saved as far as it got, with its map"};
-inline constexpr WindowText kRowUnsavedText{63, "Not saved: %1 bytes unreadable"};
-inline constexpr WindowText kRowDamagedText{64, "Saved with damage: %1 bytes unreadable, left as zeros"};
+inline constexpr WindowText kRowUnsavedText{63, "Not saved: %1 bytes not recovered"};
+inline constexpr WindowText kRowDamagedText{
+    64, "Saved with damage: %1 bytes not recovered (unreadable or not tried), left as zeros"};
 inline constexpr WindowText kRowSavedText{65, "Saved whole"};
 // After a run, beside the elapsed time: %1 files, %2 damaged, %3 bytes, %4 the save folder.
-inline constexpr WindowText kRunSummaryText{66, "%1 files, %2 of them damaged, %3 bytes unreadable; saved to %4"};
+inline constexpr WindowText kRunSummaryText{66, "%1 files, %2 of them damaged, %3 bytes not recovered; saved to %4"};
 // Under the Settings dialog's mode list, one per mode.
 inline constexpr WindowText kModeTexts[3] = {
     {67, "Waits for every read, however long: the most data."},
     {68, "A read that takes over 10 seconds counts as failed: faster on a bad disc."},
     {69, "Max Data, then sector by sector around what failed: the most data, the longest run."},
 };
+// The status bar's lasting note of the recovery mode in force (%1: its name in
+// the mode list), and its tooltip.
+inline constexpr WindowText kModeInForceText{172, "Mode: %1"};
+inline constexpr WindowText kModeInForceHint{173, "The recovery mode in force. Settings changes it, during a run too."};
+
+// What Recover says when the folder tree has nothing selected, as after the selected medium went away.
+inline constexpr WindowText kNothingSelectedText{
+    174, "Nothing is selected in the folder tree: select the folder or file to recover. "
+         "A medium that went away is selected again when it comes back."};
 
 // The Settings dialog's box that takes up earlier copies in the save folder.
 inline constexpr WindowText kContinueCopiesText{70, "Continue earlier copies"};

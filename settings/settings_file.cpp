@@ -48,7 +48,7 @@ void LoadSettings(const std::string& path, SettingsHolder& holder, const std::st
   const bool icons = file.ReadBool(kSection, "Icon", true);
   holder.SetTreeIcons(icons);
   holder.SetSaveFolderText(file.ReadString(kSection, "Folder", default_folder));
-  // Applying a language selects the first mode, so the mode is restored after it.
+  // Applying a language may change the mode, so the saved mode is restored after it.
   // Until one is chosen, the desktop's language is taken.
   holder.ApplyLanguage(file.ReadBool(kSection, "Language", DesktopLanguageIsEnglish()));
   holder.SetModeIndex(ReadInt(file, "Mode", 0));

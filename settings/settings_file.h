@@ -22,7 +22,7 @@ class SettingsHolder {
   virtual std::string SaveFolderText() const = 0;
   virtual void SetSaveFolderText(const std::string& folder) = 0;
   virtual bool EnglishChecked() const = 0;
-  // Applies a language; this also selects the first recovery mode.
+  // Applies a language; this also turns Max Speed into Max Data (ModeAfterLanguageSwitch).
   virtual void ApplyLanguage(bool english) = 0;
   // -1 when no mode is selected.
   virtual int ModeIndex() const = 0;

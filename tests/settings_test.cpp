@@ -169,6 +169,11 @@ TEST_P(LanguageFileTest, EveryEntryIsPresentAndMeetsWhatTheProgramReliesOn) {
   for (int i : {7, 15}) EXPECT_FALSE(m.Message(i).ends_with("...")) << i;
   EXPECT_FALSE(m.Message(15).ends_with("Salvorine"));
   for (int i : {25, 38, 39, 40, 41}) EXPECT_FALSE(m.Message(i).ends_with(":")) << i;
+  // The Damaged figure counts the bytes a Max Data pass never tried as well: "not recovered", not "unreadable".
+  for (const WindowText& text : {kRowUnsavedText, kRowDamagedText, kRunSummaryText}) {
+    EXPECT_NE(m.Text(text).find(GetParam() ? "bytes not recovered" : "не восстановлено байт"), std::string::npos)
+        << text.key;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageFileTest, ::testing::Values(true, false),
@@ -177,12 +182,35 @@ INSTANTIATE_TEST_SUITE_P(Languages, LanguageFileTest, ::testing::Values(true, fa
 struct RecordingView final : LanguageView {
   std::vector<std::pair<TextSlot, std::string>> texts;
   std::vector<std::string> events;
+  int mode = kModeMaxData;
   void CheckLanguage(bool english) override { events.push_back(english ? "check English" : "check Russian"); }
   void SetText(TextSlot slot, const std::string& text) override { texts.emplace_back(slot, text); }
-  void SelectMode(int index) override { events.push_back("mode " + std::to_string(index)); }
+  int SelectedMode() const override { return mode; }
+  void SelectMode(int index) override {
+    mode = index;
+    events.push_back("mode " + std::to_string(index));
+  }
 };
 
-TEST(ApplyLanguageTest, WritesEveryTextFromTheTableAndSelectsTheFirstMode) {
+// Guards a switch that silently turned a Thorough run into Max Data.
+TEST(ApplyLanguageTest, ASwitchKeepsThoroughAndMaxDataAndTurnsMaxSpeedIntoMaxData) {
+  TempFolder program;
+  const struct {
+    int before, after;
+  } cases[] = {{kModeMaxData, kModeMaxData}, {kModeMaxSpeed, kModeMaxData}, {kModeThorough, kModeThorough},
+               {-1, kModeMaxData}};
+  for (const auto& c : cases) {
+    for (const bool english : {true, false}) {
+      MessageTable messages;
+      RecordingView view;
+      view.mode = c.before;
+      ApplyLanguage(english, program.Path(), messages, view);
+      EXPECT_EQ(view.mode, c.after) << c.before << (english ? " English" : " Russian");
+    }
+  }
+}
+
+TEST(ApplyLanguageTest, WritesEveryTextFromTheTable) {
   TempFolder program;
   WriteFile(program / "Language/Russian.ini", "[Messages]\n0=Title\n3=Help3\n10=Help10\n7=Settings\n38=Name\n");
   MessageTable messages;

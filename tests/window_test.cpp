@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
 
@@ -662,7 +663,9 @@ TEST_F(StartedWindowTest, RefreshRereadsEveryExpandedFolderWhereverTheTreeIsScro
   EXPECT_EQ(form->Tree().topLevelItem(0)->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
 }
 
-// Guards a disc mounted after the start that never appeared, even after Refresh.
+// Guards a disc mounted after the start that never appeared, even after Refresh,
+// and a selection that jumped to the neighbouring medium when its own went away,
+// so that the next Recover would have read another disk.
 TEST_F(StartedWindowTest, MediaMountedAndUnmountedAfterTheStartComeAndGoInTheTree) {
   std::vector<std::string> media;
   form->Tree().SetMountSource([&] { return media; });
@@ -677,7 +680,39 @@ TEST_F(StartedWindowTest, MediaMountedAndUnmountedAfterTheStartComeAndGoInTheTre
   media = {work / "stick"};
   form->ToolButton7->click();  // Refresh
   EXPECT_TRUE(listed(work / "stick"));
-  ASSERT_TRUE(form->Tree().SelectPath(work / "stick"));
+  std::filesystem::create_directories(work / "card/DCIM");
+  media = {work / "card", work / "stick"};
+  form->Tree().SyncMedia();  // as a change of the mount table runs it
+  form->Edit2->setText(Shown(work / "out"));
+  const std::string nothing_selected =
+      "Nothing is selected in the folder tree: select the folder or file to recover. "
+      "A medium that went away is selected again when it comes back.";
+  for (const std::string& chosen : {work / "stick", work / "card/DCIM"}) {
+    SCOPED_TRACE(chosen);
+    ASSERT_TRUE(form->Tree().SelectPath(chosen));
+    media = {chosen.starts_with(work / "card") ? work / "stick" : work / "card"};
+    form->Tree().SyncMedia();
+    EXPECT_EQ(form->Tree().SelectedPath(), "");
+    form->ToolButton7->click();  // nor does Refresh select anything else
+    EXPECT_EQ(form->Tree().SelectedPath(), "");
+    dialogs.errors.clear();
+    form->ToolButton1->click();
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{nothing_selected});
+    EXPECT_FALSE(std::filesystem::exists(work / "out"));
+    media = {work / "card", work / "stick"};
+    form->Tree().SyncMedia();
+    EXPECT_EQ(form->Tree().SelectedPath(), chosen);
+  }
+  // A folder gone at Refresh (a medium unmounted below its mount point) leaves no
+  // selection, not its parent's; it is selected again once it is back.
+  ASSERT_TRUE(form->Tree().SelectPath(work / "card/DCIM"));
+  std::filesystem::remove(work / "card/DCIM");
+  form->ToolButton7->click();
+  EXPECT_EQ(form->Tree().SelectedPath(), "");
+  std::filesystem::create_directories(work / "card/DCIM");
+  form->ToolButton7->click();
+  EXPECT_EQ(form->Tree().SelectedPath(), work / "card/DCIM");
+
   media.clear();
   form->ToolButton7->click();
   EXPECT_FALSE(listed(work / "stick"));
@@ -793,14 +828,13 @@ TEST_F(StartedWindowTest, AMissingManualIsReportedAndWhatNoProgramOpensIsShownOr
 
 TEST_F(StartedWindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
   WriteFile(work / "blocker", "");
-  form->Edit2->setText(Shown(work / "blocker/out"));
-  form->ToolButton1->click();
+  WriteFile(work / "src/a.txt", "a");
+  Recover(work / "src", work / "blocker/out");
   ASSERT_EQ(top_level_errors.size(), 1u);
   EXPECT_EQ(top_level_errors[0].toStdString(), "Cannot create folder " + work / "blocker/out/: Not a directory.");
   EXPECT_TRUE(form->ToolButton1->isEnabled());
 
   // A save folder whose parents do not exist yet is made with them.
-  WriteFile(work / "src/a.txt", "a");
   Recover(work / "src", work / "new/deeper/out");
   EXPECT_EQ(top_level_errors.size(), 1u);
   EXPECT_EQ(ReadFile(work / "new/deeper/out/src/a.txt"), "a");
@@ -941,11 +975,13 @@ TEST_F(WindowTest, AFirstStartSpeaksTheDesktopsLanguage) {
   }
 }
 
-TEST_F(WindowTest, AStoredModeOfTwoSelectsThorough) {
-  WriteFile(program / "Salvorine.ini", "[Settings]\nMode=2\n");
+// Guards a mode note that did not follow the mode read at the start, after the stored language.
+TEST_F(WindowTest, AStoredModeOfTwoSelectsThoroughThoughTheStoredLanguageIsAppliedFirst) {
+  WriteFile(program / "Salvorine.ini", "[Settings]\nMode=2\nLanguage=0\n");
   Start();
   EXPECT_EQ(settings->ComboBox1->currentIndex(), kModeThorough);
-  EXPECT_EQ(settings->ComboBox1->currentText(), "Thorough");
+  EXPECT_EQ(settings->ComboBox1->currentText(), "Тщательный");
+  EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Режим: Тщательный");
 }
 
 TEST_F(WindowTest, AnUnknownStoredModeLeavesNoSelectionRunsAsMaxDataAndIsWrittenAsMinusOne) {
@@ -1059,19 +1095,55 @@ TEST_F(StartedWindowTest, QtsOwnButtonsSpeakTheLanguageShown) {
   EXPECT_EQ(button_text(QMessageBox::Ok), "OK");
 }
 
-// Guards a run that keeps the mode it started with instead of reading the one in force.
-TEST_F(StartedWindowTest, ALanguageSwitchDuringARunSelectsMaxDataForTheRestOfTheRun) {
+// Guards a run that keeps the mode it started with instead of reading the one in
+// force, and a switch that silently turned a Thorough run into Max Data.
+TEST_F(StartedWindowTest, ALanguageSwitchDuringARunKeepsThoroughAndEndsMaxSpeedForTheRestOfTheRun) {
   SALVORINE_REQUIRE_FUSE();
-  // The second file has one bad byte: Max Data loses a whole block around it, Thorough far less.
-  DamagedMount disc(
-      "file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 20\n"
-      "file disc/b.bin 10000 2\nbad disc/b.bin 2848 1\n");
+  const struct {
+    int before, after;
+    const char* shown;   // the status bar's mode note just after the switch
+    const char* damage;  // the second file's: Max Data loses a whole block around its bad byte, Thorough a sector
+  } cases[] = {{kModeMaxData, kModeMaxData, "Режим: Максимум данных", "1808 (18%)"},
+               {kModeMaxSpeed, kModeMaxData, "Режим: Максимум данных", "1808 (18%)"},
+               {kModeThorough, kModeThorough, "Режим: Тщательный", "512 (5%)"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.before);
+    form->English1->trigger();
+    DamagedMount disc(
+        "file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 20\n"
+        "file disc/b.bin 10000 2\nbad disc/b.bin 2848 1\n");
+    form->ToolButton7Click();  // Refresh: the tree lists the new mount
+    settings->ComboBox1->setCurrentIndex(c.before);
+    QString shown_during_run;
+    When(form.get(), [&] { return Cell(2, 1) != "0 (0%)" && Cell(2, 1) != "40000 (100%)"; }, [&] {
+      form->Russian1->trigger();
+      shown_during_run = form->ModeLabel1->text();
+    });
+    Recover(disc.Path().string() + "/disc", work / ("out" + std::to_string(c.before)));
+    EXPECT_EQ(settings->ComboBox1->currentIndex(), c.after);
+    EXPECT_EQ(shown_during_run.toStdString(), c.shown);
+    EXPECT_EQ(Cell(2, 1), "40000 (100%)");
+    EXPECT_EQ(Cell(3, 2), c.damage);
+  }
+}
+
+// Guards a mode no one could see: the status bar names the mode in force
+// whatever changed it, in the language shown.
+TEST_F(StartedWindowTest, TheStatusBarAlwaysNamesTheModeInForce) {
+  ASSERT_TRUE(form->statusBar()->isAncestorOf(form->ModeLabel1));
+  EXPECT_TRUE(form->ModeLabel1->isVisible());
+  EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Mode: Max Data");
   settings->ComboBox1->setCurrentIndex(kModeThorough);
-  When(form.get(), [&] { return Cell(2, 1) != "0 (0%)" && Cell(2, 1) != "40000 (100%)"; }, [&] { form->Russian1->trigger(); });
-  Recover(disc.Path().string() + "/disc", work / "out");
-  EXPECT_EQ(settings->ComboBox1->currentIndex(), kModeMaxData);
-  EXPECT_EQ(Cell(2, 1), "40000 (100%)");
-  EXPECT_EQ(Cell(3, 2), "1808 (18%)");
+  EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Mode: Thorough");
+  form->Russian1->trigger();
+  EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Режим: Тщательный");
+  EXPECT_TRUE(form->ModeLabel1->toolTip().startsWith("Режим восстановления"));
+  settings->ComboBox1->setCurrentIndex(kModeMaxSpeed);
+  EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Режим: Максимальная скорость");
+  form->English1->trigger();
+  EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Mode: Max Data");
+  settings->ComboBox1->setCurrentIndex(-1);  // a mode the list does not hold runs as Max Data
+  EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Mode: Max Data");
 }
 
 // Guards captions cut to "От…ок" by buttons as wide as an English caption.
@@ -1126,14 +1198,16 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
   EXPECT_EQ(form->StringGrid1->textElideMode(), Qt::ElideMiddle);
   EXPECT_FALSE(form->StringGrid1->wordWrap());  // wrapped, only the path's first line would show
   const QString a_bin = Shown(disc.Path().string() + "/disc/a.bin\n");
-  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), a_bin + "Saved with damage: 1808 bytes unreadable, left as zeros");
+  // Max Data leaves untried the bytes between where its two directions failed: "not recovered", never "unreadable".
+  EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(),
+            a_bin + "Saved with damage: 1808 bytes not recovered (unreadable or not tried), left as zeros");
   EXPECT_TRUE(view->index(0, 3).data(Qt::BackgroundRole).value<QColor>().isValid());
   EXPECT_TRUE(whole.data(Qt::DecorationRole).isNull());
   EXPECT_EQ(whole.data(Qt::ToolTipRole).toString(), Shown(disc.Path().string() + "/disc/b.bin\nSaved whole"));
   EXPECT_FALSE(view->index(1, 3).data(Qt::BackgroundRole).isValid());
   const QString status = form->StatusBar1->text();
   EXPECT_TRUE(status.startsWith("Elapsed time: 0:00:0")) << status.toStdString();
-  EXPECT_TRUE(status.endsWith("2 files, 1 of them damaged, 1808 bytes unreadable; saved to " + Shown(work / "out/")))
+  EXPECT_TRUE(status.endsWith("2 files, 1 of them damaged, 1808 bytes not recovered; saved to " + Shown(work / "out/")))
       << status.toStdString();
 
   // A stopped row says so; the row it never reached too.

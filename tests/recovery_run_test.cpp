@@ -943,6 +943,8 @@ TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates)
   EXPECT_NE(report.find(temp / "src/one.txt\t10\t10\t0\t0\tok\t"), std::string::npos) << report;
   EXPECT_NE(report.find(temp / "src/sub/two.bin\t5000\t0\t0\t0\tunsaved\t"), std::string::npos) << report;
   EXPECT_NE(report.find(temp / "src/three\t70000\t0\t0\t70000\tpending\t"), std::string::npos) << report;
+  // The copy saved whole before the error is recorded as such: no later run reads it again.
+  EXPECT_NE(ReadFile(temp / "out/.salvorine/whole.tsv").find("\tsrc/one.txt\n"), std::string::npos);
 }
 
 TEST_F(RecoveryRunTest, EachRunStartsWithAnEmptyWorkingFolder) {

@@ -528,8 +528,8 @@ TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollow
   EXPECT_EQ(report->Table->item(0, 0)->text(), Shown(work / "src/a.txt"));
 
   // A second run finds the copy whole and reads nothing (the saved copy
-  // stays the very file it was); with the box cleared, the third recovers it
-  // afresh and places a new copy.
+  // stays the very file it was); with the box cleared, the third reads it
+  // again, into that very copy, which keeps what the source no longer gives.
   const auto saved = [&] {
     struct stat status {};
     EXPECT_EQ(::stat((work / "out/src/a.txt").c_str(), &status), 0);
@@ -538,9 +538,13 @@ TEST_F(StartedWindowTest, TheDamageReportOpensFromTheFileMenuAndContinuingFollow
   const ino_t first = saved();
   Recover(work / "src", work / "out");
   EXPECT_EQ(saved(), first);
+  EXPECT_NE(form->StatusBar1->text().indexOf(QStringLiteral("1 already complete, 0 continued")), -1)
+      << form->StatusBar1->text().toStdString();
   settings->CheckBox3->setChecked(false);
   Recover(work / "src", work / "out");
-  EXPECT_NE(saved(), first);
+  EXPECT_EQ(saved(), first);
+  EXPECT_NE(form->StatusBar1->text().indexOf(QStringLiteral("0 already complete, 1 continued")), -1)
+      << form->StatusBar1->text().toStdString();
 }
 
 // Guards a report that only a desktop handler could show and that was forgotten

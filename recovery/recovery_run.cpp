@@ -452,7 +452,7 @@ PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int
 // The steps after each row that was done: the messages, the bars and the overall figure.
 RecoveryRun::RowResult RecoveryRun::FinishRow() {
   current_row_ = 0;
-  // Whole copies take the source's time once a sync carried their bytes: one sync per interval, not per file.
+  // Whole copies are recorded once a sync carried their bytes: one sync per interval, not per file.
   if (env_.clock.Now() - last_sync_ >= kCheckpointInterval) {
     save_tree_->SyncAndMarkWhole();
     last_sync_ = env_.clock.Now();

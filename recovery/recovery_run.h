@@ -156,7 +156,7 @@ class RecoveryRun {
     RowCopy*& held_;
   };
   // How often a long pass brings its copy and map to the save folder, and
-  // whole copies take the source's time.
+  // whole copies are recorded.
   static constexpr auto kCheckpointInterval = std::chrono::seconds(30);
 
   // How many Thorough rows may wait for their rescue at once: each holds its files open.

@@ -63,8 +63,8 @@ void RowCopy::Finish(bool stopped) {
     SaveWithMap(true, mode);
     return Close();
   }
-  // A whole copy has no map. The old one goes first: a copy without a map and
-  // without the source's time is taken for nothing, wherever a crash leaves it.
+  // A whole copy has no map. The old one goes first, with any record: a copy
+  // with neither is read again by a later run, in place, keeping what it holds.
   store_.RemoveMapAndRecord(source_path_);
   mapped_ = false;
   if (placed_) {

@@ -20,10 +20,10 @@ namespace salvorine {
 //   then the copy is placed (a temporary name renamed over the destination)
 //   and its folder synced.
 // A copy placed for the first time over an older file comes before its map,
-// and that file's map is removed before it, so no map ever stands beside a
-// copy older than itself. A copy that is not whole never carries the
-// source's modification time (that time marks a whole copy); a whole one
-// gets it only after the sync of the save file system that carries its bytes.
+// and that file's map and whole record are removed before it, so neither ever
+// stands beside a copy older than itself. A whole copy is recorded as whole
+// (and takes the source's modification time) only after the sync of every
+// file system that carries its bytes.
 class RowCopy {
  public:
   // `copy` is the file the pass writes: the new working copy `copy_name` in
@@ -43,9 +43,9 @@ class RowCopy {
 
   // Brings the copy as far as its pass has come, and its map, to the save folder.
   void Checkpoint();
-  // Saves the copy once its pass is over, then closes it: whole (no map, the
-  // source's time after the next sync), or with its map; `stopped` when the
-  // pass was cut short. A stopped copy that read nothing replaces nothing.
+  // Saves the copy once its pass is over, then closes it: whole (no map,
+  // recorded after the next sync), or with its map; `stopped` when the pass
+  // was cut short. A stopped copy that read nothing replaces nothing.
   // Raises FileSystemError when the copy could not be saved.
   void Finish(bool stopped);
   // The pass's map as it is now.

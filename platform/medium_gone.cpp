@@ -8,11 +8,12 @@ namespace salvorine {
 
 bool MediumGone(int error_code, const std::string& path) {
   switch (error_code) {
-    case ENOTCONN:   // a FUSE daemon that died or was unmounted
-    case ENODEV:     // the device was removed
+    case ENOTCONN:      // a FUSE daemon that died or was unmounted
+    case ECONNABORTED:  // ... while a request of ours waited for it
+    case ENODEV:        // the device was removed
     case ENXIO:
-    case ESTALE:     // a network file system lost the file's handle
-    case ENOMEDIUM:  // a drive without its disc
+    case ESTALE:        // a network file system lost the file's handle
+    case ENOMEDIUM:     // a drive without its disc
     case ESHUTDOWN:
       return true;
     case ENOENT:

@@ -16,6 +16,7 @@
 #include "damaged_media/pattern.h"
 #include "support/damaged_mount.h"
 #include "platform/file_system.h"
+#include "recovery/damage_report.h"
 #include "recovery/map_file.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_folder.h"
@@ -198,6 +199,56 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   // Kept as far as it got, with its map.
   EXPECT_TRUE(FileExists(work / "out/disc/slow.bin"));
   EXPECT_TRUE(FileExists(work / "out/.salvorine/maps/disc/slow.bin.map"));
+}
+
+// The medium killed while c.bin is read and a.bin and b.bin wait for their
+// Thorough rescue: without a wait, every row it held ends stopped with its
+// map and figures that add up, none of c.bin's unread bytes counted damaged;
+// with a wait, the same medium served again at the same mount point lets the
+// run go on to the same bytes and table as a run never interrupted.
+TEST_F(CliTest, AMediumThatGoesAwayIsAPauseNotALoss) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(
+      "file disc/a.bin 300000 1\nbad disc/a.bin 100000 50000\n"
+      "file disc/b.bin 300000 2\nbad disc/b.bin 150000 60000\n"
+      "file disc/c.bin 1500000 3\nslow disc/c.bin 0 1500000 100\n");
+  const std::string source = disc.Path().string() + "/disc";
+  const ProgramOutput whole = Run({"--mode", "thorough", source, work / "whole"});
+  ASSERT_EQ(whole.exit_code, 3) << whole.err;
+  const auto pulled = [&](const std::string& save, const std::string& seconds) {
+    auto cli = std::make_unique<StartedProgram>(
+        std::vector<std::string>{kCli, "--mode", "thorough", "--wait-for-medium", seconds, source, work / save},
+        std::vector<std::string>{"TMPDIR=" + work.Path(), "LANG=C.UTF-8"});
+    // Inside c.bin's ninth block: eight blocks of 99509 bytes are read.
+    EXPECT_TRUE(WaitUntil([&] { return InReadOf(cli->Pid(), 800000); }));
+    disc.Kill();
+    return cli;
+  };
+
+  const ProgramOutput stopped = pulled("stopped", "0")->Wait();
+  disc.Restart();
+  EXPECT_EQ(stopped.exit_code, 1) << stopped.err;
+  EXPECT_NE(stopped.out.find(source + "/c.bin\t1500000\t796072 (53%)\t0 (0%)\tstopped\n"), std::string::npos)
+      << stopped.out;
+  EXPECT_EQ(ReadFile(work / "stopped/disc/c.bin").substr(0, 796072), Expected(3, 1500000).substr(0, 796072));
+  const std::vector<ReportRow> rows = ParseReport(ReadFile(work / "stopped/.salvorine/report.tsv"));
+  ASSERT_EQ(rows.size(), 3u);
+  for (const ReportRow& row : rows) {
+    EXPECT_EQ(row.figures.state, RowState::kStopped) << row.path;
+    EXPECT_GT(row.figures.recovered, 0) << row.path;
+    EXPECT_EQ(row.figures.recovered + row.figures.damaged + row.figures.unread, row.figures.size) << row.path;
+    EXPECT_TRUE(FileExists(row.map_path)) << row.path << " names the map " << row.map_path;
+  }
+
+  const std::unique_ptr<StartedProgram> waiting = pulled("resumed", "600");
+  ASSERT_TRUE(WaitUntil([&] { return waiting->ErrSoFar().find("waiting for it to come back") != std::string::npos; }));
+  disc.Restart();
+  const ProgramOutput resumed = waiting->Wait();
+  EXPECT_EQ(resumed.exit_code, whole.exit_code) << resumed.err;
+  EXPECT_EQ(resumed.out, whole.out);
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+    EXPECT_EQ(Difference(ReadFile(work / ("resumed/disc/" + std::string(name))), ReadFile(work / ("whole/disc/" + std::string(name)))), "") << name;
+  }
 }
 
 TEST_F(CliTest, TwoProgramsAtOnceKeepTheirCopiesApart) {

@@ -231,17 +231,23 @@ TEST_F(CliTest, AMediumThatGoesAwayIsAPauseNotALoss) {
   EXPECT_NE(stopped.out.find(source + "/c.bin\t1500000\t796072 (53%)\t0 (0%)\tstopped\n"), std::string::npos)
       << stopped.out;
   EXPECT_EQ(ReadFile(work / "stopped/disc/c.bin").substr(0, 796072), Expected(3, 1500000).substr(0, 796072));
-  const std::vector<ReportRow> rows = ParseReport(ReadFile(work / "stopped/.salvorine/report.tsv"));
-  ASSERT_EQ(rows.size(), 3u);
-  for (const ReportRow& row : rows) {
-    EXPECT_EQ(row.figures.state, RowState::kStopped) << row.path;
-    EXPECT_GT(row.figures.recovered, 0) << row.path;
-    EXPECT_EQ(row.figures.recovered + row.figures.damaged + row.figures.unread, row.figures.size) << row.path;
-    EXPECT_TRUE(FileExists(row.map_path)) << row.path << " names the map " << row.map_path;
-  }
+  // Every row the medium held is stopped with its map, its figures adding up.
+  const auto expect_stopped = [](const std::string& report) {
+    const std::vector<ReportRow> rows = ParseReport(report);
+    ASSERT_EQ(rows.size(), 3u) << report;
+    for (const ReportRow& row : rows) {
+      EXPECT_EQ(row.figures.state, RowState::kStopped) << row.path;
+      EXPECT_GT(row.figures.recovered, 0) << row.path;
+      EXPECT_EQ(row.figures.recovered + row.figures.damaged + row.figures.unread, row.figures.size) << row.path;
+      EXPECT_TRUE(FileExists(row.map_path)) << row.path << " names the map " << row.map_path;
+    }
+  };
+  expect_stopped(ReadFile(work / "stopped/.salvorine/report.tsv"));
 
+  // While the run waits, its report says the same, should it never end.
   const std::unique_ptr<StartedProgram> waiting = pulled("resumed", "600");
   ASSERT_TRUE(WaitUntil([&] { return waiting->ErrSoFar().find("waiting for it to come back") != std::string::npos; }));
+  expect_stopped(ReadFile(work / "resumed/.salvorine/report.tsv"));
   disc.Restart();
   const ProgramOutput resumed = waiting->Wait();
   EXPECT_EQ(resumed.exit_code, whole.exit_code) << resumed.err;

@@ -399,6 +399,11 @@ bool RecoveryRun::PauseForMedium() {
     env_.progress.ShowNotice(env_.messages.Text(kMediumGoneText));
   }
   const MediumWait wait{env_.pump, env_.clock, idle_, env_.medium_wait, env_.pause};
+  const struct Waiting {
+    bool& flag;
+    explicit Waiting(bool& waiting) : flag(waiting) { flag = true; }
+    ~Waiting() { flag = false; }
+  } waiting{waiting_for_medium_};
   if (!AwaitMedium(wait, [this] { return MediumBack(); })) return false;
   gone_at_row_ = 0;
   // Until their passes end again, the rows show what they showed before.

@@ -75,6 +75,8 @@ class RecoveryRun {
   void SetIdle(bool idle);
 
   bool Idle() const { return idle_; }
+  // Whether the run waits for a medium that went away to come back.
+  bool WaitingForMedium() const { return waiting_for_medium_; }
   const std::vector<std::string>& SourceList() const { return sources_; }
   // The selection and save folder (with its trailing "/") of the last run.
   const std::string& SelectionRoot() const { return selection_root_; }
@@ -184,6 +186,7 @@ class RecoveryRun {
   std::vector<std::unique_ptr<RowPass>> deferred_;  // oldest first
   std::unique_ptr<RowPass> interrupted_;  // the row whose pass the medium's going away cut short
   int gone_at_row_ = 0;                   // the row that found the medium gone before its pass began
+  bool waiting_for_medium_ = false;
   std::optional<ExistingCopy> existing_for_all_;
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};

@@ -778,12 +778,14 @@ TEST_F(CliTest, BashCompletesOptionsModesAndPaths) {
   WriteFile(work / "disc image/a.txt", "a");
   WriteFile(work / "dump.tsv", "");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--"}, "--existing\n--fresh\n--help\n--language\n--mode\n--report\n--retries\n--sector-size\n--version\n"},
+      {{"--"}, "--existing\n--fresh\n--help\n--language\n--mode\n--report\n--retries\n--sector-size\n--version\n"
+               "--wait-for-medium\n"},
       {{"--existing", "k"}, "keep-both\n"},
       {{"--mode", ""}, "data\nspeed\nthorough\n"},
       {{"--mode", "=", "th"}, "thorough\n"},
       {{"--language", "r"}, "ru\n"},
       {{"--sector-size", ""}, "\n"},
+      {{"--wait-for-medium", ""}, "\n"},
       {{"--report", "du"}, "dump.tsv\n"},
       {{"--fresh", "dis"}, "disc image\n"},
       {{"disc image", "--", "--m"}, "\n"},

@@ -559,6 +559,25 @@ TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) 
   EXPECT_GT(map->Total(RescueState::kDone), 0);
 }
 
+// A save disk that fails while two.bin waits for its scrape: two.bin's copy and
+// map stand from its last step, so the report says stopped and names the map.
+TEST_F(DeferredRescueTest, ASaveErrorEndsTheFilesWaitingForTheirRescueWithTheirMaps) {
+  RecoveryRun thorough_run(environment);
+  pump.on_pump = [&](int) {
+    if (three_reads.size() == 20) throw FileSystemError(EIO, temp / "out/src/three", "write to");
+  };
+  EXPECT_THROW(thorough_run.Recover(), FileSystemError);
+  EXPECT_EQ(table.State(2), RowState::kStopped);
+  const std::vector<ReportRow> rows = ParseReport(ReadFile(temp / "out/.salvorine/report.tsv"));
+  ASSERT_EQ(rows.size(), 3u);
+  const RowFigures& two = rows[1].figures;
+  EXPECT_EQ(two.state, RowState::kStopped);
+  EXPECT_EQ(rows[1].map_path, temp / "out/.salvorine/maps/src/sub/two.bin.map");
+  EXPECT_TRUE(FileExists(rows[1].map_path));
+  EXPECT_GT(two.unread, 0);
+  EXPECT_EQ(two.recovered + two.damaged + two.unread, two.size);
+}
+
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
 // cannot be saved (here a file stands where its maps' folder would be).

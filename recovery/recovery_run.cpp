@@ -236,10 +236,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   try {
     source = WatchMedium(env_.open_source(source_path));
   } catch (const FileSystemError& error) {
-    if (SourceMediumGone(error, selection_root_)) {
-      gone_at_row_ = row;
-      throw;
-    }
+    if (SourceMediumGone(error, selection_root_)) throw;
     SetRowState(row, RowState::kUnsaved);
     env_.dialogs.ShowError(AccessDeniedText(source_path));
     return RowResult::kEnded;
@@ -354,6 +351,8 @@ bool RecoveryRun::Ended(const std::function<RowResult()>& step, Clock::TimePoint
     } catch (const FileSystemError& error) {
       if (!SourceMediumGone(error, selection_root_)) throw;
     }
+    // Without a pass cut short, the row the step was at tells when the medium is back.
+    gone_at_row_ = interrupted_ ? 0 : current_row_;
     if (!PauseForMedium()) return true;
     if (interrupted_) {
       next = [this, run_start] { return ResumeInterrupted(run_start); };
@@ -405,7 +404,6 @@ bool RecoveryRun::PauseForMedium() {
     ~Waiting() { flag = false; }
   } waiting{waiting_for_medium_};
   if (!AwaitMedium(wait, [this] { return MediumBack(); })) return false;
-  gone_at_row_ = 0;
   // Until their passes end again, the rows show what they showed before.
   if (interrupted_) SetRowState(interrupted_->row, RowState::kPending);
   for (const std::unique_ptr<RowPass>& pass : deferred_) SetRowState(pass->row, RowState::kDamaged);
@@ -413,9 +411,9 @@ bool RecoveryRun::PauseForMedium() {
 }
 
 // Whether the medium is back: every held row's source opens again as the
-// same file (see SameSource), or, when no pass had begun, the row that found
-// the medium gone opens with the size the table has for it. Only then are
-// the held rows' sources replaced by the reopened ones.
+// same file (see SameSource), and the row that found the medium gone before
+// its pass began, if any, opens with the size the table has for it. Only
+// then are the held rows' sources replaced by the reopened ones.
 bool RecoveryRun::MediumBack() {
   std::vector<RowPass*> held;
   if (interrupted_) held.push_back(interrupted_.get());
@@ -427,11 +425,11 @@ bool RecoveryRun::MediumBack() {
       if (!SameSource(*source, *pass)) return false;
       reopened.push_back(std::move(source));
     }
-    if (held.empty() && gone_at_row_ > 0) {
+    if (gone_at_row_ > 0) {
       const std::unique_ptr<File> source = env_.open_source(env_.table.Cell(0, gone_at_row_));
       const bool same = source->Status().size == env_.table.Figures(gone_at_row_).size;
       source->Close();
-      return same;
+      if (!same) return false;
     }
   } catch (const FileSystemError& error) {
     if (!SourceMediumGone(error, selection_root_)) throw;

@@ -603,12 +603,13 @@ class MediumGoneTest : public DeferredRescueTest {
     };
     environment.pause = [this](Clock::Duration span) { clock.Advance(span); };
     pump.on_pump = [this](int) {
-      if (three_reads.size() == 20 && !pulled) gone = pulled = true;
+      if (!pulled && pull_now()) gone = pulled = true;
       if (gone && !progress.notices.empty()) on_wait();
     };
   }
 
   bool gone = false, pulled = false;
+  std::function<bool()> pull_now = [this] { return three_reads.size() == 20; };  // inside three's pass
   std::function<void()> on_wait;
 };
 
@@ -637,23 +638,30 @@ TEST_F(MediumGoneTest, TheSameMediumBackLetsTheRunGoOnToTheBytesOfAnUninterrupte
   window.save_folder = temp / "whole";
   ASSERT_EQ(RecoveryRun(environment).Recover(), RunOutcome::kCompleted);
   const std::vector<std::string> whole_table{table.Cell(2, 2), table.Cell(3, 2), table.Cell(2, 3), table.Cell(3, 3)};
-  pulled = false;
-  three_reads.clear();
-  window.save_folder = temp / "out";
-  RecoveryRun waiting_run(environment);
   on_wait = [&] { gone = false; };
-  EXPECT_EQ(waiting_run.Recover(), RunOutcome::kCompleted);
-  EXPECT_EQ(progress.notices.size(), 1u);
-  for (const char* name : {"src/sub/two.bin", "src/three"}) {
-    const std::string saved = ReadFile(temp / ("out/" + std::string(name)));
-    const std::string whole = ReadFile(temp / ("whole/" + std::string(name)));
-    EXPECT_TRUE(saved == whole) << name << ": zeros from " << saved.find('\0') << " to " << saved.rfind('\0')
-                                << " instead of " << whole.find('\0') << " to " << whole.rfind('\0');
+  // Pulled inside three's pass, and before three is opened (two.bin waiting already).
+  const std::function<bool()> moments[] = {pull_now, [&] { return table.State(2) == RowState::kDamaged && three_reads.empty(); }};
+  for (const std::function<bool()>& moment : moments) {
+    pull_now = moment;
+    pulled = false;
+    three_reads.clear();
+    progress.notices.clear();
+    const std::string out = temp / ("out" + std::to_string(&moment - moments));
+    window.save_folder = out;
+    RecoveryRun waiting_run(environment);
+    EXPECT_EQ(waiting_run.Recover(), RunOutcome::kCompleted);
+    EXPECT_EQ(progress.notices.size(), 1u);
+    for (const char* name : {"src/sub/two.bin", "src/three"}) {
+      const std::string saved = ReadFile(out + "/" + name);
+      const std::string whole = ReadFile(temp / ("whole/" + std::string(name)));
+      EXPECT_TRUE(saved == whole) << name << ": zeros from " << saved.find('\0') << " to " << saved.rfind('\0')
+                                  << " instead of " << whole.find('\0') << " to " << whole.rfind('\0');
+    }
+    EXPECT_EQ((std::vector<std::string>{table.Cell(2, 2), table.Cell(3, 2), table.Cell(2, 3), table.Cell(3, 3)}),
+              whole_table);
+    EXPECT_EQ(table.State(2), RowState::kDamaged);
+    EXPECT_EQ(table.State(3), RowState::kDamaged);
   }
-  EXPECT_EQ((std::vector<std::string>{table.Cell(2, 2), table.Cell(3, 2), table.Cell(2, 3), table.Cell(3, 3)}),
-            whole_table);
-  EXPECT_EQ(table.State(2), RowState::kDamaged);
-  EXPECT_EQ(table.State(3), RowState::kDamaged);
 }
 
 // A copy that is not whole is taken as whole later when it has the source's

@@ -215,13 +215,17 @@ TEST_F(CliTest, AMediumThatGoesAwayIsAPauseNotALoss) {
   const std::string source = disc.Path().string() + "/disc";
   const ProgramOutput whole = Run({"--mode", "thorough", source, work / "whole"});
   ASSERT_EQ(whole.exit_code, 3) << whole.err;
-  const auto pulled = [&](const std::string& save, const std::string& seconds) {
+  const auto pulled = [&](const std::string& save, const std::string& seconds, bool lazily = false) {
     auto cli = std::make_unique<StartedProgram>(
         std::vector<std::string>{kCli, "--mode", "thorough", "--wait-for-medium", seconds, source, work / save},
         std::vector<std::string>{"TMPDIR=" + work.Path(), "LANG=C.UTF-8"});
     // Inside c.bin's ninth block: eight blocks of 99509 bytes are read.
     EXPECT_TRUE(WaitUntil([&] { return InReadOf(cli->Pid(), 800000); }));
-    disc.Kill();
+    if (lazily) {
+      disc.UnmountLazily();
+    } else {
+      disc.Kill();
+    }
     return cli;
   };
 
@@ -243,6 +247,20 @@ TEST_F(CliTest, AMediumThatGoesAwayIsAPauseNotALoss) {
     }
   };
   expect_stopped(ReadFile(work / "stopped/.salvorine/report.tsv"));
+
+  // Unmounted lazily: c.bin still reads to its end, and the files waiting
+  // find their paths gone ("No such file or directory") when their rescue goes on.
+  const ProgramOutput detached = pulled("detached", "0", true)->Wait();
+  disc.Restart();
+  EXPECT_EQ(detached.exit_code, 1) << detached.err;
+  EXPECT_EQ(detached.err.find("No such file"), std::string::npos) << detached.err;
+  const std::vector<ReportRow> detached_rows = ParseReport(ReadFile(work / "detached/.salvorine/report.tsv"));
+  ASSERT_EQ(detached_rows.size(), 3u);
+  for (const ReportRow& row : detached_rows) {
+    EXPECT_EQ(row.figures.state, row.path.ends_with("c.bin") ? RowState::kSaved : RowState::kStopped) << row.path;
+    EXPECT_EQ(row.figures.recovered + row.figures.damaged + row.figures.unread, row.figures.size) << row.path;
+    EXPECT_TRUE(row.figures.state != RowState::kStopped || FileExists(row.map_path)) << row.path;
+  }
 
   // While the run waits, its report says the same, should it never end.
   const std::unique_ptr<StartedProgram> waiting = pulled("resumed", "600");

@@ -262,12 +262,17 @@ void DamagedMount::Kill() {
   child_ = -1;
 }
 
-void DamagedMount::Restart() {
-  // The dead mount goes first (lazily: the program under test may still hold its files open).
+void DamagedMount::UnmountLazily() {
   if (!TryCommand({"fusermount3", "-u", "-z", mount_point_.string()})) {
-    throw std::runtime_error("cannot unmount the dead " + mount_point_.string() + ":\n" + Log());
+    throw std::runtime_error("cannot unmount " + mount_point_.string() + ":\n" + Log());
   }
   mounted_ = false;
+}
+
+void DamagedMount::Restart() {
+  // A dead mount goes first (lazily: the program under test may still hold its files open).
+  if (mounted_) UnmountLazily();
+  WaitForExit();
   Start(description_, max_read_bytes_);
   WaitUntilMounted();
 }

@@ -42,7 +42,11 @@ class DamagedMount {
   // Kills damaged_fs as a pulled medium goes: the mount stays, and every
   // access to it fails with "Transport endpoint is not connected".
   void Kill();
-  // Serves the same description again at the same mount point after Kill.
+  // Detaches the mount as `fusermount3 -uz` does: files open on it still
+  // read, but its paths are gone; damaged_fs exits once they are closed.
+  void UnmountLazily();
+  // Serves the same description again at the same mount point after Kill or
+  // UnmountLazily (once damaged_fs has exited).
   void Restart();
 
   // Final counters: unmounts first if still mounted. Needs CollectStats::kYes.

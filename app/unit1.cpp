@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -93,6 +94,12 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
   RunEnvironment environment{*table_, progress_, *this, messages_, run_dialogs_, *this, *this, clock_};
   environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
     return std::make_unique<WatchedSource>(std::make_unique<BackgroundReadFile>(OpenRead(path), reader_), read_watch_);
+  };
+  // While the run waits for its medium, the window answers between two looks, Stop among it.
+  environment.pause = [](Clock::Duration span) {
+    QEventLoop loop;
+    QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(span), &loop, &QEventLoop::quit);
+    loop.exec();
   };
   run_ = std::make_unique<RecoveryRun>(std::move(environment));
 
@@ -677,7 +684,8 @@ void TForm1::RowsDone() { elapsed_ticker_->stop(); }
 
 // The elapsed-time line moves on once a second even while a read stalls.
 void TForm1::TickElapsed() {
-  progress_.SetStatusText(messages_.Message(kStatusMessage) + " " + ElapsedText(clock_.Now() - run_started_));
+  // The status line keeps saying the run waits for its medium.
+  if (!run_->WaitingForMedium()) progress_.SetStatusText(messages_.Message(kStatusMessage) + " " + ElapsedText(clock_.Now() - run_started_));
   ShowActivity();
   ShowProgress();
 }

@@ -2,7 +2,8 @@
 //
 // Exit status: 0 the run completed and every file is saved whole; 1 the run
 // ended early (stopped, a file could not be opened, created or saved, a
-// file-system error, stdout could not be written); 2 the command line is
+// file-system error, the medium went away and did not come back in time,
+// stdout could not be written); 2 the command line is
 // wrong, SOURCE names neither a file nor a folder, or SAVE_FOLDER lies inside
 // SOURCE; 3 the run completed but some file is damaged or was left out.
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <csignal>
 
 #include <charconv>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -43,7 +45,7 @@ constexpr int kExitIncomplete = 3;
 constexpr const char* kUsage =
     "usage: salvorine-cli [--mode data|speed|thorough] [--sector-size N] [--retries N]\n"
     "                     [--language en|ru] [--fresh] [--existing replace|keep-both|skip]\n"
-    "                     [--report FILE] SOURCE SAVE_FOLDER\n"
+    "                     [--wait-for-medium SECONDS] [--report FILE] SOURCE SAVE_FOLDER\n"
     "\n"
     "Recovers SOURCE (a file, or every file below a folder) into SAVE_FOLDER,\n"
     "reading around unreadable areas; what cannot be read is left as zeros.\n"
@@ -78,6 +80,12 @@ constexpr const char* kUsage =
     "                   when a destination holds a copy of another file: replace\n"
     "                   it, keep both (the new copy as NAME (2).EXT; the default),\n"
     "                   or leave the file unsaved; the report says which\n"
+    "  --wait-for-medium SECONDS\n"
+    "                   when the medium goes away (unplugged, unmounted), wait\n"
+    "                   up to SECONDS for the same medium to come back, then go\n"
+    "                   on where the run stopped (default 0: end the run at once;\n"
+    "                   the files it was reading keep their copies and maps and\n"
+    "                   are reported stopped)\n"
     "  --report FILE    write the report to FILE as well\n"
     "  --help           print this text and exit\n"
     "  --version        print the version and exit\n"
@@ -94,6 +102,7 @@ struct Arguments {
   bool fresh = false;
   ExistingCopy existing = ExistingCopy::kKeepBoth;
   std::string report;  // empty: only the one in the save folder
+  int wait_for_medium = 0;  // seconds
   std::string source;
   std::string save_folder;
 };
@@ -157,6 +166,15 @@ void ApplyExisting(Arguments& arguments, const std::string& value) {
   else throw UsageError{"--existing is replace, keep-both or skip, not '" + value + "'"};
 }
 
+void ApplyWaitForMedium(Arguments& arguments, const std::string& value) {
+  constexpr int kMostSeconds = 7 * 24 * 3600;
+  const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), arguments.wait_for_medium);
+  if (error != std::errc() || end != value.data() + value.size() || arguments.wait_for_medium < 0 ||
+      arguments.wait_for_medium > kMostSeconds) {
+    throw UsageError{"--wait-for-medium wants a whole number of seconds from 0 to 604800, not '" + value + "'"};
+  }
+}
+
 void ApplyLanguage(Arguments& arguments, const std::string& value) {
   if (value != "en" && value != "ru") throw UsageError{"--language is en or ru, not '" + value + "'"};
   arguments.english = value == "en";
@@ -168,6 +186,7 @@ constexpr Option kOptions[] = {
     {"--retries", true, ApplyRetries},
     {"--language", true, ApplyLanguage},
     {"--existing", true, ApplyExisting},
+    {"--wait-for-medium", true, ApplyWaitForMedium},
     {"--fresh", false, [](Arguments& arguments, const std::string&) { arguments.fresh = true; }},
     {"--report", true, [](Arguments& arguments, const std::string& value) { arguments.report = Absolute(value); }},
 };
@@ -341,7 +360,9 @@ int main(int argc, char** argv) {
   cli::SignalPump pump;
   SteadyClock clock;
 
-  RecoveryRun run({table, progress, options, messages, dialogs, pump, window, clock});
+  RunEnvironment environment{table, progress, options, messages, dialogs, pump, window, clock};
+  environment.medium_wait = std::chrono::seconds(arguments.wait_for_medium);
+  RecoveryRun run(std::move(environment));
   pump.Attach(run);
   cli::SignalPump::InstallHandlers();
   // A closed pipe on stdout is then an error we report, not a silent death.

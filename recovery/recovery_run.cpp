@@ -12,6 +12,7 @@
 #include "i18n/run_view_texts.h"
 #include "recovery/figures.h"
 #include "recovery/map_file.h"
+#include "recovery/medium_wait.h"
 #include "recovery/report_history.h"
 #include "recovery/row_copy.h"
 #include "recovery/row_outcome.h"
@@ -37,6 +38,7 @@ constexpr WindowText kNameTakenText{
     96, "Another file of this run was saved under this name: the save disk does not tell upper and lower case "
         "apart. This file is not saved."};
 constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
+constexpr WindowText kMediumGoneText{195, "The medium is gone: waiting for it to come back (Stop to end)"};
 
 // Creates the save folder `folder` ("/"-terminated) and every missing folder
 // above it, each with the umask's permissions, as the user would with mkdir -p.
@@ -128,10 +130,13 @@ RunOutcome RecoveryRun::Recover() {
   bool ended = false;
   try {
     const int rows = env_.table.RowCount() - 1;
-    for (int row = 1; row <= rows && !ended; ++row) ended = RecoverRow(row, run_start) == RowResult::kEnded;
-    while (!ended && !deferred_.empty()) ended = RescueDeferred(run_start, false) == RowResult::kEnded;
+    for (int row = 1; row <= rows && !ended; ++row) ended = Ended([&] { return RecoverRow(row, run_start); }, run_start);
+    while (!ended && !deferred_.empty()) ended = Ended([&] { return RescueDeferred(run_start, false); }, run_start);
     if (ended) {
       SetIdle(true);
+      // A medium that did not come back leaves the row it cut short as a Stop would.
+      if (interrupted_) EndPass(*interrupted_, PassResult::kStopped);
+      interrupted_.reset();
       StopDeferred();
     }
     save_tree_->SyncAndMarkWhole();
@@ -140,8 +145,10 @@ RunOutcome RecoveryRun::Recover() {
     // The row's files were closed on the way out; give the controls back.
     open_copy_path_.clear();
     // Files waiting for the rest of their rescue keep the copy and map of their last step.
-    for (const std::unique_ptr<RowPass>& pass : deferred_) MarkStopped(env_.table, pass->row, pass->map);
+    for (const std::unique_ptr<RowPass>& pass : deferred_) ShowStopped(*pass);
     deferred_.clear();
+    if (interrupted_ && interrupted_->owner->Mapped()) ShowStopped(*interrupted_);
+    interrupted_.reset();
     if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
     // The copies saved whole before the error are recorded as such, so no later run reads them again.
@@ -226,18 +233,14 @@ void RecoveryRun::Collect() {
 RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_start) {
   const std::string source_path = env_.table.Cell(0, row);
   if (source_path.empty()) return RowResult::kEnded;
-  const int rows = env_.table.RowCount() - 1;
-  env_.progress.SetFileLabel(source_path);
-  env_.progress.SetCountLabel(std::to_string(row) + "/" + std::to_string(rows));
-  env_.table.SelectRow(row);
+  ShowRow(row);
   env_.progress.SetFileBar(0);
-  current_row_ = row;
-  skip_ = false;
 
   std::unique_ptr<File> source;
   try {
-    source = env_.open_source(source_path);
-  } catch (const FileSystemError&) {
+    source = WatchMedium(env_.open_source(source_path));
+  } catch (const FileSystemError& error) {
+    if (SourceMediumGone(error, selection_root_)) throw;
     SetRowState(row, RowState::kUnsaved);
     env_.dialogs.ShowError(AccessDeniedText(source_path));
     return RowResult::kEnded;
@@ -315,20 +318,171 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   // rescue; past the edges of its damage, that waits until every file had its first pass.
   const bool thorough = env_.options.Mode() == kModeThorough;
   const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kAll;
-  const PassResult result = [&] {
-    const CopyScope scope(row_copy_, *pass->owner, last_checkpoint_, env_.clock.Now());
-    PassContext context = MakePassContext();
+  const PassResult result = RunPass(pass, [&](PassContext& context) {
     File& source_file = *pass->source;
     File& copy_file = pass->owner->ForPass();
     if (earlier) return ContinuePass(row, source_file, copy_file, status.size, pass->map, run_start, context, reach);
     return thorough
                ? RecoverFileThoroughly(source_file, copy_file, row, status.size, run_start, context, &pass->map, reach)
                : RecoverFile(source_file, copy_file, row, status.size, run_start, context, nullptr, &pass->map);
-  }();
+  });
+  return AfterPass(std::move(pass), result, thorough, run_start);
+}
+
+// The labels and the selection for row `row`, whose pass begins or goes on.
+void RecoveryRun::ShowRow(int row) {
+  env_.progress.SetFileLabel(env_.table.Cell(0, row));
+  env_.progress.SetCountLabel(std::to_string(row) + "/" + std::to_string(env_.table.RowCount() - 1));
+  env_.table.SelectRow(row);
+  current_row_ = row;
+  skip_ = false;
+}
+
+// A Thorough row with sectors left waits for its rescue; any other is saved and shown as its pass ended.
+RecoveryRun::RowResult RecoveryRun::AfterPass(std::unique_ptr<RowPass> pass, PassResult result, bool thorough,
+                                              Clock::TimePoint run_start) {
   if (result == PassResult::kDone && thorough && LeftForRescue(pass->map, env_.options)) {
     return DeferRescue(std::move(pass), run_start);
   }
   return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
+}
+
+// Runs `step`, one row's pass or one step of a waiting rescue; true when the
+// run ends with it. When the medium goes away meanwhile, the run pauses until
+// it comes back, then goes on with the pass it cut short, or takes the step
+// again when no pass had begun; it ends when the medium does not come back.
+bool RecoveryRun::Ended(const std::function<RowResult()>& step, Clock::TimePoint run_start) {
+  std::function<RowResult()> next = step;
+  for (;;) {
+    try {
+      return next() == RowResult::kEnded;
+    } catch (const FileSystemError& error) {
+      if (!SourceMediumGone(error, selection_root_)) throw;
+    }
+    // Without a pass cut short, the row the step was at tells when the medium is back.
+    gone_at_row_ = interrupted_ ? 0 : current_row_;
+    if (!PauseForMedium()) return true;
+    if (interrupted_) {
+      next = [this, run_start] { return ResumeInterrupted(run_start); };
+    } else {
+      next = step;
+    }
+  }
+}
+
+// Runs a row's pass while the row's copy is the one checkpoints save; when
+// the pass's medium goes away, the row keeps its files and map in
+// interrupted_ for the medium to come back.
+PassResult RecoveryRun::RunPass(std::unique_ptr<RowPass>& pass, const std::function<PassResult(PassContext&)>& run) {
+  try {
+    const CopyScope scope(row_copy_, *pass->owner, last_checkpoint_, env_.clock.Now());
+    PassContext context = MakePassContext();
+    return run(context);
+  } catch (const FileSystemError& error) {
+    if (SourceMediumGone(error, selection_root_)) interrupted_ = std::move(pass);
+    throw;
+  }
+}
+
+// The medium went away: the row it cut short and the rows waiting for their
+// rescue stand in the save folder with their maps, shown stopped, and the
+// report says so before the wait, so that a run killed meanwhile leaves it
+// true. Then waits for the medium; true when it came back, the sources reopened.
+bool RecoveryRun::PauseForMedium() {
+  open_copy_path_.clear();
+  current_row_ = 0;
+  if (interrupted_) {
+    interrupted_->source->Close();
+    interrupted_->owner->Checkpoint();
+    ShowStopped(*interrupted_);
+  }
+  for (const std::unique_ptr<RowPass>& pass : deferred_) {
+    pass->source->Close();
+    ShowStopped(*pass);
+  }
+  save_tree_->SyncAndGiveTimes();
+  SaveReport();
+  if (!env_.medium_wait || *env_.medium_wait > Clock::Duration::zero()) {
+    env_.progress.ShowNotice(env_.messages.Text(kMediumGoneText));
+  }
+  const MediumWait wait{env_.pump, env_.clock, idle_, env_.medium_wait, env_.pause};
+  const struct Waiting {
+    bool& flag;
+    explicit Waiting(bool& waiting) : flag(waiting) { flag = true; }
+    ~Waiting() { flag = false; }
+  } waiting{waiting_for_medium_};
+  if (!AwaitMedium(wait, [this] { return MediumBack(); })) return false;
+  // Until their passes end again, the rows show what they showed before.
+  if (interrupted_) SetRowState(interrupted_->row, RowState::kPending);
+  for (const std::unique_ptr<RowPass>& pass : deferred_) SetRowState(pass->row, RowState::kDamaged);
+  return true;
+}
+
+// Whether the medium is back: every held row's source opens again as the
+// same file (see SameSource), and the row that found the medium gone before
+// its pass began, if any, opens with the size the table has for it. Only
+// then are the held rows' sources replaced by the reopened ones.
+bool RecoveryRun::MediumBack() {
+  std::vector<RowPass*> held;
+  if (interrupted_) held.push_back(interrupted_.get());
+  for (const std::unique_ptr<RowPass>& pass : deferred_) held.push_back(pass.get());
+  std::vector<std::unique_ptr<File>> reopened;
+  try {
+    for (RowPass* pass : held) {
+      std::unique_ptr<File> source = WatchMedium(env_.open_source(env_.table.Cell(0, pass->row)));
+      if (!SameSource(*source, *pass)) return false;
+      reopened.push_back(std::move(source));
+    }
+    if (gone_at_row_ > 0) {
+      const std::unique_ptr<File> source = env_.open_source(env_.table.Cell(0, gone_at_row_));
+      const bool same = source->Status().size == env_.table.Figures(gone_at_row_).size;
+      source->Close();
+      if (!same) return false;
+    }
+  } catch (const FileSystemError& error) {
+    if (!SourceMediumGone(error, selection_root_)) throw;
+    return false;
+  }
+  for (std::size_t i = 0; i < held.size(); ++i) held[i]->source = std::move(reopened[i]);
+  return true;
+}
+
+// Whether `source`, opened anew, is the file `pass` was reading: the same
+// size and modification time (inode numbers may change when a medium is
+// mounted again), and, once the copy holds bytes, the same bytes where the
+// copy has them. A medium whose samples cannot be read is not back yet.
+bool RecoveryRun::SameSource(File& source, RowPass& pass) {
+  const FileStatus now = source.Status();
+  if (now.size != pass.status.size || now.modified_seconds != pass.status.modified_seconds ||
+      now.modified_nanoseconds != pass.status.modified_nanoseconds) {
+    return false;
+  }
+  if (pass.map.Total(RescueState::kDone) == 0) return true;
+  return CompareSamples(source, pass.owner->ForPass(), FinishedSamples(pass.map)) == Likeness::kSame;
+}
+
+// Goes on with the pass the medium cut short, over what its map does not mark finished.
+RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start) {
+  std::unique_ptr<RowPass> pass = std::move(interrupted_);
+  const int row = pass->row;
+  ShowRow(row);
+  open_copy_path_ = pass->working_path;
+  const bool thorough = env_.options.Mode() == kModeThorough;
+  const RescueReach reach = thorough ? pass->reached : RescueReach::kAll;
+  const PassResult result = RunPass(pass, [&](PassContext& context) {
+    return ContinuePass(row, *pass->source, pass->owner->ForPass(), pass->status.size, pass->map, run_start, context,
+                        reach);
+  });
+  return AfterPass(std::move(pass), result, thorough, run_start);
+}
+
+// A row held over a Stop, an error or a medium gone: stopped, with what its map
+// marks finished recovered, and its map named.
+void RecoveryRun::ShowStopped(const RowPass& pass) {
+  ShowMapFigures(env_.table, pass.row, pass.map);
+  MarkStopped(env_.table, pass.row, pass.map);
+  ReportRow& record = report_rows_[static_cast<std::size_t>(pass.row - 1)];
+  record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
 }
 
 // Saves a row's copy once its pass is over, and shows how it ended; kEnded
@@ -391,19 +545,13 @@ RecoveryRun::RowResult RecoveryRun::RescueDeferred(Clock::TimePoint run_start, b
   std::unique_ptr<RowPass> pass = std::move(deferred_.front());
   deferred_.erase(deferred_.begin());
   const int row = pass->row;
-  env_.progress.SetFileLabel(env_.table.Cell(0, row));
-  env_.progress.SetCountLabel(std::to_string(row) + "/" + std::to_string(env_.table.RowCount() - 1));
-  env_.table.SelectRow(row);
-  current_row_ = row;
-  skip_ = false;
+  ShowRow(row);
   open_copy_path_ = pass->working_path;
   const RescueReach reach = all ? RescueReach::kAll : static_cast<RescueReach>(static_cast<int>(pass->reached) + 1);
-  const PassResult result = [&] {
-    const CopyScope scope(row_copy_, *pass->owner, last_checkpoint_, env_.clock.Now());
-    PassContext context = MakePassContext();
+  const PassResult result = RunPass(pass, [&](PassContext& context) {
     return RescueUntried(*pass->source, pass->owner->ForPass(), row, pass->status.size, run_start, context,
                          pass->map, reach);
-  }();
+  });
   if (result == PassResult::kDone && reach != RescueReach::kAll && LeftForRescue(pass->map, env_.options)) {
     pass->reached = reach;
     return DeferRescue(std::move(pass), run_start);

@@ -5,6 +5,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "i18n/message_table.h"
@@ -36,13 +37,17 @@ struct RunEnvironment {
   std::function<int(const std::string&)> drive_type = DriveType;
   // Opens a source for reading; a window wraps it so that a stalled read does not freeze it.
   std::function<std::unique_ptr<File>(const std::string&)> open_source = OpenRead;
+  // How long the run waits for a medium that went away to come back; none: until Stop.
+  std::optional<Clock::Duration> medium_wait = std::nullopt;
+  // Lets time pass between two looks for that medium; tests make it move their clock.
+  std::function<void(Clock::Duration)> pause = [](Clock::Duration span) { std::this_thread::sleep_for(span); };
 };
 
 enum class RunOutcome {
   kNotStarted,  // no save folder was given
   kRefused,     // the save folder lies inside the selection; nothing was read or written
   kCompleted,   // every row was done and the completion message shown
-  kEndedEarly,  // stopped, or a file could not be opened, created or saved
+  kEndedEarly,  // stopped, or a file could not be opened, created or saved, or the medium went away for good
 };
 
 // The Recover command and the state it shares with the window: the idle flag,
@@ -55,6 +60,11 @@ class RecoveryRun {
   // working folder and saves each finished copy under the save folder.
   // File-system errors not handled here propagate after the files are closed
   // and the idle state is restored.
+  // A source's medium that goes away pauses the run: the file being read and
+  // those waiting for their rescue keep their copies and maps and are shown
+  // stopped, and the run waits (RunEnvironment::medium_wait) for the same
+  // medium to come back, then reopens the sources and goes on where it
+  // stopped; when it does not come back, the run ends as a stopped one.
   RunOutcome Recover();
   // Asks to confirm, then lets the running pass stop before its next block.
   void Stop();
@@ -66,6 +76,8 @@ class RecoveryRun {
   void SetIdle(bool idle);
 
   bool Idle() const { return idle_; }
+  // Whether the run waits for a medium that went away to come back.
+  bool WaitingForMedium() const { return waiting_for_medium_; }
   const std::vector<std::string>& SourceList() const { return sources_; }
   // The selection and save folder (with its trailing "/") of the last run.
   const std::string& SelectionRoot() const { return selection_root_; }
@@ -107,6 +119,15 @@ class RecoveryRun {
   void Collect();
   std::string LeftOutText(const LeftOut& entry) const;
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
+  bool Ended(const std::function<RowResult()>& step, Clock::TimePoint run_start);
+  PassResult RunPass(std::unique_ptr<RowPass>& pass, const std::function<PassResult(PassContext&)>& run);
+  bool PauseForMedium();
+  bool MediumBack();
+  bool SameSource(File& source, RowPass& pass);
+  RowResult ResumeInterrupted(Clock::TimePoint run_start);
+  RowResult AfterPass(std::unique_ptr<RowPass> pass, PassResult result, bool thorough, Clock::TimePoint run_start);
+  void ShowStopped(const RowPass& pass);
+  void ShowRow(int row);
   RowResult EndPass(RowPass& pass, PassResult result);
   RowResult DeferRescue(std::unique_ptr<RowPass> pass, Clock::TimePoint run_start);
   RowResult RescueDeferred(Clock::TimePoint run_start, bool all);
@@ -165,6 +186,9 @@ class RecoveryRun {
   PassPump pass_pump_{*this};
   RowCopy* row_copy_ = nullptr;
   std::vector<std::unique_ptr<RowPass>> deferred_;  // oldest first
+  std::unique_ptr<RowPass> interrupted_;  // the row whose pass the medium's going away cut short
+  int gone_at_row_ = 0;                   // the row that found the medium gone before its pass began, if any
+  bool waiting_for_medium_ = false;
   std::optional<ExistingCopy> existing_for_all_;
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};

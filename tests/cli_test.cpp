@@ -16,6 +16,7 @@
 #include "damaged_media/pattern.h"
 #include "support/damaged_mount.h"
 #include "platform/file_system.h"
+#include "recovery/damage_report.h"
 #include "recovery/map_file.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_folder.h"
@@ -272,6 +273,77 @@ TEST_F(CliTest, APowerCutLeavesNoRecordClaimingBytesACopyOnAnotherDiskLacks) {
       EXPECT_EQ(Difference(ReadFile(after + "/disc/b.bin"), Expected(2, 200000)), "");
     }
     shell("umount " + after + "/disc; umount " + after + "; losetup -d " + cut[0] + "; losetup -d " + cut[1]);
+// The medium killed while c.bin is read and a.bin and b.bin wait for their
+// Thorough rescue: without a wait, every row it held ends stopped with its
+// map and figures that add up, none of c.bin's unread bytes counted damaged;
+// with a wait, the same medium served again at the same mount point lets the
+// run go on to the same bytes and table as a run never interrupted.
+TEST_F(CliTest, AMediumThatGoesAwayIsAPauseNotALoss) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(
+      "file disc/a.bin 300000 1\nbad disc/a.bin 100000 50000\n"
+      "file disc/b.bin 300000 2\nbad disc/b.bin 150000 60000\n"
+      "file disc/c.bin 1500000 3\nslow disc/c.bin 0 1500000 100\n");
+  const std::string source = disc.Path().string() + "/disc";
+  const ProgramOutput whole = Run({"--mode", "thorough", source, work / "whole"});
+  ASSERT_EQ(whole.exit_code, 3) << whole.err;
+  const auto pulled = [&](const std::string& save, const std::string& seconds, bool lazily = false) {
+    auto cli = std::make_unique<StartedProgram>(
+        std::vector<std::string>{kCli, "--mode", "thorough", "--wait-for-medium", seconds, source, work / save},
+        std::vector<std::string>{"TMPDIR=" + work.Path(), "LANG=C.UTF-8"});
+    // Inside c.bin's ninth block: eight blocks of 99509 bytes are read.
+    EXPECT_TRUE(WaitUntil([&] { return InReadOf(cli->Pid(), 800000); }));
+    if (lazily) {
+      disc.UnmountLazily();
+    } else {
+      disc.Kill();
+    }
+    return cli;
+  };
+
+  const ProgramOutput stopped = pulled("stopped", "0")->Wait();
+  disc.Restart();
+  EXPECT_EQ(stopped.exit_code, 1) << stopped.err;
+  EXPECT_NE(stopped.out.find(source + "/c.bin\t1500000\t796072 (53%)\t0 (0%)\tstopped\n"), std::string::npos)
+      << stopped.out;
+  EXPECT_EQ(ReadFile(work / "stopped/disc/c.bin").substr(0, 796072), Expected(3, 1500000).substr(0, 796072));
+  // Every row the medium held is stopped with its map, its figures adding up.
+  const auto expect_stopped = [](const std::string& report) {
+    const std::vector<ReportRow> rows = ParseReport(report);
+    ASSERT_EQ(rows.size(), 3u) << report;
+    for (const ReportRow& row : rows) {
+      EXPECT_EQ(row.figures.state, RowState::kStopped) << row.path;
+      EXPECT_GT(row.figures.recovered, 0) << row.path;
+      EXPECT_EQ(row.figures.recovered + row.figures.damaged + row.figures.unread, row.figures.size) << row.path;
+      EXPECT_TRUE(FileExists(row.map_path)) << row.path << " names the map " << row.map_path;
+    }
+  };
+  expect_stopped(ReadFile(work / "stopped/.salvorine/report.tsv"));
+
+  // Unmounted lazily: c.bin still reads to its end, and the files waiting
+  // find their paths gone ("No such file or directory") when their rescue goes on.
+  const ProgramOutput detached = pulled("detached", "0", true)->Wait();
+  disc.Restart();
+  EXPECT_EQ(detached.exit_code, 1) << detached.err;
+  EXPECT_EQ(detached.err.find("No such file"), std::string::npos) << detached.err;
+  const std::vector<ReportRow> detached_rows = ParseReport(ReadFile(work / "detached/.salvorine/report.tsv"));
+  ASSERT_EQ(detached_rows.size(), 3u);
+  for (const ReportRow& row : detached_rows) {
+    EXPECT_EQ(row.figures.state, row.path.ends_with("c.bin") ? RowState::kSaved : RowState::kStopped) << row.path;
+    EXPECT_EQ(row.figures.recovered + row.figures.damaged + row.figures.unread, row.figures.size) << row.path;
+    EXPECT_TRUE(row.figures.state != RowState::kStopped || FileExists(row.map_path)) << row.path;
+  }
+
+  // While the run waits, its report says the same, should it never end.
+  const std::unique_ptr<StartedProgram> waiting = pulled("resumed", "600");
+  ASSERT_TRUE(WaitUntil([&] { return waiting->ErrSoFar().find("waiting for it to come back") != std::string::npos; }));
+  expect_stopped(ReadFile(work / "resumed/.salvorine/report.tsv"));
+  disc.Restart();
+  const ProgramOutput resumed = waiting->Wait();
+  EXPECT_EQ(resumed.exit_code, whole.exit_code) << resumed.err;
+  EXPECT_EQ(resumed.out, whole.out);
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) {
+    EXPECT_EQ(Difference(ReadFile(work / ("resumed/disc/" + std::string(name))), ReadFile(work / ("whole/disc/" + std::string(name)))), "") << name;
   }
 }
 
@@ -796,12 +868,14 @@ TEST_F(CliTest, BashCompletesOptionsModesAndPaths) {
   WriteFile(work / "disc image/a.txt", "a");
   WriteFile(work / "dump.tsv", "");
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"--"}, "--existing\n--fresh\n--help\n--language\n--mode\n--report\n--retries\n--sector-size\n--version\n"},
+      {{"--"}, "--existing\n--fresh\n--help\n--language\n--mode\n--report\n--retries\n--sector-size\n--version\n"
+               "--wait-for-medium\n"},
       {{"--existing", "k"}, "keep-both\n"},
       {{"--mode", ""}, "data\nspeed\nthorough\n"},
       {{"--mode", "=", "th"}, "thorough\n"},
       {{"--language", "r"}, "ru\n"},
       {{"--sector-size", ""}, "\n"},
+      {{"--wait-for-medium", ""}, "\n"},
       {{"--report", "du"}, "dump.tsv\n"},
       {{"--fresh", "dis"}, "disc image\n"},
       {{"disc image", "--", "--m"}, "\n"},

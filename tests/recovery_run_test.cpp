@@ -594,6 +594,110 @@ TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) 
   EXPECT_GT(map->Total(RescueState::kDone), 0);
 }
 
+// A save disk that fails while two.bin waits for its scrape: two.bin's copy and
+// map stand from its last step, so the report says stopped and names the map.
+TEST_F(DeferredRescueTest, ASaveErrorEndsTheFilesWaitingForTheirRescueWithTheirMaps) {
+  RecoveryRun thorough_run(environment);
+  pump.on_pump = [&](int) {
+    if (three_reads.size() == 20) throw FileSystemError(EIO, temp / "out/src/three", "write to");
+  };
+  EXPECT_THROW(thorough_run.Recover(), FileSystemError);
+  EXPECT_EQ(table.State(2), RowState::kStopped);
+  const std::vector<ReportRow> rows = ParseReport(ReadFile(temp / "out/.salvorine/report.tsv"));
+  ASSERT_EQ(rows.size(), 3u);
+  const RowFigures& two = rows[1].figures;
+  EXPECT_EQ(two.state, RowState::kStopped);
+  EXPECT_EQ(rows[1].map_path, temp / "out/.salvorine/maps/src/sub/two.bin.map");
+  EXPECT_TRUE(FileExists(rows[1].map_path));
+  EXPECT_GT(two.unread, 0);
+  EXPECT_EQ(two.recovered + two.damaged + two.unread, two.size);
+}
+
+// The medium goes away while "three" is read and two.bin waits for its scrape:
+// the run waits, looking for it through the window's pump.
+class MediumGoneTest : public DeferredRescueTest {
+ protected:
+  // A source whose reads fail as a FUSE mount's do once its daemon is gone.
+  class Pullable final : public ForwardingFile {
+   public:
+    Pullable(std::unique_ptr<File> file, const bool& gone) : ForwardingFile(*file), owned_(std::move(file)), gone_(gone) {}
+    ReadResult Read(void* buffer, std::size_t count) override {
+      return gone_ ? ReadResult{false, 0, ENOTCONN} : inner_.Read(buffer, count);
+    }
+
+   private:
+    std::unique_ptr<File> owned_;
+    const bool& gone_;
+  };
+
+  MediumGoneTest() {
+    environment.open_source = [this, open = environment.open_source](const std::string& path) -> std::unique_ptr<File> {
+      if (gone) throw FileSystemError(ENOTCONN, path, "open");
+      return std::make_unique<Pullable>(open(path), gone);
+    };
+    environment.pause = [this](Clock::Duration span) { clock.Advance(span); };
+    pump.on_pump = [this](int) {
+      if (!pulled && pull_now()) gone = pulled = true;
+      if (gone && !progress.notices.empty()) on_wait();
+    };
+  }
+
+  bool gone = false, pulled = false;
+  std::function<bool()> pull_now = [this] { return three_reads.size() == 20; };  // inside three's pass
+  std::function<void()> on_wait;
+};
+
+TEST_F(MediumGoneTest, AStopEndsTheWaitAndTheRowsItHeldAreStoppedWithTheirMaps) {
+  RecoveryRun waiting_run(environment);
+  dialogs.answers = {true};
+  on_wait = [&] { waiting_run.Stop(); };
+  EXPECT_EQ(waiting_run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(progress.notices, std::vector<std::string>{"The medium is gone: waiting for it to come back (Stop to end)"});
+  for (const int row : {2, 3}) {
+    EXPECT_EQ(table.State(row), RowState::kStopped) << row;
+    const RowFigures& figures = table.Figures(row);
+    EXPECT_EQ(figures.recovered + figures.damaged + figures.unread, figures.size) << row;
+  }
+  // "three" keeps what it read, and the reads that failed once the medium was gone marked nothing bad.
+  ExpectSavedCopyTrueToItsMap(temp / "out/.salvorine/maps/src/three.map", temp / "out/src/three");
+  const auto map = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/three.map"), 70000);
+  ASSERT_TRUE(map);
+  EXPECT_GT(map->Total(RescueState::kDone), 0);
+  EXPECT_GT(map->Total(RescueState::kUntried), 0);
+  EXPECT_LE(map->Total(RescueState::kBad), 20000 + 2 * 1024);
+}
+
+TEST_F(MediumGoneTest, TheSameMediumBackLetsTheRunGoOnToTheBytesOfAnUninterruptedOne) {
+  pulled = true;
+  window.save_folder = temp / "whole";
+  ASSERT_EQ(RecoveryRun(environment).Recover(), RunOutcome::kCompleted);
+  const std::vector<std::string> whole_table{table.Cell(2, 2), table.Cell(3, 2), table.Cell(2, 3), table.Cell(3, 3)};
+  on_wait = [&] { gone = false; };
+  // Pulled inside three's pass, and before three is opened (two.bin waiting already).
+  const std::function<bool()> moments[] = {pull_now, [&] { return table.State(2) == RowState::kDamaged && three_reads.empty(); }};
+  for (const std::function<bool()>& moment : moments) {
+    pull_now = moment;
+    pulled = false;
+    three_reads.clear();
+    progress.notices.clear();
+    const std::string out = temp / ("out" + std::to_string(&moment - moments));
+    window.save_folder = out;
+    RecoveryRun waiting_run(environment);
+    EXPECT_EQ(waiting_run.Recover(), RunOutcome::kCompleted);
+    EXPECT_EQ(progress.notices.size(), 1u);
+    for (const char* name : {"src/sub/two.bin", "src/three"}) {
+      const std::string saved = ReadFile(out + "/" + name);
+      const std::string whole = ReadFile(temp / ("whole/" + std::string(name)));
+      EXPECT_TRUE(saved == whole) << name << ": zeros from " << saved.find('\0') << " to " << saved.rfind('\0')
+                                  << " instead of " << whole.find('\0') << " to " << whole.rfind('\0');
+    }
+    EXPECT_EQ((std::vector<std::string>{table.Cell(2, 2), table.Cell(3, 2), table.Cell(2, 3), table.Cell(3, 3)}),
+              whole_table);
+    EXPECT_EQ(table.State(2), RowState::kDamaged);
+    EXPECT_EQ(table.State(3), RowState::kDamaged);
+  }
+}
+
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
 // cannot be saved (here a file stands where its maps' folder would be).

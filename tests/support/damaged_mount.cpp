@@ -187,15 +187,17 @@ DamagedMount::~DamagedMount() {
 }
 
 void DamagedMount::Start(std::string_view description, unsigned max_read_bytes) {
+  description_ = description;
+  max_read_bytes_ = max_read_bytes;
   const std::filesystem::path description_file = folder_ / "description.txt";
-  {
+  if (!std::filesystem::exists(description_file)) {
     std::ofstream out(description_file, std::ios::binary);
     out << description;
     if (!out.flush()) {
       throw std::runtime_error("cannot write " + description_file.string());
     }
   }
-  if (::mkdir(mount_point_.c_str(), 0755) != 0) {
+  if (::mkdir(mount_point_.c_str(), 0755) != 0 && errno != EEXIST) {
     ThrowErrno("cannot create mount point " + mount_point_.string());
   }
   std::vector<std::string> argv{ProgramPath().string()};
@@ -252,6 +254,27 @@ void DamagedMount::Unmount() {
     mounted_ = false;
   }
   WaitForExit();
+}
+
+void DamagedMount::Kill() {
+  if (child_ <= 0 || ::kill(child_, SIGKILL) != 0) ThrowErrno("cannot kill damaged_fs");
+  WaitBlocking(child_, "damaged_fs");
+  child_ = -1;
+}
+
+void DamagedMount::UnmountLazily() {
+  if (!TryCommand({"fusermount3", "-u", "-z", mount_point_.string()})) {
+    throw std::runtime_error("cannot unmount " + mount_point_.string() + ":\n" + Log());
+  }
+  mounted_ = false;
+}
+
+void DamagedMount::Restart() {
+  // A dead mount goes first (lazily: the program under test may still hold its files open).
+  if (mounted_) UnmountLazily();
+  WaitForExit();
+  Start(description_, max_read_bytes_);
+  WaitUntilMounted();
 }
 
 void DamagedMount::WaitForExit() {

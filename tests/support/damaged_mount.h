@@ -39,6 +39,16 @@ class DamagedMount {
   // Unmounts and waits for damaged_fs to exit; does nothing the second time.
   void Unmount();
 
+  // Kills damaged_fs as a pulled medium goes: the mount stays, and every
+  // access to it fails with "Transport endpoint is not connected".
+  void Kill();
+  // Detaches the mount as `fusermount3 -uz` does: files open on it still
+  // read, but its paths are gone; damaged_fs exits once they are closed.
+  void UnmountLazily();
+  // Serves the same description again at the same mount point after Kill or
+  // UnmountLazily (once damaged_fs has exited).
+  void Restart();
+
   // Final counters: unmounts first if still mounted. Needs CollectStats::kYes.
   DamagedStats Stats();
 
@@ -64,6 +74,8 @@ class DamagedMount {
   std::filesystem::path mount_point_;
   std::filesystem::path stats_file_;
   std::filesystem::path log_file_;
+  std::string description_;
+  unsigned max_read_bytes_ = 0;
   pid_t child_ = -1;
   bool mounted_ = false;
 };

@@ -1,6 +1,7 @@
 // damaged_fs: serves generated files with declared damage through FUSE, so
 // that copying off failing media can be tested without a failing disc.
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <charconv>
@@ -125,7 +126,10 @@ int main(int argc, char** argv) {
   filesystem.stats_file = line->stats_file;
   filesystem.trace_file = line->trace_file;
   filesystem.max_read = line->max_read;
-  filesystem.created_at = std::time(nullptr);
+  // The description's own time, so that the same medium served again shows the same times.
+  struct stat description_status {};
+  filesystem.created_at =
+      ::stat(line->description.c_str(), &description_status) == 0 ? description_status.st_mtime : std::time(nullptr);
   filesystem.owner = getuid();
   filesystem.group = getgid();
 

@@ -400,7 +400,7 @@ bool RecoveryRun::PauseForMedium() {
     pass->source->Close();
     ShowStopped(*pass);
   }
-  save_tree_->SyncAndGiveTimes();
+  save_tree_->SyncAndMarkWhole();
   SaveReport();
   if (!env_.medium_wait || *env_.medium_wait > Clock::Duration::zero()) {
     env_.progress.ShowNotice(env_.messages.Text(kMediumGoneText));

@@ -273,6 +273,9 @@ TEST_F(CliTest, APowerCutLeavesNoRecordClaimingBytesACopyOnAnotherDiskLacks) {
       EXPECT_EQ(Difference(ReadFile(after + "/disc/b.bin"), Expected(2, 200000)), "");
     }
     shell("umount " + after + "/disc; umount " + after + "; losetup -d " + cut[0] + "; losetup -d " + cut[1]);
+  }
+}
+
 // The medium killed while c.bin is read and a.bin and b.bin wait for their
 // Thorough rescue: without a wait, every row it held ends stopped with its
 // map and figures that add up, none of c.bin's unread bytes counted damaged;

@@ -201,6 +201,39 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   EXPECT_TRUE(FileExists(work / "out/.salvorine/maps/disc/slow.bin.map"));
 }
 
+// Two disk images on loop devices, the second mounted inside the first at
+// "disc", for as long as it lives; `options` go to mount.
+class NestedDisks {
+ public:
+  NestedDisks(const std::string& outer, const std::string& inner, std::string at, const std::string& options)
+      : at_(std::move(at)) {
+    for (const std::string& image : {outer, inner}) {
+      if (Shell("losetup -f --show " + image + " >" + image + ".device") != 0) return;
+      const std::string device = ReadFile(image + ".device");
+      devices_.push_back(device.substr(0, device.find('\n')));
+    }
+    std::filesystem::create_directories(at_);
+    if (Shell("mount " + options + " " + devices_[0] + " " + at_) != 0) return;
+    std::filesystem::create_directories(at_ + "/disc");
+    mounted_ = Shell("mount " + options + " " + devices_[1] + " " + at_ + "/disc") == 0;
+  }
+  ~NestedDisks() {
+    Shell("umount " + at_ + "/disc; umount " + at_);
+    for (const std::string& device : devices_) Shell("losetup -d " + device);
+  }
+  NestedDisks(const NestedDisks&) = delete;
+  NestedDisks& operator=(const NestedDisks&) = delete;
+
+  bool Mounted() const { return mounted_; }
+  const std::string& Device(std::size_t i) const { return devices_.at(i); }
+
+ private:
+  static int Shell(const std::string& command) { return std::system((command + " 2>/dev/null").c_str()); }
+  std::string at_;
+  std::vector<std::string> devices_;
+  bool mounted_ = false;
+};
+
 // A power cut as the disks have it: the run frozen, the save folder's disk
 // synced as its journal would be within seconds, then both disks read as they
 // stand on the device (direct reads, past the page cache), with the save
@@ -210,20 +243,6 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
 TEST_F(CliTest, APowerCutLeavesNoRecordClaimingBytesACopyOnAnotherDiskLacks) {
   SALVORINE_REQUIRE_FUSE();
   if (::geteuid() != 0) GTEST_SKIP() << "loop devices need root";
-  const auto shell = [](const std::string& command) { return std::system(command.c_str()); };
-  const auto attach = [&](const std::string& image) {
-    const std::string device_file = image + ".device";
-    if (shell("losetup -f --show " + image + " >" + device_file) != 0) return std::string();
-    std::string device = ReadFile(device_file);
-    return device.substr(0, device.find('\n'));
-  };
-  // Mounts `a` at `at` and `b` inside it at "disc"; `how` holds mount's options.
-  const auto mount_both = [&](const std::string& a, const std::string& b, const std::string& at, const std::string& how) {
-    std::filesystem::create_directories(at);
-    if (shell("mount " + how + " " + a + " " + at) != 0) return false;
-    std::filesystem::create_directories(at + "/disc");
-    return shell("mount " + how + " " + b + " " + at + "/disc") == 0;
-  };
   DamagedMount disc(
       "file disc/a.bin 300000 1\nbad disc/a.bin 100000 4096\n"
       "file disc/b.bin 200000 2\nfile disc/c.bin 400000 3\nslow disc/c.bin 0 400000 20\n");
@@ -231,32 +250,32 @@ TEST_F(CliTest, APowerCutLeavesNoRecordClaimingBytesACopyOnAnotherDiskLacks) {
     SCOPED_TRACE(moment);
     const std::string folder = work / moment;
     std::filesystem::create_directories(folder);
-    std::vector<std::string> devices;
     for (const char* image : {"/a.img", "/b.img"}) {
-      ASSERT_EQ(shell("truncate -s 32M " + folder + image + " && mkfs.ext4 -q -F " + folder + image), 0);
-      devices.push_back(attach(folder + image));
-      ASSERT_FALSE(devices.back().empty());
+      ASSERT_EQ(std::system(("truncate -s 32M " + folder + image + " && mkfs.ext4 -q -F " + folder + image).c_str()), 0);
     }
     const std::string save = folder + "/save";
-    ASSERT_TRUE(mount_both(devices[0], devices[1], save, ""));
-    StartedProgram cli({kCli, disc.Path().string() + "/disc", save}, {"TMPDIR=" + work.Path()});
-    const std::string waited = std::string(moment) == "map" ? "/.salvorine/maps/disc/a.bin.map" : "/.salvorine/whole.tsv";
-    EXPECT_TRUE(WaitUntil([&] { return FileExists(save + waited); }));
-    cli.Signal(SIGSTOP);
-    // The save folder's disk writes its journal every few seconds: the cut comes after that, before the other disk's.
-    ASSERT_EQ(shell("sync -f " + save), 0);
-    for (std::size_t i = 0; i < devices.size(); ++i) {
-      ASSERT_EQ(shell("dd if=" + devices[i] + " of=" + folder + "/cut" + std::to_string(i) +
-                      ".img bs=1M iflag=direct status=none"), 0);
+    {
+      NestedDisks disks(folder + "/a.img", folder + "/b.img", save, "");
+      ASSERT_TRUE(disks.Mounted());
+      StartedProgram cli({kCli, disc.Path().string() + "/disc", save}, {"TMPDIR=" + work.Path()});
+      const std::string waited =
+          std::string(moment) == "map" ? "/.salvorine/maps/disc/a.bin.map" : "/.salvorine/whole.tsv";
+      EXPECT_TRUE(WaitUntil([&] { return FileExists(save + waited); }));
+      cli.Signal(SIGSTOP);
+      // The save folder's disk writes its journal every few seconds: the cut comes after that, before the other disk's.
+      ASSERT_EQ(std::system(("sync -f " + save).c_str()), 0);
+      for (std::size_t i = 0; i < 2; ++i) {
+        const std::string copy = "dd if=" + disks.Device(i) + " of=" + folder + "/cut" + std::to_string(i) +
+                                 ".img bs=1M iflag=direct status=none";
+        ASSERT_EQ(std::system(copy.c_str()), 0);
+      }
+      cli.Signal(SIGKILL);
+      cli.Wait();
     }
-    cli.Signal(SIGKILL);
-    cli.Wait();
-    shell("umount " + save + "/disc; umount " + save + "; losetup -d " + devices[0] + "; losetup -d " + devices[1]);
-
     // The disks as a restart finds them (their journals replayed).
     const std::string after = folder + "/after";
-    const std::vector<std::string> cut = {attach(folder + "/cut0.img"), attach(folder + "/cut1.img")};
-    ASSERT_TRUE(mount_both(cut[0], cut[1], after, "-o ro"));
+    const NestedDisks cut(folder + "/cut0.img", folder + "/cut1.img", after, "-o ro");
+    ASSERT_TRUE(cut.Mounted());
     const std::string a_bin = ReadFile(after + "/disc/a.bin");
     const auto map = ParseMapFile(ReadFile(after + "/.salvorine/maps/disc/a.bin.map"), 300000);
     ASSERT_TRUE(map);
@@ -272,7 +291,6 @@ TEST_F(CliTest, APowerCutLeavesNoRecordClaimingBytesACopyOnAnotherDiskLacks) {
     if (recorded) {
       EXPECT_EQ(Difference(ReadFile(after + "/disc/b.bin"), Expected(2, 200000)), "");
     }
-    shell("umount " + after + "/disc; umount " + after + "; losetup -d " + cut[0] + "; losetup -d " + cut[1]);
   }
 }
 

@@ -46,7 +46,7 @@ std::optional<ReportRow> ParseLine(const std::string& line) {
   row.figures.recovered = *recovered;
   row.figures.damaged = *damaged;
   row.figures.state = *state;
-  row.figures.unread = older ? UnreadBytes(row.figures, *state) : *unread;
+  row.figures.unread = older ? UnreadBytes(row.figures) : *unread;
   row.map_path = UnescapedField(fields[older ? 5 : 6]);
   if (!older) {
     row.existing = UnescapedField(fields[7]);

@@ -233,9 +233,9 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   std::unique_ptr<File> source;
   try {
     source = env_.open_source(source_path);
-  } catch (const FileSystemError&) {
+  } catch (const FileSystemError& error) {
     SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(AccessDeniedText(source_path));
+    env_.dialogs.ShowError(OpenFailureText(source_path, error));
     return RowResult::kEnded;
   }
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
@@ -344,17 +344,15 @@ RecoveryRun::RowResult RecoveryRun::EndPass(RowPass& pass, PassResult result) {
     env_.dialogs.ShowError(destination + "\r" + WithValue(env_.messages.Text(kNameRefusedText), error.what()));
     return stopped ? RowResult::kEnded : RowResult::kDone;
   }
-  env_.table.SetRecovered(row, pass.map.Total(RescueState::kDone));
   record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
   if (stopped) {
     // A skipped file ends as a stopped run's does, and the run goes on with the next.
     const bool skipped = skip_ && !idle_;
-    MarkStopped(env_.table, row, pass.map);
-    if (skipped) SetRowState(row, RowState::kSkipped);
+    ShowPassOutcome(env_.table, row, pass.map, skipped ? RowState::kSkipped : RowState::kStopped);
     return skipped ? RowResult::kDone : RowResult::kEnded;
   }
   const bool whole = pass.map.Total(RescueState::kUntried) + pass.map.Total(RescueState::kBad) == 0;
-  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
+  ShowPassOutcome(env_.table, row, pass.map, whole ? RowState::kSaved : RowState::kDamaged);
   return RowResult::kDone;
 }
 
@@ -560,8 +558,25 @@ std::string RecoveryRun::ReportText() const {
 void RecoveryRun::SaveReport() {
   // An empty selection leaves nothing to report, and the save folder as it was.
   if (report_rows_.empty()) return;
+  // A row the run worked on names the map that stands beside its copy, however the run ended.
+  for (int row = 1; row <= static_cast<int>(report_rows_.size()); ++row) {
+    ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+    const RowState state = env_.table.Figures(row).state;
+    if (record.map_path.empty() && state != RowState::kPending && state != RowState::kSaved &&
+        record.existing != "skipped" && save_tree_->HasMap(record.path)) {
+      record.map_path = save_tree_->MapPathOf(record.path);
+    }
+  }
   report_text_ = CumulativeReportText(save_folder_, env_.table, report_rows_, run_time_);
-  report_path_ = save_tree_->SaveReport(report_text_);
+  try {
+    report_path_ = save_tree_->SaveReport(report_text_);
+  } catch (const FileSystemError& error) {
+    if ((error.Code() != ENOSPC && error.Code() != EDQUOT) || current_row_ == 0) throw;
+    // A full save disk: the working copy of the file that failed holds the
+    // room the report needs. Whatever of it was placed keeps its other name.
+    save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));
+    report_path_ = save_tree_->SaveReport(report_text_);
+  }
 }
 
 void RecoveryRun::TrayStep() {

@@ -15,8 +15,10 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <utility>
 
 #include "platform/file_system_error.h"
+#include "recovery/damage_report.h"
 #include "recovery/map_file.h"
 #include "recovery/memory_job_table.h"
 #include "recovery/run_summary.h"
@@ -559,6 +561,57 @@ TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) 
   EXPECT_GT(map->Total(RescueState::kDone), 0);
 }
 
+// However the run ends while a damaged file waits for its rescue (Skip File,
+// Stop, a file-system error), every row's recovered, damaged and unread bytes
+// add up to its size, in the table and the report alike, the unfinished
+// summary counts what was never read, and every row whose map stands names it.
+TEST_F(DeferredRescueTest, FiguresAddUpAndMapsAreNamedAtEveryEnd) {
+  enum class End { kSkip, kStop, kError };
+  for (const End end : {End::kSkip, End::kStop, End::kError}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    std::filesystem::remove_all(temp / "out");
+    RecoveryRun thorough_run(environment);
+    dialogs.answers = {true};
+    three_reads.clear();
+    bool ended = false;
+    pump.on_pump = [&](int) {
+      if (three_reads.size() != 20 || std::exchange(ended, true)) return;
+      if (end == End::kSkip) thorough_run.Skip();
+      if (end == End::kStop) thorough_run.Stop();
+      if (end == End::kError) throw FileSystemError(EIO, temp / "out/src", "write to");
+    };
+    if (end == End::kError) {
+      EXPECT_THROW(thorough_run.Recover(), FileSystemError);
+    } else {
+      thorough_run.Recover();
+    }
+    pump.on_pump = nullptr;
+    const std::vector<ReportRow> report = ParseReport(ReadFile(temp / "out/.salvorine/report.tsv"));
+    ASSERT_EQ(report.size(), 3u);
+    std::int64_t unread = 0;
+    for (int row = 1; row <= 3; ++row) {
+      const RowFigures& figures = table.Figures(row);
+      const ReportRow& line = report[static_cast<std::size_t>(row - 1)];
+      EXPECT_EQ(figures.recovered + figures.damaged + figures.unread, figures.size) << row;
+      EXPECT_EQ(line.figures.recovered + line.figures.damaged + line.figures.unread, line.figures.size) << row;
+      EXPECT_EQ(line.figures.unread, figures.unread) << row;
+      if (figures.state == RowState::kStopped || figures.state == RowState::kSkipped) unread += figures.unread;
+      const std::string map = temp / ("out/.salvorine/maps" + line.path.substr(temp.Path().size()) + ".map");
+      EXPECT_EQ(line.map_path, FileExists(map) ? map : "") << row;
+    }
+    // Skipped early in its first pass, three has bytes never tried.
+    if (end == End::kSkip) {
+      EXPECT_EQ(table.State(3), RowState::kSkipped);
+      EXPECT_GT(table.Figures(3).unread, 0);
+    }
+    EXPECT_EQ(UnfinishedSummary(table, messages).empty(), unread == 0) << UnfinishedSummary(table, messages);
+    // The file waiting for its scrape keeps its map, and the report says so.
+    if (end != End::kSkip) {
+      EXPECT_FALSE(report[1].map_path.empty());
+    }
+  }
+}
+
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
 // cannot be saved (here a file stands where its maps' folder would be).
@@ -785,7 +838,7 @@ TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates)
   // The report is written on the way out: the file that failed and the one never reached are in it.
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
   EXPECT_NE(report.find(temp / "src/one.txt\t10\t10\t0\t0\tok\t"), std::string::npos) << report;
-  EXPECT_NE(report.find(temp / "src/sub/two.bin\t5000\t0\t0\t0\tunsaved\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(temp / "src/sub/two.bin\t5000\t0\t0\t5000\tunsaved\t"), std::string::npos) << report;
   EXPECT_NE(report.find(temp / "src/three\t70000\t0\t0\t70000\tpending\t"), std::string::npos) << report;
 }
 
@@ -882,9 +935,27 @@ TEST_F(RecoveryRunTest, AnUnreadableSourceEndsTheRunWithItsMessage) {
     if (table.State(1) == RowState::kSaved) std::filesystem::remove(temp / "src/sub/two.bin");
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
-  EXPECT_EQ(dialogs.errors, std::vector<std::string>{temp / "src/sub/two.bin\rFile access denied."});
+  const std::string two = temp / "src/sub/two.bin";
+  EXPECT_EQ(dialogs.errors, std::vector<std::string>{two + "\rCannot open " + two + ": No such file or directory"});
   EXPECT_EQ(table.Cell(2, 3), "0 (0%)");
   EXPECT_TRUE(run.Idle());
+
+  // Only permissions are "access denied": a medium gone says so in its own words.
+  for (const auto& [code, text] : {std::pair<int, std::string>{EACCES, "File access denied."},
+                                   {EPERM, "File access denied."},
+                                   {ENOTCONN, "Cannot open " + two + ": Transport endpoint is not connected"}}) {
+    RunEnvironment environment = Environment();
+    environment.open_source = [&, code = code](const std::string& path) -> std::unique_ptr<File> {
+      if (path == two) throw FileSystemError(code, path, "open");
+      return OpenRead(path);
+    };
+    RecoveryRun refused_run(environment);
+    dialogs.errors.clear();
+    pump.on_pump = nullptr;
+    WriteFile(two, "x");
+    EXPECT_EQ(refused_run.Recover(), RunOutcome::kEndedEarly);
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{two + "\r" + text});
+  }
 }
 
 }  // namespace

@@ -558,14 +558,17 @@ std::string RecoveryRun::ReportText() const {
 void RecoveryRun::SaveReport() {
   // An empty selection leaves nothing to report, and the save folder as it was.
   if (report_rows_.empty()) return;
-  // A row the run worked on names the map that stands beside its copy, however the run ended.
+  // A row the run worked on names the map that stands beside its copy, however
+  // the run ended, and the copy it saved or continued: the report keys its lines by it.
   for (int row = 1; row <= static_cast<int>(report_rows_.size()); ++row) {
     ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
     const RowState state = env_.table.Figures(row).state;
-    if (record.map_path.empty() && state != RowState::kPending && state != RowState::kSaved &&
-        record.existing != "skipped" && save_tree_->HasMap(record.path)) {
+    if (state == RowState::kPending || record.existing == "skipped") continue;
+    if (record.map_path.empty() && state != RowState::kSaved && save_tree_->HasMap(record.path)) {
       record.map_path = save_tree_->MapPathOf(record.path);
     }
+    const bool saved = state == RowState::kSaved || state == RowState::kDamaged || !record.map_path.empty();
+    record.copy_path = saved ? save_tree_->DestinationOf(record.path) : std::string();
   }
   report_text_ = CumulativeReportText(save_folder_, env_.table, report_rows_, run_time_);
   try {

@@ -17,7 +17,8 @@ void ShowPassOutcome(JobTable& table, int row, const RescueMap& map, RowState st
   const bool cut_short = state == RowState::kStopped || state == RowState::kSkipped;
   const std::int64_t damaged = cut_short ? bad : size - done;
   // Completed: every byte the run is done with, read or given up; the rest is unread.
-  table.SetCompleted(row, done + damaged, HeldBarPosition(Percent(done + damaged, size)));
+  const std::int64_t completed = done + damaged;
+  table.SetCompleted(row, completed, completed == size ? 100 : HeldBarPosition(Percent(completed, size)));
   table.SetRecovered(row, done);
   table.SetDamaged(row, damaged, size);
   table.SetState(row, state);

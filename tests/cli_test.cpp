@@ -293,7 +293,7 @@ TEST_F(CliTest, WhatEarlierRunsLeftIsClearedOrReportedAndAnEmptySelectionWritesN
   EXPECT_EQ(result.exit_code, 1) << result.err;
   EXPECT_EQ(result.out, work / "src/a.txt\t1\t1 (100%)\t0 (0%)\tunsaved\n" + work / "src/b.txt\t1\t0 (0%)\t0 (0%)\tpending\n");
   EXPECT_NE(result.err.find(work / "out/.salvorine/maps/src/a.txt.map"), std::string::npos) << result.err;
-  EXPECT_NE(ReadFile(work / "out/.salvorine/report.tsv").find(work / "src/a.txt\t1\t0\t0\t0\tunsaved\t"),
+  EXPECT_NE(ReadFile(work / "out/.salvorine/report.tsv").find(work / "src/a.txt\t1\t0\t0\t1\tunsaved\t"),
             std::string::npos);
 
   std::filesystem::create_directories(work / "nothing/empty");
@@ -317,7 +317,7 @@ TEST_F(CliTest, NamesAtTheLimitDeepTreesAndOversizedMapsDoNotEndTheRun) {
   ASSERT_EQ(maps.size(), 1u);
   EXPECT_TRUE(maps[0].starts_with(std::string(200, 'n')) && maps[0].ends_with(".map")) << maps[0];
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
-  EXPECT_NE(report.find("\tdamaged\t" + work / "out/.salvorine/maps/disc/" + maps[0] + "\t"), std::string::npos)
+  EXPECT_NE(report.find("\tdamaged\t" + work / ("out/disc/" + long_name) + "\t" + work / "out/.salvorine/maps/disc/" + maps[0] + "\t"), std::string::npos)
       << report;
   EXPECT_EQ(Run({disc.Path().string() + "/disc", work / "out"}).exit_code, 3);  // resumed from that map
 
@@ -470,9 +470,12 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_EQ(ReadFile(work / "report.tsv"), report);
   const std::string a_line =
-      source + "/docs/a.bin\t10000\t8192\t1808\t0\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\t\t";
+      source + "/docs/a.bin\t10000\t8192\t1808\t0\tdamaged\t" + work / "out/docs/a.bin\t" +
+      work / "out/.salvorine/maps/docs/a.bin.map\t\t";
   EXPECT_NE(report.find(a_line), std::string::npos) << report;
-  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\t0\tok\t\t\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\t0\tok\t" + work / "out/docs/c.bin\t\t\t"),
+            std::string::npos)
+      << report;
 
   // The report covers the save folder: a later run over another selection adds
   // its rows and keeps these as they were, time and all; running the first
@@ -481,12 +484,12 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   ASSERT_EQ(Run({source + "/empty.bin", work / "out"}).exit_code, 0);
   const std::string both = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_NE(both.find(a_line + a_time + "\n"), std::string::npos) << both;
-  EXPECT_NE(both.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t\t"), std::string::npos) << both;
+  EXPECT_NE(both.find(source + "/empty.bin\t0\t0\t0\t0\tok\t" + work / "out/empty.bin\t\t\t"), std::string::npos) << both;
   EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 5) << both;
   ASSERT_EQ(Run({source + "/docs", work / "out"}).exit_code, 3);
   const std::string again = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 5) << again;
-  EXPECT_NE(again.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t\t"), std::string::npos) << again;
+  EXPECT_NE(again.find(source + "/empty.bin\t0\t0\t0\t0\tok\t" + work / "out/empty.bin\t\t\t"), std::string::npos) << again;
 }
 
 TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <set>
 #include <utility>
 
 #include "platform/file_system_error.h"
@@ -323,10 +324,11 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
   const std::string time = report.substr(report.size() - 21, 20);
   EXPECT_EQ(report,
-            "path\tsize\trecovered\tdamaged\tunread\tstate\tmap\texisting\ttime\n" +
-            temp / "src/one.txt\t10\t10\t0\t0\tok\t\t\t" + time + "\n" +
-            temp / "src/sub/two.bin\t5000\t4096\t904\t0\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\t\t" +
-            time + "\n" + temp / "src/three\t70000\t2048\t0\t67952\tstopped\t" +
+            "path\tsize\trecovered\tdamaged\tunread\tstate\tcopy\tmap\texisting\ttime\n" +
+            temp / "src/one.txt\t10\t10\t0\t0\tok\t" + temp / "out/src/one.txt\t\t\t" + time + "\n" +
+            temp / "src/sub/two.bin\t5000\t4096\t904\t0\tdamaged\t" + temp / "out/src/sub/two.bin\t" +
+            temp / "out/.salvorine/maps/src/sub/two.bin.map\t\t" + time + "\n" +
+            temp / "src/three\t70000\t2048\t0\t67952\tstopped\t" + temp / "out/src/three\t" +
             temp / "out/.salvorine/maps/src/three.map\t\t" + time + "\n");
   EXPECT_TRUE(time.starts_with("20") && time.ends_with("Z")) << time;
 
@@ -747,9 +749,34 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
   EXPECT_EQ(ReadFile(temp / "out/src/one.txt"), "first file");
   EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'z'));
   EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'w'));
+  // The report describes each copy in the save folder once: the copy a
+  // skipped file left standing keeps its line, replaced copies get new ones.
+  const auto copies_described = [&] {
+    std::multiset<std::string> described;
+    for (const ReportRow& line : ParseReport(ReadFile(temp / "out/.salvorine/report.tsv"))) {
+      if (!line.copy_path.empty()) described.insert(line.copy_path);
+    }
+    return described;
+  };
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
-  EXPECT_NE(report.find("\tskipped\t"), std::string::npos) << report;
-  EXPECT_NE(report.find("\tok\t\treplaced\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(temp / "src/one.txt\t10\t10\t0\t0\tok\t" + temp / "out/src/one.txt\t\t\t"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find(temp / "src/one.txt\t25\t0\t0\t25\tunsaved\t\t\tskipped\t"), std::string::npos) << report;
+  EXPECT_NE(report.find("\tok\t" + temp / "out/src/three\t\treplaced\t"), std::string::npos) << report;
+  EXPECT_EQ(copies_described(), (std::multiset<std::string>{temp / "out/src/one.txt", temp / "out/src/sub/two.bin",
+                                                            temp / "out/src/three"}));
+
+  // The same card at another mount point: its lines give way to the new ones
+  // of the same copies, and the copy kept beside another gets a line of its own.
+  std::filesystem::create_directories(temp / "card");
+  std::filesystem::rename(temp / "src", temp / "card/src");
+  window.selected_path = temp / "card/src";
+  dialogs.existing_answers = {{ExistingCopy::kKeepBoth, true}};
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(copies_described(), (std::multiset<std::string>{temp / "out/src/one.txt", temp / "out/src/one (2).txt",
+                                                            temp / "out/src/sub/two.bin", temp / "out/src/three"}));
+  const std::string moved = ReadFile(temp / "out/.salvorine/report.tsv");
+  EXPECT_EQ(moved.find(temp / "src/three\t"), std::string::npos) << moved;
 }
 
 // A save disk with other rules (exFAT, through its FUSE driver, on a loop

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "damaged_media/pattern.h"
 #include "support/damaged_mount.h"
 #include "platform/file_system.h"
+#include "recovery/damage_report.h"
 #include "recovery/map_file.h"
 #include "tests/support/run_program.h"
 #include "tests/support/temp_folder.h"
@@ -667,6 +669,18 @@ TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   const ProgramOutput version = Run({src, "--version", "--mode", "fast"});
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_TRUE(version.out.starts_with("salvorine-cli ")) << version.out;
+
+  // --help, both man pages, both manuals and the README name the report's columns as the report does.
+  std::string columns = ReportText({});
+  columns.pop_back();
+  std::replace(columns.begin(), columns.end(), '\t', ' ');
+  const std::string completion = SALVORINE_COMPLETION_PATH;
+  const std::string sources = completion.substr(0, completion.rfind("/packaging/"));
+  EXPECT_NE(Run({"--help"}).out.find(columns), std::string::npos) << columns;
+  for (const char* document : {"packaging/man/salvorine-cli.1", "packaging/man/salvorine.1", "help/Salvorine.html",
+                               "help/Salvorine-ru.html", "README.md"}) {
+    EXPECT_NE(ReadFile(sources + "/" + document).find(columns), std::string::npos) << document;
+  }
 
   const ProgramOutput missing = Run({work / "missing", out});
   EXPECT_EQ(missing.exit_code, 2);

@@ -575,8 +575,12 @@ TEST_F(DeferredRescueTest, FiguresAddUpAndMapsAreNamedAtEveryEnd) {
     RecoveryRun thorough_run(environment);
     dialogs.answers = {true};
     three_reads.clear();
-    bool ended = false;
+    bool ended = false, checkpointed = false;
     pump.on_pump = [&](int) {
+      // Past a checkpoint interval: three's copy and map reach the save folder.
+      if (end == End::kError && !three_reads.empty() && !std::exchange(checkpointed, true)) {
+        clock.Advance(std::chrono::seconds(31));
+      }
       if (three_reads.size() != 20 || std::exchange(ended, true)) return;
       if (end == End::kSkip) thorough_run.Skip();
       if (end == End::kStop) thorough_run.Stop();
@@ -597,6 +601,9 @@ TEST_F(DeferredRescueTest, FiguresAddUpAndMapsAreNamedAtEveryEnd) {
       EXPECT_EQ(figures.recovered + figures.damaged + figures.unread, figures.size) << row;
       EXPECT_EQ(line.figures.recovered + line.figures.damaged + line.figures.unread, line.figures.size) << row;
       EXPECT_EQ(line.figures.unread, figures.unread) << row;
+      if (figures.state != RowState::kPending && figures.state != RowState::kUnsaved) {
+        EXPECT_EQ(figures.completed, figures.recovered + figures.damaged) << row;
+      }
       if (figures.state == RowState::kStopped || figures.state == RowState::kSkipped) unread += figures.unread;
       const std::string map = temp / ("out/.salvorine/maps" + line.path.substr(temp.Path().size()) + ".map");
       EXPECT_EQ(line.map_path, FileExists(map) ? map : "") << row;
@@ -610,6 +617,10 @@ TEST_F(DeferredRescueTest, FiguresAddUpAndMapsAreNamedAtEveryEnd) {
     // The file waiting for its scrape keeps its map, and the report says so.
     if (end != End::kSkip) {
       EXPECT_FALSE(report[1].map_path.empty());
+    }
+    // So does the file being read when an error ended the run, its copy checkpointed.
+    if (end == End::kError) {
+      EXPECT_FALSE(report[2].map_path.empty());
     }
   }
 }

@@ -280,10 +280,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   } else {
     try {
       copy = save_tree_->CreateWorkingCopy(working_name);
-    } catch (const FileSystemError&) {
+    } catch (const FileSystemError& error) {
       source->Close();
       SetRowState(row, RowState::kUnsaved);
-      env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
+      env_.dialogs.ShowError(OpenFailureText(save_folder_ + FileNameOf(source_path), error));
       return RowResult::kEnded;
     }
     open_copy_path_ = save_tree_->WorkingCopyPath(working_name);

@@ -457,6 +457,10 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   }
   DamagedMount disc(kDisc);
   const std::string source = disc.Path().string() + "/disc";
+  // A report of the older format (no copy column) keeps its lines, read field by field.
+  WriteFile(work / "out/.salvorine/report.tsv",
+            "path\tsize\trecovered\tdamaged\tunread\tstate\tmap\texisting\ttime\n"
+            "/old/x.bin\t9\t5\t4\t0\tdamaged\t/old/x.bin.map\tkept both: /o/x (2).bin\t2026-01-02T03:04:05Z\n");
   const ProgramOutput result = Run({"--report", work / "report.tsv", source + "/docs", work / "out"});
   ASSERT_EQ(result.exit_code, 3) << result.err;
 
@@ -478,6 +482,10 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\t0\tok\t" + work / "out/docs/c.bin\t\t\t"),
             std::string::npos)
       << report;
+  EXPECT_TRUE(report.starts_with("path\tsize\trecovered\tdamaged\tunread\tstate\tcopy\tmap\texisting\ttime\n"
+                                  "/old/x.bin\t9\t5\t4\t0\tdamaged\t\t/old/x.bin.map\tkept both: /o/x (2).bin\t"
+                                  "2026-01-02T03:04:05Z\n"))
+      << report;
 
   // The report covers the save folder: a later run over another selection adds
   // its rows and keeps these as they were, time and all; running the first
@@ -487,10 +495,10 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   const std::string both = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_NE(both.find(a_line + a_time + "\n"), std::string::npos) << both;
   EXPECT_NE(both.find(source + "/empty.bin\t0\t0\t0\t0\tok\t" + work / "out/empty.bin\t\t\t"), std::string::npos) << both;
-  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 5) << both;
+  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 6) << both;
   ASSERT_EQ(Run({source + "/docs", work / "out"}).exit_code, 3);
   const std::string again = ReadFile(work / "out/.salvorine/report.tsv");
-  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 5) << again;
+  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 6) << again;
   EXPECT_NE(again.find(source + "/empty.bin\t0\t0\t0\t0\tok\t" + work / "out/empty.bin\t\t\t"), std::string::npos) << again;
 }
 

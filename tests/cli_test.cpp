@@ -200,6 +200,35 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   // Kept as far as it got, with its map.
   EXPECT_TRUE(FileExists(work / "out/disc/slow.bin"));
   EXPECT_TRUE(FileExists(work / "out/.salvorine/maps/disc/slow.bin.map"));
+
+  // In Thorough, a damaged file waiting for its rescue ends stopped too: in
+  // stdout and the report alike its recovered and damaged bytes leave the rest
+  // of its size unread, and the report names its map.
+  DamagedMount waiting("file disc/a.bin 800000 1\nbad disc/a.bin 100000 30000\n"
+                       "file disc/slow.bin 500000 9\nslow disc/slow.bin 0 500000 200\n",
+                       CollectStats::kYes);
+  StartedProgram thorough({kCli, "--mode", "thorough", waiting.Path().string() + "/disc", work / "thorough"},
+                          {"TMPDIR=" + work.Path()});
+  // slow.bin's pass has begun (its working copy stands) and read a block.
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(work / "thorough/.salvorine/TMP654/2.bin"); }));
+  const std::uint64_t before = waiting.StatsWhileMounted().bytes;
+  ASSERT_TRUE(WaitUntil([&] { return waiting.StatsWhileMounted().bytes > before; }));
+  thorough.Signal(SIGTERM);
+  const ProgramOutput stopped = thorough.Wait();
+  EXPECT_EQ(stopped.exit_code, 1);
+  const std::vector<ReportRow> lines = ParseReport(ReadFile(work / "thorough/.salvorine/report.tsv"));
+  ASSERT_EQ(lines.size(), 2u);
+  std::istringstream printed(stopped.out);
+  for (const ReportRow& line : lines) {
+    std::string row;
+    std::getline(printed, row);
+    const RowFigures& figures = line.figures;
+    EXPECT_EQ(figures.state, RowState::kStopped) << row;
+    EXPECT_EQ(figures.recovered + figures.damaged + figures.unread, figures.size) << row;
+    EXPECT_GT(figures.unread, 0) << row;
+    EXPECT_NE(row.find("\t" + std::to_string(figures.recovered + figures.damaged) + " ("), std::string::npos) << row;
+    EXPECT_FALSE(line.map_path.empty()) << row;
+  }
 }
 
 TEST_F(CliTest, TwoProgramsAtOnceKeepTheirCopiesApart) {

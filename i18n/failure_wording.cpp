@@ -1,5 +1,6 @@
 #include "i18n/failure_wording.h"
 
+#include <cerrno>
 #include <string_view>
 
 #include "platform/file_system_error.h"
@@ -31,6 +32,11 @@ std::string Replaced(std::string text, std::string_view marker, const std::strin
 }
 
 }  // namespace
+
+std::string OpenFailureText(const std::string& path, const FileSystemError& error) {
+  const bool refused = error.Code() == EACCES || error.Code() == EPERM;
+  return path + "\r" + (refused ? std::string("File access denied.") : std::string(error.what()));
+}
 
 std::string WithValue(std::string text, const std::string& value) { return Replaced(std::move(text), "%1", value); }
 

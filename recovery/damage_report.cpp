@@ -10,9 +10,10 @@
 namespace salvorine {
 namespace {
 
-constexpr const char* kHeader = "path\tsize\trecovered\tdamaged\tunread\tstate\tmap\texisting\ttime\n";
-constexpr std::size_t kFields = 9;
-constexpr std::size_t kOlderFields = 6;  // path, size, recovered, damaged, state, map
+constexpr const char* kHeader = "path\tsize\trecovered\tdamaged\tunread\tstate\tcopy\tmap\texisting\ttime\n";
+constexpr std::size_t kFields = 10;
+constexpr std::size_t kWithoutCopyFields = 9;  // no copy column
+constexpr std::size_t kOldestFields = 6;       // path, size, recovered, damaged, state, map
 
 std::optional<std::int64_t> Count(const std::string& field) {
   std::int64_t value = 0;
@@ -32,13 +33,17 @@ std::optional<RowState> StateOfWord(const std::string& word) {
 
 std::optional<ReportRow> ParseLine(const std::string& line) {
   const std::vector<std::string> fields = SplitText(line, '\t');
-  const bool older = fields.size() == kOlderFields;
-  if (!older && fields.size() != kFields) return std::nullopt;
+  const bool oldest = fields.size() == kOldestFields;
+  const bool with_copy = fields.size() == kFields;
+  if (!oldest && !with_copy && fields.size() != kWithoutCopyFields) return std::nullopt;
+  // Where the state, map, existing and time columns stand in this line's format.
+  const std::size_t state_at = oldest ? 4 : 5;
+  const std::size_t map_at = with_copy ? 7 : state_at + 1;
   const auto size = Count(fields[1]);
   const auto recovered = Count(fields[2]);
   const auto damaged = Count(fields[3]);
-  const auto unread = older ? std::optional<std::int64_t>(0) : Count(fields[4]);
-  const auto state = StateOfWord(fields[older ? 4 : 5]);
+  const auto unread = oldest ? std::optional<std::int64_t>(0) : Count(fields[4]);
+  const auto state = StateOfWord(fields[state_at]);
   if (!size || !recovered || !damaged || !unread || !state) return std::nullopt;
   ReportRow row;
   row.path = UnescapedField(fields[0]);
@@ -46,11 +51,12 @@ std::optional<ReportRow> ParseLine(const std::string& line) {
   row.figures.recovered = *recovered;
   row.figures.damaged = *damaged;
   row.figures.state = *state;
-  row.figures.unread = older ? UnreadBytes(row.figures, *state) : *unread;
-  row.map_path = UnescapedField(fields[older ? 5 : 6]);
-  if (!older) {
-    row.existing = UnescapedField(fields[7]);
-    row.time = fields[8];
+  row.figures.unread = oldest ? UnreadBytes(row.figures) : *unread;
+  if (with_copy) row.copy_path = UnescapedField(fields[6]);
+  row.map_path = UnescapedField(fields[map_at]);
+  if (!oldest) {
+    row.existing = UnescapedField(fields[map_at + 1]);
+    row.time = fields[map_at + 2];
   }
   return row;
 }
@@ -92,7 +98,8 @@ std::string ReportText(const std::vector<ReportRow>& rows) {
     const RowFigures& figures = row.figures;
     text += EscapedField(row.path) + "\t" + std::to_string(figures.size) + "\t" + std::to_string(figures.recovered) +
             "\t" + std::to_string(figures.damaged) + "\t" + std::to_string(figures.unread) + "\t" +
-            std::string(RowStateWord(figures.state)) + "\t" + EscapedField(row.map_path) + "\t" +
+            std::string(RowStateWord(figures.state)) + "\t" + EscapedField(row.copy_path) + "\t" +
+            EscapedField(row.map_path) + "\t" +
             EscapedField(row.existing) + "\t" + row.time + "\n";
   }
   return text;
@@ -110,20 +117,28 @@ std::vector<ReportRow> ParseReport(const std::string& text) {
   return rows;
 }
 
-std::vector<ReportRow> MergedReport(std::vector<ReportRow> earlier, const std::vector<ReportRow>& current) {
-  std::map<std::string, std::size_t> earlier_index;
-  for (std::size_t i = 0; i < earlier.size(); ++i) earlier_index.emplace(earlier[i].path, i);
-  std::vector<ReportRow> added;
-  for (const ReportRow& row : current) {
-    const auto found = earlier_index.find(row.path);
-    if (found != earlier_index.end()) {
-      earlier[found->second] = row;
-    } else {
-      added.push_back(row);
+std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const std::vector<ReportRow>& current) {
+  std::map<std::string, std::size_t> by_copy, by_path;
+  for (std::size_t i = 0; i < current.size(); ++i) {
+    if (!current[i].copy_path.empty()) by_copy.emplace(current[i].copy_path, i);
+    by_path.emplace(current[i].path, i);
+  }
+  std::vector<ReportRow> merged;
+  std::vector<bool> placed(current.size(), false);
+  for (const ReportRow& line : earlier) {
+    const auto& index = line.copy_path.empty() ? by_path : by_copy;
+    const auto found = index.find(line.copy_path.empty() ? line.path : line.copy_path);
+    if (found == index.end()) {
+      merged.push_back(line);
+    } else if (!placed[found->second]) {
+      placed[found->second] = true;
+      merged.push_back(current[found->second]);
     }
   }
-  earlier.insert(earlier.end(), added.begin(), added.end());
-  return earlier;
+  for (std::size_t i = 0; i < current.size(); ++i) {
+    if (!placed[i]) merged.push_back(current[i]);
+  }
+  return merged;
 }
 
 std::string ReportTime(std::chrono::system_clock::time_point when) {

@@ -13,7 +13,8 @@ namespace salvorine {
 struct ReportRow {
   std::string path;
   RowFigures figures;
-  std::string map_path;  // empty when the copy is whole or was not saved
+  std::string copy_path;  // the saved copy the line describes; empty when the run left none of this file's
+  std::string map_path;   // empty when the copy is whole or was not saved
   std::string existing;  // what became of another file's copy at its destination, if one stood there
   std::string time;      // UTC, "2026-12-07T13:55:01Z"; empty on lines of the older format
 };
@@ -25,16 +26,21 @@ std::string EscapedField(const std::string& text);
 std::string UnescapedField(const std::string& field);
 
 // The report: a header naming the columns (path, size, recovered, damaged,
-// unread, state, map, existing, time), then one line per row.
+// unread, state, copy, map, existing, time), then one line per row.
 std::string ReportText(const std::vector<ReportRow>& rows);
 
-// The rows of a report's text, of this format or of the older one without the
-// unread and time columns. A line that fits neither is skipped.
+// The rows of a report's text, of this format or of the older ones (without
+// the copy column; without the unread, copy, existing and time columns). A
+// line that fits none is skipped.
 std::vector<ReportRow> ParseReport(const std::string& text);
 
-// `earlier` with each row of `current` in place of the row of the same path,
-// and `current`'s other rows after them in their order.
-std::vector<ReportRow> MergedReport(std::vector<ReportRow> earlier, const std::vector<ReportRow>& current);
+// The report of a save folder after a run: each line of `earlier` that a row
+// of `current` describes anew gives way to that row, in its place; the others
+// stay, and `current`'s other rows follow in their order. A row describes a
+// line anew when both name the same saved copy, or when the line names no
+// copy and the row is of the same source path: the line of a copy that still
+// stands (kept beside a new one, or left by a file skipped) is never dropped.
+std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const std::vector<ReportRow>& current);
 
 // `when` as the report writes it.
 std::string ReportTime(std::chrono::system_clock::time_point when);

@@ -50,7 +50,7 @@ void JobTable::SetRecovered(int row, std::int64_t bytes) { Row(row).recovered = 
 void JobTable::SetState(int row, RowState state) {
   RowFigures& figures = Row(row);
   figures.state = state;
-  figures.unread = UnreadBytes(figures, state);
+  figures.unread = UnreadBytes(figures);
   SetRowState(row, state, figures.damaged);
 }
 

@@ -242,7 +242,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   } catch (const FileSystemError& error) {
     if (SourceMediumGone(error, selection_root_)) throw;
     SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(AccessDeniedText(source_path));
+    env_.dialogs.ShowError(OpenFailureText(source_path, error));
     return RowResult::kEnded;
   }
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
@@ -291,10 +291,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   } else {
     try {
       copy = save_tree_->CreateWorkingCopy(working_name);
-    } catch (const FileSystemError&) {
+    } catch (const FileSystemError& error) {
       source->Close();
       SetRowState(row, RowState::kUnsaved);
-      env_.dialogs.ShowError(AccessDeniedText(save_folder_ + FileNameOf(source_path)));
+      env_.dialogs.ShowError(OpenFailureText(save_folder_ + FileNameOf(source_path), error));
       return RowResult::kEnded;
     }
     open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
@@ -506,17 +506,15 @@ RecoveryRun::RowResult RecoveryRun::EndPass(RowPass& pass, PassResult result) {
     env_.dialogs.ShowError(destination + "\r" + WithValue(env_.messages.Text(kNameRefusedText), error.what()));
     return stopped ? RowResult::kEnded : RowResult::kDone;
   }
-  env_.table.SetRecovered(row, pass.map.Total(RescueState::kDone));
   record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
   if (stopped) {
     // A skipped file ends as a stopped run's does, and the run goes on with the next.
     const bool skipped = skip_ && !idle_;
-    MarkStopped(env_.table, row, pass.map);
-    if (skipped) SetRowState(row, RowState::kSkipped);
+    ShowPassOutcome(env_.table, row, pass.map, skipped ? RowState::kSkipped : RowState::kStopped);
     return skipped ? RowResult::kDone : RowResult::kEnded;
   }
   const bool whole = pass.map.Total(RescueState::kUntried) + pass.map.Total(RescueState::kBad) == 0;
-  SetRowState(row, whole ? RowState::kSaved : RowState::kDamaged);
+  ShowPassOutcome(env_.table, row, pass.map, whole ? RowState::kSaved : RowState::kDamaged);
   return RowResult::kDone;
 }
 
@@ -752,8 +750,28 @@ std::string RecoveryRun::ReportText() const {
 void RecoveryRun::SaveReport() {
   // An empty selection leaves nothing to report, and the save folder as it was.
   if (report_rows_.empty()) return;
+  // A row the run worked on names the map that stands beside its copy, however
+  // the run ended, and the copy it saved or continued: the report keys its lines by it.
+  for (int row = 1; row <= static_cast<int>(report_rows_.size()); ++row) {
+    ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+    const RowState state = env_.table.Figures(row).state;
+    if (state == RowState::kPending || record.existing == "skipped") continue;
+    if (record.map_path.empty() && state != RowState::kSaved && save_tree_->HasMap(record.path)) {
+      record.map_path = save_tree_->MapPathOf(record.path);
+    }
+    const bool saved = state == RowState::kSaved || state == RowState::kDamaged || !record.map_path.empty();
+    record.copy_path = saved ? save_tree_->DestinationOf(record.path) : std::string();
+  }
   report_text_ = CumulativeReportText(save_folder_, env_.table, report_rows_, run_time_);
-  report_path_ = save_tree_->SaveReport(report_text_);
+  try {
+    report_path_ = save_tree_->SaveReport(report_text_);
+  } catch (const FileSystemError& error) {
+    if ((error.Code() != ENOSPC && error.Code() != EDQUOT) || current_row_ == 0) throw;
+    // A full save disk: the working copy of the file that failed holds the
+    // room the report needs. Whatever of it was placed keeps its other name.
+    save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));
+    report_path_ = save_tree_->SaveReport(report_text_);
+  }
 }
 
 void RecoveryRun::TrayStep() {

@@ -4,12 +4,8 @@
 
 namespace salvorine {
 
-std::int64_t UnreadBytes(const RowFigures& figures, RowState state) {
-  switch (state) {
-    case RowState::kPending: return figures.size;
-    case RowState::kStopped: return std::max<std::int64_t>(0, figures.size - figures.recovered - figures.damaged);
-    default: return 0;
-  }
+std::int64_t UnreadBytes(const RowFigures& figures) {
+  return std::max<std::int64_t>(0, figures.size - figures.recovered - figures.damaged);
 }
 
 }  // namespace salvorine

@@ -18,8 +18,9 @@ struct RowFigures {
   RowState state = RowState::kPending;
 };
 
-// The bytes a row in `state` leaves unread: all of a file not reached, what a
-// stopped file neither read nor failed on, none of a file the pass finished.
-std::int64_t UnreadBytes(const RowFigures& figures, RowState state);
+// The bytes a row leaves unread: those neither recovered nor damaged, so that
+// the three add up to its size in every state (all of a file not reached,
+// none of a file whose pass ran to its end).
+std::int64_t UnreadBytes(const RowFigures& figures);
 
 }  // namespace salvorine

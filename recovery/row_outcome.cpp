@@ -10,12 +10,18 @@ void ShowMapFigures(JobTable& table, int row, const RescueMap& map) {
   table.SetCompleted(row, done, HeldBarPosition(Percent(done, size)));
 }
 
-void MarkStopped(JobTable& table, int row, const RescueMap& map) {
-  const std::int64_t size =
-      map.Total(RescueState::kDone) + map.Total(RescueState::kBad) + map.Total(RescueState::kUntried);
-  table.SetRecovered(row, map.Total(RescueState::kDone));
-  table.SetDamaged(row, map.Total(RescueState::kBad), size);
-  table.SetState(row, RowState::kStopped);
+void ShowPassOutcome(JobTable& table, int row, const RescueMap& map, RowState state) {
+  const std::int64_t done = map.Total(RescueState::kDone);
+  const std::int64_t bad = map.Total(RescueState::kBad);
+  const std::int64_t size = done + bad + map.Total(RescueState::kUntried);
+  const bool cut_short = state == RowState::kStopped || state == RowState::kSkipped;
+  const std::int64_t damaged = cut_short ? bad : size - done;
+  // Completed: every byte the run is done with, read or given up; the rest is unread.
+  const std::int64_t completed = done + damaged;
+  table.SetCompleted(row, completed, completed == size ? 100 : HeldBarPosition(Percent(completed, size)));
+  table.SetRecovered(row, done);
+  table.SetDamaged(row, damaged, size);
+  table.SetState(row, state);
 }
 
 }  // namespace salvorine

@@ -33,7 +33,7 @@ std::string UnfinishedSummary(const JobTable& table, const MessageTable& message
   std::int64_t unread = 0;
   for (int row = 1; row < table.RowCount(); ++row) {
     const RowFigures& figures = table.Figures(row);
-    if (figures.state == RowState::kStopped) {
+    if (figures.state == RowState::kStopped || figures.state == RowState::kSkipped) {
       ++stopped;
       unread += figures.unread;
     } else if (figures.state == RowState::kPending) {

@@ -40,6 +40,10 @@ class SaveTree final : public CopyStore {
   void ReleaseUnused();
   // Empties and removes the working folder once the run is over.
   void EndWorking();
+  // Removes the working copy `name`, when there is one, to give its room back.
+  void RemoveWorkingCopy(const std::string& name) {
+    if (working_) working_->Folder().RemoveFile(name);
+  }
 
   // A new working copy `name`, in the working folder on the save folder's file system.
   std::unique_ptr<File> CreateWorkingCopy(const std::string& name) { return Working().CreateCopy(name); }

@@ -1,5 +1,6 @@
 #include "recovery/source_list.h"
 
+#include "i18n/failure_wording.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
 
@@ -27,8 +28,6 @@ void Enumerate(const std::string& folder, std::vector<std::string>& sources, std
 
 }  // namespace
 
-std::string AccessDeniedText(const std::string& path) { return path + "\rFile access denied."; }
-
 void CollectSources(const std::string& path, std::vector<std::string>& sources, std::vector<LeftOut>& left_out) {
   // Nothing selected collects nothing (and never the whole root).
   if (path.empty()) return;
@@ -47,8 +46,8 @@ std::set<FileIdentity> BuildJobTable(std::vector<std::string>& sources, JobTable
       statuses.push_back(file->Status());
       file->Close();
       ++it;
-    } catch (const FileSystemError&) {
-      dialogs.ShowError(AccessDeniedText(*it));
+    } catch (const FileSystemError& error) {
+      dialogs.ShowError(OpenFailureText(*it, error));
       it = sources.erase(it);
     }
   }

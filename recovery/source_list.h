@@ -32,7 +32,4 @@ void CollectSources(const std::string& path, std::vector<std::string>& sources, 
 // pending. Returns the identities of the listed files. Each file is opened once.
 std::set<FileIdentity> BuildJobTable(std::vector<std::string>& sources, JobTable& table, Dialogs& dialogs);
 
-// "<path>\rFile access denied.", the text shown for a file that cannot be opened.
-std::string AccessDeniedText(const std::string& path);
-
 }  // namespace salvorine

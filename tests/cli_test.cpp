@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 #include <filesystem>
@@ -199,6 +200,35 @@ TEST_F(CliTest, SigtermStopsTheRunAtTheNextBlockAndPrintsTheTable) {
   // Kept as far as it got, with its map.
   EXPECT_TRUE(FileExists(work / "out/disc/slow.bin"));
   EXPECT_TRUE(FileExists(work / "out/.salvorine/maps/disc/slow.bin.map"));
+
+  // In Thorough, a damaged file waiting for its rescue ends stopped too: in
+  // stdout and the report alike its recovered and damaged bytes leave the rest
+  // of its size unread, and the report names its map.
+  DamagedMount waiting("file disc/a.bin 800000 1\nbad disc/a.bin 100000 30000\n"
+                       "file disc/slow.bin 500000 9\nslow disc/slow.bin 0 500000 200\n",
+                       CollectStats::kYes);
+  StartedProgram thorough({kCli, "--mode", "thorough", waiting.Path().string() + "/disc", work / "thorough"},
+                          {"TMPDIR=" + work.Path()});
+  // slow.bin's pass has begun (its working copy stands) and read a block.
+  ASSERT_TRUE(WaitUntil([&] { return FileExists(work / "thorough/.salvorine/TMP654/2.bin"); }));
+  const std::uint64_t before = waiting.StatsWhileMounted().bytes;
+  ASSERT_TRUE(WaitUntil([&] { return waiting.StatsWhileMounted().bytes > before; }));
+  thorough.Signal(SIGTERM);
+  const ProgramOutput stopped = thorough.Wait();
+  EXPECT_EQ(stopped.exit_code, 1);
+  const std::vector<ReportRow> lines = ParseReport(ReadFile(work / "thorough/.salvorine/report.tsv"));
+  ASSERT_EQ(lines.size(), 2u);
+  std::istringstream printed(stopped.out);
+  for (const ReportRow& line : lines) {
+    std::string row;
+    std::getline(printed, row);
+    const RowFigures& figures = line.figures;
+    EXPECT_EQ(figures.state, RowState::kStopped) << row;
+    EXPECT_EQ(figures.recovered + figures.damaged + figures.unread, figures.size) << row;
+    EXPECT_GT(figures.unread, 0) << row;
+    EXPECT_NE(row.find("\t" + std::to_string(figures.recovered + figures.damaged) + " ("), std::string::npos) << row;
+    EXPECT_FALSE(line.map_path.empty()) << row;
+  }
 }
 
 // Two disk images on loop devices, the second mounted inside the first at
@@ -461,7 +491,7 @@ TEST_F(CliTest, WhatEarlierRunsLeftIsClearedOrReportedAndAnEmptySelectionWritesN
   EXPECT_EQ(result.exit_code, 1) << result.err;
   EXPECT_EQ(result.out, work / "src/a.txt\t1\t1 (100%)\t0 (0%)\tunsaved\n" + work / "src/b.txt\t1\t0 (0%)\t0 (0%)\tpending\n");
   EXPECT_NE(result.err.find(work / "out/.salvorine/maps/src/a.txt.map"), std::string::npos) << result.err;
-  EXPECT_NE(ReadFile(work / "out/.salvorine/report.tsv").find(work / "src/a.txt\t1\t0\t0\t0\tunsaved\t"),
+  EXPECT_NE(ReadFile(work / "out/.salvorine/report.tsv").find(work / "src/a.txt\t1\t0\t0\t1\tunsaved\t"),
             std::string::npos);
 
   std::filesystem::create_directories(work / "nothing/empty");
@@ -485,7 +515,7 @@ TEST_F(CliTest, NamesAtTheLimitDeepTreesAndOversizedMapsDoNotEndTheRun) {
   ASSERT_EQ(maps.size(), 1u);
   EXPECT_TRUE(maps[0].starts_with(std::string(200, 'n')) && maps[0].ends_with(".map")) << maps[0];
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
-  EXPECT_NE(report.find("\tdamaged\t" + work / "out/.salvorine/maps/disc/" + maps[0] + "\t"), std::string::npos)
+  EXPECT_NE(report.find("\tdamaged\t" + work / ("out/disc/" + long_name) + "\t" + work / "out/.salvorine/maps/disc/" + maps[0] + "\t"), std::string::npos)
       << report;
   EXPECT_EQ(Run({disc.Path().string() + "/disc", work / "out"}).exit_code, 3);  // resumed from that map
 
@@ -590,6 +620,21 @@ TEST_F(CliTest, AFullSaveFolderLeavesNoPartialCopyAndTheRowUnsaved) {
   // write, before the source is read, and leaves nothing behind.
   EXPECT_EQ(result.out, work / "src/big.bin\t3000000\t0 (0%)\t0 (0%)\tunsaved\nstatus 1\n") << result.err;
   EXPECT_NE(result.err.find("No space left on device"), std::string::npos) << result.err;
+
+  // ext4 keeps what a reservation that failed took: the disk is full then, and
+  // the report still comes, once the failed file's working copy gave its room back.
+  if (::geteuid() != 0 || !FileExists("/usr/sbin/mkfs.ext4")) return;
+  const std::string disk = work / "ext4";
+  std::filesystem::create_directory(disk);
+  const char* mount = "truncate -s 2M \"$0\" && mkfs.ext4 -q \"$0\" && mount -o loop \"$0\" \"$1\"";
+  if (RunProgram({"/bin/sh", "-c", mount, work / "ext4.img", disk}).exit_code != 0) GTEST_SKIP() << "no loop device";
+  const ProgramOutput full = Run({work / "src", disk + "/out"});
+  const bool reported = FileExists(disk + "/out/.salvorine/report.tsv");
+  const std::string report = reported ? ReadFile(disk + "/out/.salvorine/report.tsv") : "";
+  RunProgram({"/bin/umount", disk});
+  EXPECT_EQ(full.exit_code, 1);
+  EXPECT_NE(report.find(work / "src/big.bin\t3000000\t0\t0\t3000000\tunsaved\t"), std::string::npos)
+      << report << full.err;
 }
 
 // "rescued:     8192 B" and the like, from ddrescuelog -t.
@@ -608,6 +653,10 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   }
   DamagedMount disc(kDisc);
   const std::string source = disc.Path().string() + "/disc";
+  // A report of the older format (no copy column) keeps its lines, read field by field.
+  WriteFile(work / "out/.salvorine/report.tsv",
+            "path\tsize\trecovered\tdamaged\tunread\tstate\tmap\texisting\ttime\n"
+            "/old/x.bin\t9\t5\t4\t0\tdamaged\t/old/x.bin.map\tkept both: /o/x (2).bin\t2026-01-02T03:04:05Z\n");
   const ProgramOutput result = Run({"--report", work / "report.tsv", source + "/docs", work / "out"});
   ASSERT_EQ(result.exit_code, 3) << result.err;
 
@@ -623,9 +672,16 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   const std::string report = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_EQ(ReadFile(work / "report.tsv"), report);
   const std::string a_line =
-      source + "/docs/a.bin\t10000\t8192\t1808\t0\tdamaged\t" + work / "out/.salvorine/maps/docs/a.bin.map\t\t";
+      source + "/docs/a.bin\t10000\t8192\t1808\t0\tdamaged\t" + work / "out/docs/a.bin\t" +
+      work / "out/.salvorine/maps/docs/a.bin.map\t\t";
   EXPECT_NE(report.find(a_line), std::string::npos) << report;
-  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\t0\tok\t\t\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(source + "/docs/c.bin\t10000\t10000\t0\t0\tok\t" + work / "out/docs/c.bin\t\t\t"),
+            std::string::npos)
+      << report;
+  EXPECT_TRUE(report.starts_with("path\tsize\trecovered\tdamaged\tunread\tstate\tcopy\tmap\texisting\ttime\n"
+                                  "/old/x.bin\t9\t5\t4\t0\tdamaged\t\t/old/x.bin.map\tkept both: /o/x (2).bin\t"
+                                  "2026-01-02T03:04:05Z\n"))
+      << report;
 
   // The report covers the save folder: a later run over another selection adds
   // its rows and keeps these as they were, time and all; running the first
@@ -634,12 +690,12 @@ TEST_F(CliTest, CopiesThatAreNotWholeKeepAMapOtherToolsReadAndTheRunAReport) {
   ASSERT_EQ(Run({source + "/empty.bin", work / "out"}).exit_code, 0);
   const std::string both = ReadFile(work / "out/.salvorine/report.tsv");
   EXPECT_NE(both.find(a_line + a_time + "\n"), std::string::npos) << both;
-  EXPECT_NE(both.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t\t"), std::string::npos) << both;
-  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 5) << both;
+  EXPECT_NE(both.find(source + "/empty.bin\t0\t0\t0\t0\tok\t" + work / "out/empty.bin\t\t\t"), std::string::npos) << both;
+  EXPECT_EQ(std::count(both.begin(), both.end(), '\n'), 6) << both;
   ASSERT_EQ(Run({source + "/docs", work / "out"}).exit_code, 3);
   const std::string again = ReadFile(work / "out/.salvorine/report.tsv");
-  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 5) << again;
-  EXPECT_NE(again.find(source + "/empty.bin\t0\t0\t0\t0\tok\t\t\t"), std::string::npos) << again;
+  EXPECT_EQ(std::count(again.begin(), again.end(), '\n'), 6) << again;
+  EXPECT_NE(again.find(source + "/empty.bin\t0\t0\t0\t0\tok\t" + work / "out/empty.bin\t\t\t"), std::string::npos) << again;
 }
 
 TEST_F(CliTest, ACompleteCopyIsNotReadAgainUnlessAskedToStartAfresh) {
@@ -817,6 +873,18 @@ TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   const ProgramOutput version = Run({src, "--version", "--mode", "fast"});
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_TRUE(version.out.starts_with("salvorine-cli ")) << version.out;
+
+  // --help, both man pages, both manuals and the README name the report's columns as the report does.
+  std::string columns = ReportText({});
+  columns.pop_back();
+  std::replace(columns.begin(), columns.end(), '\t', ' ');
+  const std::string completion = SALVORINE_COMPLETION_PATH;
+  const std::string sources = completion.substr(0, completion.rfind("/packaging/"));
+  EXPECT_NE(Run({"--help"}).out.find(columns), std::string::npos) << columns;
+  for (const char* document : {"packaging/man/salvorine-cli.1", "packaging/man/salvorine.1", "help/Salvorine.html",
+                               "help/Salvorine-ru.html", "README.md"}) {
+    EXPECT_NE(ReadFile(sources + "/" + document).find(columns), std::string::npos) << document;
+  }
 
   const ProgramOutput missing = Run({work / "missing", out});
   EXPECT_EQ(missing.exit_code, 2);

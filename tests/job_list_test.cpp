@@ -68,7 +68,10 @@ TEST(BuildJobTableTest, DropsAndAnnouncesUnopenableFilesThenFillsRows) {
   ScriptedDialogs dialogs;
   BuildJobTable(sources, table, dialogs);
 
-  const std::vector<std::string> announced = {temp / "gone1\rFile access denied.", temp / "gone2\rFile access denied."};
+  // Gone, not refused: each says why in its own words.
+  const std::vector<std::string> announced = {
+      temp / "gone1\rCannot open " + temp / "gone1: No such file or directory",
+      temp / "gone2\rCannot open " + temp / "gone2: No such file or directory"};
   EXPECT_EQ(dialogs.errors, announced);
   ASSERT_EQ(table.RowCount(), 3);
   EXPECT_EQ(table.FixedRows(), 1);

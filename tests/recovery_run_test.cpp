@@ -16,9 +16,12 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
+#include <utility>
 
 #include "platform/file_system_error.h"
 #include "platform/forwarding_file.h"
+#include "recovery/damage_report.h"
 #include "recovery/map_file.h"
 #include "recovery/memory_job_table.h"
 #include "recovery/run_summary.h"
@@ -356,10 +359,11 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
   const std::string time = report.substr(report.size() - 21, 20);
   EXPECT_EQ(report,
-            "path\tsize\trecovered\tdamaged\tunread\tstate\tmap\texisting\ttime\n" +
-            temp / "src/one.txt\t10\t10\t0\t0\tok\t\t\t" + time + "\n" +
-            temp / "src/sub/two.bin\t5000\t4096\t904\t0\tdamaged\t" + temp / "out/.salvorine/maps/src/sub/two.bin.map\t\t" +
-            time + "\n" + temp / "src/three\t70000\t2048\t0\t67952\tstopped\t" +
+            "path\tsize\trecovered\tdamaged\tunread\tstate\tcopy\tmap\texisting\ttime\n" +
+            temp / "src/one.txt\t10\t10\t0\t0\tok\t" + temp / "out/src/one.txt\t\t\t" + time + "\n" +
+            temp / "src/sub/two.bin\t5000\t4096\t904\t0\tdamaged\t" + temp / "out/src/sub/two.bin\t" +
+            temp / "out/.salvorine/maps/src/sub/two.bin.map\t\t" + time + "\n" +
+            temp / "src/three\t70000\t2048\t0\t67952\tstopped\t" + temp / "out/src/three\t" +
             temp / "out/.salvorine/maps/src/three.map\t\t" + time + "\n");
   EXPECT_TRUE(time.starts_with("20") && time.ends_with("Z")) << time;
 
@@ -698,6 +702,68 @@ TEST_F(MediumGoneTest, TheSameMediumBackLetsTheRunGoOnToTheBytesOfAnUninterrupte
   }
 }
 
+// However the run ends while a damaged file waits for its rescue (Skip File,
+// Stop, a file-system error), every row's recovered, damaged and unread bytes
+// add up to its size, in the table and the report alike, the unfinished
+// summary counts what was never read, and every row whose map stands names it.
+TEST_F(DeferredRescueTest, FiguresAddUpAndMapsAreNamedAtEveryEnd) {
+  enum class End { kSkip, kStop, kError };
+  for (const End end : {End::kSkip, End::kStop, End::kError}) {
+    SCOPED_TRACE(static_cast<int>(end));
+    std::filesystem::remove_all(temp / "out");
+    RecoveryRun thorough_run(environment);
+    dialogs.answers = {true};
+    three_reads.clear();
+    bool ended = false, checkpointed = false;
+    pump.on_pump = [&](int) {
+      // Past a checkpoint interval: three's copy and map reach the save folder.
+      if (end == End::kError && !three_reads.empty() && !std::exchange(checkpointed, true)) {
+        clock.Advance(std::chrono::seconds(31));
+      }
+      if (three_reads.size() != 20 || std::exchange(ended, true)) return;
+      if (end == End::kSkip) thorough_run.Skip();
+      if (end == End::kStop) thorough_run.Stop();
+      if (end == End::kError) throw FileSystemError(EIO, temp / "out/src", "write to");
+    };
+    if (end == End::kError) {
+      EXPECT_THROW(thorough_run.Recover(), FileSystemError);
+    } else {
+      thorough_run.Recover();
+    }
+    pump.on_pump = nullptr;
+    const std::vector<ReportRow> report = ParseReport(ReadFile(temp / "out/.salvorine/report.tsv"));
+    ASSERT_EQ(report.size(), 3u);
+    std::int64_t unread = 0;
+    for (int row = 1; row <= 3; ++row) {
+      const RowFigures& figures = table.Figures(row);
+      const ReportRow& line = report[static_cast<std::size_t>(row - 1)];
+      EXPECT_EQ(figures.recovered + figures.damaged + figures.unread, figures.size) << row;
+      EXPECT_EQ(line.figures.recovered + line.figures.damaged + line.figures.unread, line.figures.size) << row;
+      EXPECT_EQ(line.figures.unread, figures.unread) << row;
+      if (figures.state != RowState::kPending && figures.state != RowState::kUnsaved) {
+        EXPECT_EQ(figures.completed, figures.recovered + figures.damaged) << row;
+      }
+      if (figures.state == RowState::kStopped || figures.state == RowState::kSkipped) unread += figures.unread;
+      const std::string map = temp / ("out/.salvorine/maps" + line.path.substr(temp.Path().size()) + ".map");
+      EXPECT_EQ(line.map_path, FileExists(map) ? map : "") << row;
+    }
+    // Skipped early in its first pass, three has bytes never tried.
+    if (end == End::kSkip) {
+      EXPECT_EQ(table.State(3), RowState::kSkipped);
+      EXPECT_GT(table.Figures(3).unread, 0);
+    }
+    EXPECT_EQ(UnfinishedSummary(table, messages).empty(), unread == 0) << UnfinishedSummary(table, messages);
+    // The file waiting for its scrape keeps its map, and the report says so.
+    if (end != End::kSkip) {
+      EXPECT_FALSE(report[1].map_path.empty());
+    }
+    // So does the file being read when an error ended the run, its copy checkpointed.
+    if (end == End::kError) {
+      EXPECT_FALSE(report[2].map_path.empty());
+    }
+  }
+}
+
 // A copy that is not whole is taken as whole later when it has the source's
 // size and time and no map: it must never stand like that, even when its map
 // cannot be saved (here a file stands where its maps' folder would be).
@@ -833,9 +899,34 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
   EXPECT_EQ(ReadFile(temp / "out/src/one.txt"), "first file");
   EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'z'));
   EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'w'));
+  // The report describes each copy in the save folder once: the copy a
+  // skipped file left standing keeps its line, replaced copies get new ones.
+  const auto copies_described = [&] {
+    std::multiset<std::string> described;
+    for (const ReportRow& line : ParseReport(ReadFile(temp / "out/.salvorine/report.tsv"))) {
+      if (!line.copy_path.empty()) described.insert(line.copy_path);
+    }
+    return described;
+  };
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
-  EXPECT_NE(report.find("\tskipped\t"), std::string::npos) << report;
-  EXPECT_NE(report.find("\tok\t\treplaced\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(temp / "src/one.txt\t10\t10\t0\t0\tok\t" + temp / "out/src/one.txt\t\t\t"), std::string::npos)
+      << report;
+  EXPECT_NE(report.find(temp / "src/one.txt\t25\t0\t0\t25\tunsaved\t\t\tskipped\t"), std::string::npos) << report;
+  EXPECT_NE(report.find("\tok\t" + temp / "out/src/three\t\treplaced\t"), std::string::npos) << report;
+  EXPECT_EQ(copies_described(), (std::multiset<std::string>{temp / "out/src/one.txt", temp / "out/src/sub/two.bin",
+                                                            temp / "out/src/three"}));
+
+  // The same card at another mount point: its lines give way to the new ones
+  // of the same copies, and the copy kept beside another gets a line of its own.
+  std::filesystem::create_directories(temp / "card");
+  std::filesystem::rename(temp / "src", temp / "card/src");
+  window.selected_path = temp / "card/src";
+  dialogs.existing_answers = {{ExistingCopy::kKeepBoth, true}};
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(copies_described(), (std::multiset<std::string>{temp / "out/src/one.txt", temp / "out/src/one (2).txt",
+                                                            temp / "out/src/sub/two.bin", temp / "out/src/three"}));
+  const std::string moved = ReadFile(temp / "out/.salvorine/report.tsv");
+  EXPECT_EQ(moved.find(temp / "src/three\t"), std::string::npos) << moved;
 }
 
 // A save disk with other rules (exFAT, through its FUSE driver, on a loop
@@ -1045,7 +1136,7 @@ TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates)
   // The report is written on the way out: the file that failed and the one never reached are in it.
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
   EXPECT_NE(report.find(temp / "src/one.txt\t10\t10\t0\t0\tok\t"), std::string::npos) << report;
-  EXPECT_NE(report.find(temp / "src/sub/two.bin\t5000\t0\t0\t0\tunsaved\t"), std::string::npos) << report;
+  EXPECT_NE(report.find(temp / "src/sub/two.bin\t5000\t0\t0\t5000\tunsaved\t"), std::string::npos) << report;
   EXPECT_NE(report.find(temp / "src/three\t70000\t0\t0\t70000\tpending\t"), std::string::npos) << report;
   // The copy saved whole before the error is recorded as such: no later run reads it again.
   EXPECT_NE(ReadFile(temp / "out/.salvorine/whole.tsv").find("\tsrc/one.txt\n"), std::string::npos);
@@ -1144,9 +1235,27 @@ TEST_F(RecoveryRunTest, AnUnreadableSourceEndsTheRunWithItsMessage) {
     if (table.State(1) == RowState::kSaved) std::filesystem::remove(temp / "src/sub/two.bin");
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
-  EXPECT_EQ(dialogs.errors, std::vector<std::string>{temp / "src/sub/two.bin\rFile access denied."});
+  const std::string two = temp / "src/sub/two.bin";
+  EXPECT_EQ(dialogs.errors, std::vector<std::string>{two + "\rCannot open " + two + ": No such file or directory"});
   EXPECT_EQ(table.Cell(2, 3), "0 (0%)");
   EXPECT_TRUE(run.Idle());
+
+  // Only permissions are "access denied": a medium gone says so in its own words.
+  for (const auto& [code, text] : {std::pair<int, std::string>{EACCES, "File access denied."},
+                                   {EPERM, "File access denied."},
+                                   {ENOTCONN, "Cannot open " + two + ": Transport endpoint is not connected"}}) {
+    RunEnvironment environment = Environment();
+    environment.open_source = [&, code = code](const std::string& path) -> std::unique_ptr<File> {
+      if (path == two) throw FileSystemError(code, path, "open");
+      return OpenRead(path);
+    };
+    RecoveryRun refused_run(environment);
+    dialogs.errors.clear();
+    pump.on_pump = nullptr;
+    WriteFile(two, "x");
+    EXPECT_EQ(refused_run.Recover(), RunOutcome::kEndedEarly);
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{two + "\r" + text});
+  }
 }
 
 }  // namespace

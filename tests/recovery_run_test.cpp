@@ -1240,10 +1240,10 @@ TEST_F(RecoveryRunTest, AnUnreadableSourceEndsTheRunWithItsMessage) {
   EXPECT_EQ(table.Cell(2, 3), "0 (0%)");
   EXPECT_TRUE(run.Idle());
 
-  // Only permissions are "access denied": a medium gone says so in its own words.
+  // Only permissions are "access denied": any other failure says so in its own words.
   for (const auto& [code, text] : {std::pair<int, std::string>{EACCES, "File access denied."},
                                    {EPERM, "File access denied."},
-                                   {ENOTCONN, "Cannot open " + two + ": Transport endpoint is not connected"}}) {
+                                   {EIO, "Cannot open " + two + ": Input/output error"}}) {
     RunEnvironment environment = Environment();
     environment.open_source = [&, code = code](const std::string& path) -> std::unique_ptr<File> {
       if (path == two) throw FileSystemError(code, path, "open");

@@ -732,6 +732,22 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
   const std::string report = ReadFile(temp / "out/.salvorine/report.tsv");
   EXPECT_NE(report.find("\tskipped\t"), std::string::npos) << report;
   EXPECT_NE(report.find("\tok\t\treplaced\t"), std::string::npos) << report;
+
+  // A file that takes a row's name after the row looked (another program's)
+  // is not replaced either: that row ends unsaved, saying so, and the run goes on.
+  window.save_folder = temp / "out-taken";
+  const std::string taken = temp / "out-taken/src/one.txt";
+  pump.on_pump = [&](int) {
+    if (progress.file_label == temp / "src/one.txt" && !std::filesystem::exists(taken)) WriteFile(taken, "another's");
+  };
+  dialogs.errors.clear();
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_TRUE(dialogs.errors[0].starts_with(taken + "\rAnother file of this run was saved under this name"))
+      << dialogs.errors[0];
+  EXPECT_EQ(ReadFile(taken), "another's");
+  EXPECT_EQ(ReadFile(temp / "out-taken/src/three"), std::string(70000, 'w'));
+  EXPECT_EQ(dialogs.existing_questions.size(), 2u);
 }
 
 // A save disk with other rules (exFAT, through its FUSE driver, on a loop

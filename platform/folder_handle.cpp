@@ -419,7 +419,7 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
   const std::string from_path = from.PathOf(from_name);
   bool replacing = may_replace && CheckReplaceable(name, protect);
   // Asked before anything is written; the rename below asks the file system again.
-  if (!may_replace && IdentityOf(name)) throw FileSystemError(EEXIST, PathOf(name), "save");
+  if (!may_replace && IdentityOf(name)) throw NameTakenError(EEXIST, PathOf(name), "save");
   // Everything below goes through this descriptor of the very file checked, never through its name again.
   const Descriptor file{from.OpenRegularPath(from_name)};
   if (file.fd < 0) throw FileSystemError(errno, from_path, "open");
@@ -474,6 +474,7 @@ void FolderHandle::RenameWithoutReplacing(const FolderHandle& from, const std::s
                                           const std::string& name) const {
   constexpr const char* kAction = "save";
   if (::renameat2(from.fd_, from_name.c_str(), fd_, name.c_str(), RENAME_NOREPLACE) == 0) return;
+  if (errno == EEXIST) throw NameTakenError(errno, PathOf(name), kAction);
   if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) throw FileSystemError(errno, PathOf(name), kAction);
   // A file system that cannot be asked to keep an existing name (a FUSE driver
   // without it): the name is first taken by an empty file, created only where
@@ -482,6 +483,7 @@ void FolderHandle::RenameWithoutReplacing(const FolderHandle& from, const std::s
   const int placeholder = Retrying([&] {
     return ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   });
+  if (placeholder < 0 && errno == EEXIST) throw NameTakenError(errno, PathOf(name), kAction);
   if (placeholder < 0) throw FileSystemError(errno, PathOf(name), kAction);
   if (::close(placeholder) != 0 && errno != EINTR) {
     const int error = errno;

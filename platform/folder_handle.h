@@ -8,8 +8,16 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/file_system_error.h"
 
 namespace salvorine {
+
+// Placing found its name taken (EEXIST): the file system finds an entry under
+// it, or under a name it takes for the same.
+class NameTakenError final : public FileSystemError {
+ public:
+  using FileSystemError::FileSystemError;
+};
 
 // An open folder. Names below it are resolved one level at a time and never
 // through a symbolic link, so what is placed under it cannot be redirected
@@ -104,7 +112,7 @@ class FolderHandle {
   // With `may_replace`, whatever stands at `name` is replaced; without it,
   // nothing is: when the file system finds an entry under `name` (or under a
   // name it takes for the same, as a disk that ignores case does), it raises
-  // FileSystemError with EEXIST naming the destination.
+  // NameTakenError naming the destination.
   // Raises FileSystemError naming the destination when `name` is a link or
   // one of `protect` (files that must not be replaced); nothing is written
   // then. True when the placed file is `from_name`'s very file (linked or moved).
@@ -126,7 +134,7 @@ class FolderHandle {
   bool CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
   void CopyInto(const std::string& temporary, int from_fd, const std::string& from_path, unsigned mode) const;
   // Renames `from_name` of `from` to `name` here, never replacing: raises
-  // FileSystemError with EEXIST when the file system finds `name` taken.
+  // NameTakenError when the file system finds `name` taken.
   void RenameWithoutReplacing(const FolderHandle& from, const std::string& from_name, const std::string& name) const;
   // A descriptor (O_PATH) of the regular file `name`, not following a link; -1 with errno set otherwise.
   int OpenRegularPath(const std::string& name) const;

@@ -502,8 +502,10 @@ RecoveryRun::RowResult RecoveryRun::EndPass(RowPass& pass, PassResult result) {
       env_.dialogs.ShowError(destination + "\r" + error.what());
       return RowResult::kEnded;
     }
-    // Only this file is lost to a name the save disk cannot store; the run goes on.
-    env_.dialogs.ShowError(destination + "\r" + WithValue(env_.messages.Text(kNameRefusedText), error.what()));
+    // Only this file is lost to a name the save disk cannot store, or found taken as it was placed; the run goes on.
+    const bool taken = dynamic_cast<const NameTakenError*>(&error) != nullptr;
+    env_.dialogs.ShowError(destination + "\r" + (taken ? env_.messages.Text(kNameTakenText)
+                                                      : WithValue(env_.messages.Text(kNameRefusedText), error.what())));
     return stopped ? RowResult::kEnded : RowResult::kDone;
   }
   record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
@@ -729,10 +731,12 @@ Likeness RecoveryRun::LikenessOf(File& source, std::int64_t size, SaveTree::Earl
 }
 
 // Whether `error` is the save disk refusing a name below the save folder
-// (a character or a length its file system does not allow).
+// (a character or a length its file system does not allow, or a name found
+// taken as the copy was placed).
 bool RecoveryRun::IsNameTheDiskRefuses(const FileSystemError& error) const {
   const int code = error.Code();
-  return (code == EINVAL || code == EILSEQ || code == ENAMETOOLONG || code == ENOENT) &&
+  const bool taken = dynamic_cast<const NameTakenError*>(&error) != nullptr;
+  return (taken || code == EINVAL || code == EILSEQ || code == ENAMETOOLONG || code == ENOENT) &&
          error.Path().starts_with(save_folder_) && !save_tree_->InWorkingFolder(error.Path());
 }
 

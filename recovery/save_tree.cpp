@@ -278,11 +278,12 @@ bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
 bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   const std::string key = Joined(folders);
-  const auto placed = placed_names_.find(key);
-  if (placed == placed_names_.end()) return false;
   const FolderHandle* folder = copies_.Find(save_folder_, folders);
   const std::optional<FileStatus> found = folder ? folder->StatusOf(name) : std::nullopt;
   if (!found) return false;
+  if (IsCopyPlacedThroughAnotherSpelling(folders, *found, source_path)) return true;
+  const auto placed = placed_names_.find(key);
+  if (placed == placed_names_.end()) return false;
   if (const auto exact = placed->second.find(name); exact != placed->second.end()) return exact->second != source_path;
   auto known = known_names_.find(key);
   if (known == known_names_.end()) {
@@ -313,6 +314,71 @@ bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path) {
          });
 }
 
+// Whether `found`, in the folder `folders`, is a copy another row placed in
+// a folder reached by another spelling that the save disk takes for this one
+// (a disk that does not tell case apart). Only spellings the disk does not
+// list are compared, so that alike files in folders told apart never count.
+bool SaveTree::IsCopyPlacedThroughAnotherSpelling(const std::vector<std::string>& folders, const FileStatus& found,
+                                                  const std::string& source_path) {
+  const std::vector<bool> own = OtherSpellings(folders);
+  const bool own_unlisted = std::find(own.begin(), own.end(), true) != own.end();
+  if (!own_unlisted && placed_through_other_spellings_.empty()) return false;
+  const std::string key = Joined(folders);
+  for (const auto& [other_key, names] : placed_names_) {
+    if (other_key == key || (!own_unlisted && !placed_through_other_spellings_.contains(other_key))) continue;
+    const std::vector<std::string> other = Components(other_key);
+    if (other.size() != folders.size()) continue;
+    const std::vector<bool> theirs = OtherSpellings(other);
+    bool may_be_this_folder = true;
+    for (std::size_t level = 0; level < other.size(); ++level) {
+      may_be_this_folder = may_be_this_folder && (other[level] == folders[level] || own[level] || theirs[level]);
+    }
+    if (!may_be_this_folder) continue;
+    const auto other_folder = Existing(save_folder_, other);
+    if (!other_folder) continue;
+    for (const auto& [other_name, other_source] : names) {
+      if (other_source == source_path) continue;
+      // Where the driver numbers each spelling apart (exFAT through FUSE), size and time tell the entry.
+      const std::optional<FileStatus> status = other_folder->StatusOf(other_name);
+      if (status && (status->identity == found.identity ||
+                     (status->size == found.size && status->modified_seconds == found.modified_seconds &&
+                      status->modified_nanoseconds == found.modified_nanoseconds))) {
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
+std::vector<bool> SaveTree::OtherSpellings(const std::vector<std::string>& folders) {
+  std::vector<bool> unlisted(folders.size(), false);
+  std::string key;
+  for (std::size_t level = 0; level < folders.size(); ++level) {
+    const std::string parent_key = key;
+    key += folders[level] + "/";
+    // A folder this run made bears the name it was made under.
+    if (copies_.created.contains(key)) continue;
+    if (unlisted_folders_.contains(key)) {
+      unlisted[level] = true;
+      continue;
+    }
+    auto listed = folder_listings_.find(parent_key);
+    if (listed == folder_listings_.end() || !listed->second.contains(folders[level])) {
+      // Listed anew on a miss: the folder may have been made since the parent was listed.
+      const std::vector<std::string> above(folders.begin(), folders.begin() + static_cast<std::ptrdiff_t>(level));
+      const auto parent = Existing(save_folder_, above);
+      if (!parent) break;
+      const std::vector<std::string> names = parent->Names();
+      listed = folder_listings_.insert_or_assign(parent_key, std::set<std::string>(names.begin(), names.end())).first;
+    }
+    if (!listed->second.contains(folders[level])) {
+      unlisted_folders_.insert(key);
+      unlisted[level] = true;
+    }
+  }
+  return unlisted;
+}
+
 bool SaveTree::MayHoldEarlier(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   if (!copies_.created.contains(Joined(folders))) return true;
@@ -326,6 +392,10 @@ bool SaveTree::MayHoldEarlier(const std::string& source_path) {
 void SaveTree::Claim(const std::string& source_path) {
   const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
   placed_names_[Joined(folders)].insert_or_assign(name, source_path);
+  const std::vector<bool> unlisted = OtherSpellings(folders);
+  if (std::find(unlisted.begin(), unlisted.end(), true) != unlisted.end()) {
+    placed_through_other_spellings_.insert(Joined(folders));
+  }
   const auto known = known_names_.find(Joined(folders));
   if (known != known_names_.end()) known->second.insert(name);
 }

@@ -144,6 +144,12 @@ class SaveTree final : public CopyStore {
   const WorkingFolder& Working() const;
   // Whether the entry the disk finds at `source_path`'s destination is a copy another row placed.
   bool LeadsToAnotherRowsCopy(const std::string& source_path);
+  // Whether `found`, in `folders`, is a copy another row placed through another spelling of the folder.
+  bool IsCopyPlacedThroughAnotherSpelling(const std::vector<std::string>& folders, const FileStatus& found,
+                                          const std::string& source_path);
+  // Per level of `folders`: whether the disk reached it through a name its
+  // parent does not list (it took the name for another folder's).
+  std::vector<bool> OtherSpellings(const std::vector<std::string>& folders);
   // The destination folder of `source_path`, created as needed, and the copy's name in it.
   std::pair<const FolderHandle*, std::string> DestinationFolder(const std::string& source_path);
 
@@ -170,6 +176,12 @@ class SaveTree final : public CopyStore {
   // run, each with the source path whose copy it is.
   std::map<std::string, std::set<std::string>> known_names_;
   std::map<std::string, std::map<std::string, std::string>> placed_names_;
+  // Folders (their relative paths) the disk reaches through a spelling it does not list, the names each
+  // listed folder holds (by relative path, "" for the save folder), and the folders of placed_names_
+  // reached through such a spelling.
+  std::set<std::string> unlisted_folders_;
+  std::map<std::string, std::set<std::string>> folder_listings_;
+  std::set<std::string> placed_through_other_spellings_;
   // Source paths whose destination held a file when their row started: Place may replace that one.
   std::set<std::string> found_at_start_;
 };

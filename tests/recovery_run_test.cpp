@@ -916,6 +916,25 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
   EXPECT_EQ(copies_described(), (std::multiset<std::string>{temp / "out/src/one.txt", temp / "out/src/sub/two.bin",
                                                             temp / "out/src/three"}));
 
+
+  // A file that takes a row's name after the row looked (another program's)
+  // is not replaced either: that row ends unsaved, saying so, and the run goes on.
+  window.save_folder = temp / "out-taken";
+  const std::string taken = temp / "out-taken/src/one.txt";
+  pump.on_pump = [&](int) {
+    if (progress.file_label == temp / "src/one.txt" && !std::filesystem::exists(taken)) WriteFile(taken, "another's");
+  };
+  dialogs.errors.clear();
+  EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(dialogs.errors.size(), 1u);
+  EXPECT_TRUE(dialogs.errors[0].starts_with(taken + "\rAnother file of this run was saved under this name"))
+      << dialogs.errors[0];
+  EXPECT_EQ(ReadFile(taken), "another's");
+  EXPECT_EQ(ReadFile(temp / "out-taken/src/three"), std::string(70000, 'w'));
+  EXPECT_EQ(dialogs.existing_questions.size(), 2u);
+  window.save_folder = temp / "out";
+  pump.on_pump = nullptr;
+
   // The same card at another mount point: its lines give way to the new ones
   // of the same copies, and the copy kept beside another gets a line of its own.
   std::filesystem::create_directories(temp / "card");
@@ -932,9 +951,10 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
 // A save disk with other rules (exFAT, through its FUSE driver, on a loop
 // device): a name it folds onto another row's copy (upper and lower case of
 // any alphabet, in a folder that held files before the run and in one the run
-// made), and a name it cannot store, each lose only their own file, said for
-// that file; no row replaces another row's copy, and the run goes on. A name
-// it folds onto a file that was there before the run is asked about as that file.
+// made), the same name in folders it takes for one (made by the run or there
+// before it), and a name it cannot store, each lose only their own file, said
+// for that file; no row replaces another row's copy, and the run goes on. A
+// name it folds onto a file that was there before the run is asked about as that file.
 TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName) {
   const std::string mounted = temp / "out";
   std::string why;
@@ -942,7 +962,8 @@ TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName
   if (!exfat) GTEST_SKIP() << why;
   WriteFile(mounted + "/src/old.txt", "there before the run");
   WriteFile(temp / "src/OLD.txt", "replaces the file there before the run");
-  dialogs.existing_answers = {{ExistingCopy::kReplace, false}};
+  // Replace for any file wrongly taken for one there before the run, too.
+  dialogs.existing_answers = {{ExistingCopy::kReplace, false}, {ExistingCopy::kReplace, false}};
   WriteFile(temp / "src/IMG.JPG", std::string(5000, 'a'));
   WriteFile(temp / "src/img.jpg", std::string(6000, 'b'));
   WriteFile(temp / "src/a:b.txt", "colon");
@@ -950,13 +971,20 @@ TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName
   WriteFile(temp / "src/\xc3\xa9t\xc3\xa9.txt", std::string(4000, 'e'));  // été.txt
   WriteFile(temp / "src/sub/\xd0\x96.txt", std::string(2000, 'Z'));         // Ж.txt, in a folder the run makes
   WriteFile(temp / "src/sub/\xd0\xb6.txt", std::string(1000, 'z'));         // ж.txt
+  WriteFile(temp / "src/Photos/a.jpg", std::string(7000, 'P'));              // folders the disk takes for one
+  WriteFile(temp / "src/photos/a.jpg", std::string(8000, 'p'));
+  WriteFile(mounted + "/src/Music/old.mp3", "there before the run");  // and one there before, spelled otherwise
+  WriteFile(temp / "src/MUSIC/b.mp3", std::string(9000, 'M'));
+  WriteFile(temp / "src/Music/b.mp3", std::string(9500, 'm'));
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   // Each row whose name the disk took for another's ends unsaved with its own message; the others are saved.
   const std::map<std::string, std::string> lost = {
       {"a:b.txt", "The save disk cannot store this name"},
       {"img.jpg", "Another file of this run was saved under this name"},
       {"\xc3\xa9t\xc3\xa9.txt", "Another file of this run was saved under this name"},
-      {"sub/\xd0\xb6.txt", "Another file of this run was saved under this name"}};
+      {"sub/\xd0\xb6.txt", "Another file of this run was saved under this name"},
+      {"photos/a.jpg", "Another file of this run was saved under this name"},
+      {"Music/b.mp3", "Another file of this run was saved under this name"}};
   std::size_t shown = 0;
   for (int row = 1; row < table.RowCount(); ++row) {
     const std::string relative = table.Cell(0, row).substr((temp / "src/").size());
@@ -970,6 +998,8 @@ TEST_F(RecoveryRunTest, ASaveDiskWithOtherNameRulesLosesOnlyTheFilesItCannotName
   EXPECT_EQ(ReadFile(mounted + "/src/IMG.JPG"), std::string(5000, 'a'));
   EXPECT_EQ(ReadFile(mounted + "/src/\xc3\x89t\xc3\xa9.txt"), std::string(3000, 'E'));
   EXPECT_EQ(ReadFile(mounted + "/src/sub/\xd0\x96.txt"), std::string(2000, 'Z'));
+  EXPECT_EQ(ReadFile(mounted + "/src/Photos/a.jpg"), std::string(7000, 'P'));
+  EXPECT_EQ(ReadFile(mounted + "/src/Music/b.mp3"), std::string(9000, 'M'));
   ASSERT_EQ(dialogs.existing_questions.size(), 1u);
   EXPECT_TRUE(dialogs.existing_questions[0].text.starts_with(mounted + "/src/OLD.txt\r"));
   EXPECT_EQ(ReadFile(mounted + "/src/OLD.txt"), "replaces the file there before the run");

@@ -147,9 +147,11 @@ RunOutcome RecoveryRun::Recover() {
     // Files waiting for the rest of their rescue keep the copy and map of their last step.
     for (const std::unique_ptr<RowPass>& pass : deferred_) ShowStopped(*pass);
     deferred_.clear();
-    if (interrupted_ && interrupted_->owner->Mapped()) ShowStopped(*interrupted_);
+    // The row the error cut short stands as its last checkpoint saved it, if one did.
+    const bool kept = interrupted_ && interrupted_->owner->Mapped();
+    if (kept) ShowStopped(*interrupted_);
+    if (current_row_ > 0 && !(kept && interrupted_->row == current_row_)) SetRowState(current_row_, RowState::kUnsaved);
     interrupted_.reset();
-    if (current_row_ > 0) SetRowState(current_row_, RowState::kUnsaved);
     SetIdle(true);
     // The copies saved whole before the error are recorded as such, so no later run reads them again.
     SaveReportAfterError(env_.dialogs, [this] {
@@ -309,8 +311,11 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   pass->source = std::move(source);
   pass->map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
   const std::string& record_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
+  const RowCopy::Start begins = !in_place          ? RowCopy::Start::kNewCopy
+                                : earlier->mapped ? RowCopy::Start::kEarlierMapped
+                                                  : RowCopy::Start::kEarlierUnmapped;
   pass->owner = std::make_unique<RowCopy>(
-      *save_tree_, source_identities_, source_path, status, working_name, std::move(copy), pass->map, in_place,
+      *save_tree_, source_identities_, source_path, status, working_name, std::move(copy), pass->map, begins,
       [this, record_path](const FileSystemError& error) {
         env_.dialogs.ShowError(save_tree_->MapPathOf(record_path) + "\r" + error.what());
       });
@@ -371,15 +376,16 @@ bool RecoveryRun::Ended(const std::function<RowResult()>& step, Clock::TimePoint
 }
 
 // Runs a row's pass while the row's copy is the one checkpoints save; when
-// the pass's medium goes away, the row keeps its files and map in
-// interrupted_ for the medium to come back.
+// the pass's medium goes away (or an error ends the run), the row keeps its
+// files and map in interrupted_, for the medium to come back (or the report).
 PassResult RecoveryRun::RunPass(std::unique_ptr<RowPass>& pass, const std::function<PassResult(PassContext&)>& run) {
   try {
     const CopyScope scope(row_copy_, *pass->owner, last_checkpoint_, env_.clock.Now());
     PassContext context = MakePassContext();
     return run(context);
   } catch (const FileSystemError& error) {
-    if (SourceMediumGone(error, selection_root_)) interrupted_ = std::move(pass);
+    // Cut short by the medium, or by an error that ends the run: either way the row keeps what it saved.
+    interrupted_ = std::move(pass);
     throw;
   }
 }
@@ -479,8 +485,9 @@ RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start
 // A row held over a Stop, an error or a medium gone: stopped, with what its map
 // marks finished recovered, and its map named.
 void RecoveryRun::ShowStopped(const RowPass& pass) {
-  ShowMapFigures(env_.table, pass.row, pass.map);
-  MarkStopped(env_.table, pass.row, pass.map);
+  const RescueMap& saved = pass.owner->SavedMap() != nullptr ? *pass.owner->SavedMap() : pass.map;
+  ShowMapFigures(env_.table, pass.row, saved);
+  MarkStopped(env_.table, pass.row, saved);
   ReportRow& record = report_rows_[static_cast<std::size_t>(pass.row - 1)];
   record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
 }

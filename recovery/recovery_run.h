@@ -186,7 +186,7 @@ class RecoveryRun {
   PassPump pass_pump_{*this};
   RowCopy* row_copy_ = nullptr;
   std::vector<std::unique_ptr<RowPass>> deferred_;  // oldest first
-  std::unique_ptr<RowPass> interrupted_;  // the row whose pass the medium's going away cut short
+  std::unique_ptr<RowPass> interrupted_;  // the row whose pass the medium's going away, or an error, cut short
   int gone_at_row_ = 0;                   // the row that found the medium gone before its pass began, if any
   bool waiting_for_medium_ = false;
   std::optional<ExistingCopy> existing_for_all_;

@@ -31,7 +31,7 @@ class RowCopy::PassView final : public ForwardingFile {
 
 RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path,
                  FileStatus source, std::string copy_name, std::unique_ptr<File> copy, const RescueMap& map,
-                 bool in_place, std::function<void(const FileSystemError&)> map_not_saved)
+                 Start start, std::function<void(const FileSystemError&)> map_not_saved)
     : store_(store),
       protect_(protect),
       source_path_(std::move(source_path)),
@@ -41,9 +41,10 @@ RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::s
       view_(std::make_unique<PassView>(*copy_)),
       map_(map),
       map_not_saved_(std::move(map_not_saved)),
-      placed_(in_place),
-      same_file_(in_place),
-      mapped_(in_place) {}
+      placed_(start != Start::kNewCopy),
+      same_file_(start != Start::kNewCopy),
+      mapped_(start == Start::kEarlierMapped),
+      saved_map_(map) {}
 
 RowCopy::~RowCopy() = default;
 
@@ -97,6 +98,7 @@ void RowCopy::SaveWithMap(bool pass_ended, unsigned mode) {
   try {
     store_.WriteMap(source_path_, MapFileText(map_, pass_ended, &source_));
     mapped_ = true;
+    saved_map_ = map_;
   } catch (const FileSystemError& error) {
     map_not_saved_(error);
   }

@@ -26,13 +26,15 @@ namespace salvorine {
 // file system that carries its bytes.
 class RowCopy {
  public:
+  // What the pass writes into: a new working copy, or the saved copy an earlier run left, with its map or without.
+  enum class Start { kNewCopy, kEarlierMapped, kEarlierUnmapped };
   // `copy` is the file the pass writes: the new working copy `copy_name` in
-  // the store's working folder, or, with `in_place`, the saved copy an
-  // earlier run left (`copy_name` is then unused). `map` is the pass's map of the source.
+  // the store's working folder, or the saved copy an earlier run left
+  // (`copy_name` is then unused). `map` is the pass's map of the source.
   // A map that cannot be written is handed to `map_not_saved`, and the copy
   // stays without it (and so is never taken for whole).
   RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path, FileStatus source,
-          std::string copy_name, std::unique_ptr<File> copy, const RescueMap& map, bool in_place,
+          std::string copy_name, std::unique_ptr<File> copy, const RescueMap& map, Start start,
           std::function<void(const FileSystemError&)> map_not_saved);
   ~RowCopy();
   RowCopy(const RowCopy&) = delete;
@@ -52,6 +54,8 @@ class RowCopy {
   const RescueMap& Map() const { return map_; }
   // Whether the copy now stands with a map beside it.
   bool Mapped() const { return mapped_; }
+  // The map that stands beside the copy now (what the save folder holds of it); null when none does.
+  const RescueMap* SavedMap() const { return mapped_ ? &saved_map_ : nullptr; }
 
  private:
   class PassView;
@@ -73,7 +77,8 @@ class RowCopy {
   std::function<void(const FileSystemError&)> map_not_saved_;
   bool placed_;                       // the save folder holds the copy
   bool same_file_;                    // ... as the very file the pass writes
-  bool mapped_ = false;
+  bool mapped_;
+  RescueMap saved_map_;               // the map as last written beside the copy
   unsigned mode_ = 0;                 // the saved copy's permission bits as last set, 0 before
   std::unique_ptr<File> saved_copy_;  // otherwise the saved copy, brought up to date range by range
   std::unique_ptr<RescueMap> saved_;  // what the saved copy holds already

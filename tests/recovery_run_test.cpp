@@ -1170,6 +1170,28 @@ TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates)
   EXPECT_NE(report.find(temp / "src/three\t70000\t0\t0\t70000\tpending\t"), std::string::npos) << report;
   // The copy saved whole before the error is recorded as such: no later run reads it again.
   EXPECT_NE(ReadFile(temp / "out/.salvorine/whole.tsv").find("\tsrc/one.txt\n"), std::string::npos);
+
+  // A file the error cuts short after a checkpoint stands as that checkpoint
+  // saved it: stopped, its map named, its figures those of the saved map.
+  const std::string map_path = temp / "out-later/.salvorine/maps/src/three.map";
+  window.save_folder = temp / "out-later";
+  WriteFile(temp / "src/sub/two.bin", std::string(5000, 'x'));
+  pump.on_pump = [&](int) {
+    clock.Advance(std::chrono::seconds(1));  // one second per block: a checkpoint every 30 blocks
+    if (progress.count_label == "3/3" && FileExists(map_path) && table.Cell(2, 3).starts_with("40960 ")) {
+      throw FileSystemError(EIO, temp / "out-later/src", "write to");
+    }
+  };
+  EXPECT_THROW(run.Recover(), FileSystemError);
+  const auto saved = ParseMapFile(ReadFile(map_path), 70000);
+  ASSERT_TRUE(saved);
+  const std::int64_t done = saved->Total(RescueState::kDone);
+  EXPECT_GT(done, 0);
+  const std::string later = ReadFile(temp / "out-later/.salvorine/report.tsv");
+  EXPECT_NE(later.find(temp / "src/three\t70000\t" + std::to_string(done) + "\t0\t" + std::to_string(70000 - done) +
+                       "\tstopped\t" + temp / "out-later/src/three\t" + map_path + "\t"),
+            std::string::npos)
+      << later;
 }
 
 TEST_F(RecoveryRunTest, EachRunStartsWithAnEmptyWorkingFolder) {

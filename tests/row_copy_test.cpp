@@ -101,7 +101,7 @@ TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
     source.mode = 0644;
     const std::set<FileIdentity> protect;
     RowCopy copy(store, protect, "src/a", source, "work/1", std::make_unique<LoggedFile>(log, "copy"), map,
-                 path.in_place, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
+                 path.in_place ? RowCopy::Start::kEarlierMapped : RowCopy::Start::kNewCopy, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
     copy.ForPass().Close();  // the pass closes its files when it stops: the copy stays open for its owner
     if (path.checkpoint) copy.Checkpoint();
     if (path.done < 100 && !path.stopped) map.Set(path.done, 100, RescueState::kBad);
@@ -122,7 +122,7 @@ TEST(RowCopyTest, AFailedPlacementLeavesNoMapBesideTheOlderCopy) {
   FileStatus source;
   source.size = 100;
   RowCopy copy(store, protect, "src/a", source, "work/1", std::make_unique<LoggedFile>(log, "copy"), map,
-               false, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
+               RowCopy::Start::kNewCopy, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
   EXPECT_THROW(copy.Checkpoint(), FileSystemError);
   EXPECT_EQ(log, (Log{"sync copy", "remove map"}));
 }

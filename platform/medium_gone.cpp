@@ -28,4 +28,10 @@ bool MediumGone(int error_code, const std::string& path) {
   }
 }
 
+std::optional<std::uint64_t> DeviceOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(status.st_dev);
+}
+
 }  // namespace salvorine

@@ -37,7 +37,8 @@ std::unique_ptr<File> WatchMedium(std::unique_ptr<File> source) {
   return std::make_unique<WatchedMedium>(std::move(source));
 }
 
-bool SourceMediumGone(const FileSystemError& error, const std::string& selection_root) {
+bool SourceMediumGone(const FileSystemError& error, const std::string& selection_root,
+                      std::optional<std::uint64_t> selection_device) {
   if (dynamic_cast<const MediumGoneError*>(&error) != nullptr) return true;
   const std::string& path = error.Path();
   const bool in_selection = path == selection_root || selection_root == "/" ||
@@ -46,7 +47,8 @@ bool SourceMediumGone(const FileSystemError& error, const std::string& selection
   if (!in_selection || !MediumGone(error.Code(), path)) return false;
   // A file missing or failing while its selection still stands was deleted, or is damaged: the medium is there.
   const int code = error.Code();
-  return (code != ENOENT && code != EIO && code != EBADF) || MediumGone(code, selection_root);
+  return (code != ENOENT && code != EIO && code != EBADF) || MediumGone(code, selection_root) ||
+         DeviceOf(selection_root) != selection_device;
 }
 
 bool AwaitMedium(const MediumWait& wait, const std::function<bool()>& back) {

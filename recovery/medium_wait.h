@@ -29,8 +29,11 @@ std::unique_ptr<File> WatchMedium(std::unique_ptr<File> source);
 // Whether `error` says the medium of the selection `selection_root` went away:
 // raised by a watched source, or raised on a path inside the selection with
 // an error that MediumGone recognises; a missing or failing file counts only
-// when the selection cannot be reached either.
-bool SourceMediumGone(const FileSystemError& error, const std::string& selection_root);
+// when the selection cannot be reached either, or stands on another device
+// than `selection_device`, the one it was on when the run found it (the empty
+// mount point a medium leaves).
+bool SourceMediumGone(const FileSystemError& error, const std::string& selection_root,
+                      std::optional<std::uint64_t> selection_device);
 
 // How the run waits for a medium that went away.
 struct MediumWait {

@@ -7,6 +7,7 @@
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
+#include "platform/medium_gone.h"
 #include "recovery/copy_identity.h"
 #include "i18n/failure_wording.h"
 #include "i18n/run_view_texts.h"
@@ -103,6 +104,7 @@ RunOutcome RecoveryRun::Recover() {
   env_.progress.SetTotalPercent("0%");
 
   selection_root_ = env_.window.SelectedPath();
+  selection_device_ = DeviceOf(selection_root_);
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
   // What a run killed while placing left behind goes before this run places anything.
@@ -242,7 +244,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   try {
     source = WatchMedium(env_.open_source(source_path));
   } catch (const FileSystemError& error) {
-    if (SourceMediumGone(error, selection_root_)) throw;
+    if (SourceMediumGone(error, selection_root_, selection_device_)) throw;
     SetRowState(row, RowState::kUnsaved);
     env_.dialogs.ShowError(OpenFailureText(source_path, error));
     return RowResult::kEnded;
@@ -362,7 +364,7 @@ bool RecoveryRun::Ended(const std::function<RowResult()>& step, Clock::TimePoint
     try {
       return next() == RowResult::kEnded;
     } catch (const FileSystemError& error) {
-      if (!SourceMediumGone(error, selection_root_)) throw;
+      if (!SourceMediumGone(error, selection_root_, selection_device_)) throw;
     }
     // Without a pass cut short, the row the step was at tells when the medium is back.
     gone_at_row_ = interrupted_ ? 0 : current_row_;
@@ -446,10 +448,12 @@ bool RecoveryRun::MediumBack() {
       if (!same) return false;
     }
   } catch (const FileSystemError& error) {
-    if (!SourceMediumGone(error, selection_root_)) throw;
+    if (!SourceMediumGone(error, selection_root_, selection_device_)) throw;
     return false;
   }
   for (std::size_t i = 0; i < held.size(); ++i) held[i]->source = std::move(reopened[i]);
+  // Mounted again, the medium may stand on another device: from now on that one is the selection's.
+  selection_device_ = DeviceOf(selection_root_);
   return true;
 }
 

@@ -202,6 +202,7 @@ class RecoveryRun {
   std::string report_text_;  // as last saved
   std::string run_time_;     // when the run started, as the report gives it
   std::string selection_root_;
+  std::optional<std::uint64_t> selection_device_;  // the device the selection stood on when the run found it
   std::string save_folder_;
   std::string open_copy_path_;
   PassBuffers buffers_;

@@ -338,9 +338,11 @@ TEST_F(CliTest, AMediumThatGoesAwayIsAPauseNotALoss) {
   const std::string source = disc.Path().string() + "/disc";
   const ProgramOutput whole = Run({"--mode", "thorough", source, work / "whole"});
   ASSERT_EQ(whole.exit_code, 3) << whole.err;
-  const auto pulled = [&](const std::string& save, const std::string& seconds, bool lazily = false) {
+  const auto pulled = [&](const std::string& save, const std::string& seconds, bool lazily = false,
+                          const std::string& from = "") {
     auto cli = std::make_unique<StartedProgram>(
-        std::vector<std::string>{kCli, "--mode", "thorough", "--wait-for-medium", seconds, source, work / save},
+        std::vector<std::string>{kCli, "--mode", "thorough", "--wait-for-medium", seconds, from.empty() ? source : from,
+                                 work / save},
         std::vector<std::string>{"TMPDIR=" + work.Path(), "LANG=C.UTF-8"});
     // Inside c.bin's ninth block: eight blocks of 99509 bytes are read.
     EXPECT_TRUE(WaitUntil([&] { return InReadOf(cli->Pid(), 800000); }));
@@ -371,9 +373,10 @@ TEST_F(CliTest, AMediumThatGoesAwayIsAPauseNotALoss) {
   };
   expect_stopped(ReadFile(work / "stopped/.salvorine/report.tsv"));
 
-  // Unmounted lazily: c.bin still reads to its end, and the files waiting
-  // find their paths gone ("No such file or directory") when their rescue goes on.
-  const ProgramOutput detached = pulled("detached", "0", true)->Wait();
+  // Unmounted lazily, the mount point itself selected: c.bin still reads to
+  // its end, and the files waiting find their paths gone ("No such file or
+  // directory") in the empty folder the medium left when their rescue goes on.
+  const ProgramOutput detached = pulled("detached", "0", true, disc.Path().string())->Wait();
   disc.Restart();
   EXPECT_EQ(detached.exit_code, 1) << detached.err;
   EXPECT_EQ(detached.err.find("No such file"), std::string::npos) << detached.err;

@@ -91,7 +91,6 @@ SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
   }
 }
 
-
 std::string SaveTree::Relative(const std::string& source_path) const {
   std::string relative = MirroredRelativePath(source_path, selection_root_, root_is_file_);
   const auto renamed = saved_names_.find(source_path);

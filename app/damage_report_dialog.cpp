@@ -14,9 +14,9 @@
 namespace salvorine {
 namespace {
 
-constexpr int kColumns = 6;  // path, size, recovered, damaged, state, map
-constexpr int kStateColumn = 4;
-constexpr int kMapColumn = 5;
+constexpr int kColumns = 7;  // path, size, recovered, damaged, unread, state, map
+constexpr int kStateColumn = 5;
+constexpr int kMapColumn = 6;
 constexpr RowState kStates[] = {RowState::kSaved, RowState::kDamaged, RowState::kUnsaved, RowState::kStopped,
                                 RowState::kPending};
 
@@ -82,6 +82,7 @@ void DamageReportDialog::ShowReport(const std::string& report_text, const Report
     Table->setItem(row, 1, FigureItem(figures.size));
     Table->setItem(row, 2, FigureItem(figures.recovered));
     Table->setItem(row, 3, FigureItem(figures.damaged));
+    Table->setItem(row, 4, FigureItem(figures.unread));
     const std::string_view word = RowStateWord(figures.state);
     QString state = QString::fromUtf8(word.data(), static_cast<qsizetype>(word.size()));
     for (int i = 0; i < static_cast<int>(std::size(kStates)) && i < texts.state_words.size(); ++i) {

@@ -14,7 +14,7 @@ namespace salvorine {
 // What the damage report dialog shows in the language in force.
 struct ReportDialogTexts {
   QString caption;
-  QStringList columns;      // path, size, recovered, damaged, state, map
+  QStringList columns;      // path, size, recovered, damaged, unread, state, map
   QStringList state_words;  // ok, damaged, unsaved, stopped, pending
   QString open_map;
 };

@@ -565,7 +565,10 @@ TEST_F(StartedWindowTest, TheDamageReportOfTheSaveFolderShowsInATableThatSortsAn
   EXPECT_EQ(report->windowTitle(), "Отчёт о повреждениях");
   EXPECT_EQ(report->Table->horizontalHeaderItem(1)->text(), "Размер");
   EXPECT_EQ(report->Table->item(0, 0)->text(), "/disc/a\tb.txt");
-  EXPECT_EQ(report->Table->item(1, 4)->text(), "повреждён");
+  EXPECT_EQ(report->Table->item(1, 5)->text(), "повреждён");
+  // Recovered, damaged and unread add up to the size: the file never reached is all unread.
+  EXPECT_EQ(report->Table->horizontalHeaderItem(4)->text(), "Не прочитано");
+  EXPECT_EQ(report->Table->item(2, 4)->text(), "10");
   // Sizes sort by value: 9, 10, 100.
   report->Table->sortByColumn(1, Qt::AscendingOrder);
   EXPECT_EQ(report->Table->item(0, 0)->text(), "/disc/b.bin");

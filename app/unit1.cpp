@@ -691,6 +691,11 @@ void TForm1::TickElapsed() {
 }
 
 void TForm1::ShowActivity() {
+  // A run waiting for its medium reads nothing: no speed, no time left.
+  if (run_->WaitingForMedium()) {
+    Activity1->clear();
+    return;
+  }
   const auto now = std::chrono::steady_clock::now();
   Activity1->setText(
       activity_.Text(now, read_watch_.Activity(now), stopping_, BytesOfAllRows(&RowFigures::completed),

@@ -480,6 +480,28 @@ TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   EXPECT_TRUE(status.contains("; 1 stopped, ") && status.endsWith(" KB not read; 1 not reached")) << status.toStdString();
 }
 
+// A card pulled in the middle of a file: the status bar says the run waits
+// for it, with no speed or time left beside, and once the same card is back
+// the run goes on to the end, the file whole.
+TEST_F(StartedWindowTest, APulledMediumIsWaitedForAndTheRunGoesOnWhenItIsBack) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc("file disc/a.bin 40000 1\nslow disc/a.bin 0 40000 40\nfile disc/b.bin 100 2\n");
+  QString activity_while_waiting = QStringLiteral("not seen");
+  When(form.get(), [&] { return Cell(2, 1) != "0 (0%)"; }, [&] {
+    disc.Kill();
+    When(form.get(), [&] { return form->StatusBar1->text().contains("waiting for it to come back"); }, [&] {
+      activity_while_waiting = form->Activity1->text();
+      disc.Restart();
+    });
+  });
+  Recover(disc.Path().string() + "/disc", work / "out");
+  EXPECT_EQ(activity_while_waiting.toStdString(), "");
+  EXPECT_EQ(dialogs.information.size(), 1u);  // the run completed
+  EXPECT_EQ(Cell(2, 1), "40000 (100%)");
+  EXPECT_EQ(Cell(3, 1), "0 (0%)");
+  EXPECT_EQ(ReadFile(work / "out/disc/a.bin").size(), 40000u);
+}
+
 // The preview reads a row's working copy while the run writes it (in the
 // save folder's working folder, through the run's own descriptor of it), and
 // the saved copy once the run is over and the working folder is gone.

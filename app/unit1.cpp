@@ -574,7 +574,7 @@ void TForm1::Report1Click() {
   AnchorSaveFolder();
   std::string folder = SaveFolder();
   if (!folder.empty() && folder.back() != '/') folder += '/';
-  const std::string path = folder + ".salvorine/report.tsv";
+  const std::string path = ReportPathIn(folder);
   if (folder.empty() || !FileExists(path)) return services_.dialogs.ShowInformation(no_report_text_);
   QFile report(Shown(path));
   if (!report.open(QIODevice::ReadOnly)) {
@@ -741,9 +741,7 @@ void TForm1::ShowDamageMap(bool reload) {
   map_live_ = false;
   map_state_ = state;
   // The map saved beside the copies, by this run or an earlier one; a copy saved whole has none.
-  const std::string source = table_->Cell(0, row);
-  const std::string map_path =
-      MirroredPath(source, run_->SelectionRoot(), run_->SaveFolder() + ".salvorine/maps/") + ".map";
+  const std::string map_path = run_->MapPathOf(row);
   QFile file(Shown(map_path));
   std::optional<RescueMap> saved;
   if (!run_->SaveFolder().empty() && file.open(QIODevice::ReadOnly)) {

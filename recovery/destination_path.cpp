@@ -53,4 +53,18 @@ std::string DestinationPath(const std::string& source_path, const std::string& s
   return result;
 }
 
+std::string ReportPathIn(const std::string& save_folder) {
+  const std::string folder = save_folder.empty() || save_folder.back() == '/' ? save_folder : save_folder + "/";
+  return folder + kDataFolderName + "/" + kReportFileName;
+}
+
+std::string MirroredMapPath(const std::string& source_path, const std::string& selection_root,
+                            const std::string& save_folder) {
+  const std::string folder = save_folder.empty() || save_folder.back() == '/' ? save_folder : save_folder + "/";
+  const std::string mirrored =
+      MirroredPath(source_path, selection_root, folder + kDataFolderName + "/" + kMapsFolderName + "/");
+  const std::size_t name = mirrored.rfind('/') + 1;
+  return mirrored.substr(0, name) + MapFileName(mirrored.substr(name));
+}
+
 }  // namespace salvorine

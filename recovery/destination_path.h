@@ -23,6 +23,18 @@ std::string MirroredRelativePath(const std::string& source_path, const std::stri
 // that begin alike still get maps of their own.
 std::string MapFileName(const std::string& name);
 
+// Where the save folder keeps its own records: the maps below it, the report in it.
+inline constexpr const char* kDataFolderName = ".salvorine";
+inline constexpr const char* kMapsFolderName = "maps";
+inline constexpr const char* kReportFileName = "report.tsv";
+
+// The report of the runs into `save_folder` (with or without its trailing "/").
+std::string ReportPathIn(const std::string& save_folder);
+// Where a map of `source_path`'s copy stands under `save_folder` when the copy
+// has the source's own name (not one given for keeping both).
+std::string MirroredMapPath(const std::string& source_path, const std::string& selection_root,
+                            const std::string& save_folder);
+
 // A map longer than this is not one a run wrote for a file it can hold in
 // memory; it is taken as no earlier map at all.
 inline constexpr std::int64_t kLongestMapFile = std::int64_t{64} << 20;

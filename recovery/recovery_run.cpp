@@ -9,6 +9,7 @@
 #include "platform/file_system_error.h"
 #include "platform/medium_gone.h"
 #include "recovery/copy_identity.h"
+#include "recovery/destination_path.h"
 #include "i18n/failure_wording.h"
 #include "i18n/run_view_texts.h"
 #include "recovery/figures.h"
@@ -84,24 +85,29 @@ void CopyWhole(File& from, File& to) {
 
 }  // namespace
 
-RunOutcome RecoveryRun::Recover() {
+// The save folder the window names, asked for once more by browsing when it
+// names none, with its trailing "/"; empty when there is still none.
+std::string RecoveryRun::ChosenSaveFolder() {
   std::string save_folder = env_.window.SaveFolder();
   if (save_folder.empty()) {
     env_.window.Browse();
     save_folder = env_.window.SaveFolder();
-    if (save_folder.empty()) return RunOutcome::kNotStarted;
+    if (save_folder.empty()) return save_folder;
   }
   if (save_folder.back() != '/') save_folder += '/';
+  return save_folder;
+}
+
+RunOutcome RecoveryRun::Recover() {
+  const std::string save_folder = ChosenSaveFolder();
+  if (save_folder.empty()) return RunOutcome::kNotStarted;
   if (SaveFolderInsideSelection(save_folder)) {
     env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveInsideSelectionText));
     return RunOutcome::kRefused;
   }
   MakeSaveFolder(save_folder);
 
-  env_.progress.SetFileBar(0);
-  env_.progress.SetTotalBar(0);
-  env_.progress.SetFilePercent("0%");
-  env_.progress.SetTotalPercent("0%");
+  ShowBothBarsAt(0);
 
   selection_root_ = env_.window.SelectedPath();
   selection_device_ = DeviceOf(selection_root_);
@@ -144,36 +150,52 @@ RunOutcome RecoveryRun::Recover() {
     save_tree_->SyncAndMarkWhole();
     SaveReport();
   } catch (...) {
-    // The row's files were closed on the way out; give the controls back.
-    open_copy_path_.clear();
-    // Files waiting for the rest of their rescue keep the copy and map of their last step.
-    for (const std::unique_ptr<RowPass>& pass : deferred_) ShowStopped(*pass);
-    deferred_.clear();
-    // The row the error cut short stands as its last checkpoint saved it, if one did.
-    const bool kept = interrupted_ && interrupted_->owner->Mapped();
-    if (kept) ShowStopped(*interrupted_);
-    if (current_row_ > 0 && !(kept && interrupted_->row == current_row_)) SetRowState(current_row_, RowState::kUnsaved);
-    interrupted_.reset();
-    SetIdle(true);
-    // The copies saved whole before the error are recorded as such, so no later run reads them again.
-    SaveReportAfterError(env_.dialogs, [this] {
-      save_tree_->SyncAndMarkWhole();
-      SaveReport();
-    });
+    EndAfterError();
     throw;
   }
   // Every copy stands in the save folder now; their working names go with the folder.
   save_tree_->EndWorking();
   if (ended) return RunOutcome::kEndedEarly;
+  return Complete();
+}
 
-  env_.progress.SetFilePercent("100%");
-  env_.progress.SetTotalPercent("100%");
-  env_.progress.SetFileBar(100);
-  env_.progress.SetTotalBar(100);
+// The file and total bars and their labels at `percent`.
+void RecoveryRun::ShowBothBarsAt(int percent) {
+  const std::string text = std::to_string(percent) + "%";
+  env_.progress.SetFilePercent(text);
+  env_.progress.SetTotalPercent(text);
+  env_.progress.SetFileBar(percent);
+  env_.progress.SetTotalBar(percent);
+}
+
+// The end of a run every row of which was done: full bars and the completion message.
+RunOutcome RecoveryRun::Complete() {
+  ShowBothBarsAt(100);
   env_.dialogs.ShowInformation(env_.messages.Message(kCompletionMessage));
   SetIdle(true);
   TrayStep();
   return RunOutcome::kCompleted;
+}
+
+// The end of a run an error cut short, before the error goes on: every row
+// stands as the save folder holds it, and the report says so.
+void RecoveryRun::EndAfterError() {
+  // The row's files were closed on the way out; give the controls back.
+  open_copy_path_.clear();
+  // Files waiting for the rest of their rescue keep the copy and map of their last step.
+  for (const std::unique_ptr<RowPass>& pass : deferred_) ShowStopped(*pass);
+  deferred_.clear();
+  // The row the error cut short stands as its last checkpoint saved it, if one did.
+  const bool kept = interrupted_ && interrupted_->owner->Mapped();
+  if (kept) ShowStopped(*interrupted_);
+  if (current_row_ > 0 && !(kept && interrupted_->row == current_row_)) SetRowState(current_row_, RowState::kUnsaved);
+  interrupted_.reset();
+  SetIdle(true);
+  // The copies saved whole before the error are recorded as such, so no later run reads them again.
+  SaveReportAfterError(env_.dialogs, [this] {
+    save_tree_->SyncAndMarkWhole();
+    SaveReport();
+  });
 }
 
 // Whether the save folder is the selection or lies below it, links resolved:
@@ -252,75 +274,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   // The size taken now bounds the pass: a file that grows meanwhile is not followed.
   const FileStatus status = source->Status();
   RowStart start = ChooseStart(row, *source, status);
-  if (start.kind == RowStart::kTaken) {
-    source->Close();
-    SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(save_tree_->DestinationOf(source_path) + "\r" + env_.messages.Text(kNameTakenText));
-    return idle_ ? RowResult::kEnded : FinishRow();
-  }
-  if (start.kind == RowStart::kWhole || start.kind == RowStart::kSkipped) {
-    // An earlier run saved this file whole, or the user chose to skip it: nothing is read.
-    source->Close();
-    // No pass is there to notice a Stop or a close confirmed since the last row.
-    if (idle_) return RowResult::kEnded;
-    if (start.kind == RowStart::kSkipped) {
-      SetRowState(row, RowState::kUnsaved);
-      return FinishRow();
-    }
-    env_.table.SetCompleted(row, status.size, 100);
-    env_.table.SetRecovered(row, status.size);
-    taken_whole_.insert(row);
-    SetRowState(row, RowState::kSaved);
-    return FinishRow();
-  }
-
-  // The copy: the one an earlier run left with its map, or a new one in the working folder.
-  auto pass = std::make_unique<RowPass>();
-  pass->row = row;
-  pass->status = status;
-  const std::string working_name = WorkingCopyName(row, source_path);
-  pass->working_path = save_tree_->WorkingCopyPath(working_name);
-  std::optional<SaveTree::EarlierCopy> earlier = std::move(start.earlier);
-  if (earlier) {
-    continued_.insert(row);
-    // The copy is about to be written again: until its map stands, nothing may call it whole.
-    save_tree_->ForgetWhole(source_path);
-  }
-  std::unique_ptr<File> copy;
-  bool in_place = earlier.has_value();
-  if (earlier && !earlier->shared) {
-    copy = std::move(earlier->file);
-    // The working folder shows the copy too, for preview, where the save disk has hard links.
-    if (save_tree_->LinkCopy(source_path, working_name)) open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
-  } else {
-    try {
-      copy = save_tree_->CreateWorkingCopy(working_name);
-    } catch (const FileSystemError& error) {
-      source->Close();
-      SetRowState(row, RowState::kUnsaved);
-      env_.dialogs.ShowError(OpenFailureText(save_folder_ + FileNameOf(source_path), error));
-      return RowResult::kEnded;
-    }
-    open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
-    if (earlier) {
-      // Other names share the saved copy's bytes (a snapshot made with hard
-      // links): they keep them, and the copy goes on in a copy of its own.
-      CopyWhole(*earlier->file, *copy);
-      earlier->file->Close();
-      in_place = false;
-    }
-  }
-  pass->source = std::move(source);
-  pass->map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
-  const std::string& record_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
-  const RowCopy::Start begins = !in_place          ? RowCopy::Start::kNewCopy
-                                : earlier->mapped ? RowCopy::Start::kEarlierMapped
-                                                  : RowCopy::Start::kEarlierUnmapped;
-  pass->owner = std::make_unique<RowCopy>(
-      *save_tree_, source_identities_, source_path, status, working_name, std::move(copy), pass->map, begins,
-      [this, record_path](const FileSystemError& error) {
-        env_.dialogs.ShowError(save_tree_->MapPathOf(record_path) + "\r" + error.what());
-      });
+  if (start.kind != RowStart::kCopy) return EndWithoutPass(row, start.kind, *source, status);
+  const bool continued = start.earlier.has_value();
+  std::unique_ptr<RowPass> pass = OpenRowPass(row, std::move(source), status, std::move(start.earlier));
+  if (!pass) return RowResult::kEnded;
   // The mode in force when a file starts decides whether it gets the thorough
   // rescue; past the edges of its damage, that waits until every file had its first pass.
   const bool thorough = env_.options.Mode() == kModeThorough;
@@ -328,7 +285,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   const PassResult result = RunPass(pass, [&](PassContext& context) {
     File& source_file = *pass->source;
     File& copy_file = pass->owner->ForPass();
-    if (earlier) return ContinuePass(row, source_file, copy_file, status.size, pass->map, run_start, context, reach);
+    if (continued) return ContinuePass(row, source_file, copy_file, status.size, pass->map, run_start, context, reach);
     return thorough
                ? RecoverFileThoroughly(source_file, copy_file, row, status.size, run_start, context, &pass->map, reach)
                : RecoverFile(source_file, copy_file, row, status.size, run_start, context, nullptr, &pass->map);
@@ -494,6 +451,85 @@ void RecoveryRun::ShowStopped(const RowPass& pass) {
   MarkStopped(env_.table, pass.row, saved);
   ReportRow& record = report_rows_[static_cast<std::size_t>(pass.row - 1)];
   record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
+}
+
+// A row that needs no pass: its name is taken by another row's copy, an
+// earlier run saved it whole, or the user chose to skip it. Nothing is read.
+RecoveryRun::RowResult RecoveryRun::EndWithoutPass(int row, RowStart::Kind kind, File& source,
+                                                   const FileStatus& status) {
+  source.Close();
+  if (kind == RowStart::kTaken) {
+    SetRowState(row, RowState::kUnsaved);
+    env_.dialogs.ShowError(save_tree_->DestinationOf(env_.table.Cell(0, row)) + "\r" +
+                           env_.messages.Text(kNameTakenText));
+    return idle_ ? RowResult::kEnded : FinishRow();
+  }
+  // No pass is there to notice a Stop or a close confirmed since the last row.
+  if (idle_) return RowResult::kEnded;
+  if (kind == RowStart::kSkipped) {
+    SetRowState(row, RowState::kUnsaved);
+    return FinishRow();
+  }
+  env_.table.SetCompleted(row, status.size, 100);
+  env_.table.SetRecovered(row, status.size);
+  taken_whole_.insert(row);
+  SetRowState(row, RowState::kSaved);
+  return FinishRow();
+}
+
+// A row's files and map for its pass: the copy an earlier run left (with its
+// map, or none), or a new one in the working folder. Null, the row unsaved
+// and said so, when no working copy can be created.
+std::unique_ptr<RecoveryRun::RowPass> RecoveryRun::OpenRowPass(int row, std::unique_ptr<File> source,
+                                                               const FileStatus& status,
+                                                               std::optional<SaveTree::EarlierCopy> earlier) {
+  const std::string source_path = env_.table.Cell(0, row);
+  auto pass = std::make_unique<RowPass>();
+  pass->row = row;
+  pass->status = status;
+  const std::string working_name = WorkingCopyName(row, source_path);
+  pass->working_path = save_tree_->WorkingCopyPath(working_name);
+  if (earlier) {
+    continued_.insert(row);
+    // The copy is about to be written again: until its map stands, nothing may call it whole.
+    save_tree_->ForgetWhole(source_path);
+  }
+  std::unique_ptr<File> copy;
+  bool in_place = earlier.has_value();
+  if (earlier && !earlier->shared) {
+    copy = std::move(earlier->file);
+    // The working folder shows the copy too, for preview, where the save disk has hard links.
+    if (save_tree_->LinkCopy(source_path, working_name)) open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
+  } else {
+    try {
+      copy = save_tree_->CreateWorkingCopy(working_name);
+    } catch (const FileSystemError& error) {
+      source->Close();
+      SetRowState(row, RowState::kUnsaved);
+      env_.dialogs.ShowError(OpenFailureText(save_folder_ + FileNameOf(source_path), error));
+      return nullptr;
+    }
+    open_copy_path_ = save_tree_->WorkingCopyPath(working_name);
+    if (earlier) {
+      // Other names share the saved copy's bytes (a snapshot made with hard
+      // links): they keep them, and the copy goes on in a copy of its own.
+      CopyWhole(*earlier->file, *copy);
+      earlier->file->Close();
+      in_place = false;
+    }
+  }
+  pass->source = std::move(source);
+  pass->map = earlier ? std::move(earlier->map) : RescueMap(0, status.size);
+  const std::string& record_path = report_rows_[static_cast<std::size_t>(row - 1)].path;
+  const RowCopy::Start begins = !in_place          ? RowCopy::Start::kNewCopy
+                                : earlier->mapped ? RowCopy::Start::kEarlierMapped
+                                                  : RowCopy::Start::kEarlierUnmapped;
+  pass->owner = std::make_unique<RowCopy>(
+      *save_tree_, source_identities_, source_path, status, working_name, std::move(copy), pass->map, begins,
+      [this, record_path](const FileSystemError& error) {
+        env_.dialogs.ShowError(save_tree_->MapPathOf(record_path) + "\r" + error.what());
+      });
+  return pass;
 }
 
 // Saves a row's copy once its pass is over, and shows how it ended; kEnded
@@ -756,6 +792,12 @@ void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row
 std::string RecoveryRun::WorkingCopyPath(int row) const {
   if (!save_tree_ || row < 1 || row >= env_.table.RowCount()) return "";
   return save_tree_->WorkingCopyPath(WorkingCopyName(row, env_.table.Cell(0, row)));
+}
+
+std::string RecoveryRun::MapPathOf(int row) const {
+  if (row < 1 || static_cast<std::size_t>(row) > report_rows_.size() || save_folder_.empty()) return "";
+  const ReportRow& record = report_rows_[static_cast<std::size_t>(row - 1)];
+  return record.map_path.empty() ? MirroredMapPath(record.path, selection_root_, save_folder_) : record.map_path;
 }
 
 std::string RecoveryRun::ReportText() const {

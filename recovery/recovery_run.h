@@ -101,6 +101,9 @@ class RecoveryRun {
   // The damage report of the last run, and where it was saved (empty before a run wrote it).
   std::string ReportText() const;
   const std::string& ReportPath() const { return report_path_; }
+  // Where the map of row `row`'s copy stands: the one the last run named, or,
+  // for a row it named none, where an earlier run leaves one.
+  std::string MapPathOf(int row) const;
 
  private:
   enum class RowResult { kDone, kEnded };
@@ -118,6 +121,10 @@ class RecoveryRun {
   bool SaveFolderInsideSelection(const std::string& save_folder) const;
   void Collect();
   std::string LeftOutText(const LeftOut& entry) const;
+  std::string ChosenSaveFolder();
+  void ShowBothBarsAt(int percent);
+  RunOutcome Complete();
+  void EndAfterError();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   bool Ended(const std::function<RowResult()>& step, Clock::TimePoint run_start);
   PassResult RunPass(std::unique_ptr<RowPass>& pass, const std::function<PassResult(PassContext&)>& run);
@@ -141,6 +148,9 @@ class RecoveryRun {
     std::optional<SaveTree::EarlierCopy> earlier = std::nullopt;  // with kCopy, the copy to go on from; none: a new one
   };
   RowStart ChooseStart(int row, File& source, const FileStatus& status);
+  RowResult EndWithoutPass(int row, RowStart::Kind kind, File& source, const FileStatus& status);
+  std::unique_ptr<RowPass> OpenRowPass(int row, std::unique_ptr<File> source, const FileStatus& status,
+                                       std::optional<SaveTree::EarlierCopy> earlier);
   RowStart StartOver(const std::string& path, const FileStatus& status, SaveTree::EarlierCopy earlier);
   bool HoldsAnotherFile(int row, File& source, const FileStatus& status) const;
   ExistingCopy ChooseForExisting(const std::string& destination);

@@ -1,3 +1,4 @@
+#include "recovery/destination_path.h"
 #include "recovery/report_history.h"
 
 #include <fcntl.h>
@@ -24,7 +25,7 @@ struct Descriptor {
 }  // namespace
 
 std::vector<ReportRow> EarlierReportRows(const std::string& save_folder) {
-  const std::string path = save_folder + ".salvorine/report.tsv";
+  const std::string path = ReportPathIn(save_folder);
   const Descriptor file{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
   if (file.fd < 0) {
     // None there, or a link or a folder in its place: the report written next replaces it.

@@ -13,9 +13,9 @@
 namespace salvorine {
 namespace {
 
-constexpr const char* kDataFolder = ".salvorine";
-constexpr const char* kMapsFolder = "maps";
-constexpr const char* kReportName = "report.tsv";
+constexpr const char* kDataFolder = kDataFolderName;
+constexpr const char* kMapsFolder = kMapsFolderName;
+constexpr const char* kReportName = kReportFileName;
 constexpr const char* kWholeRecordsName = "whole.tsv";
 
 // The text of the small file `name` in `folder`; nothing when it is missing or larger than `limit`.
@@ -456,7 +456,7 @@ bool SaveTree::LinkCopy(const std::string& source_path, const std::string& copy_
 
 std::string SaveTree::SaveReport(const std::string& text) {
   save_folder_.Subfolder(kDataFolder, 0777).WriteFile(kReportName, text);
-  return save_folder_.Path() + "/" + kDataFolder + "/" + kReportName;
+  return ReportPathIn(save_folder_.Path());
 }
 
 }  // namespace salvorine

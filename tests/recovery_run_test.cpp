@@ -63,9 +63,8 @@ class LoopMount {
     return std::unique_ptr<LoopMount>(new LoopMount(mounted, device));
   }
   ~LoopMount() {
-    // A FUSE driver lets the device go a moment after the unmount: detach it once it has.
-    Shell("umount " + mounted_ + "; for try in $(seq 100); do losetup -d " + device_ + " && ! losetup " + device_ +
-          " && break; sleep 0.05; done");
+    // A device still held by a FUSE driver is detached once the driver lets it go.
+    Shell("umount " + mounted_ + "; losetup -d " + device_);
   }
   LoopMount(const LoopMount&) = delete;
   LoopMount& operator=(const LoopMount&) = delete;

@@ -272,12 +272,12 @@ void DamagedMount::UnmountLazily() {
 void DamagedMount::Restart() {
   // A dead mount goes first (lazily: the program under test may still hold its files open).
   if (mounted_) UnmountLazily();
-  WaitForExit();
+  WaitForExit(false);
   Start(description_, max_read_bytes_);
   WaitUntilMounted();
 }
 
-void DamagedMount::WaitForExit() {
+void DamagedMount::WaitForExit(bool clean) {
   if (child_ <= 0) {
     return;
   }
@@ -294,7 +294,7 @@ void DamagedMount::WaitForExit() {
     std::this_thread::sleep_for(kPollInterval);
   }
   child_ = -1;
-  if (ExitCodeOf(status) != 0) {
+  if (clean && ExitCodeOf(status) != 0) {
     throw std::runtime_error("damaged_fs for " + mount_point_.string() + " exited with code " +
                              std::to_string(ExitCodeOf(status)) + ":\n" + Log());
   }

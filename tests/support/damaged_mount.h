@@ -65,7 +65,9 @@ class DamagedMount {
  private:
   void Start(std::string_view description, unsigned max_read_bytes);
   void WaitUntilMounted();
-  void WaitForExit();
+  // `clean`: the exit must be a clean one (after a lazy unmount the driver
+  // may end reading an aborted connection instead, which is no fault).
+  void WaitForExit(bool clean = true);
   bool TryCommand(const std::vector<std::string>& argv);
   std::string Log() const;
   void RemoveFolder() noexcept;

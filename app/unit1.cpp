@@ -54,7 +54,6 @@
 #include "recovery/map_file.h"
 #include "platform/file_system.h"
 #include "preview/unit5.h"
-#include "recovery/destination_path.h"
 #include "settings/settings_location.h"
 #include "settings/unit3.h"
 #include "recovery/run_summary.h"
@@ -505,9 +504,8 @@ void TForm1::Preview() {
   if (row <= 0) return;
   PreviewRow shown;
   shown.source_path = table_->Cell(0, row);
-  // Where the run saved this row: under its save folder, mirroring its selection.
-  // Only shown: previewing a row never writes anything.
-  shown.destination_path = MirroredPath(shown.source_path, run_->SelectionRoot(), run_->SaveFolder());
+  // Where the run saved this row. Only shown: previewing a row never writes anything.
+  shown.destination_path = run_->CopyPathOf(row);
   // The working copy while a run lasts; after it, the saved one.
   shown.recovered_copy_path = run_->WorkingCopyPath(row);
   shown.size = table_->Cell(1, row);

@@ -1,9 +1,11 @@
 #include "recovery/destination_path.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/file_system.h"
+#include "platform/file_system_error.h"
 #include "recovery/working_folder.h"
 
 namespace salvorine {
@@ -51,6 +53,30 @@ std::string DestinationPath(const std::string& source_path, const std::string& s
     if (!FolderExists(folder)) MakeFolder(folder);
   }
   return result;
+}
+
+std::string Destination::FolderKey() const {
+  std::string key;
+  for (const std::string& folder : folders) key += folder + "/";
+  return key;
+}
+
+Destination ResolveDestination(const std::string& save_folder, const std::string& relative) {
+  Destination destination;
+  for (std::size_t start = 0; start <= relative.size();) {
+    const std::size_t slash = std::min(relative.find('/', start), relative.size());
+    if (slash > start) destination.folders.push_back(relative.substr(start, slash - start));
+    start = slash + 1;
+  }
+  destination.copy_path = save_folder + "/" + relative;
+  if (destination.folders.empty() || destination.folders.back() == "." || destination.folders.back() == "..") {
+    throw FileSystemError(EINVAL, destination.copy_path, "save a file without a name as");
+  }
+  destination.name = destination.folders.back();
+  destination.folders.pop_back();
+  destination.map_path = save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + destination.FolderKey() +
+                         destination.MapName();
+  return destination;
 }
 
 std::string ReportPathIn(const std::string& save_folder) {

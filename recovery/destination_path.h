@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace salvorine {
 
@@ -23,10 +24,31 @@ std::string MirroredRelativePath(const std::string& source_path, const std::stri
 // that begin alike still get maps of their own.
 std::string MapFileName(const std::string& name);
 
-// Where the save folder keeps its own records: the maps below it, the report in it.
+// Where the save folder keeps its own records: the maps below it, the
+// report, the records of whole copies and a run's working folder in it; and
+// how a copy being placed is named beside its destination.
 inline constexpr const char* kDataFolderName = ".salvorine";
 inline constexpr const char* kMapsFolderName = "maps";
 inline constexpr const char* kReportFileName = "report.tsv";
+inline constexpr const char* kWholeRecordsFileName = "whole.tsv";
+inline constexpr const char* kPlacingPrefix = ".salvorine-";
+
+// Where a row's copy and its map stand below the save folder.
+struct Destination {
+  std::vector<std::string> folders;  // the copy's folders below the save folder
+  std::string name;                  // the copy's name: the source's own, or the one it was saved under
+  std::string copy_path;             // the copy's whole path, for messages and readers
+  std::string map_path;              // the map's whole path
+
+  // The folders, each followed by "/": the key of the copy's folder.
+  std::string FolderKey() const;
+  // The copy's path below the save folder.
+  std::string Relative() const { return FolderKey() + name; }
+  std::string MapName() const { return MapFileName(name); }
+};
+// The destination `relative` below `save_folder` (without its trailing "/");
+// raises FileSystemError when it has no usable name.
+Destination ResolveDestination(const std::string& save_folder, const std::string& relative);
 
 // The report of the runs into `save_folder` (with or without its trailing "/").
 std::string ReportPathIn(const std::string& save_folder);

@@ -17,6 +17,9 @@
 #include "recovery/damage_report.h"
 #include "recovery/file_pass.h"
 #include "recovery/row_copy.h"
+#include "recovery/row_job.h"
+#include "recovery/row_start.h"
+#include "recovery/run_report.h"
 #include "recovery/save_tree.h"
 #include "recovery/source_list.h"
 #include "recovery/thorough_pass.h"
@@ -100,62 +103,43 @@ class RecoveryRun {
   const std::set<int>& Continued() const { return continued_; }
   // The damage report of the last run, and where it was saved (empty before a run wrote it).
   std::string ReportText() const;
-  const std::string& ReportPath() const { return report_path_; }
+  const std::string& ReportPath() const { return report_.Path(); }
   // Where the map of row `row`'s copy stands: the one the last run named, or,
   // for a row it named none, where an earlier run leaves one.
   std::string MapPathOf(int row) const;
+  // Where row `row`'s copy stands, or will: the one the last run saved or
+  // continued (under a name given for keeping both too), or, for a row it
+  // saved none of, the place that mirrors the source's.
+  std::string CopyPathOf(int row) const;
 
  private:
   enum class RowResult { kDone, kEnded };
-  // A row's files and map from its pass's start until its copy is saved. A
-  // Thorough row whose rescue waits for the other files keeps them open.
-  struct RowPass {
-    int row = 0;
-    std::unique_ptr<File> source;
-    FileStatus status;
-    std::string working_path;  // where a reader finds its working copy while the run lasts
-    RescueMap map{0, 0};
-    std::unique_ptr<RowCopy> owner;  // holds `map` by reference
-    RescueReach reached = RescueReach::kEdges;  // how far its rescue has come
-  };
-  bool SaveFolderInsideSelection(const std::string& save_folder) const;
   void Collect();
-  std::string LeftOutText(const LeftOut& entry) const;
   std::string ChosenSaveFolder();
   void ShowBothBarsAt(int percent);
   RunOutcome Complete();
   void EndAfterError();
+  bool RecoverRows();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   bool Ended(const std::function<RowResult()>& step, Clock::TimePoint run_start);
-  PassResult RunPass(std::unique_ptr<RowPass>& pass, const std::function<PassResult(PassContext&)>& run);
+  PassResult RunPass(std::unique_ptr<RowJob>& pass, const std::function<PassResult(PassContext&)>& run);
   bool PauseForMedium();
   bool MediumBack();
-  bool SameSource(File& source, RowPass& pass);
   RowResult ResumeInterrupted(Clock::TimePoint run_start);
-  RowResult AfterPass(std::unique_ptr<RowPass> pass, PassResult result, bool thorough, Clock::TimePoint run_start);
-  void ShowStopped(const RowPass& pass);
+  RowResult AfterPass(std::unique_ptr<RowJob> pass, PassResult result, bool thorough, Clock::TimePoint run_start);
+  void ShowStopped(const RowJob& pass);
   void ShowRow(int row);
-  RowResult EndPass(RowPass& pass, PassResult result);
-  RowResult DeferRescue(std::unique_ptr<RowPass> pass, Clock::TimePoint run_start);
+  RowResult EndPass(RowJob& pass, PassResult result);
+  RowResult DeferRescue(std::unique_ptr<RowJob> pass, Clock::TimePoint run_start);
   RowResult RescueDeferred(Clock::TimePoint run_start, bool all);
   void StopDeferred();
   RowResult FinishRow();
   PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
                           Clock::TimePoint run_start, PassContext& context, RescueReach reach);
-  bool HasWholeCopy(int row, File& source, const FileStatus& status);
-  struct RowStart {
-    enum Kind { kWhole, kCopy, kSkipped, kTaken } kind;
-    std::optional<SaveTree::EarlierCopy> earlier = std::nullopt;  // with kCopy, the copy to go on from; none: a new one
-  };
-  RowStart ChooseStart(int row, File& source, const FileStatus& status);
-  RowResult EndWithoutPass(int row, RowStart::Kind kind, File& source, const FileStatus& status);
-  std::unique_ptr<RowPass> OpenRowPass(int row, std::unique_ptr<File> source, const FileStatus& status,
-                                       std::optional<SaveTree::EarlierCopy> earlier);
-  RowStart StartOver(const std::string& path, const FileStatus& status, SaveTree::EarlierCopy earlier);
-  bool HoldsAnotherFile(int row, File& source, const FileStatus& status) const;
-  ExistingCopy ChooseForExisting(const std::string& destination);
+  bool OpenSource(RowJob& job);
+  bool BeginRowCopy(RowJob& job, std::optional<SaveTree::EarlierCopy> earlier);
+  RowResult EndWithoutPass(RowJob& job, RowStart::Kind kind);
   bool IsNameTheDiskRefuses(const FileSystemError& error) const;
-  Likeness LikenessOf(File& source, std::int64_t size, SaveTree::EarlierCopy& earlier) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
   void TrayStep();
@@ -195,11 +179,12 @@ class RecoveryRun {
 
   PassPump pass_pump_{*this};
   RowCopy* row_copy_ = nullptr;
-  std::vector<std::unique_ptr<RowPass>> deferred_;  // oldest first
-  std::unique_ptr<RowPass> interrupted_;  // the row whose pass the medium's going away, or an error, cut short
+  std::vector<std::unique_ptr<RowJob>> deferred_;  // oldest first
+  std::unique_ptr<RowJob> interrupted_;  // the row whose pass the medium's going away, or an error, cut short
   int gone_at_row_ = 0;                   // the row that found the medium gone before its pass began, if any
   bool waiting_for_medium_ = false;
-  std::optional<ExistingCopy> existing_for_all_;
+  std::optional<RowStarter> starter_;  // while the run lasts
+  std::optional<RowJobPlace> row_job_place_;
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};
   int current_row_ = 0;
@@ -207,10 +192,7 @@ class RecoveryRun {
   bool skip_ = false;
   std::set<int> taken_whole_, continued_;  // Skip file was given during current_row_'s pass
   int left_out_count_ = 0;
-  std::vector<ReportRow> report_rows_;  // index row - 1
-  std::string report_path_;
-  std::string report_text_;  // as last saved
-  std::string run_time_;     // when the run started, as the report gives it
+  RunReport report_;
   std::string selection_root_;
   std::optional<std::uint64_t> selection_device_;  // the device the selection stood on when the run found it
   std::string save_folder_;

@@ -16,7 +16,7 @@ namespace {
 constexpr const char* kDataFolder = kDataFolderName;
 constexpr const char* kMapsFolder = kMapsFolderName;
 constexpr const char* kReportName = kReportFileName;
-constexpr const char* kWholeRecordsName = "whole.tsv";
+constexpr const char* kWholeRecordsName = kWholeRecordsFileName;
 
 // The text of the small file `name` in `folder`; nothing when it is missing or larger than `limit`.
 std::optional<std::string> ReadSmallFile(const FolderHandle& folder, const std::string& name, std::int64_t limit) {
@@ -44,6 +44,12 @@ std::vector<std::string> Components(const std::string& path) {
   return parts;
 }
 
+std::string Joined(const std::vector<std::string>& folders) {
+  std::string joined;
+  for (const std::string& folder : folders) joined += folder + "/";
+  return joined;
+}
+
 std::string ParentOf(const std::string& path) {
   const auto slash = path.rfind('/');
   if (slash == std::string::npos) return ".";
@@ -55,23 +61,6 @@ unsigned FolderMode(const std::string& source_folder) {
   struct stat status {};
   if (::stat(source_folder.c_str(), &status) != 0) return 0777;
   return (static_cast<unsigned>(status.st_mode) & 0777) | 0700;
-}
-
-// The folders and the name of a relative path; raises when it has no usable name.
-std::pair<std::vector<std::string>, std::string> Split(const std::string& relative, const std::string& shown) {
-  std::vector<std::string> parts = Components(relative);
-  if (parts.empty() || parts.back() == "." || parts.back() == "..") {
-    throw FileSystemError(EINVAL, shown, "save a file without a name as");
-  }
-  std::string name = parts.back();
-  parts.pop_back();
-  return {parts, name};
-}
-
-std::string Joined(const std::vector<std::string>& folders) {
-  std::string joined;
-  for (const std::string& folder : folders) joined += folder + "/";
-  return joined;
 }
 
 }  // namespace
@@ -101,6 +90,7 @@ std::string SaveTree::Relative(const std::string& source_path) const {
 
 void SaveTree::SaveUnderName(const std::string& source_path, const std::string& name) {
   saved_names_[source_path] = name;
+  destinations_.erase(source_path);
 }
 
 std::string SaveTree::SavedName(const std::string& source_path) const {
@@ -121,20 +111,26 @@ std::string SaveTree::NumberedName(const std::string& name, int number) {
   return name.substr(0, kept) + suffix;
 }
 
+const Destination& SaveTree::Resolve(const std::string& source_path) {
+  auto found = destinations_.find(source_path);
+  if (found == destinations_.end()) {
+    found = destinations_.emplace(source_path, ResolveDestination(save_folder_.Path(), Relative(source_path))).first;
+  }
+  return found->second;
+}
+
 std::string SaveTree::DestinationOf(const std::string& source_path) const {
   return save_folder_.Path() + "/" + Relative(source_path);
 }
 
-std::string SaveTree::MapPathOf(const std::string& source_path) const {
-  const std::string relative = Relative(source_path);
-  const auto slash = relative.rfind('/');
-  const std::size_t name_start = slash == std::string::npos ? 0 : slash + 1;
-  return save_folder_.Path() + "/" + kDataFolder + "/" + kMapsFolder + "/" + relative.substr(0, name_start) +
-         MapFileName(relative.substr(name_start));
+std::string SaveTree::MapPathOf(const std::string& source_path) {
+  return Resolve(source_path).map_path;
 }
 
 std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const std::string& source_path) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
   // The destination's folders are the source folder's last ones: level `level` mirrors this source folder.
   const std::string source_folder = ParentOf(source_path);
   const auto mode = [&](std::size_t level) {
@@ -210,23 +206,23 @@ void SaveTree::SyncAndMarkWhole() {
     if (folder->IdentityOf(name) != copy.identity) continue;  // replaced since: not the copy that was synced
     // The time is a courtesy to the user: some disks round or ignore it, so the record decides.
     folder->SetTimeIfSame(name, copy.identity, copy.source);
-    whole_records_.Add(Relative(copy.source_path), copy.source);
+    whole_records_.Add(Resolve(copy.source_path).Relative(), copy.source);
     records_changed_ = true;
   }
   if (records_changed_) SaveWholeRecords();
 }
 
-bool SaveTree::RecordedWhole(const std::string& source_path, const FileStatus& source) const {
-  return whole_records_.Holds(Relative(source_path), source);
+bool SaveTree::RecordedWhole(const std::string& source_path, const FileStatus& source) {
+  return whole_records_.Holds(Resolve(source_path).Relative(), source);
 }
 
 void SaveTree::RecordWhole(const std::string& source_path, const FileStatus& source) {
-  whole_records_.Add(Relative(source_path), source);
+  whole_records_.Add(Resolve(source_path).Relative(), source);
   records_changed_ = true;
 }
 
 void SaveTree::ForgetWhole(const std::string& source_path) {
-  if (whole_records_.Remove(Relative(source_path))) SaveWholeRecords();
+  if (whole_records_.Remove(Resolve(source_path).Relative())) SaveWholeRecords();
 }
 
 void SaveTree::SaveWholeRecords() {
@@ -242,24 +238,28 @@ const FolderHandle& SaveTree::MapsFolder() {
 }
 
 void SaveTree::WriteMap(const std::string& source_path, const std::string& text) {
-  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
   const FolderHandle& folder = maps_chain_.Enter(MapsFolder(), folders, [](std::size_t) { return 0777u; });
-  folder.WriteFile(MapFileName(name), text);
+  folder.WriteFile(at.MapName(), text);
 }
 
 // Creates nothing on the way: a copy without a map needs no maps folder.
 void SaveTree::RemoveMapAndRecord(const std::string& source_path) {
   ForgetWhole(source_path);
-  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return;
   if (const auto folder = Existing(*maps, folders)) {
-    if (folder->RemoveFile(MapFileName(name))) folder->Sync();
+    if (folder->RemoveFile(at.MapName())) folder->Sync();
   }
 }
 
 bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
   const FolderHandle* folder = copies_.Find(save_folder_, folders);
   const bool found = folder != nullptr && folder->IdentityOf(name).has_value();
   const bool taken = found && LeadsToAnotherRowsCopy(source_path);
@@ -275,8 +275,10 @@ bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
 // name is a copy another row of this run placed. The disk decides which names
 // are the same: only its answers are used, never a case rule of ours.
 bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  const std::string key = Joined(folders);
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
+  const std::string key = at.FolderKey();
   const FolderHandle* folder = copies_.Find(save_folder_, folders);
   const std::optional<FileStatus> found = folder ? folder->StatusOf(name) : std::nullopt;
   if (!found) return false;
@@ -379,8 +381,10 @@ std::vector<bool> SaveTree::OtherSpellings(const std::vector<std::string>& folde
 }
 
 bool SaveTree::MayHoldEarlier(const std::string& source_path) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  if (!copies_.created.contains(Joined(folders))) return true;
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
+  if (!copies_.created.contains(at.FolderKey())) return true;
   // A folder this run made holds only its rows' copies: the disk says whether one answers to this name.
   const FolderHandle* folder = copies_.Find(save_folder_, folders);
   const bool answered = folder != nullptr && folder->IdentityOf(name).has_value();
@@ -389,13 +393,15 @@ bool SaveTree::MayHoldEarlier(const std::string& source_path) {
 }
 
 void SaveTree::Claim(const std::string& source_path) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
-  placed_names_[Joined(folders)].insert_or_assign(name, source_path);
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
+  placed_names_[at.FolderKey()].insert_or_assign(name, source_path);
   const std::vector<bool> unlisted = OtherSpellings(folders);
   if (std::find(unlisted.begin(), unlisted.end(), true) != unlisted.end()) {
-    placed_through_other_spellings_.insert(Joined(folders));
+    placed_through_other_spellings_.insert(at.FolderKey());
   }
-  const auto known = known_names_.find(Joined(folders));
+  const auto known = known_names_.find(at.FolderKey());
   if (known != known_names_.end()) known->second.insert(name);
 }
 
@@ -410,7 +416,9 @@ std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const s
 
 std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string& source_path, std::int64_t size,
                                                                const std::set<FileIdentity>& protect) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
   const auto copies = Existing(save_folder_, folders);
   if (!copies) return std::nullopt;
   std::unique_ptr<File> copy = copies->OpenExistingFile(name);
@@ -420,7 +428,7 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
   const bool shared = copies->LinkCountOf(name) > 1;
   const auto maps = earlier_maps_ ? Existing(*earlier_maps_, folders) : std::nullopt;
   const std::optional<std::string> text =
-      maps ? ReadSmallFile(*maps, MapFileName(name), kLongestMapFile) : std::nullopt;
+      maps ? ReadSmallFile(*maps, at.MapName(), kLongestMapFile) : std::nullopt;
   if (std::optional<RescueMap> map = text ? ParseMapFile(*text, size) : std::nullopt) {
     return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(*text), shared, true};
   }
@@ -429,7 +437,9 @@ std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
   const FolderHandle* folder = copies_.Find(save_folder_, folders);
   return folder ? folder->OpenExistingForReading(name) : nullptr;
 }
@@ -437,19 +447,24 @@ std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_pa
 bool SaveTree::HasMap(const std::string& source_path) {
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return false;
-  const auto [folders, name] = Split(Relative(source_path), MapPathOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
   const auto folder = Existing(*maps, folders);
-  return folder && folder->IdentityOf(MapFileName(name)).has_value();
+  return folder && folder->IdentityOf(at.MapName()).has_value();
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
   const auto folder = Existing(save_folder_, folders);
   return folder ? folder->OpenExistingFile(name) : nullptr;
 }
 
 bool SaveTree::LinkCopy(const std::string& source_path, const std::string& copy_name) {
-  const auto [folders, name] = Split(Relative(source_path), DestinationOf(source_path));
+  const Destination& at = Resolve(source_path);
+  const auto& folders = at.folders;
+  const std::string& name = at.name;
   const auto folder = Existing(save_folder_, folders);
   return folder && folder->LinkInto(name, Working().Folder(), copy_name);
 }

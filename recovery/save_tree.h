@@ -12,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/folder_handle.h"
 #include "recovery/copy_store.h"
+#include "recovery/destination_path.h"
 #include "recovery/map_file.h"
 #include "recovery/folder_chain.h"
 #include "recovery/rescue_map.h"
@@ -24,8 +25,9 @@ namespace salvorine {
 // mirrors its source's place under the selection. Folders are walked without
 // following links, created once, and given their source folder's permissions
 // (with the umask, and always open to their owner). Beside the copies,
-// ".salvorine/" holds a map of every copy that is not whole (in
-// ".salvorine/maps/", mirroring the copies), the report of the last run and,
+// the save folder's data folder (see destination_path.h) holds a map of every
+// copy that is not whole (in its maps folder, mirroring the copies), the
+// records of whole copies, the report of the runs and,
 // while a run holds it, that run's working folder ("TMP654") with the copies
 // its passes write.
 class SaveTree final : public CopyStore {
@@ -36,7 +38,7 @@ class SaveTree final : public CopyStore {
   // Takes the save folder for this run alone, for as long as the tree lives,
   // and its working folder, emptied; false when another run holds it.
   bool HoldAlone();
-  // Lets go of the save folder's ".salvorine" and removes it when the run left nothing in it.
+  // Lets go of the save folder's data folder and removes it when the run left nothing in it.
   void ReleaseUnused();
   // Empties and removes the working folder once the run is over.
   void EndWorking();
@@ -58,7 +60,9 @@ class SaveTree final : public CopyStore {
   // The destination of `source_path` (a path, for messages).
   std::string DestinationOf(const std::string& source_path) const;
   // Where the map of `source_path`'s copy goes.
-  std::string MapPathOf(const std::string& source_path) const;
+  std::string MapPathOf(const std::string& source_path);
+  // Where `source_path`'s copy and its map stand, worked out once per name it is saved under.
+  const Destination& Resolve(const std::string& source_path);
 
   void WriteMap(const std::string& source_path, const std::string& text) override;
   void RemoveMapAndRecord(const std::string& source_path) override;
@@ -73,7 +77,7 @@ class SaveTree final : public CopyStore {
 
   // Whether the save folder records the copy at `source_path`'s destination
   // as the whole copy of a source of `source`'s size and modification time.
-  bool RecordedWhole(const std::string& source_path, const FileStatus& source) const;
+  bool RecordedWhole(const std::string& source_path, const FileStatus& source);
   // Whether copies that carry their source's modification time count as
   // whole: only in a save folder that earlier versions filled, which kept no records.
   bool TrustsCopyTimes() const { return trusts_copy_times_; }
@@ -82,7 +86,7 @@ class SaveTree final : public CopyStore {
   // Drops the record of `source_path`'s whole copy, once on disk, before the copy is written again.
   void ForgetWhole(const std::string& source_path);
 
-  // Replaces ".salvorine/report.tsv"; returns its path.
+  // Replaces the report in the data folder; returns its path.
   std::string SaveReport(const std::string& text);
 
   // What an earlier run left of a copy: the file, open for update, and its map.
@@ -161,7 +165,7 @@ class SaveTree final : public CopyStore {
   std::optional<FolderHandle> maps_;
   Chain maps_chain_;
   std::optional<FolderHandle> earlier_maps_;  // the maps folder as the run found it, if any
-  std::optional<FolderHandle> held_;          // ".salvorine", locked while the run lasts
+  std::optional<FolderHandle> held_;          // the data folder, locked while the run lasts
   std::optional<WorkingFolder> working_;      // below held_, which must outlive it
   void SaveWholeRecords();
 
@@ -171,6 +175,7 @@ class SaveTree final : public CopyStore {
   bool records_changed_ = false;
   std::uint64_t save_device_;
   std::map<std::uint64_t, FolderHandle> other_file_systems_;  // by device: disks mounted inside the save folder
+  std::map<std::string, Destination> destinations_;  // by source path
   std::map<std::string, std::string> saved_names_;  // source path -> name, where it is not the source's
   // Per destination folder (its relative path): the names found there or placed, and those placed by this
   // run, each with the source path whose copy it is.

@@ -8,7 +8,7 @@
 
 namespace salvorine {
 
-// A run's private folder TMP654 inside the save folder's ".salvorine", which
+// A run's private folder TMP654 inside the save folder's data folder, which
 // the run holds locked: the fresh copies are written there, on the save
 // folder's file system, so that placing one is a hard link (one write per
 // byte), and nothing is written to the source's disk. The folder is opened

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "i18n/message_table.h"
+#include "platform/file.h"
+#include "platform/file_system.h"
+#include "recovery/copy_identity.h"
+#include "recovery/damage_report.h"
+#include "recovery/run_ports.h"
+#include "recovery/save_tree.h"
+
+namespace salvorine {
+
+// Where a row starts from.
+struct RowStart {
+  enum Kind {
+    kWhole,    // an earlier run saved it whole: nothing to read
+    kCopy,     // a pass reads it, into `earlier` or, without one, into a new copy
+    kSkipped,  // another file's copy stands there and the user chose to skip this one
+    kTaken,    // another row of this run saved its copy under this name
+  } kind;
+  std::optional<SaveTree::EarlierCopy> earlier = std::nullopt;
+};
+
+// Decides, row after row, where each file of a run starts from, from what
+// the save folder holds at its destination; asks the user once per run when
+// an answer is to hold for every file.
+class RowStarter {
+ public:
+  RowStarter(SaveTree& tree, const std::set<FileIdentity>& protect, const RunOptions& options,
+             const MessageTable& messages, Dialogs& dialogs)
+      : tree_(tree), protect_(protect), options_(options), messages_(messages), dialogs_(dialogs) {}
+
+  // The start of `record`'s row, whose source is open as `source` with
+  // `status`. The destination may hold this file's whole copy, or an earlier
+  // copy of it to go on from in place (with a map, or without one: then every
+  // byte is read again and none it holds is given up), or nothing; or a copy
+  // of another file, which is replaced, kept beside the new one
+  // ("NAME (2).EXT"), or makes the file skipped, as the user chooses. A copy
+  // no sample of which the source still reads cannot be told apart: it is
+  // kept, and the new copy goes beside it. `record.existing` tells which.
+  RowStart Choose(ReportRow& record, File& source, const FileStatus& status);
+
+ private:
+  bool HasWholeCopy(const std::string& path, File& source, const FileStatus& status);
+  RowStart StartOver(const std::string& path, const FileStatus& status, SaveTree::EarlierCopy earlier);
+  bool HoldsAnotherFile(const std::string& path, File& source, const FileStatus& status);
+  ExistingCopy ChooseForExisting(const std::string& destination);
+
+  SaveTree& tree_;
+  const std::set<FileIdentity>& protect_;
+  const RunOptions& options_;
+  const MessageTable& messages_;
+  Dialogs& dialogs_;
+  std::optional<ExistingCopy> for_all_;
+};
+
+// Whether an earlier copy is of this very source: samples spread over what
+// its map marks finished (over all of it, without a map), read anew, are the
+// source's. A copy that holds nothing read yet has nothing to lose.
+Likeness LikenessOf(File& source, std::int64_t size, SaveTree::EarlierCopy& earlier);
+
+}  // namespace salvorine

@@ -42,6 +42,11 @@ constexpr WindowText kNameTakenText{
 constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
 constexpr WindowText kMediumGoneText{195, "The medium is gone: waiting for it to come back (Stop to end)"};
 
+// `folder` with its trailing "/"; empty when it is.
+std::string SlashEnded(const std::string& folder) {
+  return folder.empty() || folder.ends_with('/') ? folder : folder + '/';
+}
+
 // Creates the save folder `folder` ("/"-terminated) and every missing folder
 // above it, each with the umask's permissions, as the user would with mkdir -p.
 void MakeSaveFolder(const std::string& folder) {
@@ -85,23 +90,10 @@ void CopyWhole(File& from, File& to) {
 
 }  // namespace
 
-// The save folder the window names, asked for once more by browsing when it
-// names none, with its trailing "/"; empty when there is still none.
-std::string RecoveryRun::ChosenSaveFolder() {
-  std::string save_folder = env_.window.SaveFolder();
-  if (save_folder.empty()) {
-    env_.window.Browse();
-    save_folder = env_.window.SaveFolder();
-    if (save_folder.empty()) return save_folder;
-  }
-  if (save_folder.back() != '/') save_folder += '/';
-  return save_folder;
-}
-
-RunOutcome RecoveryRun::Recover() {
-  const std::string save_folder = ChosenSaveFolder();
+RunOutcome RecoveryRun::Recover(const RunRequest& request) {
+  const std::string save_folder = SlashEnded(request.save_folder);
   if (save_folder.empty()) return RunOutcome::kNotStarted;
-  if (SaveFolderInsideSelection(save_folder)) {
+  if (SaveFolderInsideSelection(request.selection, save_folder)) {
     env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveInsideSelectionText));
     return RunOutcome::kRefused;
   }
@@ -109,7 +101,7 @@ RunOutcome RecoveryRun::Recover() {
 
   ShowBothBarsAt(0);
 
-  selection_root_ = env_.window.SelectedPath();
+  selection_root_ = request.selection;
   selection_device_ = DeviceOf(selection_root_);
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
@@ -173,7 +165,6 @@ RunOutcome RecoveryRun::Complete() {
   ShowBothBarsAt(100);
   env_.dialogs.ShowInformation(env_.messages.Message(kCompletionMessage));
   SetIdle(true);
-  TrayStep();
   return RunOutcome::kCompleted;
 }
 
@@ -200,11 +191,11 @@ void RecoveryRun::EndAfterError() {
 
 // Whether the save folder is the selection or lies below it, links resolved:
 // the run would then write into what it reads.
-bool RecoveryRun::SaveFolderInsideSelection(const std::string& save_folder) const {
-  const std::string selection = ResolvedPath(env_.window.SelectedPath());
+bool RecoveryRun::SaveFolderInsideSelection(const std::string& selection, const std::string& save_folder) {
+  const std::string source = ResolvedPath(selection);
   const std::string save = ResolvedPath(save_folder);
-  if (selection.empty() || save.empty()) return false;
-  return selection == "/" || save == selection || save.starts_with(selection + "/");
+  if (source.empty() || save.empty()) return false;
+  return source == "/" || save == source || save.starts_with(source + "/");
 }
 
 // Why something below the selection was left out, in the language shown.
@@ -829,12 +820,6 @@ void RecoveryRun::SaveReport() {
     save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));
     report_path_ = save_tree_->SaveReport(report_text_);
   }
-}
-
-void RecoveryRun::TrayStep() {
-  if (!env_.options.TrayOption() || env_.table.RowCount() < 2) return;
-  const std::string first = env_.table.Cell(0, 1);
-  if (!first.empty() && env_.drive_type(first) == kDriveCdRom) env_.window.Eject();
 }
 
 void RecoveryRun::Stop() {

@@ -33,8 +33,6 @@ struct RunEnvironment {
   EventPump& pump;
   RunWindow& window;
   Clock& clock;
-  // The kind of drive a path lies on; replaced in tests.
-  std::function<int(const std::string&)> drive_type = DriveType;
   // Opens a source for reading; a window wraps it so that a stalled read does not freeze it.
   std::function<std::unique_ptr<File>(const std::string&)> open_source = OpenRead;
   // How long the run waits for a medium that went away to come back; none: until Stop.
@@ -65,7 +63,7 @@ class RecoveryRun {
   // stopped, and the run waits (RunEnvironment::medium_wait) for the same
   // medium to come back, then reopens the sources and goes on where it
   // stopped; when it does not come back, the run ends as a stopped one.
-  RunOutcome Recover();
+  RunOutcome Recover(const RunRequest& request);
   // Asks to confirm, then lets the running pass stop before its next block.
   void Stop();
   // Ends the pass over the current file at its next read; what was read is kept with its map, and the run goes on.
@@ -118,10 +116,9 @@ class RecoveryRun {
     std::unique_ptr<RowCopy> owner;  // holds `map` by reference
     RescueReach reached = RescueReach::kEdges;  // how far its rescue has come
   };
-  bool SaveFolderInsideSelection(const std::string& save_folder) const;
+  static bool SaveFolderInsideSelection(const std::string& selection, const std::string& save_folder);
   void Collect();
   std::string LeftOutText(const LeftOut& entry) const;
-  std::string ChosenSaveFolder();
   void ShowBothBarsAt(int percent);
   RunOutcome Complete();
   void EndAfterError();
@@ -158,7 +155,6 @@ class RecoveryRun {
   Likeness LikenessOf(File& source, std::int64_t size, SaveTree::EarlierCopy& earlier) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
-  void TrayStep();
   PassContext MakePassContext();
 
   RunEnvironment env_;

@@ -90,7 +90,7 @@ TForm1::TForm1(WindowServices services, QWidget* parent) : QMainWindow(parent), 
     images_[i] = QIcon(QStringLiteral(":/images/%1.svg").arg(i));
   }
   table_ = new JobTableModel(this);
-  RunEnvironment environment{*table_, progress_, *this, messages_, run_dialogs_, *this, *this, clock_};
+  RunEnvironment environment{*table_, progress_, held_settings_, messages_, run_dialogs_, *this, *this, clock_};
   environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
     return std::make_unique<WatchedSource>(std::make_unique<BackgroundReadFile>(OpenRead(path), reader_), read_watch_);
   };
@@ -462,7 +462,11 @@ void TForm1::ToolButton1Click() {
     Activity1->clear();
     ShowDamageMap(true);
   });
-  if (run_->Recover() == RunOutcome::kNotStarted) return;
+  // Without a save folder the user is asked for one; still without one, nothing starts.
+  if (SaveFolder().empty()) Button3Click();
+  const RunOutcome outcome = run_->Recover({SelectedPath(), SaveFolder()});
+  if (outcome == RunOutcome::kNotStarted) return;
+  if (outcome == RunOutcome::kCompleted) TrayStep();
   ListBox1->clear();
   for (const std::string& source : run_->SourceList()) ListBox1->addItem(Shown(source));
   ShowRunSummary();
@@ -653,6 +657,12 @@ void TForm1::AnchorSaveFolder() {
 std::string TForm1::SaveFolder() const { return Bytes(Edit2->text()); }
 std::string TForm1::SelectedPath() const { return ShellTreeView1->SelectedPath(); }
 
+void TForm1::TrayStep() {
+  if (!held_settings_.TrayOption() || table_->RowCount() < 2) return;
+  const std::string first = table_->Cell(0, 1);
+  if (!first.empty() && services_.drive_type(first) == kDriveCdRom) ToolButton6Click();
+}
+
 // Recover stays unavailable until the run has returned, even when Stop has
 // already ended it and the pass is still waiting for a stalled read to come back.
 void TForm1::SetRunControlsEnabled(bool enabled) {
@@ -798,9 +808,6 @@ void TForm1::FitFigureColumns() {
 
 // ---- Options, language and settings ---------------------------------------------
 
-int TForm1::Mode() const { return settings_ != nullptr ? settings_->ComboBox1->currentIndex() : kModeMaxData; }
-bool TForm1::TrayOption() const { return settings_ != nullptr && settings_->CheckBox1->isChecked(); }
-
 void TForm1::ApplyLanguage(bool english) {
   qt_translations_.Apply(english);
   salvorine::ApplyLanguage(english, program_folder_, messages_, *this);
@@ -873,18 +880,18 @@ void TForm1::CheckLanguage(bool english) {
 }
 
 void TForm1::SelectMode(int index) {
-  if (settings_ != nullptr) settings_->ComboBox1->setCurrentIndex(index);
+  held_settings_.SetMode(index);
 }
 
 void TForm1::SetSettingsDialog(TForm3* settings) {
   settings_ = settings;
-  connect(settings_->ComboBox1, &QComboBox::currentIndexChanged, this, [this] { ShowMode(); });
+  held_settings_.Follow(*settings, [this] { ShowMode(); });
   ShowMode();
 }
 
 // A mode the list does not hold runs as Max Data, and is shown as such.
 void TForm1::ShowMode() {
-  const int mode = Mode();
+  const int mode = held_settings_.Mode();
   const int shown = mode == kModeMaxSpeed || mode == kModeThorough ? mode : kModeMaxData;
   ModeLabel1->setText(mode_text_.arg(settings_ != nullptr ? settings_->ComboBox1->itemText(shown)
                                                           : QStringLiteral("Max Data")));
@@ -971,29 +978,15 @@ void TForm1::SetPreviewText(TextSlot slot, const QString& shown) {
 void TForm1::SetTreeIcons(bool show) { ShellTreeView1->SetShowIcons(show); }
 void TForm1::SetSaveFolderText(const std::string& folder) { Edit2->setText(Shown(folder)); }
 bool TForm1::EnglishChecked() const { return English1->isChecked(); }
-int TForm1::ModeIndex() const { return settings_ != nullptr ? settings_->ComboBox1->currentIndex() : 0; }
-
-void TForm1::SetModeIndex(int index) {
-  if (settings_ == nullptr) return;
-  const bool listed = index >= 0 && index < settings_->ComboBox1->count();
-  settings_->ComboBox1->setCurrentIndex(listed ? index : -1);
-}
-
-bool TForm1::TrayChecked() const { return settings_ != nullptr && settings_->CheckBox1->isChecked(); }
-void TForm1::SetTrayChecked(bool checked) {
-  if (settings_ != nullptr) settings_->CheckBox1->setChecked(checked);
-}
-bool TForm1::ShowIconsChecked() const { return settings_ != nullptr && settings_->CheckBox2->isChecked(); }
-void TForm1::SetShowIconsChecked(bool checked) {
-  if (settings_ != nullptr) settings_->CheckBox2->setChecked(checked);
-}
-bool TForm1::ContinueChecked() const { return settings_ == nullptr || settings_->CheckBox3->isChecked(); }
-void TForm1::SetContinueChecked(bool checked) {
-  if (settings_ != nullptr) settings_->CheckBox3->setChecked(checked);
-}
-int TForm1::Retries() const { return settings_ == nullptr ? 0 : settings_->SpinBox1->value(); }
-void TForm1::SetRetries(int retries) {
-  if (settings_ != nullptr) settings_->SpinBox1->setValue(retries);
-}
+int TForm1::ModeIndex() const { return held_settings_.Mode(); }
+void TForm1::SetModeIndex(int index) { held_settings_.SetMode(index); }
+bool TForm1::TrayChecked() const { return held_settings_.TrayOption(); }
+void TForm1::SetTrayChecked(bool checked) { held_settings_.SetTray(checked); }
+bool TForm1::ShowIconsChecked() const { return held_settings_.ShowIcons(); }
+void TForm1::SetShowIconsChecked(bool checked) { held_settings_.SetShowIcons(checked); }
+bool TForm1::ContinueChecked() const { return held_settings_.ContinueEarlierCopies(); }
+void TForm1::SetContinueChecked(bool checked) { held_settings_.SetContinueCopies(checked); }
+int TForm1::Retries() const { return held_settings_.Retries(); }
+void TForm1::SetRetries(int retries) { held_settings_.SetRetries(retries); }
 
 }  // namespace salvorine

@@ -10,6 +10,7 @@
 #include "app/activity_line.h"
 #include "app/background_reader.h"
 #include "app/damage_map_view.h"
+#include "app/held_settings.h"
 #include "app/job_table_model.h"
 #include "app/paced_progress.h"
 #include "app/qt_translations.h"
@@ -53,7 +54,6 @@ class TForm5;
 class TForm1 final : public QMainWindow,
                      private RunWindow,
                      private EventPump,
-                     private RunOptions,
                      private LanguageView,
                      private SettingsHolder {
   Q_OBJECT
@@ -118,11 +118,12 @@ class TForm1 final : public QMainWindow,
   QString ShownText(const WindowText& entry) const;
   bool TitleIsEnglish() const;
 
+  // The save-folder box's text, and the folder tree's selected path (empty when nothing is selected).
+  std::string SaveFolder() const;
+  std::string SelectedPath() const;
+  // Opens the tray after a completed run whose first file lies on an optical disc, when the settings ask for it.
+  void TrayStep();
   // RunWindow
-  std::string SaveFolder() const override;
-  std::string SelectedPath() const override;
-  void Browse() override { Button3Click(); }
-  void Eject() override { ToolButton6Click(); }
   void SetRunControlsEnabled(bool enabled) override;
   // EventPump
   void ProcessMessages() override;
@@ -140,10 +141,6 @@ class TForm1 final : public QMainWindow,
   // The sum of one figure over every row.
   std::int64_t BytesOfAllRows(std::int64_t RowFigures::*figure) const;
   static void SetCaption(QToolButton* button, const QString& caption);
-  // RunOptions, held by the Settings dialog.
-  int Mode() const override;
-  bool TrayOption() const override;
-  bool ContinueEarlierCopies() const override { return ContinueChecked(); }
   // LanguageView
   void CheckLanguage(bool english) override;
   void SetText(TextSlot slot, const std::string& text) override;
@@ -178,13 +175,14 @@ class TForm1 final : public QMainWindow,
   void SetShowIconsChecked(bool checked) override;
   bool ContinueChecked() const override;
   void SetContinueChecked(bool checked) override;
-  int Retries() const override;  // RunOptions and SettingsHolder alike
+  int Retries() const override;
   void SetRetries(int retries) override;
 
   WindowServices services_;
   QtTranslations qt_translations_;
   MessageTable messages_;
   SteadyClock clock_;
+  HeldSettings held_settings_;  // the run's options among them
   BackgroundReader reader_;
   PacedProgress progress_;
   // Boxes the run shows come after what it reported is on the screen.

@@ -2,8 +2,10 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 #include <string>
 
+#include "platform/file_system.h"
 #include "platform/tray_device.h"
 #include "recovery/run_ports.h"
 
@@ -62,6 +64,8 @@ struct WindowServices {
   DesktopOpener& desktop;
   // Where the settings and language files are; empty for the program's own folder.
   std::string program_folder = {};
+  // The kind of drive a path lies on (kDriveCdRom for an optical disc).
+  std::function<int(const std::string&)> drive_type = DriveType;
 };
 
 }  // namespace salvorine

@@ -67,15 +67,8 @@ struct FixedOptions final : RunOptions {
   bool TrayOption() const override { return false; }
 };
 
-// The save folder and the selection come from the command line; there is no
-// folder dialog and no tray to drive.
+// A console has no controls to enable; the run's inputs come from the command line.
 struct CommandLineWindow final : RunWindow {
-  std::string save_folder;
-  std::string selected_path;
-  std::string SaveFolder() const override { return save_folder; }
-  std::string SelectedPath() const override { return selected_path; }
-  void Browse() override {}
-  void Eject() override {}
   void SetRunControlsEnabled(bool) override {}
 };
 

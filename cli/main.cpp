@@ -366,8 +366,6 @@ int main(int argc, char** argv) {
   options.continue_earlier = !arguments.fresh;
   if (arguments.mode == kModeThorough) RunWithTopLevelHandler(dialogs, [&] { ReportSectorSize(arguments); });
   cli::CommandLineWindow window;
-  window.save_folder = arguments.save_folder;
-  window.selected_path = arguments.source;
   cli::SignalPump pump;
   SteadyClock clock;
 
@@ -380,7 +378,7 @@ int main(int argc, char** argv) {
   std::signal(SIGPIPE, SIG_IGN);
 
   RunOutcome outcome = RunOutcome::kEndedEarly;
-  RunWithTopLevelHandler(dialogs, [&] { outcome = run.Recover(); });
+  RunWithTopLevelHandler(dialogs, [&] { outcome = run.Recover({arguments.source, arguments.save_folder}); });
   progress.Finish();
   const int print_error = PrintTable(table);
   if (print_error != 0) {

@@ -35,6 +35,11 @@ constexpr WindowText kNameTakenText{
     96, "Another file of this run was saved under this name: the save disk does not tell upper and lower case "
         "apart. This file is not saved."};
 constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
+// `folder` with its trailing "/"; empty when it is.
+std::string SlashEnded(const std::string& folder) {
+  return folder.empty() || folder.ends_with('/') ? folder : folder + '/';
+}
+
 
 // The stretches a map does not mark finished, neighbouring failed and untried bytes together.
 std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
@@ -52,23 +57,10 @@ std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
 
 }  // namespace
 
-// The save folder the window names, asked for once more by browsing when it
-// names none, with its trailing "/"; empty when there is still none.
-std::string RecoveryRun::ChosenSaveFolder() {
-  std::string save_folder = env_.window.SaveFolder();
-  if (save_folder.empty()) {
-    env_.window.Browse();
-    save_folder = env_.window.SaveFolder();
-    if (save_folder.empty()) return save_folder;
-  }
-  if (save_folder.back() != '/') save_folder += '/';
-  return save_folder;
-}
-
-RunOutcome RecoveryRun::Recover() {
-  const std::string save_folder = ChosenSaveFolder();
+RunOutcome RecoveryRun::Recover(const RunRequest& request) {
+  const std::string save_folder = SlashEnded(request.save_folder);
   if (save_folder.empty()) return RunOutcome::kNotStarted;
-  if (SaveFolderInsideSelection(env_.window.SelectedPath(), save_folder)) {
+  if (SaveFolderInsideSelection(request.selection, save_folder)) {
     env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveInsideSelectionText));
     return RunOutcome::kRefused;
   }
@@ -76,7 +68,7 @@ RunOutcome RecoveryRun::Recover() {
 
   ShowBothBarsAt(0);
 
-  selection_root_ = env_.window.SelectedPath();
+  selection_root_ = request.selection;
   selection_device_ = DeviceOf(selection_root_);
   save_folder_ = save_folder;
   save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
@@ -156,7 +148,6 @@ RunOutcome RecoveryRun::Complete() {
   ShowBothBarsAt(100);
   env_.dialogs.ShowInformation(env_.messages.Message(kCompletionMessage));
   SetIdle(true);
-  TrayStep();
   return RunOutcome::kCompleted;
 }
 
@@ -502,12 +493,6 @@ void RecoveryRun::SaveReport() {
     save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));
     return true;
   });
-}
-
-void RecoveryRun::TrayStep() {
-  if (!env_.options.TrayOption() || env_.table.RowCount() < 2) return;
-  const std::string first = env_.table.Cell(0, 1);
-  if (!first.empty() && env_.drive_type(first) == kDriveCdRom) env_.window.Eject();
 }
 
 void RecoveryRun::Stop() {

@@ -36,8 +36,6 @@ struct RunEnvironment {
   EventPump& pump;
   RunWindow& window;
   Clock& clock;
-  // The kind of drive a path lies on; replaced in tests.
-  std::function<int(const std::string&)> drive_type = DriveType;
   // Opens a source for reading; a window wraps it so that a stalled read does not freeze it.
   std::function<std::unique_ptr<File>(const std::string&)> open_source = OpenRead;
   // How long the run waits for a medium that went away to come back; none: until Stop.
@@ -68,7 +66,7 @@ class RecoveryRun {
   // stopped, and the run waits (RunEnvironment::medium_wait) for the same
   // medium to come back, then reopens the sources and goes on where it
   // stopped; when it does not come back, the run ends as a stopped one.
-  RunOutcome Recover();
+  RunOutcome Recover(const RunRequest& request);
   // Asks to confirm, then lets the running pass stop before its next block.
   void Stop();
   // Ends the pass over the current file at its next read; what was read is kept with its map, and the run goes on.
@@ -115,7 +113,6 @@ class RecoveryRun {
  private:
   enum class RowResult { kDone, kEnded };
   void Collect();
-  std::string ChosenSaveFolder();
   void ShowBothBarsAt(int percent);
   RunOutcome Complete();
   void EndAfterError();
@@ -142,7 +139,6 @@ class RecoveryRun {
   bool IsNameTheDiskRefuses(const FileSystemError& error) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
-  void TrayStep();
   PassContext MakePassContext();
 
   RunEnvironment env_;

@@ -77,7 +77,8 @@ class RunOptions {
   virtual ~RunOptions() = default;
   // 0 "Max Data", 1 "Max Speed", 2 "Thorough"; any other value behaves as 0.
   virtual int Mode() const = 0;
-  // Run the Eject command when a run whose first file lies on an optical disc finishes.
+  // Open the tray when a run whose first file lies on an optical disc
+  // completes; the front end that owns the tray acts on it, the run does not.
   virtual bool TrayOption() const = 0;
   // The sector size in which Thorough rescues, in bytes; 0 (or anything
   // outside 512..65536) asks the medium that holds each file.
@@ -133,18 +134,16 @@ class EventPump {
   virtual void ProcessMessages() = 0;
 };
 
+// What a run is asked to do, given once as it starts.
+struct RunRequest {
+  std::string selection;    // the file or folder to recover
+  std::string save_folder;  // where the copies go; empty: none was given, and nothing starts
+};
+
 // What the run needs from the main window besides the table and the progress display.
 class RunWindow {
  public:
   virtual ~RunWindow() = default;
-  // The save-folder box's text.
-  virtual std::string SaveFolder() const = 0;
-  // The folder tree's selected path; empty when nothing is selected.
-  virtual std::string SelectedPath() const = 0;
-  // The Browse command, which may fill the save-folder box.
-  virtual void Browse() = 0;
-  // The Eject command, which opens or closes the disc tray.
-  virtual void Eject() = 0;
   // Enables or disables the controls that start a run or change its input.
   virtual void SetRunControlsEnabled(bool enabled) = 0;
 };

@@ -122,6 +122,18 @@ class TmpfsMount {
   std::string mounted_;
 };
 
+// The run as the window gives it the Recover command: with what the fake
+// window's tree and save-folder box hold at that moment.
+class RecoveryRun : public salvorine::RecoveryRun {
+ public:
+  explicit RecoveryRun(const RunEnvironment& environment)
+      : salvorine::RecoveryRun(environment), window_(dynamic_cast<const FakeWindow&>(environment.window)) {}
+  RunOutcome Recover() { return salvorine::RecoveryRun::Recover(window_.Request()); }
+
+ private:
+  const FakeWindow& window_;
+};
+
 class RecoveryRunTest : public ::testing::Test {
  protected:
   RecoveryRunTest() {
@@ -133,12 +145,7 @@ class RecoveryRunTest : public ::testing::Test {
   }
 
   RunEnvironment Environment() {
-    RunEnvironment environment{table, progress, options, messages, dialogs, pump, window, clock};
-    environment.drive_type = [this](const std::string& path) {
-      drive_queries.push_back(path);
-      return drive_type;
-    };
-    return environment;
+    return RunEnvironment{table, progress, options, messages, dialogs, pump, window, clock};
   }
 
   // Every byte the map at `map_path` marks finished is in the 70000-byte saved copy of "three".
@@ -163,8 +170,6 @@ class RecoveryRunTest : public ::testing::Test {
   CallbackPump pump;
   FakeWindow window;
   FakeClock clock;
-  int drive_type = 0;
-  std::vector<std::string> drive_queries;
   RecoveryRun run{Environment()};
 };
 
@@ -271,11 +276,14 @@ TEST_F(RecoveryRunTest, ACloseAmongCopiesAlreadyWholeEndsTheRun) {
   EXPECT_EQ(ReadFile(temp / "out/src/sub/two.bin"), std::string(5000, 'x'));  // left as it was
 }
 
-TEST_F(RecoveryRunTest, EmptySaveFolderAsksToBrowseAndGivesUpWhenStillEmpty) {
+// Guards a run without a save folder writing wherever the program was started.
+// Asking for one (browsing) is the window's: see BrowseWhenRecoverFindsNoSaveFolder.
+TEST_F(RecoveryRunTest, EmptySaveFolderStartsNothingAndAGivenOneNeedsNoTrailingSlash) {
   window.save_folder.clear();
   EXPECT_EQ(run.Recover(), RunOutcome::kNotStarted);
-  EXPECT_EQ(window.browse_calls, 1);
-  window.browse_result = temp / "picked";
+  EXPECT_TRUE(progress.count_labels.empty());
+  EXPECT_TRUE(window.controls_enabled);
+  window.save_folder = temp / "picked";
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   EXPECT_TRUE(FileExists(temp / "picked/src/one.txt"));
 }
@@ -1241,25 +1249,6 @@ TEST_F(RecoveryRunTest, AWorkingFolderSwappedForALinkMidRunRedirectsNothing) {
 
   EXPECT_THROW(run.Recover(), FileSystemError);
   EXPECT_EQ(ReadFile(temp / "victim/3"), "the victim's own file");
-}
-
-TEST_F(RecoveryRunTest, TrayStepEjectsOnlyAfterARunFromAnOpticalDisc) {
-  options.tray = true;
-  drive_type = 0;
-  run.Recover();
-  EXPECT_EQ(window.eject_calls, 0);
-  EXPECT_EQ(drive_queries, std::vector<std::string>{temp / "src/one.txt"});
-  drive_type = kDriveCdRom;
-  run.Recover();
-  EXPECT_EQ(window.eject_calls, 1);
-  // An empty table leaves the tray alone.
-  window.selected_path.clear();
-  run.Recover();
-  EXPECT_EQ(window.eject_calls, 1);
-  options.tray = false;
-  window.selected_path = temp / "src";
-  run.Recover();
-  EXPECT_EQ(window.eject_calls, 1);
 }
 
 // Guards one modal box per left-out entry: a damaged disc can hold thousands.

@@ -129,7 +129,11 @@ class WindowTest : public ::testing::Test {
 
   // The windows as the program creates them, reading the settings file on their first showing.
   void Start() {
-    form = std::make_unique<TForm1>(WindowServices{dialogs, tray, picker, desktop, program.Path()});
+    const auto drive = [this](const std::string& path) {
+      drive_queries.push_back(path);
+      return drive_type;
+    };
+    form = std::make_unique<TForm1>(WindowServices{dialogs, tray, picker, desktop, program.Path(), drive});
     about = std::make_unique<TForm2>([] {}, [] {}, form.get());
     form->SetAboutDialog(about.get());
     settings = std::make_unique<TForm3>([this](bool show) { form->Tree().SetShowIcons(show); }, form.get());
@@ -154,6 +158,8 @@ class WindowTest : public ::testing::Test {
   FakeTray tray;
   FakePicker picker;
   RecordingOpener desktop;
+  int drive_type = 0;  // what every path lies on
+  std::vector<std::string> drive_queries;
   std::vector<QString> top_level_errors;
   TempFolder program;
   std::unique_ptr<TForm1> form;
@@ -815,6 +821,38 @@ TEST_F(StartedWindowTest, BrowseFillsTheSaveFolderAndCancelKeepsIt) {
   picker.answer.clear();
   form->Button3->click();
   EXPECT_EQ(form->Edit2->text(), Shown(work / "picked"));
+}
+
+// Guards a Recover that starts nothing without asking for a save folder, and one that starts without any.
+TEST_F(StartedWindowTest, BrowseWhenRecoverFindsNoSaveFolder) {
+  WriteFile(work / "src/one.txt", "first file");
+  Recover(work / "src", "");
+  EXPECT_EQ(picker.title, "Choose the folder to save recovered files to");
+  EXPECT_EQ(form->Label1->text(), "0/0");
+  EXPECT_TRUE(dialogs.information.empty());
+  picker.answer = work / "picked";
+  Recover(work / "src", "");
+  EXPECT_EQ(form->Edit2->text(), Shown(work / "picked"));
+  EXPECT_EQ(ReadFile(work / "picked/src/one.txt"), "first file");
+}
+
+// Guards a tray left shut after a completed run from an optical disc, and one opened after any other run.
+TEST_F(StartedWindowTest, TrayStepEjectsOnlyAfterARunFromAnOpticalDisc) {
+  WriteFile(work / "src/one.txt", "first file");
+  std::filesystem::create_directories(work / "empty");
+  settings->CheckBox1->setChecked(true);
+  Recover(work / "src", work / "out");
+  EXPECT_EQ(tray.opened, 0);
+  EXPECT_EQ(drive_queries, std::vector<std::string>{work / "src/one.txt"});
+  drive_type = kDriveCdRom;
+  Recover(work / "src", work / "out");
+  EXPECT_EQ(tray.opened, 1);
+  // An empty table leaves the tray alone.
+  Recover(work / "empty", work / "out");
+  EXPECT_EQ(tray.opened + tray.closed, 1);
+  settings->CheckBox1->setChecked(false);
+  Recover(work / "src", work / "out");
+  EXPECT_EQ(tray.opened + tray.closed, 1);
 }
 
 TEST_F(StartedWindowTest, HelpAndLinksOpenThroughTheDesktop) {

@@ -104,19 +104,13 @@ struct CallbackPump final : EventPump {
   }
 };
 
+// The window's side of a run: what its tree and save-folder box hold when
+// Recover is given, and the run controls the run enables.
 struct FakeWindow final : RunWindow {
   std::string save_folder, selected_path;
-  std::string browse_result;
-  int browse_calls = 0, eject_calls = 0;
   bool controls_enabled = true;
 
-  std::string SaveFolder() const override { return save_folder; }
-  std::string SelectedPath() const override { return selected_path; }
-  void Browse() override {
-    ++browse_calls;
-    if (!browse_result.empty()) save_folder = browse_result;
-  }
-  void Eject() override { ++eject_calls; }
+  RunRequest Request() const { return {selected_path, save_folder}; }
   void SetRunControlsEnabled(bool enabled) override { controls_enabled = enabled; }
 };
 

@@ -823,7 +823,7 @@ void RecoveryRun::SaveReport() {
   try {
     report_path_ = save_tree_->SaveReport(report_text_);
   } catch (const FileSystemError& error) {
-    if ((error.Code() != ENOSPC && error.Code() != EDQUOT) || current_row_ == 0) throw;
+    if (!error.DiskFull() || current_row_ == 0) throw;
     // A full save disk: the working copy of the file that failed holds the
     // room the report needs. Whatever of it was placed keeps its other name.
     save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));

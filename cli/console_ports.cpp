@@ -1,19 +1,13 @@
 #include "cli/console_ports.h"
 
-#include <pthread.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <thread>
-
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/console.h"
+#include "platform/stop_requests.h"
+
 namespace salvorine::cli {
 namespace {
-
-std::atomic<bool> stop_requested{false};
 
 // Box texts separate their lines with a carriage return; a terminal wants newlines.
 std::string AsLines(std::string text) {
@@ -39,7 +33,7 @@ bool ConsoleDialogs::AskOkCancel(const std::string& text) {
   return true;
 }
 
-ConsoleProgress::ConsoleProgress() : live_(::isatty(STDERR_FILENO) == 1) {}
+ConsoleProgress::ConsoleProgress() : live_(ErrorStreamIsTerminal()) {}
 
 void ConsoleProgress::SetStatusText(const std::string& text) {
   if (!live_) return;
@@ -63,26 +57,10 @@ void ConsoleProgress::Finish() {
   drawn_ = false;
 }
 
-void SignalPump::InstallHandlers() {
-  // The signals wait for a thread of their own: a handler would only run once
-  // a stalled read returned, which on a damaged disc can take minutes.
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-  std::thread([signals] {
-    int received = 0;
-    ::sigwait(&signals, &received);
-    stop_requested = true;
-    ::sigwait(&signals, &received);
-    // A second signal ends the program at once, even inside a read that hangs.
-    std::_Exit(128 + received);
-  }).detach();
-}
+void SignalPump::InstallHandlers() { WaitForStopRequests(); }
 
 void SignalPump::ProcessMessages() {
-  if (stop_requested && run_ != nullptr && !run_->Idle()) run_->SetIdle(true);
+  if (StopRequested() && run_ != nullptr && !run_->Idle()) run_->SetIdle(true);
 }
 
 }  // namespace salvorine::cli

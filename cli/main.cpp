@@ -6,11 +6,7 @@
 // stdout could not be written); 2 the command line is
 // wrong, SOURCE names neither a file nor a folder, or SAVE_FOLDER lies inside
 // SOURCE; 3 the run completed but some file is damaged or was left out.
-#include <unistd.h>
-
 #include <cerrno>
-#include <csignal>
-
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -26,6 +22,7 @@
 #include "i18n/extra_message.h"
 #include "i18n/failure_wording.h"
 #include "i18n/message_table.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
 #include "platform/sector_size.h"
 #include "recovery/damage_report.h"
@@ -124,8 +121,9 @@ struct Arguments {
 std::string Absolute(const std::string& path) {
   std::filesystem::path absolute(path);
   if (!absolute.is_absolute()) {
-    char cwd[4096];
-    if (::getcwd(cwd, sizeof cwd) != nullptr) absolute = std::filesystem::path(cwd) / absolute;
+    std::error_code error;
+    const std::filesystem::path current = std::filesystem::current_path(error);
+    if (!error) absolute = current / absolute;
   }
   return absolute.lexically_normal().string();
 }
@@ -375,7 +373,7 @@ int main(int argc, char** argv) {
   pump.Attach(run);
   cli::SignalPump::InstallHandlers();
   // A closed pipe on stdout is then an error we report, not a silent death.
-  std::signal(SIGPIPE, SIG_IGN);
+  IgnoreClosedPipes();
 
   RunOutcome outcome = RunOutcome::kEndedEarly;
   RunWithTopLevelHandler(dialogs, [&] { outcome = run.Recover({arguments.source, arguments.save_folder}); });

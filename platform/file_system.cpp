@@ -108,7 +108,30 @@ void MakeFolder(const std::string& path) {
   if (::mkdir(path.c_str(), 0777) != 0) throw FileSystemError(errno, path, "create folder");
 }
 
+void MakeFolderUnlessPresent(const std::string& path, unsigned mode) {
+  std::string folder = path;
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (::mkdir(folder.c_str(), static_cast<mode_t>(mode)) != 0 && errno != EEXIST) {
+    throw FileSystemError(errno, path, "create folder");
+  }
+}
+
 bool Delete(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+void RemoveFileIfPresent(const std::string& path) {
+  if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileSystemError(errno, path, "remove");
+}
+
+std::optional<unsigned> PermissionsOf(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return std::nullopt;
+  return static_cast<unsigned>(status.st_mode) & 07777;
+}
+
+bool MayWriteInto(const std::string& path) {
+  // faccessat with the effective IDs also sees a read-only mount.
+  return ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
+}
 
 std::string UnescapedMountPoint(const std::string& field) {
   static constexpr std::string_view kBlank = "\\040";

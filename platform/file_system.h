@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,8 +47,21 @@ bool FileExists(const std::string& path);
 bool FolderExists(const std::string& path);
 // Creates one folder level with the umask's permissions; raises on failure.
 void MakeFolder(const std::string& path);
+// Creates one folder level with `mode` less the umask, unless something
+// already stands at `path` (another process may have made it meanwhile);
+// raises on any other failure. A trailing "/" is allowed.
+void MakeFolderUnlessPresent(const std::string& path, unsigned mode);
 // Deletes a file; reports by its result and never raises.
 bool Delete(const std::string& path);
+// Removes the file `path`, a link itself rather than what it leads to; one
+// already gone is no error. Raises FileSystemError otherwise.
+void RemoveFileIfPresent(const std::string& path);
+// The permission bits of what `path` leads to, following links; nothing when
+// it cannot be examined.
+std::optional<unsigned> PermissionsOf(const std::string& path);
+// Whether this process, with its effective user and groups, may write into
+// `path`; false on a read-only mount too.
+bool MayWriteInto(const std::string& path);
 
 inline constexpr int kDriveCdRom = 5;
 // kDriveCdRom when the mount holding `path` is an optical disc, 0 otherwise.

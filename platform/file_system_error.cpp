@@ -1,5 +1,6 @@
 #include "platform/file_system_error.h"
 
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <mutex>
@@ -35,5 +36,7 @@ void SetFailureWording(FailureWording wording) {
 
 FileSystemError::FileSystemError(int error_code, const std::string& path, const std::string& action)
     : std::runtime_error(Worded(action, path) + ": " + ErrorText(error_code)), code_(error_code), path_(path) {}
+
+bool FileSystemError::DiskFull() const { return code_ == ENOSPC || code_ == EDQUOT; }
 
 }  // namespace salvorine

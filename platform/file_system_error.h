@@ -14,6 +14,8 @@ class FileSystemError : public std::runtime_error {
   FileSystemError(int error_code, const std::string& path, const std::string& action);
 
   int Code() const { return code_; }
+  // The disk, or the user's quota on it, had no room left.
+  bool DiskFull() const;
   const std::string& Path() const { return path_; }
 
  private:

@@ -1,7 +1,7 @@
 #include "recovery/damage_report.h"
 
 #include <charconv>
-#include <ctime>
+#include <cstdio>
 #include <map>
 #include <optional>
 
@@ -142,12 +142,17 @@ std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const
 }
 
 std::string ReportTime(std::chrono::system_clock::time_point when) {
-  const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
-  std::tm utc{};
-  ::gmtime_r(&seconds, &utc);
+  using namespace std::chrono;
+  const auto second = floor<seconds>(when);
+  const auto day = floor<days>(second);
+  const year_month_day date{day};
+  const hh_mm_ss time{second - day};
   char text[32];
-  const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return std::string(text, length);
+  const int length = std::snprintf(text, sizeof text, "%04d-%02u-%02uT%02d:%02d:%02dZ", static_cast<int>(date.year()),
+                                   static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()),
+                                   static_cast<int>(time.hours().count()), static_cast<int>(time.minutes().count()),
+                                   static_cast<int>(time.seconds().count()));
+  return std::string(text, static_cast<std::size_t>(length));
 }
 
 }  // namespace salvorine

@@ -1,50 +1,25 @@
 #include "recovery/destination_path.h"
 #include "recovery/report_history.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <cstdint>
+#include <optional>
 
-#include <cerrno>
-
+#include "platform/file_no_follow.h"
 #include "platform/file_system_error.h"
 
 namespace salvorine {
 namespace {
 
 // A report this long would hold millions of rows: it is not one a run wrote.
-constexpr off_t kLongestReport = off_t{1} << 30;
-
-struct Descriptor {
-  int fd;
-  ~Descriptor() {
-    if (fd >= 0) ::close(fd);
-  }
-};
+constexpr std::int64_t kLongestReport = std::int64_t{1} << 30;
 
 }  // namespace
 
 std::vector<ReportRow> EarlierReportRows(const std::string& save_folder) {
   const std::string path = ReportPathIn(save_folder);
-  const Descriptor file{::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)};
-  if (file.fd < 0) {
-    // None there, or a link or a folder in its place: the report written next replaces it.
-    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) return {};
-    throw FileSystemError(errno, path, "read the earlier report");
-  }
-  struct stat status {};
-  if (::fstat(file.fd, &status) != 0) throw FileSystemError(errno, path, "read the earlier report");
-  if (!S_ISREG(status.st_mode) || status.st_size > kLongestReport) return {};
-  std::string text;
-  char buffer[1 << 16];
-  for (;;) {
-    const ssize_t got = ::read(file.fd, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) throw FileSystemError(errno, path, "read the earlier report");
-    if (got == 0) break;
-    text.append(buffer, static_cast<std::size_t>(got));
-  }
-  return ParseReport(text);
+  // None there, or a link or a folder in its place: the report written next replaces it.
+  const std::optional<std::string> text = ReadFileNoFollow(path, kLongestReport, "read the earlier report");
+  return text ? ParseReport(*text) : std::vector<ReportRow>{};
 }
 
 namespace {

@@ -1,6 +1,5 @@
 #include "recovery/run_report.h"
 
-#include <cerrno>
 #include <chrono>
 
 #include "platform/file_system_error.h"
@@ -41,7 +40,7 @@ void RunReport::Save(const JobTable& table, SaveTree& tree, const std::string& s
   try {
     path_ = tree.SaveReport(text_);
   } catch (const FileSystemError& error) {
-    if ((error.Code() != ENOSPC && error.Code() != EDQUOT) || !free_room()) throw;
+    if (!error.DiskFull() || !free_room()) throw;
     path_ = tree.SaveReport(text_);
   }
 }

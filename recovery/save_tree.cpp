@@ -1,7 +1,5 @@
 #include "recovery/save_tree.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 #include "platform/file_system.h"
@@ -58,9 +56,8 @@ std::string ParentOf(const std::string& path) {
 
 // A saved folder keeps its source folder's permissions, but its owner can always enter and write it.
 unsigned FolderMode(const std::string& source_folder) {
-  struct stat status {};
-  if (::stat(source_folder.c_str(), &status) != 0) return 0777;
-  return (static_cast<unsigned>(status.st_mode) & 0777) | 0700;
+  const std::optional<unsigned> mode = PermissionsOf(source_folder);
+  return mode ? (*mode & 0777) | 0700 : 0777;
 }
 
 }  // namespace

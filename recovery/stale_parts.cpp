@@ -1,14 +1,10 @@
 #include "recovery/stale_parts.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/file_system_error.h"
+#include "platform/process.h"
 #include "recovery/destination_path.h"
 
 namespace salvorine {
@@ -35,11 +31,11 @@ bool IsStalePart(const std::string& name) {
   if (dash == std::string_view::npos || !AllDigits(middle.substr(0, dash)) || !AllDigits(middle.substr(dash + 1))) {
     return false;
   }
-  pid_t pid = 0;
+  int pid = 0;
   const auto [end, error] = std::from_chars(middle.data(), middle.data() + dash, pid);
   if (error != std::errc() || pid <= 0) return false;
   // A process of that number still runs (perhaps another run placing into this folder): not stale.
-  return pid != ::getpid() && ::kill(pid, 0) != 0 && errno == ESRCH;
+  return ProcessIsGone(pid);
 }
 
 namespace {
@@ -59,7 +55,7 @@ int Sweep(const std::string& folder, bool recursive) {
       if (entry.kind == EntryKind::kFolder) {
         if (recursive) pending.push_back(path);
       } else if (IsStalePart(entry.name)) {
-        if (::unlink(path.c_str()) != 0 && errno != ENOENT) throw FileSystemError(errno, path, "remove");
+        RemoveFileIfPresent(path);
         ++removed;
       }
     }

@@ -14,6 +14,7 @@ packages=(
   gddrescue strace  # strace counts the failed reads of a pass in the real-disk bench
   # file systems the tests mount from images: xfs for the real-disk bench, exFAT as a save disk with other name rules
   xfsprogs exfatprogs exfat-fuse
+  g++-mingw-w64-x86-64-posix  # scripts/check-portable.sh compiles the engine for Windows
 )
 
 missing=()

@@ -1,16 +1,12 @@
 #include "settings/settings_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <filesystem>
 #include <vector>
 
 #include "i18n/desktop_language.h"
 #include "platform/file_system.h"
-#include "platform/file_system_error.h"
 #include "platform/profile_file.h"
 
 namespace salvorine {
@@ -30,9 +26,7 @@ void MakeMissingFolders(const std::filesystem::path& folder) {
     missing.push_back(at);
     if (at == at.parent_path()) break;
   }
-  for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
-    if (::mkdir(at->c_str(), 0700) != 0 && errno != EEXIST) throw FileSystemError(errno, at->string() + "/", "create folder");
-  }
+  for (auto at = missing.rbegin(); at != missing.rend(); ++at) MakeFolderUnlessPresent(at->string() + "/", 0700);
 }
 
 }  // namespace

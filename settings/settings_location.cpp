@@ -1,14 +1,10 @@
 #include "settings/settings_location.h"
 
-#include <fcntl.h>
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
-#include <vector>
 
 #include "i18n/data_files.h"
 #include "platform/file_system.h"
+#include "platform/home_folder.h"
 #include "settings/settings_file.h"
 
 namespace salvorine {
@@ -19,18 +15,8 @@ std::string Environment(const char* name) {
   return value != nullptr ? value : "";
 }
 
-std::string AccountHome() {
-  std::vector<char> buffer(16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return {};
-  return found->pw_dir != nullptr ? found->pw_dir : "";
-}
-
 bool KeepsItsOwnSettings(const std::string& program_folder) {
-  // faccessat with the effective IDs also sees a read-only mount.
-  const bool writable = ::faccessat(AT_FDCWD, program_folder.c_str(), W_OK, AT_EACCESS) == 0;
-  return writable && !FolderExists(InstalledDataFolder(program_folder));
+  return MayWriteInto(program_folder) && !FolderExists(InstalledDataFolder(program_folder));
 }
 
 }  // namespace
@@ -40,7 +26,7 @@ std::string UserConfigFolder() {
   const std::string config_home = Environment("XDG_CONFIG_HOME");
   if (config_home.starts_with('/')) return config_home;
   std::string home = Environment("HOME");
-  if (home.empty()) home = AccountHome();
+  if (home.empty()) home = HomeFolderOfUser();
   return home.empty() ? std::string() : home + "/.config";
 }
 

@@ -6,9 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
+#include <tuple>
 
 #include "platform/clock.h"
 #include "platform/file.h"
+#include "platform/file_no_follow.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
 #include "platform/folder_handle.h"
@@ -106,6 +109,23 @@ TEST(FileTest, OpeningAFifoFailsInsteadOfHanging) {
   TempFolder temp;
   ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0600), 0);
   EXPECT_THROW(OpenRead(temp / "fifo"), FileSystemError);
+}
+
+// The earlier report is read only when it is a regular file of sane size: a
+// link planted in its place is not followed, and a FIFO does not hang the run.
+TEST(FileTest, ReadFileNoFollowReadsOnlyARegularFileWithinItsLimit) {
+  TempFolder temp;
+  WriteFile(temp / "report", "0123456789");
+  WriteFile(temp / "sub/inner", "x");
+  ASSERT_EQ(::mkfifo((temp / "fifo").c_str(), 0600), 0);
+  ASSERT_EQ(::symlink("report", (temp / "link").c_str()), 0);
+  const std::vector<std::tuple<std::string, std::int64_t, std::optional<std::string>>> cases = {
+      {"report", 10, "0123456789"}, {"report", 9, std::nullopt},  {"link", 10, std::nullopt},
+      {"fifo", 10, std::nullopt},   {"sub", 10, std::nullopt},    {"missing", 10, std::nullopt},
+      {"report/below", 10, std::nullopt}};
+  for (const auto& [name, limit, expected] : cases) {
+    EXPECT_EQ(ReadFileNoFollow(temp / name, limit, "read"), expected) << name << " within " << limit;
+  }
 }
 
 TEST(FileTest, ErrorsNameThePathAndTheReason) {

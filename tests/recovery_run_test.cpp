@@ -373,6 +373,13 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
             temp / "src/three\t70000\t2048\t0\t67952\tstopped\t" + temp / "out/src/three\t" +
             temp / "out/.salvorine/maps/src/three.map\t\t" + time + "\n");
   EXPECT_TRUE(time.starts_with("20") && time.ends_with("Z")) << time;
+  // That time is UTC to the second, its fraction dropped, on any date.
+  for (const auto& [since_1970, text] : {std::pair{951868799LL, "2000-02-29T23:59:59Z"},
+                                         std::pair{0LL, "1970-01-01T00:00:00Z"},
+                                         std::pair{4107542400LL, "2100-03-01T00:00:00Z"}}) {
+    const auto when = std::chrono::system_clock::time_point(std::chrono::seconds(since_1970));
+    EXPECT_EQ(ReportTime(when + std::chrono::milliseconds(999)), text);
+  }
 
   // Neither copy that is not whole carries the source's time, so without its
   // map (".salvorine" lost, the copies copied elsewhere) neither passes for whole.

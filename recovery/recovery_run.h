@@ -15,7 +15,7 @@
 #include "platform/file_system_error.h"
 #include "recovery/copy_identity.h"
 #include "recovery/damage_report.h"
-#include "recovery/file_pass.h"
+#include "recovery/file_rescue.h"
 #include "recovery/row_copy.h"
 #include "recovery/save_tree.h"
 #include "recovery/source_list.h"
@@ -127,7 +127,8 @@ class RecoveryRun {
   void EndAfterError();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   bool Ended(const std::function<RowResult()>& step, Clock::TimePoint run_start);
-  PassResult RunPass(std::unique_ptr<RowPass>& pass, const std::function<PassResult(PassContext&)>& run);
+  PassResult RunPass(std::unique_ptr<RowPass>& pass, Clock::TimePoint run_start,
+                     const std::function<PassResult(FileRescue&)>& step);
   bool PauseForMedium();
   bool MediumBack();
   bool SameSource(File& source, RowPass& pass);
@@ -140,8 +141,6 @@ class RecoveryRun {
   RowResult RescueDeferred(Clock::TimePoint run_start, bool all);
   void StopDeferred();
   RowResult FinishRow();
-  PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
-                          Clock::TimePoint run_start, PassContext& context, RescueReach reach);
   bool HasWholeCopy(int row, File& source, const FileStatus& status);
   struct RowStart {
     enum Kind { kWhole, kCopy, kSkipped, kTaken } kind;
@@ -159,7 +158,7 @@ class RecoveryRun {
   void SetRowState(int row, RowState state);
   void SaveReport();
   void TrayStep();
-  PassContext MakePassContext();
+  PassContext MakePassContext(Clock::TimePoint run_start);
 
   RunEnvironment env_;
   bool idle_ = true;

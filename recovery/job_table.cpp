@@ -43,6 +43,8 @@ void JobTable::SetFigures(int row, const RowFigures& figures) {
 void JobTable::SetState(int row, RowState state) {
   RowFigures& figures = Row(row);
   figures.state = state;
+  // A row left unsaved has no copy: none of the bytes its rescue read count as recovered.
+  if (state == RowState::kUnsaved) figures.recovered = 0;
   figures.unread = UnreadBytes(figures);
   SetRowState(row, state, figures.damaged);
 }

@@ -63,11 +63,8 @@ bool FirstPass::Forward() {
       Failed(pos, std::min(block_, hi_ - pos));
       return true;
     }
-    copy_.Write(buffer_, got.count);
-    Done(pos, got.count);
-    AfterBlock();
+    Keep(pos, got.count);
     pos += static_cast<std::int64_t>(got.count);
-    figures_.ShowReading();
     if (got.count == 0) {
       // A source that ends before its stated size: the rest is unread, not done.
       if (pos < hi_) read_end_ = pos;
@@ -93,10 +90,7 @@ bool FirstPass::Backward() {
       Failed(pos, block_);
       return true;
     }
-    copy_.Write(buffer_, got.count);
-    Done(pos, got.count);
-    AfterBlock();
-    figures_.ShowReading();
+    Keep(pos, got.count);
     if (got.count > 0) lowest_read = pos;
     pos -= static_cast<std::int64_t>(got.count);
     if (pos < lo_) {
@@ -126,10 +120,7 @@ bool FirstPass::Head(std::int64_t length) {
     Failed(lo_, length);
     return false;
   }
-  copy_.Write(buffer_, got.count);
-  Done(lo_, got.count);
-  AfterBlock();
-  figures_.ShowReading();
+  Keep(lo_, got.count);
   return true;
 }
 
@@ -148,9 +139,7 @@ void FirstPass::Gap(std::int64_t start, std::int64_t length) {
     Failed(start, length);
     return Unread(start, length);
   }
-  copy_.Write(buffer_, got.count);
-  Done(start, got.count);
-  AfterBlock();
+  Keep(start, got.count);
   const auto delivered = static_cast<std::int64_t>(got.count);
   if (delivered < length) Unread(start + delivered, length - delivered);
 }
@@ -177,11 +166,16 @@ void FirstPass::AfterBlock() {
                                   ElapsedText(context_.clock.Now() - context_.run_start));
 }
 
-// What the map learns from each read: bytes written are done; bytes of a
-// failed read that no other read delivered are bad.
-void FirstPass::Done(std::int64_t start, std::size_t count) {
+// The `count` bytes a read delivered from `start` go to the copy at the
+// copy's position; then the map marks them done, and the figures show them.
+void FirstPass::Keep(std::int64_t start, std::size_t count) {
+  copy_.Write(buffer_, count);
   if (count > 0) map_.Set(start, start + static_cast<std::int64_t>(count), RescueState::kDone);
+  AfterBlock();
+  figures_.ShowReading();
 }
+
+// Bytes of a failed read that no other read delivered are bad.
 
 void FirstPass::Failed(std::int64_t start, std::int64_t length) {
   map_.Replace(start, start + length, RescueState::kUntried, RescueState::kBad);

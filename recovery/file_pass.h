@@ -40,7 +40,7 @@ class FirstPass {
   ReadResult TimedRead(std::int64_t count);
   PassResult Stop();
   void AfterBlock();
-  void Done(std::int64_t start, std::size_t count);
+  void Keep(std::int64_t start, std::size_t count);
   void Failed(std::int64_t start, std::int64_t length);
   void Unread(std::int64_t start, std::int64_t length);
   static std::size_t Count(std::int64_t bytes) { return static_cast<std::size_t>(bytes); }

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "recovery/figures.h"
-#include "recovery/row_outcome.h"
 
 namespace salvorine {
 

@@ -4,10 +4,6 @@
 
 namespace salvorine {
 
-int CompletedPercent(std::int64_t completed, std::int64_t size) {
-  return completed == size ? 100 : HeldBarPosition(Percent(completed, size));
-}
-
 RowFigures OutcomeFigures(const RescueMap& map, RowState state) {
   RowFigures figures;
   figures.recovered = map.Total(RescueState::kDone);

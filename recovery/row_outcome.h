@@ -7,10 +7,6 @@
 
 namespace salvorine {
 
-// The share the Completed cell and the file's bar show: 100 once every byte is
-// done with (an empty file too), else the nearest whole percent, held within 0..100.
-int CompletedPercent(std::int64_t completed, std::int64_t size);
-
 // A row's figures once its rescue is over (or held), taken from its map, so
 // that recovered + damaged + unread is its size whatever the end: what the
 // map marks finished is recovered. Of a rescue cut short (stopped, skipped)

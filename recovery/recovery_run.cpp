@@ -801,7 +801,8 @@ void RecoveryRun::SetIdle(bool idle) {
 }
 
 PassContext RecoveryRun::MakePassContext(Clock::TimePoint run_start) {
-  return {idle_, env_.options, env_.messages, env_.progress, env_.table, pass_pump_, env_.clock, buffers_, &skip_, run_start};
+  return {idle_,      env_.options, env_.messages, env_.progress, env_.table,
+          pass_pump_, env_.clock,   buffers_,      &skip_,        run_start};
 }
 
 void RecoveryRun::PassPump::ProcessMessages() {

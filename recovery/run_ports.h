@@ -40,7 +40,8 @@ class JobTable {
   // "completed (percent%)" in the Completed column, "damaged (share of the
   // size%)" in the Damaged column, and the state.
   void SetFigures(int row, const RowFigures& figures);
-  // What became of a row no rescue keeps figures for (unsaved, pending, waiting); its unread bytes follow from the state.
+  // What became of a row no rescue keeps figures for (unsaved, pending,
+  // waiting); its unread bytes follow from the state.
   void SetState(int row, RowState state);
 
  private:

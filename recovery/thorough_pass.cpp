@@ -49,7 +49,8 @@ class SectorRescue {
         copy_(target.copy),
         size_(target.size),
         sector_(SectorSizeFor(target.source, context.options)),
-        largest_read_(std::max<std::int64_t>(sector_, static_cast<std::int64_t>(PassBuffers::kSize) / sector_ * sector_)),
+        largest_read_(
+            std::max<std::int64_t>(sector_, static_cast<std::int64_t>(PassBuffers::kSize) / sector_ * sector_)),
         start_(SectorStart(unread.start)),
         end_(SectorEnd(unread.End() - 1)),
         unread_(unread),

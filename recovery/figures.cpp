@@ -26,6 +26,10 @@ int HeldBarPosition(std::int64_t position) {
   return static_cast<int>(position);
 }
 
+int CompletedPercent(std::int64_t completed, std::int64_t size) {
+  return completed == size ? 100 : HeldBarPosition(Percent(completed, size));
+}
+
 std::string CountWithPercent(std::int64_t bytes, const std::string& percent_text) {
   return std::to_string(bytes) + " (" + percent_text + ")";
 }

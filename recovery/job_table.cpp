@@ -33,23 +33,18 @@ void JobTable::StartRow(int row, std::int64_t size) {
   SetRowState(row, RowState::kPending, 0);
 }
 
-void JobTable::SetCompleted(int row, std::int64_t bytes, int percent) {
-  RowFigures& figures = Row(row);
-  figures.completed = bytes;
-  figures.completed_percent = percent;
-  SetCell(kCompletedColumn, row, CountWithPercent(bytes, std::to_string(percent) + "%"));
+void JobTable::SetFigures(int row, const RowFigures& figures) {
+  Row(row) = figures;
+  SetCell(kCompletedColumn, row, CountWithPercent(figures.completed, std::to_string(figures.completed_percent) + "%"));
+  SetCell(kDamagedColumn, row, CountWithShare(figures.damaged, figures.size));
+  SetRowState(row, figures.state, figures.damaged);
 }
-
-void JobTable::SetDamaged(int row, std::int64_t bytes, std::int64_t whole) {
-  Row(row).damaged = bytes;
-  SetCell(kDamagedColumn, row, CountWithShare(bytes, whole));
-}
-
-void JobTable::SetRecovered(int row, std::int64_t bytes) { Row(row).recovered = bytes; }
 
 void JobTable::SetState(int row, RowState state) {
   RowFigures& figures = Row(row);
   figures.state = state;
+  // A row left unsaved has no copy: none of the bytes its rescue read count as recovered.
+  if (state == RowState::kUnsaved) figures.recovered = 0;
   figures.unread = UnreadBytes(figures);
   SetRowState(row, state, figures.damaged);
 }

@@ -35,24 +35,10 @@ constexpr WindowText kNameTakenText{
     96, "Another file of this run was saved under this name: the save disk does not tell upper and lower case "
         "apart. This file is not saved."};
 constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
+
 // `folder` with its trailing "/"; empty when it is.
 std::string SlashEnded(const std::string& folder) {
   return folder.empty() || folder.ends_with('/') ? folder : folder + '/';
-}
-
-
-// The stretches a map does not mark finished, neighbouring failed and untried bytes together.
-std::vector<ByteRange> UnfinishedRanges(const RescueMap& map) {
-  std::vector<ByteRange> ranges;
-  for (const RescueMap::Segment& segment : map.Segments()) {
-    if (segment.state == RescueState::kDone) continue;
-    if (!ranges.empty() && ranges.back().End() == segment.start) {
-      ranges.back().length += segment.end - segment.start;
-    } else {
-      ranges.push_back({segment.start, segment.end - segment.start});
-    }
-  }
-  return ranges;
 }
 
 }  // namespace
@@ -198,14 +184,9 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   // The mode in force when a file starts decides whether it gets the thorough
   // rescue; past the edges of its damage, that waits until every file had its first pass.
   const bool thorough = env_.options.Mode() == kModeThorough;
-  const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kAll;
-  const std::int64_t size = job->status.size;
-  const PassResult result = RunPass(job, [&](PassContext& context) {
-    File& source_file = *job->source;
-    File& copy_file = job->owner->ForPass();
-    if (continued) return ContinuePass(row, source_file, copy_file, size, job->map, run_start, context, reach);
-    return thorough ? RecoverFileThoroughly(source_file, copy_file, row, size, run_start, context, &job->map, reach)
-                    : RecoverFile(source_file, copy_file, row, size, run_start, context, nullptr, &job->map);
+  const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kFirstPass;
+  const PassResult result = RunPass(job, run_start, [&](FileRescue& rescue) {
+    return continued ? rescue.Continue(reach) : rescue.Copy(reach);
   });
   return AfterPass(std::move(job), result, thorough, run_start);
 }
@@ -261,11 +242,13 @@ RecoveryRun::RowResult RecoveryRun::AfterPass(std::unique_ptr<RowJob> pass, Pass
 // Runs a row's pass while the row's copy is the one checkpoints save; when
 // the pass's medium goes away (or an error ends the run), the row keeps its
 // files and map in interrupted_, for the medium to come back (or the report).
-PassResult RecoveryRun::RunPass(std::unique_ptr<RowJob>& pass, const std::function<PassResult(PassContext&)>& run) {
+PassResult RecoveryRun::RunPass(std::unique_ptr<RowJob>& pass, Clock::TimePoint run_start,
+                                const std::function<PassResult(FileRescue&)>& step) {
   try {
     const CopyScope scope(row_copy_, *pass->owner, last_checkpoint_, env_.clock.Now());
-    PassContext context = MakePassContext();
-    return run(context);
+    PassContext context = MakePassContext(run_start);
+    FileRescue rescue({*pass->source, pass->owner->ForPass(), pass->map, pass->row, pass->status.size}, context);
+    return step(rescue);
   } catch (const FileSystemError& error) {
     // Cut short by the medium, or by an error that ends the run: either way the row keeps what it saved.
     interrupted_ = std::move(pass);
@@ -280,11 +263,8 @@ RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start
   ShowRow(row);
   open_copy_path_ = pass->readable ? pass->working_path : std::string();
   const bool thorough = env_.options.Mode() == kModeThorough;
-  const RescueReach reach = thorough ? pass->reached : RescueReach::kAll;
-  const PassResult result = RunPass(pass, [&](PassContext& context) {
-    return ContinuePass(row, *pass->source, pass->owner->ForPass(), pass->status.size, pass->map, run_start, context,
-                        reach);
-  });
+  const RescueReach reach = thorough ? pass->reached : RescueReach::kFirstPass;
+  const PassResult result = RunPass(pass, run_start, [&](FileRescue& rescue) { return rescue.Continue(reach); });
   return AfterPass(std::move(pass), result, thorough, run_start);
 }
 
@@ -292,8 +272,7 @@ RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start
 // marks finished recovered, and its map named.
 void RecoveryRun::ShowStopped(const RowJob& pass) {
   const RescueMap& saved = pass.owner->SavedMap() != nullptr ? *pass.owner->SavedMap() : pass.map;
-  ShowMapFigures(env_.table, pass.row, saved);
-  MarkStopped(env_.table, pass.row, saved);
+  ShowOutcome(env_.table, pass.row, saved, RowState::kStopped);
   ReportRow& record = report_.Line(pass.row);
   record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
 }
@@ -315,10 +294,8 @@ RecoveryRun::RowResult RecoveryRun::EndWithoutPass(RowJob& job, RowStart::Kind k
     SetRowState(row, RowState::kUnsaved);
     return FinishRow();
   }
-  env_.table.SetCompleted(row, job.status.size, 100);
-  env_.table.SetRecovered(row, job.status.size);
+  ShowWholeCopy(env_.table, row, job.status.size);
   taken_whole_.insert(row);
-  SetRowState(row, RowState::kSaved);
   return FinishRow();
 }
 
@@ -349,11 +326,11 @@ RecoveryRun::RowResult RecoveryRun::EndPass(RowJob& pass, PassResult result) {
   if (stopped) {
     // A skipped file ends as a stopped run's does, and the run goes on with the next.
     const bool skipped = skip_ && !idle_;
-    ShowPassOutcome(env_.table, row, pass.map, skipped ? RowState::kSkipped : RowState::kStopped);
+    ShowOutcome(env_.table, row, pass.map, skipped ? RowState::kSkipped : RowState::kStopped);
     return skipped ? RowResult::kDone : RowResult::kEnded;
   }
   const bool whole = pass.map.Total(RescueState::kUntried) + pass.map.Total(RescueState::kBad) == 0;
-  ShowPassOutcome(env_.table, row, pass.map, whole ? RowState::kSaved : RowState::kDamaged);
+  ShowOutcome(env_.table, row, pass.map, whole ? RowState::kSaved : RowState::kDamaged);
   return RowResult::kDone;
 }
 
@@ -385,15 +362,11 @@ RecoveryRun::RowResult RecoveryRun::RescueDeferred(Clock::TimePoint run_start, b
   ShowRow(row);
   open_copy_path_ = pass->readable ? pass->working_path : std::string();
   const RescueReach reach = all ? RescueReach::kAll : static_cast<RescueReach>(static_cast<int>(pass->reached) + 1);
-  const PassResult result = RunPass(pass, [&](PassContext& context) {
-    return RescueUntried(*pass->source, pass->owner->ForPass(), row, pass->status.size, run_start, context,
-                         pass->map, reach);
-  });
+  const PassResult result = RunPass(pass, run_start, [&](FileRescue& rescue) { return rescue.RescueUntried(reach); });
   if (result == PassResult::kDone && reach != RescueReach::kAll && LeftForRescue(pass->map, env_.options)) {
     pass->reached = reach;
     return DeferRescue(std::move(pass), run_start);
   }
-  if (result == PassResult::kDone) env_.table.SetCompleted(row, pass->status.size, 100);
   return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
 }
 
@@ -402,36 +375,6 @@ void RecoveryRun::StopDeferred() {
   skip_ = false;
   for (std::unique_ptr<RowJob>& pass : deferred_) EndPass(*pass, PassResult::kStopped);
   deferred_.clear();
-}
-
-// Goes on from the copy and map an earlier run left: only what the map does
-// not mark finished is read, range by range, and written into that copy in
-// place; the bytes already finished are neither read nor written again. Asked
-// to start afresh, it reads every byte again, and a byte the map marks
-// finished stays so where the source no longer reads it: the copy keeps it.
-PassResult RecoveryRun::ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
-                                     Clock::TimePoint run_start, PassContext& context, RescueReach reach) {
-  const bool thorough = env_.options.Mode() == kModeThorough;
-  const bool afresh = !env_.options.ContinueEarlierCopies();
-  ShowMapFigures(env_.table, row, map);
-  for (const ByteRange& range : afresh ? std::vector<ByteRange>{{0, size}} : UnfinishedRanges(map)) {
-    RescueMap read(0, size);
-    RescueMap& into = afresh ? read : map;
-    const PassResult result =
-        thorough ? RecoverRangeThoroughly(source, copy, row, size, range, run_start, context, into, reach)
-                 : RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start, context,
-                                nullptr, &into);
-    for (const RescueMap::Segment& done : read.SegmentsIn(RescueState::kDone)) {
-      map.Set(done.start, done.end, RescueState::kDone);
-    }
-    for (const RescueMap::Segment& bad : read.SegmentsIn(RescueState::kBad)) {
-      map.Replace(bad.start, bad.end, RescueState::kUntried, RescueState::kBad);
-    }
-    if (result == PassResult::kStopped) return result;
-    env_.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
-  }
-  env_.table.SetCompleted(row, size, 100);
-  return PassResult::kDone;
 }
 
 // The steps after each row that was done: the messages, the bars and the overall figure.
@@ -515,8 +458,9 @@ void RecoveryRun::SetIdle(bool idle) {
   env_.window.SetRunControlsEnabled(idle);
 }
 
-PassContext RecoveryRun::MakePassContext() {
-  return {idle_, env_.options, env_.messages, env_.progress, env_.table, pass_pump_, env_.clock, buffers_, &skip_};
+PassContext RecoveryRun::MakePassContext(Clock::TimePoint run_start) {
+  return {idle_,      env_.options, env_.messages, env_.progress, env_.table,
+          pass_pump_, env_.clock,   buffers_,      &skip_,        run_start};
 }
 
 void RecoveryRun::PassPump::ProcessMessages() {

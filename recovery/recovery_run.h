@@ -15,7 +15,7 @@
 #include "platform/file_system_error.h"
 #include "recovery/copy_identity.h"
 #include "recovery/damage_report.h"
-#include "recovery/file_pass.h"
+#include "recovery/file_rescue.h"
 #include "recovery/row_copy.h"
 #include "recovery/row_job.h"
 #include "recovery/row_start.h"
@@ -119,7 +119,8 @@ class RecoveryRun {
   bool RecoverRows();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   bool Ended(const std::function<RowResult()>& step, Clock::TimePoint run_start);
-  PassResult RunPass(std::unique_ptr<RowJob>& pass, const std::function<PassResult(PassContext&)>& run);
+  PassResult RunPass(std::unique_ptr<RowJob>& pass, Clock::TimePoint run_start,
+                     const std::function<PassResult(FileRescue&)>& step);
   bool PauseForMedium();
   bool MediumBack();
   RowResult ResumeInterrupted(Clock::TimePoint run_start);
@@ -131,15 +132,13 @@ class RecoveryRun {
   RowResult RescueDeferred(Clock::TimePoint run_start, bool all);
   void StopDeferred();
   RowResult FinishRow();
-  PassResult ContinuePass(int row, File& source, File& copy, std::int64_t size, RescueMap& map,
-                          Clock::TimePoint run_start, PassContext& context, RescueReach reach);
   bool OpenSource(RowJob& job);
   bool BeginRowCopy(RowJob& job, std::optional<SaveTree::EarlierCopy> earlier);
   RowResult EndWithoutPass(RowJob& job, RowStart::Kind kind);
   bool IsNameTheDiskRefuses(const FileSystemError& error) const;
   void SetRowState(int row, RowState state);
   void SaveReport();
-  PassContext MakePassContext();
+  PassContext MakePassContext(Clock::TimePoint run_start);
 
   RunEnvironment env_;
   bool idle_ = true;

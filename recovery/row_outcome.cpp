@@ -4,24 +4,29 @@
 
 namespace salvorine {
 
-void ShowMapFigures(JobTable& table, int row, const RescueMap& map) {
-  const std::int64_t done = map.Total(RescueState::kDone);
-  const std::int64_t size = done + map.Total(RescueState::kBad) + map.Total(RescueState::kUntried);
-  table.SetCompleted(row, done, HeldBarPosition(Percent(done, size)));
+RowFigures OutcomeFigures(const RescueMap& map, RowState state) {
+  RowFigures figures;
+  figures.recovered = map.Total(RescueState::kDone);
+  const std::int64_t bad = map.Total(RescueState::kBad);
+  figures.size = figures.recovered + bad + map.Total(RescueState::kUntried);
+  const bool cut_short = state == RowState::kStopped || state == RowState::kSkipped;
+  figures.damaged = cut_short ? bad : figures.size - figures.recovered;
+  figures.unread = figures.size - figures.recovered - figures.damaged;
+  // Completed: every byte the run is done with, read or given up; the rest is unread.
+  figures.completed = figures.recovered + figures.damaged;
+  figures.completed_percent = CompletedPercent(figures.completed, figures.size);
+  figures.state = state;
+  return figures;
 }
 
-void ShowPassOutcome(JobTable& table, int row, const RescueMap& map, RowState state) {
-  const std::int64_t done = map.Total(RescueState::kDone);
-  const std::int64_t bad = map.Total(RescueState::kBad);
-  const std::int64_t size = done + bad + map.Total(RescueState::kUntried);
-  const bool cut_short = state == RowState::kStopped || state == RowState::kSkipped;
-  const std::int64_t damaged = cut_short ? bad : size - done;
-  // Completed: every byte the run is done with, read or given up; the rest is unread.
-  const std::int64_t completed = done + damaged;
-  table.SetCompleted(row, completed, completed == size ? 100 : HeldBarPosition(Percent(completed, size)));
-  table.SetRecovered(row, done);
-  table.SetDamaged(row, damaged, size);
-  table.SetState(row, state);
+void ShowOutcome(JobTable& table, int row, const RescueMap& map, RowState state) {
+  table.SetFigures(row, OutcomeFigures(map, state));
+}
+
+void ShowWholeCopy(JobTable& table, int row, std::int64_t size) {
+  RescueMap whole(0, size);
+  whole.Set(0, size, RescueState::kDone);
+  ShowOutcome(table, row, whole, RowState::kSaved);
 }
 
 }  // namespace salvorine

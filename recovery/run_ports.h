@@ -36,13 +36,12 @@ class JobTable {
   void ClearFigures() { figures_.clear(); }
   // A new row: its size in column 1, "0 (0%)" in columns 2 and 3, pending.
   void StartRow(int row, std::int64_t size);
-  // "bytes (percent%)" in the Completed column.
-  void SetCompleted(int row, std::int64_t bytes, int percent);
-  // "bytes (share%)" in the Damaged column, the share of `whole`, the size the pass reads.
-  void SetDamaged(int row, std::int64_t bytes, std::int64_t whole);
-  // Bytes read and saved; shown only in the report.
-  void SetRecovered(int row, std::int64_t bytes);
-  // What became of the row's file; its unread bytes follow from the state.
+  // All of a row's figures at once, from the one record its rescue keeps:
+  // "completed (percent%)" in the Completed column, "damaged (share of the
+  // size%)" in the Damaged column, and the state.
+  void SetFigures(int row, const RowFigures& figures);
+  // What became of a row no rescue keeps figures for (unsaved, pending,
+  // waiting); its unread bytes follow from the state.
   void SetState(int row, RowState state);
 
  private:

@@ -11,6 +11,7 @@
 #include "i18n/rescue_texts.h"
 #include "platform/sector_size.h"
 #include "recovery/figures.h"
+#include "recovery/file_pass.h"
 #include "recovery/probe_spacing.h"
 #include "recovery/rescue_map.h"
 
@@ -32,30 +33,34 @@ constexpr std::int64_t kMostNearDamage = 64 << 20;
 // costs about one failed read per this many bytes before finer probes.
 constexpr std::int64_t kWideStretch = 256 << 10;
 
+// The unit of the rescue: the run's choice, or what the medium holding the source reports.
+std::int64_t SectorSizeFor(File& source, const RunOptions& options) {
+  const std::int64_t chosen = options.SectorSize();
+  if (chosen >= kDefaultSectorSize && chosen <= kMaxSectorSize) return chosen;
+  return MediumSectorSize(source.Path()).bytes;
+}
+
 class SectorRescue {
  public:
-  // `unread_outside` counts the bytes of the file outside `unread` that are
-  // not recovered either (other ranges of a resumed copy), for the figures.
-  // `file_map`, when given, learns each rescued byte of `unread` at once.
-  SectorRescue(File& source, File& copy, int row, std::int64_t size, std::int64_t sector, const ByteRange& unread,
-               std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context, RescueMap* file_map)
-      : source_(source),
-        copy_(copy),
-        row_(row),
-        size_(size),
-        sector_(sector),
-        largest_read_(std::max<std::int64_t>(sector, static_cast<std::int64_t>(PassBuffers::kSize) / sector * sector)),
+  // The rescue of `unread`, a range of the target's file; the target's map
+  // learns each rescued byte of `unread` at once.
+  SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures, const ByteRange& unread)
+      : source_(target.source),
+        copy_(target.copy),
+        size_(target.size),
+        sector_(SectorSizeFor(target.source, context.options)),
+        largest_read_(
+            std::max<std::int64_t>(sector_, static_cast<std::int64_t>(PassBuffers::kSize) / sector_ * sector_)),
         start_(SectorStart(unread.start)),
         end_(SectorEnd(unread.End() - 1)),
-        unread_outside_(unread_outside),
         unread_(unread),
-        file_map_(file_map),
+        file_map_(target.map),
         map_(start_, end_),
         spacing_(kProbeSpacing),
-        run_start_(run_start),
         context_(context),
+        figures_(figures),
         buffer_(context.buffers.transfer.get()) {
-    // The parts of the first and last sectors that the Max Data pass already read.
+    // The parts of the first and last sectors that the first pass already read.
     map_.Set(start_, unread.start, RescueState::kDone);
     map_.Set(unread.End(), end_, RescueState::kDone);
   }
@@ -286,18 +291,14 @@ class SectorRescue {
       copy_.Write(buffer_, got.count);
       map_.Set(pos, pos + delivered, RescueState::kDone);
       // A checkpoint may save the file's map during the rescue: it must hold these bytes by then.
-      if (file_map_ != nullptr) {
-        file_map_->Set(std::max(pos, unread_.start), std::min(pos + delivered, unread_.End()), RescueState::kDone);
-      }
+      file_map_.Set(std::max(pos, unread_.start), std::min(pos + delivered, unread_.End()), RescueState::kDone);
     }
     // Bytes a read did not deliver (a failure, or a source that ends early) count as bad.
     if (delivered < end - pos && (delivered > 0 || end - pos <= sector_)) {
       map_.Replace(pos + delivered, end, tried, RescueState::kBad);
       // The file's map shows each failure as it happens, as it shows each success.
-      if (file_map_ != nullptr) {
-        file_map_->Replace(std::max(pos + delivered, unread_.start), std::min(end, unread_.End()), tried,
-                           RescueState::kBad);
-      }
+      file_map_.Replace(std::max(pos + delivered, unread_.start), std::min(end, unread_.End()), tried,
+                        RescueState::kBad);
     }
     context_.pump.ProcessMessages();
     ShowFigures();
@@ -331,14 +332,9 @@ class SectorRescue {
   }
 
   void ShowFigures() {
-    const std::int64_t unread = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) + unread_outside_;
-    const std::int64_t done = size_ - unread;
-    const int bar = HeldBarPosition(Percent(done, size_));
-    context_.progress.SetFileBar(bar);
-    context_.progress.SetFilePercent(std::to_string(bar) + "%");
-    context_.table.SetCompleted(row_, done, bar);
-    context_.table.SetDamaged(row_, unread, size_);
-    std::string status = context_.messages.Message(kStatusMessage) + " " + ElapsedText(context_.clock.Now() - run_start_);
+    figures_.ShowRescuing();
+    std::string status =
+        context_.messages.Message(kStatusMessage) + " " + ElapsedText(context_.clock.Now() - context_.run_start);
     if (!cached_notice_.empty()) status += " - " + cached_notice_;
     context_.progress.SetStatusText(status);
   }
@@ -349,15 +345,13 @@ class SectorRescue {
 
   File& source_;
   File& copy_;
-  const int row_;
   const std::int64_t size_;
   const std::int64_t sector_;
   const std::int64_t largest_read_;  // whole sectors that fit the transfer buffer
   const std::int64_t start_;  // the unread range widened to whole sectors: [start_, end_)
   const std::int64_t end_;
-  const std::int64_t unread_outside_;
   const ByteRange unread_;
-  RescueMap* const file_map_;
+  RescueMap& file_map_;
   RescueMap map_;
   ProbeSpacing spacing_;
   std::int64_t least_stretch_ = 0;  // no probes into shorter stretches than this, nor than spacing_ says
@@ -370,8 +364,8 @@ class SectorRescue {
     }
   };
   std::priority_queue<Stretch> stretches_;
-  const Clock::TimePoint run_start_;
   PassContext& context_;
+  RescueFigures& figures_;
   unsigned char* const buffer_;
   std::string cached_notice_;  // set once direct reads were refused
   // How long single-sector reads and failed reads took, to weigh one against the other.
@@ -379,91 +373,25 @@ class SectorRescue {
   Timing failed_reads_;
 };
 
-// The unit of the rescue: the run's choice, or what the medium holding the source reports.
-std::int64_t SectorSizeFor(File& source, const RunOptions& options) {
-  const std::int64_t chosen = options.SectorSize();
-  if (chosen >= kDefaultSectorSize && chosen <= kMaxSectorSize) return chosen;
-  return MediumSectorSize(source.Path()).bytes;
-}
-
 }  // namespace
 
-// A source with holes: they read as zeros without touching the device, so
-// they are not read, and the copy keeps them as holes. Each stretch of data
-// gets the first pass and the rescue of what that leaves, as a resumed copy's
-// unfinished ranges do.
-PassResult RecoverSparseThoroughly(File& source, File& copy, int row, std::int64_t size,
-                                   const std::vector<std::pair<std::int64_t, std::int64_t>>& extents,
-                                   Clock::TimePoint run_start, PassContext& context, RescueMap& map,
-                                   RescueReach reach) {
-  copy.Seek(size);
-  copy.Truncate();
-  map.Set(0, size, RescueState::kDone);
-  for (const auto& [start, end] : extents) map.Set(start, end, RescueState::kUntried);
-  for (const auto& [start, end] : extents) {
-    const ByteRange range{start, end - start};
-    if (RecoverRangeThoroughly(source, copy, row, size, range, run_start, context, map, reach) == PassResult::kStopped) {
-      return PassResult::kStopped;
-    }
-    context.table.SetDamaged(row, size - map.Total(RescueState::kDone), size);
-  }
-  context.table.SetCompleted(row, size, 100);
-  return PassResult::kDone;
-}
-
-PassResult RecoverRangeThoroughly(File& source, File& copy, int row, std::int64_t size, const ByteRange& range,
-                                  Clock::TimePoint run_start, PassContext& context, RescueMap& map,
-                                  RescueReach reach) {
-  ByteRange unread;
-  const PassResult result = RecoverRange(source, copy, row, size, range, map.Total(RescueState::kDone), run_start,
-                                         context, &unread, &map);
-  if (result == PassResult::kStopped || unread.length == 0) return result;
-  const std::int64_t unread_outside = size - map.Total(RescueState::kDone) - unread.length;
-  return RescueUnread(source, copy, row, size, unread, unread_outside, run_start, context, &map, reach);
-}
-
-PassResult RecoverFileThoroughly(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                                 PassContext& context, RescueMap* map, RescueReach reach) {
-  const auto extents = source.DataExtents(size);
-  if (!extents.empty()) {
-    RescueMap own(0, size);
-    return RecoverSparseThoroughly(source, copy, row, size, extents, run_start, context, map ? *map : own, reach);
-  }
-  ByteRange unread;
-  if (RecoverFile(source, copy, row, size, run_start, context, &unread, map) == PassResult::kStopped) {
-    return PassResult::kStopped;
-  }
-  if (unread.length == 0) return PassResult::kDone;
-  if (RescueUnread(source, copy, row, size, unread, 0, run_start, context, map, reach) == PassResult::kStopped) {
-    return PassResult::kStopped;
-  }
-  context.table.SetCompleted(row, size, 100);
-  return PassResult::kDone;
-}
-
-PassResult RescueUnread(File& source, File& copy, int row, std::int64_t size, const ByteRange& unread,
-                        std::int64_t unread_outside, Clock::TimePoint run_start, PassContext& context, RescueMap* map,
-                        RescueReach reach) {
-  const std::int64_t sector = SectorSizeFor(source, context.options);
-  SectorRescue rescue(source, copy, row, size, sector, unread, unread_outside, run_start, context, map);
+PassResult RescueSectors(const RescueTarget& target, PassContext& context, RescueFigures& figures,
+                         const ByteRange& unread, RescueReach reach) {
+  SectorRescue rescue(target, context, figures, unread);
   const bool finished = rescue.Run(reach);
   // Inside the range it rescued, the rescue knows each sector better than the first pass.
   // Only inside: the rest of its first and last sectors may belong to other ranges.
-  if (map != nullptr) {
-    for (const RescueMap::Segment& segment : rescue.Map().Segments()) {
-      map->Set(std::max(segment.start, unread.start), std::min(segment.end, unread.End()), segment.state);
-    }
+  for (const RescueMap::Segment& segment : rescue.Map().Segments()) {
+    target.map.Set(std::max(segment.start, unread.start), std::min(segment.end, unread.End()), segment.state);
   }
   return finished ? PassResult::kDone : PassResult::kStopped;
 }
 
-PassResult RescueUntried(File& source, File& copy, int row, std::int64_t size, Clock::TimePoint run_start,
-                         PassContext& context, RescueMap& map, RescueReach reach) {
-  const std::int64_t sector = SectorSizeFor(source, context.options);
-  SectorRescue rescue(source, copy, row, size, sector, {0, size}, 0, run_start, context, &map);
-  rescue.Learn(map);
-  const bool finished = rescue.RunRest(reach);
-  return finished ? PassResult::kDone : PassResult::kStopped;
+PassResult RescueUntriedSectors(const RescueTarget& target, PassContext& context, RescueFigures& figures,
+                                RescueReach reach) {
+  SectorRescue rescue(target, context, figures, {0, target.size});
+  rescue.Learn(target.map);
+  return rescue.RunRest(reach) ? PassResult::kDone : PassResult::kStopped;
 }
 
 bool LeftForRescue(const RescueMap& map, const RunOptions& options) {

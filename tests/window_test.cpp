@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <QHeaderView>
 #include <QLabel>
@@ -18,6 +19,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTimer>
+#include <csignal>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -50,7 +52,11 @@
 #include "i18n/desktop_language.h"
 #include "platform/file_system.h"
 #include "platform/tray_device.h"
+#include "damaged_media/pattern.h"
+#include "recovery/map_file.h"
+#include "recovery/split_text.h"
 #include "support/damaged_mount.h"
+#include "support/run_program.h"
 #include "tests/support/fakes.h"
 #include "tests/support/temp_folder.h"
 
@@ -115,6 +121,64 @@ bool Eventually(const std::function<bool()>& condition) {
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   }
   return true;
+}
+
+// A row as a front end shows it: the table's cells, or a line salvorine-cli prints.
+struct ShownRow {
+  std::string path;
+  std::string_view state;  // as salvorine-cli words it
+  std::string completed, damaged;  // "bytes (share%)"
+};
+
+// The row's report line says what `shown` shows, the map saved beside its
+// copy (`map`, filled in: all finished for a copy saved whole, all untried
+// without a copy) bears out the line, and the copy holds the bench's bytes
+// of `seed` wherever that map says finished.
+void ExpectViewsAgree(const std::vector<ReportRow>& report, const ShownRow& shown, std::uint64_t seed,
+                      RescueMap& map) {
+  const auto line = std::ranges::find(report, shown.path, &ReportRow::path);
+  ASSERT_NE(line, report.end());
+  const RowFigures& figures = line->figures;
+  const RowState state = figures.state;
+  EXPECT_EQ(shown.state, RowStateWord(state));
+  EXPECT_EQ(figures.recovered + figures.damaged + figures.unread, figures.size);
+  EXPECT_EQ(std::stoll(shown.damaged), figures.damaged);
+  if (state != RowState::kUnsaved) {
+    EXPECT_EQ(std::stoll(shown.completed), figures.recovered + figures.damaged);
+  }
+  // Of a pass cut short, what was never tried is unread; of one that ran to its end, damaged.
+  const bool cut_short = state != RowState::kSaved && state != RowState::kDamaged;
+  // A copy stands wherever the pass read something, none of a file not saved; only a copy saved whole has no map.
+  if (state == RowState::kUnsaved || !cut_short || figures.recovered > 0) {
+    EXPECT_EQ(line->copy_path.empty(), state == RowState::kUnsaved);
+  }
+  EXPECT_EQ(line->map_path.empty(), line->copy_path.empty() || state == RowState::kSaved);
+  map = RescueMap(0, figures.size);
+  if (state == RowState::kSaved) map.Set(0, figures.size, RescueState::kDone);
+  if (!line->map_path.empty()) {
+    const std::optional<RescueMap> saved = ParseMapFile(ReadFile(line->map_path), figures.size);
+    ASSERT_TRUE(saved) << line->map_path;
+    map = *saved;
+  }
+  EXPECT_EQ(figures.recovered, map.Total(RescueState::kDone));
+  EXPECT_EQ(figures.damaged, map.Total(RescueState::kBad) + (cut_short ? 0 : map.Total(RescueState::kUntried)))
+      << "damaged bytes are zeros in a copy, as its map marks them";
+  EXPECT_EQ(figures.unread, cut_short ? map.Total(RescueState::kUntried) : 0);
+  // "Saved as far as it got" leaves bytes unread: a row whose every byte was tried is not stopped at 100%.
+  if (state == RowState::kStopped || state == RowState::kSkipped) {
+    EXPECT_GT(figures.unread, 0) << shown.path << " is " << shown.state << ", yet Completed is " << shown.completed;
+  }
+  if (line->copy_path.empty()) return;
+  const std::string copy = ReadFile(line->copy_path);
+  ASSERT_EQ(static_cast<std::int64_t>(copy.size()), figures.size);
+  std::int64_t differ = 0;
+  for (const RescueMap::Segment& done : map.SegmentsIn(RescueState::kDone)) {
+    for (std::int64_t at = done.start; at < done.end; ++at) {
+      differ += static_cast<unsigned char>(copy[static_cast<std::size_t>(at)]) !=
+                damaged_media::PatternByte(seed, static_cast<std::uint64_t>(at));
+    }
+  }
+  EXPECT_EQ(differ, 0) << line->copy_path;
 }
 
 class WindowTest : public ::testing::Test {
@@ -441,6 +505,145 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   EXPECT_EQ(form->DamageMap1->CellAt(form->DamageMap1->CellRect(cell_of(20000)).center()), cell_of(20000));
   form->Russian1->trigger();
   EXPECT_TRUE(form->DamageMap1->CellText(cell_of(20000)).startsWith("Байты с"));
+}
+
+// Guards views of a row that disagree however a Thorough run ends while
+// damaged files wait for their rescue: the table's cells and tooltip count,
+// salvorine-cli's line, the report, the map beside the copy, the copy's bytes
+// and the map panel; and a panel that shows another file's map for a copy
+// kept beside it ("IMG (2).JPG") or for a long name whose map name is cut short.
+TEST_F(StartedWindowTest, EveryViewOfARowAgreesHoweverAThoroughRunEnds) {
+  SALVORINE_REQUIRE_FUSE();
+  enum class End { kComplete, kStop, kSkip, kError, kMediumGone };
+  // The Stop comes while the slow file's first read fails, slowly: the pass ends having read nothing.
+  const std::string failing_start = "bad disc/zz.bin 0 4096\ndelay_bad 400\n";
+  const struct {
+    End end;
+    const char* name;
+    RowState waiting, read;  // the damaged files' state, and that of the one read at the end
+    std::string damage;      // besides the description's
+  } cases[] = {{End::kComplete, "complete", RowState::kDamaged, RowState::kSaved, "delay_bad 20\n"},
+               {End::kStop, "stop", RowState::kStopped, RowState::kStopped, failing_start},
+               {End::kSkip, "skip", RowState::kDamaged, RowState::kSkipped, "delay_bad 20\n"},
+               {End::kMediumGone, "medium", RowState::kStopped, RowState::kStopped, "delay_bad 20\n"},
+               {End::kError, "full", RowState::kStopped, RowState::kUnsaved, "delay_bad 20\n"}};
+  // Row N holds the bytes of seed N: the two damaged files sort before the slow one. The first pass
+  // and the edges of the damage leave IMG.JPG's middle untried, and the long name's one bad
+  // sector for its retries alone.
+  const std::string long_name(253, 'n');
+  const std::string description = "file disc/IMG.JPG 65536 1\nbad disc/IMG.JPG 20000 12000\n"
+                                  "file disc/" + long_name + " 65536 2\nbad disc/" + long_name + " 40000 1\n"
+                                  "file disc/zz.bin 1048576 3\nslow disc/zz.bin 0 1048576 60\n";
+  settings->ComboBox1->setCurrentIndex(kModeThorough);
+  settings->SpinBox1->setValue(2);  // Retries
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string out = work / (std::string("out-") + c.name);
+    const std::string cli_out = out + "-cli";
+    // The error: a save disk too small for the slow file's copy, which only root can mount here.
+    const bool small = c.end == End::kError;
+    if (small && ::geteuid() != 0) GTEST_SKIP() << "mounting a small save disk needs root";
+    const auto unmount = qScopeGuard([&] {
+      if (!small) return;
+      for (const std::string& folder : {out, cli_out}) ::umount2(folder.c_str(), MNT_DETACH);
+    });
+    for (const std::string& folder : {out, cli_out}) {
+      std::filesystem::create_directories(folder);
+      if (small) {
+        ASSERT_EQ(::mount("tmpfs", folder.c_str(), "tmpfs", 0, "size=768k"), 0) << folder;
+      }
+      // Another file's copy, with a map of its own, where IMG.JPG's copy would go: both are kept.
+      WriteFile(folder + "/disc/IMG.JPG", std::string(65536, '\xAA'));
+      WriteFile(folder + "/.salvorine/maps/disc/IMG.JPG.map", "0x0 +\n0x0 0x10000 +\n");
+    }
+    const auto expected_state = [&](int row) { return row == 3 ? c.read : c.waiting; };
+    // The map panel shows the slow file's map with a read under way.
+    const auto slow_file_read = [&] {
+      const std::vector<DamageCell>& cells = form->DamageMap1->Cells();
+      return !cells.empty() && cells.back().end == 1048576 &&
+             std::ranges::any_of(cells, [](const DamageCell& cell) { return cell.reading; });
+    };
+
+    DamagedMount disc(description + c.damage);
+    form->ToolButton7Click();  // Refresh: the tree lists the new mount
+    dialogs.answers = {true};
+    if (c.end == End::kStop || c.end == End::kSkip || c.end == End::kMediumGone) {
+      // Both damaged files wait for their rescue while the slow one is read.
+      When(form.get(), [&] {
+        return form->Run().CurrentRow() == 3 && form->Table().StateOf(1) == RowState::kDamaged &&
+               form->Table().StateOf(2) == RowState::kDamaged &&
+               (c.end == End::kStop ? slow_file_read() : Cell(2, 3) != "0 (0%)");
+      }, [&] {
+        if (c.end == End::kStop) form->ToolButton3->click();
+        if (c.end == End::kSkip) form->SkipFile1->trigger();
+        if (c.end != End::kMediumGone) return;
+        disc.Kill();
+        When(form.get(), [&] { return form->Run().WaitingForMedium(); }, [&] { form->ToolButton3->click(); });
+      });
+    }
+    Recover(disc.Path().string() + "/disc", out);
+    const std::vector<ReportRow> report = ParseReport(ReadFile(out + "/.salvorine/report.tsv"));
+    ASSERT_EQ(form->Table().RowCount(), 4);
+    for (int row = 1; row <= 3; ++row) {
+      SCOPED_TRACE(row);
+      const RowState state = form->Table().StateOf(row);
+      // The long name's file waits for its retries alone: how it ends is the engine's to say, so long as views agree.
+      if (row != 2) {
+        ASSERT_EQ(state, expected_state(row));
+      }
+      RescueMap map(0, 0);
+      ASSERT_NO_FATAL_FAILURE(ExpectViewsAgree(report, {Cell(0, row), RowStateWord(state), Cell(2, row), Cell(3, row)},
+                                               static_cast<std::uint64_t>(row), map));
+      EXPECT_EQ(form->Table().DamagedBytesOf(row), form->Table().Figures(row).damaged);
+      const auto line = std::ranges::find(report, Cell(0, row), &ReportRow::path);
+      if (!line->map_path.empty()) {
+        EXPECT_EQ(form->Run().MapPathOf(row), line->map_path);
+      }
+      if (row == 1) {
+        EXPECT_EQ(std::filesystem::path(line->copy_path).filename(), "IMG (2).JPG");
+      }
+      // The map panel draws that very map.
+      form->StringGrid1->selectRow(row - 1);
+      const std::vector<DamageCell>& cells = form->DamageMap1->Cells();
+      ASSERT_FALSE(cells.empty());
+      const std::vector<DamageCell> drawn =
+          DamageCells(map.Segments(), form->Table().Figures(row).size, static_cast<int>(cells.size()));
+      EXPECT_TRUE(std::ranges::equal(cells, drawn, [](const DamageCell& a, const DamageCell& b) {
+        return a.start == b.start && a.bytes == b.bytes;
+      }));
+    }
+
+    // salvorine-cli, ended the same way where it can be (it has no Skip File), prints what its report says.
+    if (c.end == End::kSkip) continue;
+    DamagedMount cli_disc(description + c.damage);
+    StartedProgram cli(
+        {SALVORINE_CLI_PATH, "--mode", "thorough", "--retries", "2", cli_disc.Path().string() + "/disc", cli_out}, {});
+    // Both damaged files wait (their maps stand beside the other file's) and the slow one has its working copy.
+    const auto reading_the_slow_file = [&] {
+      std::error_code unknown;
+      const auto maps = std::filesystem::directory_iterator(cli_out + "/.salvorine/maps/disc", unknown);
+      return std::distance(begin(maps), end(maps)) == 3 && FileExists(cli_out + "/.salvorine/TMP654/3.bin");
+    };
+    if (c.end == End::kStop || c.end == End::kMediumGone) {
+      ASSERT_TRUE(Eventually(reading_the_slow_file));
+      c.end == End::kStop ? cli.Signal(SIGTERM) : cli_disc.Kill();
+    }
+    const ProgramOutput printed = cli.Wait();
+    const std::vector<ReportRow> cli_report = ParseReport(ReadFile(cli_out + "/.salvorine/report.tsv"));
+    const std::vector<std::string> lines = SplitText(printed.out, '\n');
+    ASSERT_EQ(lines.size(), 4u) << printed.out << printed.err;  // three rows and the end of the last
+    for (int row = 1; row <= 3; ++row) {
+      SCOPED_TRACE(lines[static_cast<std::size_t>(row - 1)]);
+      const std::vector<std::string> fields = SplitText(lines[static_cast<std::size_t>(row - 1)], '\t');
+      ASSERT_EQ(fields.size(), 5u);
+      if (row != 2) {
+        EXPECT_EQ(fields[4], RowStateWord(expected_state(row)));
+      }
+      RescueMap map(0, 0);
+      ExpectViewsAgree(cli_report, {UnescapedField(fields[0]), fields[4], fields[2], fields[3]},
+                       static_cast<std::uint64_t>(row), map);
+    }
+  }
 }
 
 // Guards a second run entered while a stopped run still waits for its read:

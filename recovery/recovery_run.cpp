@@ -30,11 +30,6 @@ namespace {
 constexpr int kStopQuestion = 45;
 constexpr int kCompletionMessage = 48;
 constexpr WindowText kSaveFolderInUseText{90, "Another run is saving into this folder. Wait for it to end, or choose another save folder."};
-// A row whose copy cannot be saved under its name; the run goes on with the next.
-constexpr WindowText kNameTakenText{
-    96, "Another file of this run was saved under this name: the save disk does not tell upper and lower case "
-        "apart. This file is not saved."};
-constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name (%1). This file is not saved."};
 
 // `folder` with its trailing "/"; empty when it is.
 std::string SlashEnded(const std::string& folder) {
@@ -230,15 +225,6 @@ void RecoveryRun::ShowRow(int row) {
   skip_ = false;
 }
 
-// A Thorough row with sectors left waits for its rescue; any other is saved and shown as its pass ended.
-RecoveryRun::RowResult RecoveryRun::AfterPass(std::unique_ptr<RowJob> pass, PassResult result, bool thorough,
-                                              Clock::TimePoint run_start) {
-  if (result == PassResult::kDone && thorough && LeftForRescue(pass->map, env_.options)) {
-    return DeferRescue(std::move(pass), run_start);
-  }
-  return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
-}
-
 // Runs a row's pass while the row's copy is the one checkpoints save; when
 // the pass's medium goes away (or an error ends the run), the row keeps its
 // files and map in interrupted_, for the medium to come back (or the report).
@@ -268,115 +254,6 @@ RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start
   return AfterPass(std::move(pass), result, thorough, run_start);
 }
 
-// A row held over a Stop, an error or a medium gone: stopped, with what its map
-// marks finished recovered, and its map named.
-void RecoveryRun::ShowStopped(const RowJob& pass) {
-  const RescueMap& saved = pass.owner->SavedMap() != nullptr ? *pass.owner->SavedMap() : pass.map;
-  ShowOutcome(env_.table, pass.row, saved, RowState::kStopped);
-  ReportRow& record = report_.Line(pass.row);
-  record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
-}
-
-// A row that needs no pass: its name is taken by another row's copy, an
-// earlier run saved it whole, or the user chose to skip it. Nothing is read.
-RecoveryRun::RowResult RecoveryRun::EndWithoutPass(RowJob& job, RowStart::Kind kind) {
-  const int row = job.row;
-  job.source->Close();
-  if (kind == RowStart::kTaken) {
-    SetRowState(row, RowState::kUnsaved);
-    env_.dialogs.ShowError(save_tree_->DestinationOf(env_.table.Cell(0, row)) + "\r" +
-                           env_.messages.Text(kNameTakenText));
-    return idle_ ? RowResult::kEnded : FinishRow();
-  }
-  // No pass is there to notice a Stop or a close confirmed since the last row.
-  if (idle_) return RowResult::kEnded;
-  if (kind == RowStart::kSkipped) {
-    SetRowState(row, RowState::kUnsaved);
-    return FinishRow();
-  }
-  ShowWholeCopy(env_.table, row, job.status.size);
-  taken_whole_.insert(row);
-  return FinishRow();
-}
-
-// Saves a row's copy once its pass is over, and shows how it ended; kEnded
-// when the run ends with it (a Stop, or a copy that could not be saved).
-RecoveryRun::RowResult RecoveryRun::EndPass(RowJob& pass, PassResult result) {
-  const int row = pass.row;
-  open_copy_path_.clear();
-  pass.source->Close();
-  const bool stopped = result == PassResult::kStopped;
-  ReportRow& record = report_.Line(row);
-  try {
-    pass.owner->Finish(stopped);
-  } catch (const FileSystemError& error) {
-    SetRowState(row, RowState::kUnsaved);
-    const std::string destination = save_tree_->DestinationOf(record.path);
-    if (!IsNameTheDiskRefuses(error)) {
-      env_.dialogs.ShowError(destination + "\r" + error.what());
-      return RowResult::kEnded;
-    }
-    // Only this file is lost to a name the save disk cannot store, or found taken as it was placed; the run goes on.
-    const bool taken = dynamic_cast<const NameTakenError*>(&error) != nullptr;
-    env_.dialogs.ShowError(destination + "\r" + (taken ? env_.messages.Text(kNameTakenText)
-                                                      : WithValue(env_.messages.Text(kNameRefusedText), error.what())));
-    return stopped ? RowResult::kEnded : RowResult::kDone;
-  }
-  record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
-  if (stopped) {
-    // A skipped file ends as a stopped run's does, and the run goes on with the next.
-    const bool skipped = skip_ && !idle_;
-    ShowOutcome(env_.table, row, pass.map, skipped ? RowState::kSkipped : RowState::kStopped);
-    return skipped ? RowResult::kDone : RowResult::kEnded;
-  }
-  const bool whole = pass.map.Total(RescueState::kUntried) + pass.map.Total(RescueState::kBad) == 0;
-  ShowOutcome(env_.table, row, pass.map, whole ? RowState::kSaved : RowState::kDamaged);
-  return RowResult::kDone;
-}
-
-// A Thorough row's first pass and the edges of its damage are read: its copy
-// and map are saved as they are, and it waits, files open, for the rest of
-// its rescue until the other files had theirs, or until too many rows wait.
-RecoveryRun::RowResult RecoveryRun::DeferRescue(std::unique_ptr<RowJob> pass, Clock::TimePoint run_start) {
-  try {
-    pass->owner->Checkpoint();
-  } catch (const FileSystemError& error) {
-    if (!IsNameTheDiskRefuses(error)) throw;
-    return EndPass(*pass, PassResult::kDone) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
-  }
-  open_copy_path_.clear();
-  SetRowState(pass->row, RowState::kDamaged);
-  deferred_.push_back(std::move(pass));
-  current_row_ = 0;
-  env_.pump.ProcessMessages();
-  if (deferred_.size() > kMostDeferredRows) return RescueDeferred(run_start, true);
-  return idle_ ? RowResult::kEnded : RowResult::kDone;
-}
-
-// The next step of the rescue of the row that has waited longest, after
-// which it waits again behind the others; or, with `all`, the whole rest.
-RecoveryRun::RowResult RecoveryRun::RescueDeferred(Clock::TimePoint run_start, bool all) {
-  std::unique_ptr<RowJob> pass = std::move(deferred_.front());
-  deferred_.erase(deferred_.begin());
-  const int row = pass->row;
-  ShowRow(row);
-  open_copy_path_ = pass->readable ? pass->working_path : std::string();
-  const RescueReach reach = all ? RescueReach::kAll : static_cast<RescueReach>(static_cast<int>(pass->reached) + 1);
-  const PassResult result = RunPass(pass, run_start, [&](FileRescue& rescue) { return rescue.RescueUntried(reach); });
-  if (result == PassResult::kDone && reach != RescueReach::kAll && LeftForRescue(pass->map, env_.options)) {
-    pass->reached = reach;
-    return DeferRescue(std::move(pass), run_start);
-  }
-  return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
-}
-
-// The rows waiting for their rescue when the run ends early end as stopped ones do.
-void RecoveryRun::StopDeferred() {
-  skip_ = false;
-  for (std::unique_ptr<RowJob>& pass : deferred_) EndPass(*pass, PassResult::kStopped);
-  deferred_.clear();
-}
-
 // The steps after each row that was done: the messages, the bars and the overall figure.
 RecoveryRun::RowResult RecoveryRun::FinishRow() {
   current_row_ = 0;
@@ -393,16 +270,6 @@ RecoveryRun::RowResult RecoveryRun::FinishRow() {
   env_.progress.SetTotalBar(total);
   env_.progress.SetTotalPercent(std::to_string(total) + "%");
   return RowResult::kDone;
-}
-
-// Whether `error` is the save disk refusing a name below the save folder
-// (a character or a length its file system does not allow, or a name found
-// taken as the copy was placed).
-bool RecoveryRun::IsNameTheDiskRefuses(const FileSystemError& error) const {
-  const int code = error.Code();
-  const bool taken = dynamic_cast<const NameTakenError*>(&error) != nullptr;
-  return (taken || code == EINVAL || code == EILSEQ || code == ENAMETOOLONG || code == ENOENT) &&
-         error.Path().starts_with(save_folder_) && !save_tree_->InWorkingFolder(error.Path());
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }

@@ -54,6 +54,8 @@ class RowCopy {
   const RescueMap& Map() const { return map_; }
   // Whether the copy now stands with a map beside it.
   bool Mapped() const { return mapped_; }
+  // Whether the save folder holds the copy at all.
+  bool Placed() const { return placed_; }
   // The map that stands beside the copy now (what the save folder holds of it); null when none does.
   const RescueMap* SavedMap() const { return mapped_ ? &saved_map_ : nullptr; }
 

@@ -52,6 +52,11 @@ bool RowJob::Reads(File& reopened) {
   return CompareSamples(reopened, owner->ForPass(), FinishedSamples(map)) == Likeness::kSame;
 }
 
+RescueMap RowJob::Saved() const {
+  if (const RescueMap* saved = owner->SavedMap()) return *saved;
+  return owner->Placed() ? map : RescueMap(0, status.size);
+}
+
 void BeginCopy(RowJobPlace& place, RowJob& job, std::optional<SaveTree::EarlierCopy> earlier) {
   const std::string working_name = WorkingCopyName(job.row, job.source_path);
   job.working_path = place.tree.WorkingCopyPath(working_name);

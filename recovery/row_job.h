@@ -37,6 +37,9 @@ struct RowJob {
   // the same bytes where the copy has them. A medium whose samples cannot be
   // read is not back yet.
   bool Reads(File& reopened);
+  // What the save folder holds of the row: the map saved beside its copy;
+  // every byte untried when no copy was saved.
+  RescueMap Saved() const;
 };
 
 // Where rows' copies go, and what may never be replaced.

@@ -20,6 +20,9 @@ RowFigures OutcomeFigures(const RescueMap& map, RowState state) {
 }
 
 void ShowOutcome(JobTable& table, int row, const RescueMap& map, RowState state) {
+  // A rescue cut short when only retries of bad sectors were left had tried every byte: it is damaged, not stopped.
+  const bool cut_short = state == RowState::kStopped || state == RowState::kSkipped;
+  if (cut_short && map.Total(RescueState::kUntried) == 0 && map.Total(RescueState::kBad) > 0) state = RowState::kDamaged;
   table.SetFigures(row, OutcomeFigures(map, state));
 }
 

@@ -10,7 +10,7 @@
 namespace salvorine {
 namespace {
 
-constexpr std::string_view kPrefix = ".salvorine-";
+constexpr std::string_view kPrefix = kPlacingPrefix;
 constexpr std::string_view kSuffix = ".part";
 
 bool AllDigits(std::string_view text) {
@@ -75,7 +75,7 @@ int RemoveStaleParts(const std::string& save_folder, const std::string& selectio
   const std::string mirrored = MirroredRelativePath(selection_root + "/", selection_root, FileExists(selection_root));
   const std::string top = mirrored.substr(0, mirrored.find('/'));
   if (top.empty() && !FileExists(selection_root)) return Sweep(save, true);
-  int removed = Sweep(save, false) + Sweep(save + "/.salvorine", true);
+  int removed = Sweep(save, false) + Sweep(save + "/" + kDataFolderName, true);
   if (!top.empty() && !FileExists(selection_root)) removed += Sweep(save + "/" + top, true);
   return removed;
 }

@@ -5,7 +5,7 @@
 namespace salvorine {
 
 // Whether `name` is a temporary name under which a copy or a map was being
-// placed (".salvorine-PID-N.part") by a process that no longer runs.
+// placed (named with kPlacingPrefix, then "PID-N.part") by a process that no longer runs.
 bool IsStalePart(const std::string& name);
 
 // Removes the temporary files that runs killed while placing a copy or a map

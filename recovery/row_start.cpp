@@ -17,39 +17,27 @@ constexpr WindowText kForAllText{95, "Do this for all"};
 }  // namespace
 
 RowStart RowStarter::Choose(ReportRow& record, File& source, const FileStatus& status) {
-  const std::string name = tree_.SavedName(record.path);
   const char* kept_both = "kept both: ";
   constexpr int kMostNumbers = 1000;
   for (int number = 1; number <= kMostNumbers; ++number) {
-    if (number > 1) {
-      tree_.SaveUnderName(record.path, SaveTree::NumberedName(name, number));
-      record.existing = kept_both + tree_.DestinationOf(record.path);
-    }
-    // A folder this run made holds nothing to take up or to keep apart from.
-    if (!tree_.MayHoldEarlier(record.path)) return {RowStart::kCopy};
-    // No row ever replaces the copy of another row.
-    if (tree_.TakenByAnotherRow(record.path)) return {RowStart::kTaken};
-    if (HasWholeCopy(record.path, source, status)) {
-      // No later row may take its name, on a disk that folds names too.
-      tree_.Claim(record.path);
-      return {RowStart::kWhole};
-    }
-    std::optional<SaveTree::EarlierCopy> earlier = tree_.OpenEarlierCopy(record.path, status.size, protect_);
-    if (earlier) {
-      const Likeness likeness = LikenessOf(source, status.size, *earlier);
-      if (likeness == Likeness::kSame) {
-        tree_.Claim(record.path);
-        return StartOver(record.path, status, std::move(*earlier));
-      }
-      if (likeness == Likeness::kUnread) {
+    SaveTree::FoundCopy found = tree_.Look(record.path, status, number);
+    if (number > 1) record.existing = kept_both + found.destination;
+    const Verdict verdict = Judge(found, source, status, protect_, options_.ContinueEarlierCopies());
+    switch (verdict) {
+      case Verdict::kNew: return {RowStart::kCopy};
+      case Verdict::kTaken: return {RowStart::kTaken};
+      case Verdict::kWhole:
+      case Verdict::kRecordWhole:
+        tree_.TakeWhole(record.path, status, verdict == Verdict::kRecordWhole);
+        return {RowStart::kWhole};
+      case Verdict::kContinue: return Continued(std::move(found), record.path, status);
+      case Verdict::kKeepApart:
         kept_both = "kept both, the source no longer reads where the copy could be compared: ";
         continue;
-      }
-    } else if (!HoldsAnotherFile(record.path, source, status)) {
-      return {RowStart::kCopy};
+      case Verdict::kAnother: break;
     }
     if (number > 1) continue;
-    switch (ChooseForExisting(tree_.DestinationOf(record.path))) {
+    switch (ChooseForExisting(found.destination)) {
       case ExistingCopy::kReplace: record.existing = "replaced"; return {RowStart::kCopy};
       case ExistingCopy::kSkip: record.existing = "skipped"; return {RowStart::kSkipped};
       case ExistingCopy::kKeepBoth: break;
@@ -58,43 +46,13 @@ RowStart RowStarter::Choose(ReportRow& record, File& source, const FileStatus& s
   throw FileSystemError(EEXIST, tree_.DestinationOf(record.path), "find a free name beside");
 }
 
-// Whether the save folder already holds this file whole: a copy of the
-// source's size that no map marks unfinished, which the save folder records
-// as this source's whole copy (in a folder earlier versions filled: which
-// carries the source's modification time), and whose samples, read anew, are
-// the source's where the source reads.
-bool RowStarter::HasWholeCopy(const std::string& path, File& source, const FileStatus& status) {
-  if (!options_.ContinueEarlierCopies()) return false;
-  const std::unique_ptr<File> copy = tree_.OpenSavedForReading(path);
-  if (!copy) return false;
-  const FileStatus saved = copy->Status();
-  if (protect_.contains(saved.identity) || saved.size != status.size || tree_.HasMap(path)) return false;
-  const bool recorded = tree_.RecordedWhole(path, status);
-  const bool timed = tree_.TrustsCopyTimes() && saved.modified_seconds == status.modified_seconds &&
-                     saved.modified_nanoseconds == status.modified_nanoseconds;
-  if (!recorded && !timed) return false;
-  const bool same = CompareSamples(source, *copy, WholeFileSamples(status.size)) != Likeness::kDifferent;
-  copy->Close();
-  if (same && !recorded) tree_.RecordWhole(path, status);
-  return same;
-}
-
-// Goes on from an earlier copy of this source. A copy the save folder records
-// as whole counts as finished throughout, for a run asked to start afresh.
-RowStart RowStarter::StartOver(const std::string& path, const FileStatus& status, SaveTree::EarlierCopy earlier) {
-  if (!earlier.mapped && tree_.RecordedWhole(path, status)) earlier.map.Set(0, status.size, RescueState::kDone);
+// Goes on from the earlier copy found. A copy the save folder records as
+// whole counts as finished throughout, for a run asked to start afresh.
+RowStart RowStarter::Continued(SaveTree::FoundCopy found, const std::string& path, const FileStatus& status) {
+  const bool recorded_whole = found.recorded_whole;
+  std::optional<SaveTree::EarlierCopy> earlier = tree_.TakeUp(path, std::move(found));
+  if (earlier && !earlier->mapped && recorded_whole) earlier->map.Set(0, status.size, RescueState::kDone);
   return {RowStart::kCopy, std::move(earlier)};
-}
-
-// Whether a file stands at the row's destination that is no copy of this
-// source: anything but a copy of its size whose first and last bytes are the source's.
-bool RowStarter::HoldsAnotherFile(const std::string& path, File& source, const FileStatus& status) {
-  const std::unique_ptr<File> copy = tree_.OpenSavedForReading(path);
-  if (!copy) return false;
-  const FileStatus saved = copy->Status();
-  if (protect_.contains(saved.identity)) return false;  // placing there is refused anyway
-  return saved.size != status.size ||
-         CompareSamples(source, *copy, WholeFileSamples(status.size)) != Likeness::kSame;
 }
 
 // The user's choice for another file's copy at `destination`, asked once per
@@ -108,9 +66,26 @@ ExistingCopy RowStarter::ChooseForExisting(const std::string& destination) {
   return answer.choice;
 }
 
-Likeness LikenessOf(File& source, std::int64_t size, SaveTree::EarlierCopy& earlier) {
-  if (earlier.mapped && earlier.map.Total(RescueState::kDone) == 0) return Likeness::kSame;
-  return CompareSamples(source, *earlier.file, earlier.mapped ? FinishedSamples(earlier.map) : WholeFileSamples(size));
+Verdict Judge(const SaveTree::FoundCopy& found, File& source, const FileStatus& status,
+              const std::set<FileIdentity>& protect, bool take_up_whole) {
+  if (found.kind == SaveTree::FoundCopy::kAnotherRowsCopy) return Verdict::kTaken;
+  // Placing over one of the run's own sources is refused anyway.
+  if (found.kind == SaveTree::FoundCopy::kNothing || protect.contains(found.status.identity)) return Verdict::kNew;
+  if (found.status.size != status.size) return Verdict::kAnother;
+  File& copy = *found.file;
+  // A whole copy: no map marks it unfinished, the save folder records it (or
+  // its time says so), and where the source still reads, its samples are the source's.
+  if (take_up_whole && !found.mapped && (found.recorded_whole || found.dated_whole) &&
+      CompareSamples(source, copy, WholeFileSamples(status.size)) != Likeness::kDifferent) {
+    return found.recorded_whole ? Verdict::kWhole : Verdict::kRecordWhole;
+  }
+  // A copy that holds nothing read yet has nothing to lose.
+  if (found.map && found.map->Total(RescueState::kDone) == 0) return Verdict::kContinue;
+  switch (CompareSamples(source, copy, found.map ? FinishedSamples(*found.map) : WholeFileSamples(status.size))) {
+    case Likeness::kSame: return Verdict::kContinue;
+    case Likeness::kUnread: return Verdict::kKeepApart;
+    default: return Verdict::kAnother;
+  }
 }
 
 }  // namespace salvorine

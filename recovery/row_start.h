@@ -46,9 +46,7 @@ class RowStarter {
   RowStart Choose(ReportRow& record, File& source, const FileStatus& status);
 
  private:
-  bool HasWholeCopy(const std::string& path, File& source, const FileStatus& status);
-  RowStart StartOver(const std::string& path, const FileStatus& status, SaveTree::EarlierCopy earlier);
-  bool HoldsAnotherFile(const std::string& path, File& source, const FileStatus& status);
+  RowStart Continued(SaveTree::FoundCopy found, const std::string& path, const FileStatus& status);
   ExistingCopy ChooseForExisting(const std::string& destination);
 
   SaveTree& tree_;
@@ -59,9 +57,21 @@ class RowStarter {
   std::optional<ExistingCopy> for_all_;
 };
 
-// Whether an earlier copy is of this very source: samples spread over what
-// its map marks finished (over all of it, without a map), read anew, are the
-// source's. A copy that holds nothing read yet has nothing to lose.
-Likeness LikenessOf(File& source, std::int64_t size, SaveTree::EarlierCopy& earlier);
+// What a row does with what stands at its destination.
+enum class Verdict {
+  kNew,        // a new copy goes there (nothing there, or nothing a copy could replace)
+  kTaken,      // another row of this run saved its copy under this name
+  kWhole,      // this source's whole copy, recorded so
+  kRecordWhole,  // this source's whole copy, by its time, to be recorded
+  kContinue,   // an earlier copy of this source, to go on from in place
+  kKeepApart,  // a copy no sample of which the source still reads: kept, the new copy goes beside it
+  kAnother,    // another file's copy: the user chooses
+};
+// Judges `found` for a source open as `source` with `status`: by what the
+// save folder records, and by samples of the copy read anew against the
+// source's (spread over what its map marks finished, or over all of it).
+// `take_up_whole`: a whole copy may be taken as it is.
+Verdict Judge(const SaveTree::FoundCopy& found, File& source, const FileStatus& status,
+              const std::set<FileIdentity>& protect, bool take_up_whole);
 
 }  // namespace salvorine

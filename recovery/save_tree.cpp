@@ -90,12 +90,6 @@ void SaveTree::SaveUnderName(const std::string& source_path, const std::string& 
   destinations_.erase(source_path);
 }
 
-std::string SaveTree::SavedName(const std::string& source_path) const {
-  const std::string relative = Relative(source_path);
-  const auto slash = relative.rfind('/');
-  return slash == std::string::npos ? relative : relative.substr(slash + 1);
-}
-
 std::string SaveTree::NumberedName(const std::string& name, int number) {
   // The extension is what follows the last dot, unless that dot leads the name (".profile").
   const auto dot = name.rfind('.');
@@ -411,26 +405,55 @@ std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const s
   return folder;
 }
 
-std::optional<SaveTree::EarlierCopy> SaveTree::OpenEarlierCopy(const std::string& source_path, std::int64_t size,
-                                                               const std::set<FileIdentity>& protect) {
-  const Destination& at = Resolve(source_path);
-  const auto& folders = at.folders;
-  const std::string& name = at.name;
-  const auto copies = Existing(save_folder_, folders);
-  if (!copies) return std::nullopt;
-  std::unique_ptr<File> copy = copies->OpenExistingFile(name);
-  if (!copy) return std::nullopt;
-  const FileStatus status = copy->Status();
-  if (status.size != size || protect.contains(status.identity)) return std::nullopt;
-  const bool shared = copies->LinkCountOf(name) > 1;
-  const auto maps = earlier_maps_ ? Existing(*earlier_maps_, folders) : std::nullopt;
-  const std::optional<std::string> text =
-      maps ? ReadSmallFile(*maps, at.MapName(), kLongestMapFile) : std::nullopt;
-  if (std::optional<RescueMap> map = text ? ParseMapFile(*text, size) : std::nullopt) {
-    return EarlierCopy{std::move(copy), std::move(*map), MappedSourceOf(*text), shared, true};
+SaveTree::FoundCopy SaveTree::Look(const std::string& source_path, const FileStatus& source, int number) {
+  if (number > 1) {
+    const std::string own = FileNameOf(MirroredRelativePath(source_path, selection_root_, root_is_file_));
+    SaveUnderName(source_path, NumberedName(own, number));
   }
+  FoundCopy found;
+  found.destination = DestinationOf(source_path);
+  if (!MayHoldEarlier(source_path)) return found;
+  if (TakenByAnotherRow(source_path)) {
+    found.kind = FoundCopy::kAnotherRowsCopy;
+    return found;
+  }
+  found.file = OpenSavedForReading(source_path);
+  if (!found.file) return found;
+  found.kind = FoundCopy::kFile;
+  found.status = found.file->Status();
+  found.mapped = HasMap(source_path);
+  found.recorded_whole = RecordedWhole(source_path, source);
+  found.dated_whole = trusts_copy_times_ && found.status.size == source.size &&
+                      found.status.modified_seconds == source.modified_seconds &&
+                      found.status.modified_nanoseconds == source.modified_nanoseconds;
+  if (found.status.size == source.size) found.map = EarlierMap(source_path, source.size);
+  return found;
+}
+
+std::optional<RescueMap> SaveTree::EarlierMap(const std::string& source_path, std::int64_t size) {
+  const Destination& at = Resolve(source_path);
+  const auto maps = earlier_maps_ ? Existing(*earlier_maps_, at.folders) : std::nullopt;
+  const std::optional<std::string> text = maps ? ReadSmallFile(*maps, at.MapName(), kLongestMapFile) : std::nullopt;
+  return text ? ParseMapFile(*text, size) : std::nullopt;
+}
+
+std::optional<SaveTree::EarlierCopy> SaveTree::TakeUp(const std::string& source_path, FoundCopy found) {
+  found.file->Close();
+  const Destination& at = Resolve(source_path);
+  const auto copies = Existing(save_folder_, at.folders);
+  std::unique_ptr<File> copy = copies ? copies->OpenExistingFile(at.name) : nullptr;
+  if (!copy || copy->Status().size != found.status.size) return std::nullopt;
+  Claim(source_path);
+  const bool shared = copies->LinkCountOf(at.name) > 1;
   // No map tells what it holds: every byte is to be read again, and none it has is given up.
-  return EarlierCopy{std::move(copy), RescueMap(0, size), std::nullopt, shared, false};
+  const bool mapped = found.map.has_value();
+  RescueMap map = mapped ? std::move(*found.map) : RescueMap(0, found.status.size);
+  return EarlierCopy{std::move(copy), std::move(map), shared, mapped};
+}
+
+void SaveTree::TakeWhole(const std::string& source_path, const FileStatus& source, bool record) {
+  if (record) RecordWhole(source_path, source);
+  Claim(source_path);
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {

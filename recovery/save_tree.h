@@ -75,36 +75,58 @@ class SaveTree final : public CopyStore {
   void SyncAndMarkWhole() override;
   unsigned FinishedMode(unsigned mode) const override { return mode & 0777 & ~umask_; }
 
-  // Whether the save folder records the copy at `source_path`'s destination
-  // as the whole copy of a source of `source`'s size and modification time.
-  bool RecordedWhole(const std::string& source_path, const FileStatus& source);
-  // Whether copies that carry their source's modification time count as
-  // whole: only in a save folder that earlier versions filled, which kept no records.
-  bool TrustsCopyTimes() const { return trusts_copy_times_; }
-  // Records a copy taken whole by its time; saved at the next sync.
-  void RecordWhole(const std::string& source_path, const FileStatus& source);
   // Drops the record of `source_path`'s whole copy, once on disk, before the copy is written again.
   void ForgetWhole(const std::string& source_path);
 
   // Replaces the report in the data folder; returns its path.
   std::string SaveReport(const std::string& text);
 
+  // What stands at a row's destination as the row starts.
+  struct FoundCopy {
+    enum Kind {
+      kNothing,          // nothing this run may take up or keep apart from: a new copy goes there
+      kAnotherRowsCopy,  // the copy another row of this run placed, under this name or one the disk takes for it
+      kFile,             // a file an earlier run, or someone else, left there
+    } kind = kNothing;
+    std::string destination;      // the copy's path, for messages
+    std::unique_ptr<File> file;   // kFile: open for reading, reached without following a link
+    FileStatus status;            // ... its status
+    bool mapped = false;          // something stands where its map would
+    std::optional<RescueMap> map; // the map an earlier run left beside it, when it is of the source's size
+    bool recorded_whole = false;  // the save folder records it as the whole copy of a source of this size and time
+    bool dated_whole = false;     // in a folder earlier versions filled, it carries the source's size and time
+  };
+  // Looks once at what stands at `source_path`'s destination, for a source
+  // with `source`'s status; with `number` > 1, at the name numbered for
+  // keeping both ("IMG_0001 (2).JPG"), which is then the copy's name.
+  FoundCopy Look(const std::string& source_path, const FileStatus& source, int number);
   // What an earlier run left of a copy: the file, open for update, and its map.
   struct EarlierCopy {
     std::unique_ptr<File> file;
-    RescueMap map;                        // without a map beside it: every byte untried
-    std::optional<MappedSource> source;  // the file the map says it is of
-    bool shared = false;                  // the copy has other names too (a snapshot made with hard links)
-    bool mapped = false;                  // a map stood beside it
+    RescueMap map;        // without a map beside it: every byte untried
+    bool shared = false;  // the copy has other names too (a snapshot made with hard links)
+    bool mapped = false;  // a map stood beside it
   };
-  // The copy at `source_path`'s destination with the map an earlier run left
-  // beside it (or none), when the copy has `size` bytes and is none of
-  // `protect`; nothing otherwise.
-  std::optional<EarlierCopy> OpenEarlierCopy(const std::string& source_path, std::int64_t size,
-                                             const std::set<FileIdentity>& protect);
-  // The copy at `source_path`'s destination, open for reading, reached
-  // without following a link; nothing when there is none.
-  std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
+  // Takes up, for this row, the copy `found` at `source_path`'s destination
+  // to go on from in place; nothing when it no longer opens for update as it was found.
+  std::optional<EarlierCopy> TakeUp(const std::string& source_path, FoundCopy found);
+  // Counts the copy found at `source_path`'s destination as this source's
+  // whole copy; `record` records it so (saved at the next sync).
+  void TakeWhole(const std::string& source_path, const FileStatus& source, bool record);
+  // `name` numbered for keeping both: "IMG_0001 (2).JPG", "notes (3)".
+  static std::string NumberedName(const std::string& name, int number);
+  // Whether anything stands where the map of `source_path`'s copy would.
+  bool HasMap(const std::string& source_path);
+
+  // Gives the copy at `source_path`'s destination the name `copy_name` in
+  // the working folder as well; false when the file system has no hard links.
+  bool LinkCopy(const std::string& source_path, const std::string& copy_name);
+
+ private:
+  using Chain = FolderChain;
+  // Whether the save folder records the copy at `source_path`'s destination
+  // as the whole copy of a source of `source`'s size and modification time.
+  bool RecordedWhole(const std::string& source_path, const FileStatus& source);
   // Whether anything but this run's own copies may stand at `source_path`'s
   // destination: false in a folder this run created, unless the save disk
   // finds an entry under that name (a copy another row placed under a name
@@ -116,24 +138,18 @@ class SaveTree final : public CopyStore {
   // alphabet). What it finds there otherwise may later be replaced by Place;
   // when it finds nothing, Place replaces nothing.
   bool TakenByAnotherRow(const std::string& source_path);
+  // The copy at `source_path`'s destination, open for reading, reached
+  // without following a link; nothing when there is none.
+  std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
+  // The map an earlier run left beside `source_path`'s copy, for a source of `size` bytes.
+  std::optional<RescueMap> EarlierMap(const std::string& source_path, std::int64_t size);
   // Counts the copy at `source_path`'s destination as placed by this run.
   void Claim(const std::string& source_path);
-  // Whether anything stands where the map of `source_path`'s copy would.
-  bool HasMap(const std::string& source_path);
   // From now on `source_path`'s copy (and its map) goes under `name` in its
   // destination folder instead of the source's own name.
   void SaveUnderName(const std::string& source_path, const std::string& name);
-  // `name` numbered for keeping both: "IMG_0001 (2).JPG", "notes (3)".
-  static std::string NumberedName(const std::string& name, int number);
-  // The name `source_path`'s copy is saved under.
-  std::string SavedName(const std::string& source_path) const;
-
-  // Gives the copy at `source_path`'s destination the name `copy_name` in
-  // the working folder as well; false when the file system has no hard links.
-  bool LinkCopy(const std::string& source_path, const std::string& copy_name);
-
- private:
-  using Chain = FolderChain;
+  // Records a copy taken whole by its time; saved at the next sync.
+  void RecordWhole(const std::string& source_path, const FileStatus& source);
   // A whole copy waiting for the sync that carries its bytes before it is recorded.
   struct WaitingWhole {
     std::string source_path;

@@ -16,9 +16,9 @@ class QSpinBox;
 
 namespace salvorine {
 
-// The Settings dialog. Its controls hold the recovery mode, the tray option
-// and "Show Icons" while the program runs; OK and Cancel only close it, so a
-// change stays in force either way.
+// The Settings dialog. Its controls show the recovery mode, the tray option,
+// "Show Icons" and the rest; a change is in force as it is made (the main
+// window holds each one), and OK and Cancel only close the dialog.
 class TForm3 final : public CentredDialog {
   Q_OBJECT
 

@@ -21,7 +21,7 @@ SalvorineApplication::SalvorineApplication(int& argc, char** argv)
   // No display name: the platform would append it to every window title.
   setApplicationName(QStringLiteral("Salvorine"));
   // The desktop entry's name, so that a desktop (Wayland's above all) ties the window to its menu entry and icon.
-  setDesktopFileName(QStringLiteral("example.salvorine.Salvorine"));
+  setDesktopFileName(QStringLiteral(SALVORINE_APP_ID));
 }
 
 bool SalvorineApplication::notify(QObject* receiver, QEvent* event) {

@@ -49,8 +49,9 @@ class TForm3;
 class TForm5;
 
 // The main window: folder tree, job table, save folder, progress display and
-// every command. Recovery itself is the engine's RecoveryRun; this class only
-// binds it to widgets.
+// every command. Recovery itself is the engine's RecoveryRun; this class keeps
+// the commands and the window's state, and binds the run to the widgets that
+// the panels' builders make.
 class TForm1 final : public QMainWindow,
                      private RunWindow,
                      private EventPump,
@@ -106,11 +107,19 @@ class TForm1 final : public QMainWindow,
   void FormClose();
   void FormResize();
 
+  // The panels' builders, each in a file of its own: the tool bar and menus
+  // (main_window_bars), the tree, table and map (main_window_files), the
+  // save-folder bar, progress display and status bar (main_window_bottom).
   void CreateToolBar();
   void CreateMenus();
   void AssignMenuMnemonics();
   void CreateCentralArea();
+  void CreateTree();
+  void CreateJobTable();
+  QWidget* CreateFilesPanel();
   QWidget* CreateBottomPanel();
+  void CreateSaveFolderBar();
+  void CreateProgressGroup();
   void CreateStatusBar();
   void SetEjectImage(int index);
   void OpenMap(const std::string& path, std::int64_t size);
@@ -148,8 +157,6 @@ class TForm1 final : public QMainWindow,
   void SelectMode(int index) override;
   // The status bar's note of the mode in force, in the language shown.
   void ShowMode();
-  void SetSettingsText(TextSlot slot, const QString& shown);
-  void SetPreviewText(TextSlot slot, const QString& shown);
   // SettingsHolder
   // Bounds are the client area's, saved and restored alike: a position that
   // counted the frame on one side only would move the window at every start.

@@ -308,6 +308,24 @@ void TForm5::OpenMedia(const std::string& path) {
   MediaPlayer1->play();
 }
 
+void TForm5::SetText(TextSlot slot, const QString& shown) {
+  switch (slot) {
+    case TextSlot::kPreviewInformationGroup: return GroupBox1->setTitle(shown);
+    case TextSlot::kPreviewCloseButton: return Button1->setText(shown);
+    case TextSlot::kPreviewCaption: return setWindowTitle(shown);
+    case TextSlot::kPreviewFileNameLabel: return Label1->setText(shown);
+    case TextSlot::kPreviewSaveAsLabel: return Label2->setText(shown);
+    case TextSlot::kPreviewSizeLabel: return Label3->setText(shown);
+    case TextSlot::kPreviewCompletedLabel: return Label4->setText(shown);
+    case TextSlot::kPreviewDamagedLabel: return Label7->setText(shown);
+    case TextSlot::kPreviewTextTab: return PageControl1->setTabText(0, shown);
+    case TextSlot::kPreviewImageTab: return PageControl1->setTabText(1, shown);
+    case TextSlot::kPreviewMediaTab: return PageControl1->setTabText(2, shown);
+    case TextSlot::kPreviewOpenButton: return Button2->setText(shown);
+    default: return;
+  }
+}
+
 void TForm5::Button1Click() { close(); }
 
 void TForm5::done(int result) {

@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "i18n/apply_language.h"
+
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -48,6 +50,8 @@ class TForm5 final : public CentredDialog {
   void ShowRow(const PreviewRow& row);
   // Fills the fields without showing the window.
   void Fill(const PreviewRow& row);
+  // A text of a language's table; slots of other windows are left alone.
+  void SetText(TextSlot slot, const QString& shown);
 
   void Button2Click();  // Open
   void Button1Click();  // Close

@@ -11,8 +11,10 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "i18n/extra_message.h"
 #include "i18n/rescue_texts.h"
 #include "i18n/window_texts.h"
+#include "widgets/text_bytes.h"
 #include "settings/settings_file.h"
 
 namespace salvorine {
@@ -132,6 +134,34 @@ void TForm3::ShowModeExplanation() {
   const int index = ComboBox1->currentIndex();
   ModeExplanation->setText(index >= 0 && index < mode_explanations_.size() ? mode_explanations_[index] : QString());
   if (isVisible()) FitTexts();
+}
+
+QString TForm3::ModeName(int index) const { return ComboBox1->itemText(index); }
+
+void TForm3::SetText(TextSlot slot, const QString& shown) {
+  switch (slot) {
+    case TextSlot::kSettingsCaption: return setWindowTitle(shown);
+    case TextSlot::kTrayCheckBox: return CheckBox1Text->setText(shown);
+    case TextSlot::kShowIconsCheckBox: return CheckBox2->setText(shown);
+    case TextSlot::kViewGroup: return GroupBox1->setTitle(shown);
+    case TextSlot::kFinishGroup: return GroupBox2->setTitle(shown);
+    case TextSlot::kModeGroup: return GroupBox3->setTitle(shown);
+    case TextSlot::kModeItem0: return ComboBox1->setItemText(0, shown);
+    case TextSlot::kModeItem1: return ComboBox1->setItemText(1, shown);
+    case TextSlot::kModeItem2: return ComboBox1->setItemText(2, shown);
+    default: return;
+  }
+}
+
+void TForm3::ApplyLanguageFile(const std::string& language_file) {
+  const auto text = [&language_file](const WindowText& entry) {
+    return Shown(ExtraMessage(language_file, entry.key, entry.english));
+  };
+  QStringList modes;
+  for (const WindowText& mode : kModeTexts) modes.append(text(mode));
+  SetModeExplanations(modes);
+  CheckBox3->setText(text(kContinueCopiesText));
+  RetriesLabel->setText(text(kRetriesText));
 }
 
 // The caption beside the tray check box toggles it, as a check box's own caption would.

@@ -3,6 +3,9 @@
 #include "widgets/centred_dialog.h"
 #include <QStringList>
 #include <functional>
+#include <string>
+
+#include "i18n/apply_language.h"
 
 class QCheckBox;
 class QComboBox;
@@ -13,9 +16,9 @@ class QSpinBox;
 
 namespace salvorine {
 
-// The Settings dialog. Its controls hold the recovery mode, the tray option
-// and "Show Icons" while the program runs; OK and Cancel only close it, so a
-// change stays in force either way.
+// The Settings dialog. Its controls show the recovery mode, the tray option,
+// "Show Icons" and the rest; a change is in force as it is made (the main
+// window holds each one), and OK and Cancel only close the dialog.
 class TForm3 final : public CentredDialog {
   Q_OBJECT
 
@@ -26,6 +29,12 @@ class TForm3 final : public CentredDialog {
   void CheckBox2Click();
   // One line per mode, shown under the mode list for the selected mode.
   void SetModeExplanations(const QStringList& lines);
+  // The name of mode `index` in the language shown.
+  QString ModeName(int index) const;
+  // A text of a language's table; slots of other windows are left alone.
+  void SetText(TextSlot slot, const QString& shown);
+  // The texts the language's table lacks, from `language_file` (English where it lacks them too).
+  void ApplyLanguageFile(const std::string& language_file);
 
   QGroupBox* GroupBox3 = nullptr;  // "Recovery mode"
   QComboBox* ComboBox1 = nullptr;

@@ -1128,10 +1128,13 @@ TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
   EXPECT_EQ(settings->SpinBox1->value(), 4);
 
   form->Edit2->setText("/data/other");
+  // What is changed in the Settings dialog is what the window holds, and writes.
+  settings->CheckBox1->setChecked(false);
+  settings->SpinBox1->setValue(7);
   form->close();
   EXPECT_EQ(ReadFile(program / "Salvorine.ini"),
             "; edited by hand\n[SETTINGS]\nLeft=50\nTop=60\nWidth=700\nHeight=500\nFolder=/data/other\n"
-            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nRetries=4\nContinue=1\n");
+            "Language=0\nMode=1\nCD=0\nIcon=0\nTheme=dark\nRetries=7\nContinue=1\n");
 }
 
 // Guards " — Salvorine" appended by the platform to every window title: Qt

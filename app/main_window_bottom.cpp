@@ -1,0 +1,112 @@
+// The main window's bottom panel (the save-folder bar over the progress
+// display) and its status bar.
+#include <QDir>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "app/salvorine_application.h"
+#include "app/unit1.h"
+#include "i18n/run_view_texts.h"
+#include "widgets/named_widget.h"
+
+namespace salvorine {
+
+QWidget* TForm1::CreateBottomPanel() {
+  Panel1 = new QWidget(this);
+  Panel1->setObjectName(QStringLiteral("Panel1"));
+  Panel1->setFixedHeight(169);
+  auto* layout = new QVBoxLayout(Panel1);
+  layout->setContentsMargins(4, 2, 4, 2);
+  layout->setSpacing(2);
+  CreateSaveFolderBar();
+  CreateProgressGroup();
+  layout->addWidget(GroupBox1);
+  layout->addWidget(GroupBox2, 1);
+  return Panel1;
+}
+
+// The save folder's box, with Browse and Open beside it.
+void TForm1::CreateSaveFolderBar() {
+  GroupBox1 = new QGroupBox(QStringLiteral("Save to"), Panel1);
+  GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+  auto* save = new QHBoxLayout(GroupBox1);
+  save->setContentsMargins(6, 2, 6, 4);
+  Edit2 = new QLineEdit(QDir::homePath() + QStringLiteral("/"), GroupBox1);
+  Edit2->setObjectName(QStringLiteral("Edit2"));
+  Button3 = new QPushButton(QStringLiteral("..."), GroupBox1);
+  Button3->setObjectName(QStringLiteral("Button3"));
+  Button3->setToolTip(QStringLiteral("Browse"));
+  Button3->setFixedWidth(28);
+  BitBtn3 = new QPushButton(GroupBox1);
+  BitBtn3->setObjectName(QStringLiteral("BitBtn3"));
+  BitBtn3->setIcon(style()->standardIcon(QStyle::SP_DirIcon));
+  BitBtn3->setToolTip(QStringLiteral("Open"));
+  BitBtn3->setFixedWidth(28);
+  save->addWidget(Edit2, 1);
+  save->addWidget(Button3);
+  save->addWidget(BitBtn3);
+  connect(Button3, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { Button3Click(); }); });
+  connect(BitBtn3, &QPushButton::clicked, this, [this] { SalvorineApplication::Guarded([this] { BitBtn3Click(); }); });
+}
+
+// The file and total bars, each with its label and percentage.
+void TForm1::CreateProgressGroup() {
+  GroupBox2 = new QGroupBox(QStringLiteral("Progress"), Panel1);
+  GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+  auto* progress = new QGridLayout(GroupBox2);
+  progress->setContentsMargins(6, 2, 6, 4);
+  progress->setVerticalSpacing(1);
+  const auto label = [this](const char* name, const QString& text) { return Named<QLabel>(name, text, GroupBox2); };
+  Label5 = label("Label5", QStringLiteral("File:"));
+  Label8 = label("Label8", QString());
+  Label8->setMinimumWidth(1);
+  Label2 = label("Label2", QStringLiteral("0%"));
+  Label6 = label("Label6", QStringLiteral("Total:"));
+  Label1 = label("Label1", QStringLiteral("0/0"));
+  Label4 = label("Label4", QStringLiteral("0%"));
+  ProgressBar1 = new QProgressBar(GroupBox2);
+  ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+  ProgressBar2 = new QProgressBar(GroupBox2);
+  ProgressBar2->setObjectName(QStringLiteral("ProgressBar2"));
+  for (QProgressBar* bar : {ProgressBar1, ProgressBar2}) {
+    bar->setRange(0, 100);
+    bar->setValue(0);
+    bar->setTextVisible(false);
+    bar->setFixedHeight(14);
+  }
+  for (QLabel* percent : {Label2, Label4}) {
+    percent->setMinimumWidth(36);
+    percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  }
+  progress->addWidget(Label5, 0, 0);
+  progress->addWidget(Label8, 0, 1, 1, 2);
+  progress->addWidget(ProgressBar1, 1, 0, 1, 2);
+  progress->addWidget(Label2, 1, 2);
+  progress->addWidget(Label6, 2, 0);
+  progress->addWidget(Label1, 2, 1, 1, 2);
+  progress->addWidget(ProgressBar2, 3, 0, 1, 2);
+  progress->addWidget(Label4, 3, 2);
+  progress->setColumnStretch(1, 1);
+}
+
+void TForm1::CreateStatusBar() {
+  StatusBar1 = new QLabel(statusBar());
+  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  statusBar()->addWidget(StatusBar1, 1);
+  Activity1 = new QLabel(statusBar());
+  Activity1->setObjectName(QStringLiteral("Activity1"));
+  statusBar()->addPermanentWidget(Activity1);
+  ModeLabel1 = Named<QLabel>("ModeLabel1", mode_text_.arg(QStringLiteral("Max Data")), statusBar());
+  ModeLabel1->setToolTip(QString::fromUtf8(kModeInForceHint.english));
+  statusBar()->addPermanentWidget(ModeLabel1);
+}
+
+}  // namespace salvorine

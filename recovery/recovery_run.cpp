@@ -1,27 +1,19 @@
 #include "recovery/recovery_run.h"
 
-#include <cerrno>
-#include <chrono>
-#include <filesystem>
 #include <vector>
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
 #include "platform/medium_gone.h"
-#include "recovery/copy_identity.h"
-#include "recovery/destination_path.h"
 #include "i18n/failure_wording.h"
 #include "i18n/run_view_texts.h"
+#include "recovery/destination_path.h"
 #include "recovery/figures.h"
-#include "recovery/map_file.h"
 #include "recovery/medium_wait.h"
 #include "recovery/report_history.h"
-#include "recovery/row_copy.h"
 #include "recovery/row_outcome.h"
 #include "recovery/run_selection.h"
 #include "recovery/stale_parts.h"
-#include "recovery/source_list.h"
-#include "recovery/thorough_pass.h"
 #include "recovery/working_folder.h"
 
 namespace salvorine {

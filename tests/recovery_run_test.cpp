@@ -124,9 +124,9 @@ class TmpfsMount {
 
 // The run as the window gives it the Recover command: with what the fake
 // window's tree and save-folder box hold at that moment.
-class RecoveryRun : public salvorine::RecoveryRun {
+class WindowedRun : public salvorine::RecoveryRun {
  public:
-  explicit RecoveryRun(const RunEnvironment& environment)
+  explicit WindowedRun(const RunEnvironment& environment)
       : salvorine::RecoveryRun(environment), window_(dynamic_cast<const FakeWindow&>(environment.window)) {}
   RunOutcome Recover() { return salvorine::RecoveryRun::Recover(window_.Request()); }
 
@@ -170,7 +170,7 @@ class RecoveryRunTest : public ::testing::Test {
   CallbackPump pump;
   FakeWindow window;
   FakeClock clock;
-  RecoveryRun run{Environment()};
+  WindowedRun run{Environment()};
 };
 
 TEST_F(RecoveryRunTest, RecoversEveryFileSavesItUnderTheSaveFolderAndCompletes) {
@@ -336,7 +336,7 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
     damaged->bad = {{100, 1}};
     return damaged;
   };
-  RecoveryRun damaged_run(environment);
+  WindowedRun damaged_run(environment);
   dialogs.answers = {true};
   pump.on_pump = [&](int) {
     if (progress.count_label == "3/3" && table.Cell(2, 3) != "0 (0%)") damaged_run.Stop();
@@ -519,7 +519,7 @@ TEST_F(RecoveryRunTest, ACheckpointDuringAThoroughRescueKeepsTheSectorsRescuedSo
     damaged = file.get();
     return file;
   };
-  RecoveryRun thorough_run(environment);
+  WindowedRun thorough_run(environment);
   // Ten seconds per read; the run dies 4 rescued reads into the area, past a checkpoint.
   pump.on_pump = [&](int) {
     clock.Advance(std::chrono::seconds(10));
@@ -574,7 +574,7 @@ class DeferredRescueTest : public RecoveryRunTest {
 };
 
 TEST_F(DeferredRescueTest, TheScrapeOfOneFileWaitsForTheFirstPassOfTheNext) {
-  RecoveryRun thorough_run(environment);
+  WindowedRun thorough_run(environment);
   EXPECT_EQ(thorough_run.Recover(), RunOutcome::kCompleted);
   ASSERT_GE(IslandRead(), 0);
   EXPECT_GE(static_cast<std::size_t>(IslandRead()), reads_of_two_before_three);
@@ -591,7 +591,7 @@ TEST_F(DeferredRescueTest, TheScrapeOfOneFileWaitsForTheFirstPassOfTheNext) {
 }
 
 TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) {
-  RecoveryRun thorough_run(environment);
+  WindowedRun thorough_run(environment);
   dialogs.answers = {true};
   // Stopped while three's rescue goes on: two.bin waits for its scrape.
   pump.on_pump = [&](int) {
@@ -615,7 +615,7 @@ TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) 
 // A save disk that fails while two.bin waits for its scrape: two.bin's copy and
 // map stand from its last step, so the report says stopped and names the map.
 TEST_F(DeferredRescueTest, ASaveErrorEndsTheFilesWaitingForTheirRescueWithTheirMaps) {
-  RecoveryRun thorough_run(environment);
+  WindowedRun thorough_run(environment);
   pump.on_pump = [&](int) {
     if (three_reads.size() == 20) throw FileSystemError(EIO, temp / "out/src/three", "write to");
   };
@@ -666,7 +666,7 @@ class MediumGoneTest : public DeferredRescueTest {
 };
 
 TEST_F(MediumGoneTest, AStopEndsTheWaitAndTheRowsItHeldAreStoppedWithTheirMaps) {
-  RecoveryRun waiting_run(environment);
+  WindowedRun waiting_run(environment);
   dialogs.answers = {true};
   on_wait = [&] { waiting_run.Stop(); };
   EXPECT_EQ(waiting_run.Recover(), RunOutcome::kEndedEarly);
@@ -688,7 +688,7 @@ TEST_F(MediumGoneTest, AStopEndsTheWaitAndTheRowsItHeldAreStoppedWithTheirMaps) 
 TEST_F(MediumGoneTest, TheSameMediumBackLetsTheRunGoOnToTheBytesOfAnUninterruptedOne) {
   pulled = true;
   window.save_folder = temp / "whole";
-  ASSERT_EQ(RecoveryRun(environment).Recover(), RunOutcome::kCompleted);
+  ASSERT_EQ(WindowedRun(environment).Recover(), RunOutcome::kCompleted);
   const std::vector<std::string> whole_table{table.Cell(2, 2), table.Cell(3, 2), table.Cell(2, 3), table.Cell(3, 3)};
   on_wait = [&] { gone = false; };
   // Pulled inside three's pass, and before three is opened (two.bin waiting already).
@@ -700,7 +700,7 @@ TEST_F(MediumGoneTest, TheSameMediumBackLetsTheRunGoOnToTheBytesOfAnUninterrupte
     progress.notices.clear();
     const std::string out = temp / ("out" + std::to_string(&moment - moments));
     window.save_folder = out;
-    RecoveryRun waiting_run(environment);
+    WindowedRun waiting_run(environment);
     EXPECT_EQ(waiting_run.Recover(), RunOutcome::kCompleted);
     EXPECT_EQ(progress.notices.size(), 1u);
     for (const char* name : {"src/sub/two.bin", "src/three"}) {
@@ -725,7 +725,7 @@ TEST_F(DeferredRescueTest, FiguresAddUpAndMapsAreNamedAtEveryEnd) {
   for (const End end : {End::kSkip, End::kStop, End::kError}) {
     SCOPED_TRACE(static_cast<int>(end));
     std::filesystem::remove_all(temp / "out");
-    RecoveryRun thorough_run(environment);
+    WindowedRun thorough_run(environment);
     dialogs.answers = {true};
     three_reads.clear();
     bool ended = false, checkpointed = false;
@@ -792,7 +792,7 @@ TEST_F(RecoveryRunTest, ADamagedCopyWhoseMapCannotBeSavedIsNotTakenAsWholeLater)
     damaged->bad = {{100, 1}};
     return damaged;
   };
-  RecoveryRun damaged_run(environment);
+  WindowedRun damaged_run(environment);
   EXPECT_EQ(damaged_run.Recover(), RunOutcome::kCompleted);
   ASSERT_EQ(table.Cell(0, 1), temp / ("src/" + name));
   EXPECT_EQ(table.State(1), RowState::kDamaged);
@@ -843,7 +843,7 @@ TEST_F(RecoveryRunTest, AFileThatGrewSinceTheListingKeepsTheMapOfItsDamage) {
     grown->bad = {{68 * 1024, 1024}};  // the block it grew by does not read
     return grown;
   };
-  RecoveryRun grown_run(environment);
+  WindowedRun grown_run(environment);
   EXPECT_EQ(grown_run.Recover(), RunOutcome::kCompleted);
   EXPECT_EQ(table.State(3), RowState::kDamaged);
   EXPECT_TRUE(FileExists(temp / "out/.salvorine/maps/src/three.map"));
@@ -1064,7 +1064,7 @@ TEST_F(RecoveryRunTest, ALaterRunOnAWorseMediumNeverLowersASavedCopy) {
       if (path == three) return std::make_unique<WorsenedSource>(OpenRead(path), 20000, 40000);
       return OpenRead(path);
     };
-    RecoveryRun later(worse);
+    WindowedRun later(worse);
     options.continue_copies = !c.fresh;
     EXPECT_EQ(later.Recover(), RunOutcome::kCompleted);
     const std::string kept = ReadFile(saved);
@@ -1115,7 +1115,7 @@ TEST_F(RecoveryRunTest, AnEarlierCopyIsContinuedOnlyWhenItsSamplesAreThisFilesBy
       if (path == three) return std::make_unique<WorsenedSource>(OpenRead(path), 0, c.unreadable_to);
       return OpenRead(path);
     };
-    RecoveryRun later(environment);
+    WindowedRun later(environment);
     later.Recover();
     EXPECT_EQ(dialogs.existing_questions.size(), c.questions);
     EXPECT_TRUE(ReadFile(save / "out/src/three") == c.earlier);
@@ -1134,7 +1134,7 @@ TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
   RunEnvironment second{second_table, progress, fresh, messages, second_dialogs, second_pump, window, clock};
   std::optional<RunOutcome> second_outcome;
   pump.on_pump = [&](int) {
-    if (progress.count_label == "3/3" && !second_outcome) second_outcome = RecoveryRun(second).Recover();
+    if (progress.count_label == "3/3" && !second_outcome) second_outcome = WindowedRun(second).Recover();
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   ASSERT_TRUE(second_outcome);
@@ -1145,7 +1145,7 @@ TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
   EXPECT_EQ(second_table.RowCount(), 1);
   EXPECT_EQ(ReadFile(temp / "out/src/three"), std::string(70000, 'y'));
   // Once the first run is over, the folder is free again.
-  EXPECT_EQ(RecoveryRun(second).Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(WindowedRun(second).Recover(), RunOutcome::kCompleted);
 }
 
 // A snapshot of the save folder made with hard links (cp -al) shares the
@@ -1296,7 +1296,7 @@ TEST_F(RecoveryRunTest, AnUnreadableSourceEndsTheRunWithItsMessage) {
       if (path == two) throw FileSystemError(code, path, "open");
       return OpenRead(path);
     };
-    RecoveryRun refused_run(environment);
+    WindowedRun refused_run(environment);
     dialogs.errors.clear();
     pump.on_pump = nullptr;
     WriteFile(two, "x");

@@ -32,9 +32,10 @@ PassResult RescueSectors(const RescueTarget& target, PassContext& context, Rescu
                          const ByteRange& unread, RescueReach reach);
 
 // Steps 2 to `reach` of a rescue whose edges were read before, over every byte
-// the map marks untried. kWideProbes and kProbes stop before the scrape, the
-// first after the probes into long untried stretches and the islands they
-// find: a run takes each step in every file before the next step in any.
+// the map marks untried (nothing for kEdges). kWideProbes and kProbes stop
+// before the scrape, the first after the probes into long untried stretches
+// and the islands they find: a run takes each step in every file before the
+// next step in any.
 PassResult RescueUntriedSectors(const RescueTarget& target, PassContext& context, RescueFigures& figures,
                                 RescueReach reach);
 

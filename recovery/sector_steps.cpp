@@ -1,0 +1,159 @@
+#include "recovery/sector_steps.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include "recovery/file_pass.h"
+
+namespace salvorine {
+namespace {
+
+using ReadState = SectorReader::ReadState;
+
+// Probes into untried stretches lie at most this far apart, so a readable
+// island of this size inside a bad area is always found.
+constexpr std::int64_t kProbeSpacing = 8192;
+// A small island makes the probes around it finer, this far on each side:
+// damage that leaves small islands (a scratch across the tracks) is local.
+constexpr std::int64_t kRefineReach = 65536;
+// The wide probes go into untried stretches this long or longer: a bad area
+// costs about one failed read per this many bytes before finer probes.
+constexpr std::int64_t kWideStretch = 256 << 10;
+
+// An untried stretch for the scrape, in the order it is scraped.
+struct ScrapeStretch {
+  bool far;  // no data found within kRefineReach of it
+  std::int64_t length;
+  std::int64_t start;
+  std::int64_t end;
+};
+
+// Stretches near data already found come first (damage that left readable
+// sectors there likely left more), and wider ones before narrower.
+std::vector<ScrapeStretch> ScrapeOrder(const RescueMap& map, std::int64_t start, std::int64_t end) {
+  std::vector<ScrapeStretch> order;
+  for (const RescueMap::Segment& segment : map.SegmentsIn(RescueState::kUntried)) {
+    const bool near = map.Any(std::max(segment.start - kRefineReach, start), std::min(segment.end + kRefineReach, end),
+                              RescueState::kDone);
+    order.push_back({!near, segment.end - segment.start, segment.start, segment.end});
+  }
+  std::sort(order.begin(), order.end(), [](const ScrapeStretch& a, const ScrapeStretch& b) {
+    return std::tie(a.far, b.length, a.start) < std::tie(b.far, a.length, b.start);
+  });
+  return order;
+}
+
+}  // namespace
+
+SectorRescue::SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures,
+                           const ByteRange& unread)
+    : reader_(target, context, figures, unread), options_(context.options), spacing_(kProbeSpacing) {}
+
+bool SectorRescue::Run(From from, RescueReach reach) {
+  if (from == From::kEdges && !Edges()) return false;
+  if (reach == RescueReach::kEdges) return true;
+  if (!Probes(reach == RescueReach::kWideProbes ? kWideStretch : 0)) return false;
+  if (reach != RescueReach::kAll) return true;
+  return Scrape() && Retries();
+}
+
+// From each end of the range inward until a sector fails: the first pass
+// failed somewhere in a block at each end.
+bool SectorRescue::Edges() {
+  reader_.UseDirectReads();
+  const std::int64_t block = BlockSizeFor(reader_.FileSize());
+  return reader_.TrimForward(reader_.Start(), reader_.Start() + block) &&
+         reader_.TrimBackward(reader_.End(), reader_.End() - block);
+}
+
+// Single sectors in the largest untried stretch first, into stretches at
+// least `least_stretch` long; a probe that reads is widened both ways. The
+// source may have been opened again since the edges, or refused direct
+// reads then: they are asked for again. False when stopped.
+bool SectorRescue::Probes(std::int64_t least_stretch) {
+  reader_.KeepDirectReads();
+  QueueUntried(reader_.Start(), reader_.End());
+  while (const std::optional<std::int64_t> at = NextProbe(least_stretch)) {
+    const ReadState state = reader_.ReadSpan(*at, reader_.SectorEnd(*at));
+    if (state == ReadState::kStopped) return false;
+    // The stretches on either side of a failed probe are shorter now.
+    if (state == ReadState::kFailed) QueueUntried(*at - 1, reader_.SectorEnd(*at) + 1);
+    if (state == ReadState::kRead && !Widen(*at)) return false;
+  }
+  return true;
+}
+
+// A probe at `at` read: the island around it is read out to its edges.
+// False when stopped.
+bool SectorRescue::Widen(std::int64_t at) {
+  const std::optional<std::int64_t> high = reader_.TrimForward(reader_.SectorEnd(at));
+  if (!high) return false;
+  const std::optional<std::int64_t> low = reader_.TrimBackward(at);
+  if (!low) return false;
+  const std::int64_t island = *high - *low, sector = reader_.Sector();
+  QueueUntried(*low - sector - 1, *high + sector + 1);  // beyond the sectors that failed at its edges
+  if (island < kProbeSpacing) {
+    const std::int64_t from = std::max(*low - kRefineReach, reader_.Start());
+    const std::int64_t to = std::min(*high + kRefineReach, reader_.End());
+    spacing_.Refine(from, to, std::max(island, sector));
+    QueueUntried(from, to);  // stretches passed over as too short may need a probe now
+  }
+  return true;
+}
+
+// The middle sector of the largest untried stretch that is at least as long
+// as the probe spacing there and `least_stretch`; nothing when no stretch
+// needs a probe. Halving at the middle rather than on a fixed lattice keeps
+// probes from falling in step with damage that repeats (a scratch across the tracks).
+std::optional<std::int64_t> SectorRescue::NextProbe(std::int64_t least_stretch) {
+  while (!stretches_.empty()) {
+    const Stretch stretch = stretches_.top();
+    stretches_.pop();
+    // Queued stretches that a read has changed since are stale.
+    const RescueMap::Segment* now = reader_.Map().SegmentAt(stretch.start);
+    if (now == nullptr || now->state != RescueState::kUntried || now->end - now->start != stretch.length) continue;
+    if (stretch.length < std::max(spacing_.Over(now->start, now->end), least_stretch)) continue;
+    return reader_.SectorStart(stretch.start + stretch.length / 2);
+  }
+  return std::nullopt;
+}
+
+void SectorRescue::QueueUntried(std::int64_t start, std::int64_t end) {
+  for (const RescueMap::Segment& segment : reader_.Map().SegmentsIn(RescueState::kUntried, start, end)) {
+    stretches_.push({segment.end - segment.start, segment.start});
+  }
+}
+
+// Every sector the edges and probes left untried is read once, so that
+// islands smaller than the probe spacing are found too, in ScrapeOrder: the
+// bulk of what is still readable comes in early. False when stopped.
+bool SectorRescue::Scrape() {
+  for (const ScrapeStretch& stretch : ScrapeOrder(reader_.Map(), reader_.Start(), reader_.End())) {
+    for (std::int64_t pos = reader_.SectorStart(stretch.start); pos < stretch.end;) {
+      const std::optional<std::int64_t> high = reader_.TrimForward(pos);
+      if (!high) return false;
+      pos = reader_.SectorEnd(*high);  // past the sector that failed
+    }
+  }
+  return true;
+}
+
+// The sectors still bad are read up to Retries() more times each, round
+// after round, as a flaky sector may read on a later try. False when stopped.
+bool SectorRescue::Retries() {
+  for (int round = 0; round < options_.Retries(); ++round) {
+    const std::vector<RescueMap::Segment> bad = reader_.Map().SegmentsIn(RescueState::kBad);
+    if (bad.empty()) break;
+    for (const RescueMap::Segment& segment : bad) {
+      for (std::int64_t pos = reader_.SectorStart(segment.start); pos < segment.end; pos = reader_.SectorEnd(pos)) {
+        if (reader_.ReadSpan(pos, reader_.SectorEnd(pos), RescueState::kBad) == ReadState::kStopped) return false;
+      }
+    }
+  }
+  return true;
+}
+
+}  // namespace salvorine

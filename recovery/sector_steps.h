@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <queue>
+
+#include "recovery/probe_spacing.h"
+#include "recovery/rescue_figures.h"
+#include "recovery/rescue_map.h"
+#include "recovery/rescue_target.h"
+#include "recovery/sector_reader.h"
+
+namespace salvorine {
+
+// The sector rescue of `unread`, a range of the target's file, as its list of
+// steps (see thorough_pass.h for what each step reads and why in that order).
+class SectorRescue {
+ public:
+  // Where a rescue begins: at the edges of a range the first pass left, or,
+  // the edges read before, at the probes into what the map marks untried.
+  enum class From { kEdges, kProbes };
+
+  SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures, const ByteRange& unread);
+
+  // What is known of each sector of the rescued range.
+  const RescueMap& Map() const { return reader_.Map(); }
+  // What the map already knows of the range (an earlier rescue's edges and probes).
+  void Learn(const RescueMap& known) { reader_.Learn(known); }
+
+  // The steps from `from` up to `reach`; false when the run or Skip file stopped them.
+  bool Run(From from, RescueReach reach);
+
+ private:
+  bool Edges();
+  bool Probes(std::int64_t least_stretch);
+  bool Widen(std::int64_t at);
+  std::optional<std::int64_t> NextProbe(std::int64_t least_stretch);
+  void QueueUntried(std::int64_t start, std::int64_t end);
+  bool Scrape();
+  bool Retries();
+
+  SectorReader reader_;
+  const RunOptions& options_;  // read afresh at every round of retries
+  ProbeSpacing spacing_;
+  // Untried stretches, largest first (the earlier one of equal length); some are stale.
+  struct Stretch {
+    std::int64_t length;
+    std::int64_t start;
+    bool operator<(const Stretch& other) const {
+      return length != other.length ? length < other.length : start > other.start;
+    }
+  };
+  std::priority_queue<Stretch> stretches_;
+};
+
+}  // namespace salvorine

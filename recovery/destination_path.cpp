@@ -73,10 +73,19 @@ Destination ResolveDestination(const std::string& save_folder, const std::string
     throw FileSystemError(EINVAL, destination.copy_path, "save a file without a name as");
   }
   destination.name = destination.folders.back();
+  destination.own_name = destination.name;
   destination.folders.pop_back();
   destination.map_path = save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + destination.FolderKey() +
                          destination.MapName();
   return destination;
+}
+
+Destination Destination::SavedAs(const std::string& save_folder, const std::string& saved_name) const {
+  Destination saved = *this;
+  saved.name = saved_name;
+  saved.copy_path = copy_path.substr(0, copy_path.rfind('/') + 1) + saved_name;
+  saved.map_path = save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + saved.FolderKey() + saved.MapName();
+  return saved;
 }
 
 std::string ReportPathIn(const std::string& save_folder) {

@@ -37,6 +37,7 @@ inline constexpr const char* kPlacingPrefix = ".salvorine-";
 struct Destination {
   std::vector<std::string> folders;  // the copy's folders below the save folder
   std::string name;                  // the copy's name: the source's own, or the one it was saved under
+  std::string own_name;              // the source's own name, from which names for keeping both are numbered
   std::string copy_path;             // the copy's whole path, for messages and readers
   std::string map_path;              // the map's whole path
 
@@ -45,6 +46,8 @@ struct Destination {
   // The copy's path below the save folder.
   std::string Relative() const { return FolderKey() + name; }
   std::string MapName() const { return MapFileName(name); }
+  // The same place with the copy saved under `saved_name` instead.
+  Destination SavedAs(const std::string& save_folder, const std::string& saved_name) const;
 };
 // The destination `relative` below `save_folder` (without its trailing "/");
 // raises FileSystemError when it has no usable name.

@@ -101,21 +101,9 @@ std::string SaveTree::Relative(const std::string& source_path) const {
 
 const Destination& SaveTree::SaveUnderNumber(const std::string& source_path, int number) {
   const Destination& own = Resolve(source_path);
-  Destination saved = own.SavedAs(save_folder_.Path(), NumberedName(own.own_name, number));
+  Destination saved = own.Numbered(save_folder_.Path(), number);
   saved_names_[source_path] = saved.name;
   return destinations_.insert_or_assign(source_path, std::move(saved)).first->second;
-}
-
-std::string SaveTree::NumberedName(const std::string& name, int number) {
-  // The extension is what follows the last dot, unless that dot leads the name (".profile").
-  const auto dot = name.rfind('.');
-  const std::size_t stem = dot == std::string::npos || dot == 0 ? name.size() : dot;
-  const std::string suffix = " (" + std::to_string(number) + ")" + name.substr(stem);
-  // The name must still fit the file system's limit: the stem gives way, never in the middle of a character.
-  constexpr std::size_t kMaxName = 255;
-  std::size_t kept = std::min(stem, kMaxName > suffix.size() ? kMaxName - suffix.size() : 0);
-  while (kept > 0 && kept < stem && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
-  return name.substr(0, kept) + suffix;
 }
 
 const Destination& SaveTree::Resolve(const std::string& source_path) {
@@ -449,8 +437,8 @@ std::optional<SaveTree::EarlierCopy> SaveTree::TakeUp(const std::string& source_
   const auto copies = Existing(save_folder_, at.folders);
   std::unique_ptr<File> copy = copies ? copies->OpenExistingFile(at.name) : nullptr;
   if (!copy || copy->Status().size != found.status.size) return std::nullopt;
-  Claim(source_path, at);
   const bool shared = copies->LinkCountOf(at.name) > 1;
+  Claim(source_path, at);
   // No map tells what it holds: every byte is to be read again, and none it has is given up.
   const bool mapped = found.map.has_value();
   RescueMap map = mapped ? std::move(*found.map) : RescueMap(0, found.status.size);

@@ -113,8 +113,6 @@ class SaveTree final : public CopyStore {
   // Counts the copy found at `source_path`'s destination as this source's
   // whole copy; `record` records it so (saved at the next sync).
   void TakeWhole(const std::string& source_path, const FileStatus& source, bool record);
-  // `name` numbered for keeping both: "IMG_0001 (2).JPG", "notes (3)".
-  static std::string NumberedName(const std::string& name, int number);
   // Whether anything stands where the map of `source_path`'s copy would.
   bool HasMap(const std::string& source_path);
 

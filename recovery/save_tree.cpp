@@ -128,7 +128,8 @@ std::string SaveTree::MapPathOf(const std::string& source_path) {
 }
 
 std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const std::string& source_path) {
-  return {&EnterFolderOf(source_path, Resolve(source_path)), Resolve(source_path).name};
+  const Destination& at = Resolve(source_path);
+  return {&EnterFolderOf(source_path, at), at.name};
 }
 
 const FolderHandle& SaveTree::EnterFolderOf(const std::string& source_path, const Destination& at) {

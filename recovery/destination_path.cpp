@@ -75,8 +75,7 @@ Destination ResolveDestination(const std::string& save_folder, const std::string
   destination.name = destination.folders.back();
   destination.own_name = destination.name;
   destination.folders.pop_back();
-  destination.map_path = save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + destination.FolderKey() +
-                         destination.MapName();
+  destination.map_path = destination.MapPathIn(save_folder);
   return destination;
 }
 
@@ -96,8 +95,12 @@ Destination Destination::SavedAs(const std::string& save_folder, const std::stri
   Destination saved = *this;
   saved.name = saved_name;
   saved.copy_path = copy_path.substr(0, copy_path.rfind('/') + 1) + saved_name;
-  saved.map_path = save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + saved.FolderKey() + saved.MapName();
+  saved.map_path = saved.MapPathIn(save_folder);
   return saved;
+}
+
+std::string Destination::MapPathIn(const std::string& save_folder) const {
+  return save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + FolderKey() + MapName();
 }
 
 std::string ReportPathIn(const std::string& save_folder) {

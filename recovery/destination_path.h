@@ -49,6 +49,8 @@ struct Destination {
   // The copy's path below the save folder.
   std::string Relative() const { return FolderKey() + name; }
   std::string MapName() const { return MapFileName(name); }
+  // Where the map stands below `save_folder`.
+  std::string MapPathIn(const std::string& save_folder) const;
   // The same place with the copy saved under `saved_name` instead.
   Destination SavedAs(const std::string& save_folder, const std::string& saved_name) const;
   // The same place with the copy saved under its own name numbered `number` for keeping both.

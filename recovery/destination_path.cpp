@@ -73,10 +73,34 @@ Destination ResolveDestination(const std::string& save_folder, const std::string
     throw FileSystemError(EINVAL, destination.copy_path, "save a file without a name as");
   }
   destination.name = destination.folders.back();
+  destination.own_name = destination.name;
   destination.folders.pop_back();
-  destination.map_path = save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + destination.FolderKey() +
-                         destination.MapName();
+  destination.map_path = destination.MapPathIn(save_folder);
   return destination;
+}
+
+std::string NumberedName(const std::string& name, int number) {
+  // The extension is what follows the last dot, unless that dot leads the name (".profile").
+  const auto dot = name.rfind('.');
+  const std::size_t stem = dot == std::string::npos || dot == 0 ? name.size() : dot;
+  const std::string suffix = " (" + std::to_string(number) + ")" + name.substr(stem);
+  // The name must still fit the file system's limit: the stem gives way, never in the middle of a character.
+  constexpr std::size_t kMaxName = 255;
+  std::size_t kept = std::min(stem, kMaxName > suffix.size() ? kMaxName - suffix.size() : 0);
+  while (kept > 0 && kept < stem && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
+  return name.substr(0, kept) + suffix;
+}
+
+Destination Destination::SavedAs(const std::string& save_folder, const std::string& saved_name) const {
+  Destination saved = *this;
+  saved.name = saved_name;
+  saved.copy_path = copy_path.substr(0, copy_path.rfind('/') + 1) + saved_name;
+  saved.map_path = saved.MapPathIn(save_folder);
+  return saved;
+}
+
+std::string Destination::MapPathIn(const std::string& save_folder) const {
+  return save_folder + "/" + kDataFolderName + "/" + kMapsFolderName + "/" + FolderKey() + MapName();
 }
 
 std::string ReportPathIn(const std::string& save_folder) {

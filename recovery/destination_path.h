@@ -24,6 +24,9 @@ std::string MirroredRelativePath(const std::string& source_path, const std::stri
 // that begin alike still get maps of their own.
 std::string MapFileName(const std::string& name);
 
+// `name` numbered for keeping both: "IMG_0001 (2).JPG", "notes (3)".
+std::string NumberedName(const std::string& name, int number);
+
 // Where the save folder keeps its own records: the maps below it, the
 // report, the records of whole copies and a run's working folder in it; and
 // how a copy being placed is named beside its destination.
@@ -37,6 +40,7 @@ inline constexpr const char* kPlacingPrefix = ".salvorine-";
 struct Destination {
   std::vector<std::string> folders;  // the copy's folders below the save folder
   std::string name;                  // the copy's name: the source's own, or the one it was saved under
+  std::string own_name;              // the source's own name, from which names for keeping both are numbered
   std::string copy_path;             // the copy's whole path, for messages and readers
   std::string map_path;              // the map's whole path
 
@@ -45,6 +49,14 @@ struct Destination {
   // The copy's path below the save folder.
   std::string Relative() const { return FolderKey() + name; }
   std::string MapName() const { return MapFileName(name); }
+  // Where the map stands below `save_folder`.
+  std::string MapPathIn(const std::string& save_folder) const;
+  // The same place with the copy saved under `saved_name` instead.
+  Destination SavedAs(const std::string& save_folder, const std::string& saved_name) const;
+  // The same place with the copy saved under its own name numbered `number` for keeping both.
+  Destination Numbered(const std::string& save_folder, int number) const {
+    return SavedAs(save_folder, NumberedName(own_name, number));
+  }
 };
 // The destination `relative` below `save_folder` (without its trailing "/");
 // raises FileSystemError when it has no usable name.

@@ -19,8 +19,10 @@ constexpr WindowText kForAllText{95, "Do this for all"};
 RowStart RowStarter::Choose(ReportRow& record, File& source, const FileStatus& status) {
   const char* kept_both = "kept both: ";
   constexpr int kMostNumbers = 1000;
+  std::string last_tried;
   for (int number = 1; number <= kMostNumbers; ++number) {
     SaveTree::FoundCopy found = tree_.Look(record.path, status, number);
+    last_tried = found.destination;
     if (number > 1) record.existing = kept_both + found.destination;
     const Verdict verdict = Judge(found, source, status, protect_, options_.ContinueEarlierCopies());
     switch (verdict) {
@@ -43,7 +45,7 @@ RowStart RowStarter::Choose(ReportRow& record, File& source, const FileStatus& s
       case ExistingCopy::kKeepBoth: break;
     }
   }
-  throw FileSystemError(EEXIST, tree_.DestinationOf(record.path), "find a free name beside");
+  throw FileSystemError(EEXIST, last_tried, "find a free name beside");
 }
 
 // Goes on from the earlier copy found. A copy the save folder records as

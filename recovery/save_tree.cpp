@@ -1,6 +1,7 @@
 #include "recovery/save_tree.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
@@ -30,6 +31,19 @@ std::optional<std::string> ReadSmallFile(const FolderHandle& folder, const std::
   }
   file->Close();
   return text;
+}
+
+// Copies every byte of `from` into `to`, from the start.
+void CopyWhole(File& from, File& to) {
+  std::vector<char> buffer(1 << 20);
+  from.Seek(0);
+  to.Seek(0);
+  for (;;) {
+    const ReadResult got = from.Read(buffer.data(), buffer.size());
+    if (!got.ok) throw FileSystemError(got.error, from.Path(), "read");
+    if (got.count == 0) return;
+    to.Write(buffer.data(), got.count);
+  }
 }
 
 std::vector<std::string> Components(const std::string& path) {
@@ -85,27 +99,22 @@ std::string SaveTree::Relative(const std::string& source_path) const {
   return (slash == std::string::npos ? std::string() : relative.substr(0, slash + 1)) + renamed->second;
 }
 
-void SaveTree::SaveUnderName(const std::string& source_path, const std::string& name) {
-  saved_names_[source_path] = name;
-  destinations_.erase(source_path);
-}
-
-std::string SaveTree::NumberedName(const std::string& name, int number) {
-  // The extension is what follows the last dot, unless that dot leads the name (".profile").
-  const auto dot = name.rfind('.');
-  const std::size_t stem = dot == std::string::npos || dot == 0 ? name.size() : dot;
-  const std::string suffix = " (" + std::to_string(number) + ")" + name.substr(stem);
-  // The name must still fit the file system's limit: the stem gives way, never in the middle of a character.
-  constexpr std::size_t kMaxName = 255;
-  std::size_t kept = std::min(stem, kMaxName > suffix.size() ? kMaxName - suffix.size() : 0);
-  while (kept > 0 && kept < stem && (static_cast<unsigned char>(name[kept]) & 0xC0) == 0x80) --kept;
-  return name.substr(0, kept) + suffix;
+const Destination& SaveTree::SaveUnderNumber(const std::string& source_path, int number) {
+  const Destination& own = Resolve(source_path);
+  Destination saved = own.Numbered(save_folder_.Path(), number);
+  saved_names_[source_path] = saved.name;
+  return destinations_.insert_or_assign(source_path, std::move(saved)).first->second;
 }
 
 const Destination& SaveTree::Resolve(const std::string& source_path) {
   auto found = destinations_.find(source_path);
   if (found == destinations_.end()) {
-    found = destinations_.emplace(source_path, ResolveDestination(save_folder_.Path(), Relative(source_path))).first;
+    Destination at = ResolveDestination(save_folder_.Path(),
+                                        MirroredRelativePath(source_path, selection_root_, root_is_file_));
+    if (const auto renamed = saved_names_.find(source_path); renamed != saved_names_.end()) {
+      at = at.SavedAs(save_folder_.Path(), renamed->second);
+    }
+    found = destinations_.emplace(source_path, std::move(at)).first;
   }
   return found->second;
 }
@@ -120,8 +129,11 @@ std::string SaveTree::MapPathOf(const std::string& source_path) {
 
 std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const std::string& source_path) {
   const Destination& at = Resolve(source_path);
+  return {&EnterFolderOf(source_path, at), at.name};
+}
+
+const FolderHandle& SaveTree::EnterFolderOf(const std::string& source_path, const Destination& at) {
   const auto& folders = at.folders;
-  const std::string& name = at.name;
   // The destination's folders are the source folder's last ones: level `level` mirrors this source folder.
   const std::string source_folder = ParentOf(source_path);
   const auto mode = [&](std::size_t level) {
@@ -129,7 +141,7 @@ std::pair<const FolderHandle*, std::string> SaveTree::DestinationFolder(const st
     for (std::size_t up = level + 1; up < folders.size(); ++up) mirrored = ParentOf(mirrored);
     return FolderMode(mirrored);
   };
-  return {&copies_.Enter(save_folder_, folders, mode), name};
+  return copies_.Enter(save_folder_, folders, mode);
 }
 
 bool SaveTree::HoldAlone() {
@@ -159,12 +171,17 @@ const WorkingFolder& SaveTree::Working() const {
 
 bool SaveTree::Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
                      const std::set<FileIdentity>& protect) {
-  const auto [folder, name] = DestinationFolder(source_path);
+  const Destination& at = Resolve(source_path);
+  const FolderHandle& folder = EnterFolderOf(source_path, at);
   // Only what stood at the destination when the row started may be replaced,
   // and never another row's copy; anything else the disk finds there makes the placing fail.
-  const bool may_replace = found_at_start_.contains(source_path) && !LeadsToAnotherRowsCopy(source_path);
-  const bool linked = folder->PlaceFile(name, Working().Folder(), copy_name, mode, protect, may_replace);
-  Claim(source_path);
+  bool may_replace = found_at_start_.contains(source_path);
+  if (may_replace) {
+    const std::optional<FileStatus> entry = folder.StatusOf(at.name);
+    may_replace = !entry || !LeadsToAnotherRowsCopy(source_path, at, folder, *entry);
+  }
+  const bool linked = folder.PlaceFile(at.name, Working().Folder(), copy_name, mode, protect, may_replace);
+  Claim(source_path, at);
   return linked;
 }
 
@@ -203,15 +220,6 @@ void SaveTree::SyncAndMarkWhole() {
   if (records_changed_) SaveWholeRecords();
 }
 
-bool SaveTree::RecordedWhole(const std::string& source_path, const FileStatus& source) {
-  return whole_records_.Holds(Resolve(source_path).Relative(), source);
-}
-
-void SaveTree::RecordWhole(const std::string& source_path, const FileStatus& source) {
-  whole_records_.Add(Resolve(source_path).Relative(), source);
-  records_changed_ = true;
-}
-
 void SaveTree::ForgetWhole(const std::string& source_path) {
   if (whole_records_.Remove(Resolve(source_path).Relative())) SaveWholeRecords();
 }
@@ -247,40 +255,21 @@ void SaveTree::RemoveMapAndRecord(const std::string& source_path) {
   }
 }
 
-bool SaveTree::TakenByAnotherRow(const std::string& source_path) {
-  const Destination& at = Resolve(source_path);
-  const auto& folders = at.folders;
-  const std::string& name = at.name;
-  const FolderHandle* folder = copies_.Find(save_folder_, folders);
-  const bool found = folder != nullptr && folder->IdentityOf(name).has_value();
-  const bool taken = found && LeadsToAnotherRowsCopy(source_path);
-  if (found && !taken) {
-    found_at_start_.insert(source_path);
-  } else {
-    found_at_start_.erase(source_path);
-  }
-  return taken;
-}
-
 // Whether the entry the save disk finds under `source_path`'s destination
 // name is a copy another row of this run placed. The disk decides which names
 // are the same: only its answers are used, never a case rule of ours.
-bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path) {
-  const Destination& at = Resolve(source_path);
-  const auto& folders = at.folders;
+bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path, const Destination& at,
+                                      const FolderHandle& folder, const FileStatus& found) {
   const std::string& name = at.name;
   const std::string key = at.FolderKey();
-  const FolderHandle* folder = copies_.Find(save_folder_, folders);
-  const std::optional<FileStatus> found = folder ? folder->StatusOf(name) : std::nullopt;
-  if (!found) return false;
-  if (IsCopyPlacedThroughAnotherSpelling(folders, *found, source_path)) return true;
+  if (IsCopyPlacedThroughAnotherSpelling(at.folders, found, source_path)) return true;
   const auto placed = placed_names_.find(key);
   if (placed == placed_names_.end()) return false;
   if (const auto exact = placed->second.find(name); exact != placed->second.end()) return exact->second != source_path;
   auto known = known_names_.find(key);
   if (known == known_names_.end()) {
     // The run holds the save folder alone: its entries are those found at its start and those placed since.
-    const std::vector<std::string> names = folder->Names();
+    const std::vector<std::string> names = folder.Names();
     known = known_names_.emplace(key, std::set<std::string>(names.begin(), names.end())).first;
   }
   // An entry of this very name that no row placed was there before the run.
@@ -293,10 +282,10 @@ bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path) {
   // size and modification time. It counts as another row's copy unless it
   // looks like an entry found there at the run's start and like no such copy.
   const auto looks_like = [&](const std::string& other) {
-    const std::optional<FileStatus> status = folder->StatusOf(other);
-    return status && (status->identity == found->identity ||
-                      (status->size == found->size && status->modified_seconds == found->modified_seconds &&
-                       status->modified_nanoseconds == found->modified_nanoseconds));
+    const std::optional<FileStatus> status = folder.StatusOf(other);
+    return status && (status->identity == found.identity ||
+                      (status->size == found.size && status->modified_seconds == found.modified_seconds &&
+                       status->modified_nanoseconds == found.modified_nanoseconds));
   };
   const bool like_a_copy = std::any_of(placed->second.begin(), placed->second.end(), [&](const auto& other) {
     return other.second != source_path && looks_like(other.first);
@@ -371,20 +360,7 @@ std::vector<bool> SaveTree::OtherSpellings(const std::vector<std::string>& folde
   return unlisted;
 }
 
-bool SaveTree::MayHoldEarlier(const std::string& source_path) {
-  const Destination& at = Resolve(source_path);
-  const auto& folders = at.folders;
-  const std::string& name = at.name;
-  if (!copies_.created.contains(at.FolderKey())) return true;
-  // A folder this run made holds only its rows' copies: the disk says whether one answers to this name.
-  const FolderHandle* folder = copies_.Find(save_folder_, folders);
-  const bool answered = folder != nullptr && folder->IdentityOf(name).has_value();
-  if (!answered) found_at_start_.erase(source_path);
-  return answered;
-}
-
-void SaveTree::Claim(const std::string& source_path) {
-  const Destination& at = Resolve(source_path);
+void SaveTree::Claim(const std::string& source_path, const Destination& at) {
   const auto& folders = at.folders;
   const std::string& name = at.name;
   placed_names_[at.FolderKey()].insert_or_assign(name, source_path);
@@ -406,35 +382,54 @@ std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const s
 }
 
 SaveTree::FoundCopy SaveTree::Look(const std::string& source_path, const FileStatus& source, int number) {
-  if (number > 1) {
-    const std::string own = FileNameOf(MirroredRelativePath(source_path, selection_root_, root_is_file_));
-    SaveUnderName(source_path, NumberedName(own, number));
-  }
+  const Destination& at = number > 1 ? SaveUnderNumber(source_path, number) : Resolve(source_path);
   FoundCopy found;
-  found.destination = DestinationOf(source_path);
-  if (!MayHoldEarlier(source_path)) return found;
-  if (TakenByAnotherRow(source_path)) {
+  found.destination = at.copy_path;
+  // One question to the disk about the entry: whether the name answers, and what to.
+  const FolderHandle* folder = copies_.Find(save_folder_, at.folders);
+  const std::optional<FileStatus> entry = folder ? folder->StatusOf(at.name) : std::nullopt;
+  if (!entry) {
+    // Nothing there (in a folder this run made, no row's copy answers to the name): Place replaces nothing.
+    found_at_start_.erase(source_path);
+    return found;
+  }
+  if (LeadsToAnotherRowsCopy(source_path, at, *folder, *entry)) {
+    found_at_start_.erase(source_path);
     found.kind = FoundCopy::kAnotherRowsCopy;
     return found;
   }
-  found.file = OpenSavedForReading(source_path);
+  // What stands there now may later be replaced by Place.
+  found_at_start_.insert(source_path);
+  found.file = folder->OpenExistingForReading(at.name);
   if (!found.file) return found;
   found.kind = FoundCopy::kFile;
   found.status = found.file->Status();
-  found.mapped = HasMap(source_path);
-  found.recorded_whole = RecordedWhole(source_path, source);
+  found.recorded_whole = whole_records_.Holds(at.Relative(), source);
   found.dated_whole = trusts_copy_times_ && found.status.size == source.size &&
                       found.status.modified_seconds == source.modified_seconds &&
                       found.status.modified_nanoseconds == source.modified_nanoseconds;
-  if (found.status.size == source.size) found.map = EarlierMap(source_path, source.size);
+  MapFound map = LookForMap(at, found.status.size == source.size ? std::optional(source.size) : std::nullopt);
+  found.mapped = map.stands;
+  found.map = std::move(map.earlier);
   return found;
 }
 
-std::optional<RescueMap> SaveTree::EarlierMap(const std::string& source_path, std::int64_t size) {
-  const Destination& at = Resolve(source_path);
-  const auto maps = earlier_maps_ ? Existing(*earlier_maps_, at.folders) : std::nullopt;
-  const std::optional<std::string> text = maps ? ReadSmallFile(*maps, at.MapName(), kLongestMapFile) : std::nullopt;
-  return text ? ParseMapFile(*text, size) : std::nullopt;
+// Whether anything stands where the map would be, and the map an earlier run
+// left there when the copy is of the source's size. Maps are read only from
+// the maps folder as the run found it.
+SaveTree::MapFound SaveTree::LookForMap(const Destination& at, std::optional<std::int64_t> read_for_size) {
+  MapFound found;
+  const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
+  if (maps == nullptr) return found;
+  const auto folder = Existing(*maps, at.folders);
+  found.stands = folder && folder->IdentityOf(at.MapName()).has_value();
+  if (!read_for_size || !earlier_maps_) return found;
+  std::optional<FolderHandle> other;
+  if (maps != &*earlier_maps_) other = Existing(*earlier_maps_, at.folders);
+  const std::optional<FolderHandle>& earlier = maps == &*earlier_maps_ ? folder : other;
+  const auto text = earlier ? ReadSmallFile(*earlier, at.MapName(), kLongestMapFile) : std::nullopt;
+  if (text) found.earlier = ParseMapFile(*text, *read_for_size);
+  return found;
 }
 
 std::optional<SaveTree::EarlierCopy> SaveTree::TakeUp(const std::string& source_path, FoundCopy found) {
@@ -443,8 +438,8 @@ std::optional<SaveTree::EarlierCopy> SaveTree::TakeUp(const std::string& source_
   const auto copies = Existing(save_folder_, at.folders);
   std::unique_ptr<File> copy = copies ? copies->OpenExistingFile(at.name) : nullptr;
   if (!copy || copy->Status().size != found.status.size) return std::nullopt;
-  Claim(source_path);
   const bool shared = copies->LinkCountOf(at.name) > 1;
+  Claim(source_path, at);
   // No map tells what it holds: every byte is to be read again, and none it has is given up.
   const bool mapped = found.map.has_value();
   RescueMap map = mapped ? std::move(*found.map) : RescueMap(0, found.status.size);
@@ -452,25 +447,16 @@ std::optional<SaveTree::EarlierCopy> SaveTree::TakeUp(const std::string& source_
 }
 
 void SaveTree::TakeWhole(const std::string& source_path, const FileStatus& source, bool record) {
-  if (record) RecordWhole(source_path, source);
-  Claim(source_path);
-}
-
-std::unique_ptr<File> SaveTree::OpenSavedForReading(const std::string& source_path) {
   const Destination& at = Resolve(source_path);
-  const auto& folders = at.folders;
-  const std::string& name = at.name;
-  const FolderHandle* folder = copies_.Find(save_folder_, folders);
-  return folder ? folder->OpenExistingForReading(name) : nullptr;
+  if (record) {
+    whole_records_.Add(at.Relative(), source);
+    records_changed_ = true;
+  }
+  Claim(source_path, at);
 }
 
 bool SaveTree::HasMap(const std::string& source_path) {
-  const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
-  if (maps == nullptr) return false;
-  const Destination& at = Resolve(source_path);
-  const auto& folders = at.folders;
-  const auto folder = Existing(*maps, folders);
-  return folder && folder->IdentityOf(at.MapName()).has_value();
+  return LookForMap(Resolve(source_path), std::nullopt).stands;
 }
 
 std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {
@@ -487,6 +473,24 @@ bool SaveTree::LinkCopy(const std::string& source_path, const std::string& copy_
   const std::string& name = at.name;
   const auto folder = Existing(save_folder_, folders);
   return folder && folder->LinkInto(name, Working().Folder(), copy_name);
+}
+
+SaveTree::WorkingCopy SaveTree::BeginWorkingCopy(const std::string& source_path, const std::string& working_name,
+                                                  std::optional<EarlierCopy>& earlier) {
+  WorkingCopy working{nullptr, WorkingCopyPath(working_name), true};
+  // Until its map stands, nothing may call the copy whole.
+  if (earlier) ForgetWhole(source_path);
+  if (earlier && !earlier->shared) {
+    working.readable = LinkCopy(source_path, working_name);
+    working.file = std::move(earlier->file);
+    return working;
+  }
+  working.file = CreateWorkingCopy(working_name);
+  if (earlier) {
+    CopyWhole(*earlier->file, *working.file);
+    earlier->file->Close();
+  }
+  return working;
 }
 
 std::string SaveTree::SaveReport(const std::string& text) {

@@ -113,8 +113,6 @@ class SaveTree final : public CopyStore {
   // Counts the copy found at `source_path`'s destination as this source's
   // whole copy; `record` records it so (saved at the next sync).
   void TakeWhole(const std::string& source_path, const FileStatus& source, bool record);
-  // `name` numbered for keeping both: "IMG_0001 (2).JPG", "notes (3)".
-  static std::string NumberedName(const std::string& name, int number);
   // Whether anything stands where the map of `source_path`'s copy would.
   bool HasMap(const std::string& source_path);
 
@@ -122,34 +120,26 @@ class SaveTree final : public CopyStore {
   // the working folder as well; false when the file system has no hard links.
   bool LinkCopy(const std::string& source_path, const std::string& copy_name);
 
+  // The copy a row's pass writes, under `working_name` in the working folder.
+  struct WorkingCopy {
+    std::unique_ptr<File> file;
+    std::string path;       // where a reader finds it while the run lasts
+    bool readable = false;  // ... and whether it does (not for a copy continued in place without hard links)
+  };
+  // Prepares `source_path`'s working copy: the earlier copy itself, continued
+  // in place, or a new one, which starts from the earlier copy's bytes when
+  // other names share them (a snapshot made with hard links keeps its own).
+  // A copy about to be written again is no longer recorded whole.
+  WorkingCopy BeginWorkingCopy(const std::string& source_path, const std::string& working_name,
+                               std::optional<EarlierCopy>& earlier);
+
  private:
   using Chain = FolderChain;
-  // Whether the save folder records the copy at `source_path`'s destination
-  // as the whole copy of a source of `source`'s size and modification time.
-  bool RecordedWhole(const std::string& source_path, const FileStatus& source);
-  // Whether anything but this run's own copies may stand at `source_path`'s
-  // destination: false in a folder this run created, unless the save disk
-  // finds an entry under that name (a copy another row placed under a name
-  // it takes for the same).
-  bool MayHoldEarlier(const std::string& source_path);
-  // Whether `source_path`'s destination name leads to the copy another row of
-  // this run placed, under this name or under one the save disk takes for the
-  // same (a disk that does not tell upper and lower case apart, in any
-  // alphabet). What it finds there otherwise may later be replaced by Place;
-  // when it finds nothing, Place replaces nothing.
-  bool TakenByAnotherRow(const std::string& source_path);
-  // The copy at `source_path`'s destination, open for reading, reached
-  // without following a link; nothing when there is none.
-  std::unique_ptr<File> OpenSavedForReading(const std::string& source_path);
-  // The map an earlier run left beside `source_path`'s copy, for a source of `size` bytes.
-  std::optional<RescueMap> EarlierMap(const std::string& source_path, std::int64_t size);
-  // Counts the copy at `source_path`'s destination as placed by this run.
-  void Claim(const std::string& source_path);
-  // From now on `source_path`'s copy (and its map) goes under `name` in its
-  // destination folder instead of the source's own name.
-  void SaveUnderName(const std::string& source_path, const std::string& name);
-  // Records a copy taken whole by its time; saved at the next sync.
-  void RecordWhole(const std::string& source_path, const FileStatus& source);
+  // Counts the copy at `source_path`'s destination `at` as placed by this run.
+  void Claim(const std::string& source_path, const Destination& at);
+  // From now on `source_path`'s copy (and its map) goes in its destination
+  // folder under the source's own name numbered `number` for keeping both; returns that destination.
+  const Destination& SaveUnderNumber(const std::string& source_path, int number);
   // A whole copy waiting for the sync that carries its bytes before it is recorded.
   struct WaitingWhole {
     std::string source_path;
@@ -162,8 +152,20 @@ class SaveTree final : public CopyStore {
   static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
   const WorkingFolder& Working() const;
-  // Whether the entry the disk finds at `source_path`'s destination is a copy another row placed.
-  bool LeadsToAnotherRowsCopy(const std::string& source_path);
+  // Whether `found`, the entry the disk finds at `source_path`'s destination
+  // `at` in `folder`, is a copy another row of this run placed, under this
+  // name or under one the save disk takes for the same (a disk that does not
+  // tell upper and lower case apart, in any alphabet).
+  bool LeadsToAnotherRowsCopy(const std::string& source_path, const Destination& at, const FolderHandle& folder,
+                              const FileStatus& found);
+  // What stands where the map of the copy at `at` would: whether anything
+  // does, and, with `read_for_size`, the map an earlier run left there for a
+  // source of that size, read from the maps folder as the run found it.
+  struct MapFound {
+    bool stands = false;
+    std::optional<RescueMap> earlier;
+  };
+  MapFound LookForMap(const Destination& at, std::optional<std::int64_t> read_for_size);
   // Whether `found`, in `folders`, is a copy another row placed through another spelling of the folder.
   bool IsCopyPlacedThroughAnotherSpelling(const std::vector<std::string>& folders, const FileStatus& found,
                                           const std::string& source_path);
@@ -172,6 +174,8 @@ class SaveTree final : public CopyStore {
   std::vector<bool> OtherSpellings(const std::vector<std::string>& folders);
   // The destination folder of `source_path`, created as needed, and the copy's name in it.
   std::pair<const FolderHandle*, std::string> DestinationFolder(const std::string& source_path);
+  // The folder of `source_path`'s destination `at`, created as needed.
+  const FolderHandle& EnterFolderOf(const std::string& source_path, const Destination& at);
 
   FolderHandle save_folder_;
   std::string selection_root_;

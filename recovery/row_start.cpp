@@ -75,15 +75,20 @@ Verdict Judge(const SaveTree::FoundCopy& found, File& source, const FileStatus& 
   if (found.kind == SaveTree::FoundCopy::kNothing || protect.contains(found.status.identity)) return Verdict::kNew;
   if (found.status.size != status.size) return Verdict::kAnother;
   File& copy = *found.file;
+  // Samples over the whole copy are read once: a damaged source pays for every one it cannot read.
+  std::optional<Likeness> whole_likeness;
   // A whole copy: no map marks it unfinished, the save folder records it (or
   // its time says so), and where the source still reads, its samples are the source's.
-  if (take_up_whole && !found.mapped && (found.recorded_whole || found.dated_whole) &&
-      CompareSamples(source, copy, WholeFileSamples(status.size)) != Likeness::kDifferent) {
-    return found.recorded_whole ? Verdict::kWhole : Verdict::kRecordWhole;
+  if (take_up_whole && !found.mapped && (found.recorded_whole || found.dated_whole)) {
+    whole_likeness = CompareSamples(source, copy, WholeFileSamples(status.size));
+    if (*whole_likeness != Likeness::kDifferent) return found.recorded_whole ? Verdict::kWhole : Verdict::kRecordWhole;
   }
   // A copy that holds nothing read yet has nothing to lose.
   if (found.map && found.map->Total(RescueState::kDone) == 0) return Verdict::kContinue;
-  switch (CompareSamples(source, copy, found.map ? FinishedSamples(*found.map) : WholeFileSamples(status.size))) {
+  const Likeness likeness = found.map        ? CompareSamples(source, copy, FinishedSamples(*found.map))
+                            : whole_likeness ? *whole_likeness
+                                             : CompareSamples(source, copy, WholeFileSamples(status.size));
+  switch (likeness) {
     case Likeness::kSame: return Verdict::kContinue;
     case Likeness::kUnread: return Verdict::kKeepApart;
     default: return Verdict::kAnother;

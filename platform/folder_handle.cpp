@@ -138,6 +138,30 @@ std::optional<FolderHandle> FolderHandle::ExistingSubfolder(const std::string& n
   throw FileSystemError(errno, PathOf(name), "open folder");
 }
 
+std::optional<FolderHandle> FolderHandle::ExistingBelow(const std::vector<std::string>& folders) const {
+  std::optional<FolderHandle> folder = ExistingSubfolder(".");
+  for (const std::string& part : folders) {
+    if (!folder) return std::nullopt;
+    folder = folder->ExistingSubfolder(part);
+  }
+  return folder;
+}
+
+std::optional<std::string> FolderHandle::ReadSmallFile(const std::string& name, std::int64_t limit) const {
+  const std::unique_ptr<File> file = OpenExistingForReading(name);
+  if (!file || file->Status().size > limit) return std::nullopt;
+  std::string text;
+  char buffer[1 << 16];
+  for (;;) {
+    const ReadResult got = file->Read(buffer, sizeof buffer);
+    if (!got.ok) throw FileSystemError(got.error, file->Path(), "read");
+    if (got.count == 0) break;
+    text.append(buffer, got.count);
+  }
+  file->Close();
+  return text;
+}
+
 FolderHandle FolderHandle::PrivateSubfolder(const std::string& name) const {
   constexpr const char* kRefused = "use the private folder";
   const std::string shown = PathOf(name);

@@ -49,6 +49,9 @@ class FolderHandle {
 
   // The subfolder `name` when it exists as a real folder; nothing when it is missing.
   std::optional<FolderHandle> ExistingSubfolder(const std::string& name) const;
+  // The folder `folders` below this one (this one itself for none), when
+  // every level exists as a real folder; creates nothing.
+  std::optional<FolderHandle> ExistingBelow(const std::vector<std::string>& folders) const;
 
   // Writes `content` to a new file that replaces `name` whole, once written and on disk.
   void WriteFile(const std::string& name, const std::string& content) const;
@@ -96,6 +99,9 @@ class FolderHandle {
   // The regular file `name`, open for reading only; nothing when it is
   // missing, a link or not a regular file.
   std::unique_ptr<File> OpenExistingForReading(const std::string& name) const;
+  // The text of the small file `name`; nothing when it is missing, not a
+  // regular file, or larger than `limit`.
+  std::optional<std::string> ReadSmallFile(const std::string& name, std::int64_t limit) const;
 
   // Gives the regular file `name` another name, `to_name` in `to`, replacing
   // nothing; false when the file system cannot (another one, or none that

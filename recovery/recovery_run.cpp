@@ -166,14 +166,14 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   if (!OpenSource(*job)) return RowResult::kEnded;
   RowStart start = starter_->Choose(report_.Line(row), *job->source, job->status);
   if (start.kind != RowStart::kCopy) return EndWithoutPass(*job, start.kind);
-  const bool continued = start.earlier.has_value();
-  if (!BeginRowCopy(*job, std::move(start.earlier))) return RowResult::kEnded;
+  const std::optional<bool> continued = BeginRowCopy(*job, std::move(start.earlier));
+  if (!continued) return RowResult::kEnded;
   // The mode in force when a file starts decides whether it gets the thorough
   // rescue; past the edges of its damage, that waits until every file had its first pass.
   const bool thorough = env_.options.Mode() == kModeThorough;
   const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kFirstPass;
   const PassResult result = RunPass(job, run_start, [&](FileRescue& rescue) {
-    return continued ? rescue.Continue(reach) : rescue.Copy(reach);
+    return *continued ? rescue.Continue(reach) : rescue.Copy(reach);
   });
   return AfterPass(std::move(job), result, thorough, run_start);
 }
@@ -192,20 +192,22 @@ bool RecoveryRun::OpenSource(RowJob& job) {
   return true;
 }
 
-// The copy and map of the row's pass; false, the row unsaved and said so, when no working copy can be created.
-bool RecoveryRun::BeginRowCopy(RowJob& job, std::optional<SaveTree::EarlierCopy> earlier) {
-  if (earlier) continued_.insert(job.row);
+// The copy and map of the row's pass; whether it goes on from an earlier
+// copy, or nothing, the row unsaved and said so, when no working copy can be created.
+std::optional<bool> RecoveryRun::BeginRowCopy(RowJob& job, std::optional<SaveTree::FoundCopy> earlier) {
+  bool continued = false;
   try {
-    BeginCopy(*row_job_place_, job, std::move(earlier));
+    continued = BeginCopy(*row_job_place_, job, std::move(earlier));
   } catch (const FileSystemError& error) {
     if (!save_tree_->InWorkingFolder(error.Path())) throw;
     job.source->Close();
     SetRowState(job.row, RowState::kUnsaved);
     env_.dialogs.ShowError(OpenFailureText(save_folder_ + FileNameOf(job.source_path), error));
-    return false;
+    return std::nullopt;
   }
+  if (continued) continued_.insert(job.row);
   open_copy_path_ = job.readable ? job.working_path : std::string();
-  return true;
+  return continued;
 }
 
 // The labels and the selection for row `row`, whose pass begins or goes on.

@@ -133,7 +133,7 @@ class RecoveryRun {
   void StopDeferred();
   RowResult FinishRow();
   bool OpenSource(RowJob& job);
-  bool BeginRowCopy(RowJob& job, std::optional<SaveTree::EarlierCopy> earlier);
+  std::optional<bool> BeginRowCopy(RowJob& job, std::optional<SaveTree::FoundCopy> earlier);
   RowResult EndWithoutPass(RowJob& job, RowStart::Kind kind);
   bool IsNameTheDiskRefuses(const FileSystemError& error) const;
   void SetRowState(int row, RowState state);

@@ -20,20 +20,22 @@ RescueMap RowJob::Saved() const {
   return owner->Placed() ? map : RescueMap(0, status.size);
 }
 
-void BeginCopy(RowJobPlace& place, RowJob& job, std::optional<SaveTree::EarlierCopy> earlier) {
+bool BeginCopy(RowJobPlace& place, RowJob& job, std::optional<SaveTree::FoundCopy> earlier) {
   const std::string working_name = WorkingCopyName(job.row, job.source_path);
-  SaveTree::WorkingCopy working = place.tree.BeginWorkingCopy(job.source_path, working_name, earlier);
+  SaveTree::WorkingCopy working = place.tree.BeginWorkingCopy(job.source_path, working_name, std::move(earlier));
   job.working_path = std::move(working.path);
   job.readable = working.readable;
-  job.map = earlier ? std::move(earlier->map) : RescueMap(0, job.status.size);
-  const RowCopy::Start begins = !earlier || earlier->shared ? RowCopy::Start::kNewCopy
-                                : earlier->mapped            ? RowCopy::Start::kEarlierMapped
-                                                             : RowCopy::Start::kEarlierUnmapped;
+  std::optional<SaveTree::EarlierCopy>& from = working.earlier;
+  job.map = from ? std::move(from->map) : RescueMap(0, job.status.size);
+  const RowCopy::Start begins = !from || from->shared ? RowCopy::Start::kNewCopy
+                                : from->mapped         ? RowCopy::Start::kEarlierMapped
+                                                       : RowCopy::Start::kEarlierUnmapped;
   job.owner = std::make_unique<RowCopy>(
       place.tree, place.protect, job.source_path, job.status, working_name, std::move(working.file), job.map, begins,
       [&place, path = job.source_path](const FileSystemError& error) {
         place.map_not_saved(place.tree.MapPathOf(path), error);
       });
+  return from.has_value();
 }
 
 }  // namespace salvorine

@@ -51,9 +51,10 @@ struct RowJobPlace {
 };
 
 // Gives `job`, whose source is open, the copy its pass writes and the map
-// they share: the copy an earlier run left (`earlier`, with its map or none),
-// continued in place, or a new working copy. Raises FileSystemError when no
+// they share: the copy an earlier run left (`earlier`, found at the
+// destination, with its map or none), continued, or a new working copy; true
+// when it goes on from the earlier copy. Raises FileSystemError when no
 // working copy can be created.
-void BeginCopy(RowJobPlace& place, RowJob& job, std::optional<SaveTree::EarlierCopy> earlier);
+bool BeginCopy(RowJobPlace& place, RowJob& job, std::optional<SaveTree::FoundCopy> earlier);
 
 }  // namespace salvorine

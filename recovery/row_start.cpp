@@ -32,7 +32,7 @@ RowStart RowStarter::Choose(ReportRow& record, File& source, const FileStatus& s
       case Verdict::kRecordWhole:
         tree_.TakeWhole(record.path, status, verdict == Verdict::kRecordWhole);
         return {RowStart::kWhole};
-      case Verdict::kContinue: return Continued(std::move(found), record.path, status);
+      case Verdict::kContinue: return {RowStart::kCopy, std::move(found)};
       case Verdict::kKeepApart:
         kept_both = "kept both, the source no longer reads where the copy could be compared: ";
         continue;
@@ -46,15 +46,6 @@ RowStart RowStarter::Choose(ReportRow& record, File& source, const FileStatus& s
     }
   }
   throw FileSystemError(EEXIST, last_tried, "find a free name beside");
-}
-
-// Goes on from the earlier copy found. A copy the save folder records as
-// whole counts as finished throughout, for a run asked to start afresh.
-RowStart RowStarter::Continued(SaveTree::FoundCopy found, const std::string& path, const FileStatus& status) {
-  const bool recorded_whole = found.recorded_whole;
-  std::optional<SaveTree::EarlierCopy> earlier = tree_.TakeUp(path, std::move(found));
-  if (earlier && !earlier->mapped && recorded_whole) earlier->map.Set(0, status.size, RescueState::kDone);
-  return {RowStart::kCopy, std::move(earlier)};
 }
 
 // The user's choice for another file's copy at `destination`, asked once per

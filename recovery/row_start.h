@@ -19,11 +19,11 @@ namespace salvorine {
 struct RowStart {
   enum Kind {
     kWhole,    // an earlier run saved it whole: nothing to read
-    kCopy,     // a pass reads it, into `earlier` or, without one, into a new copy
+    kCopy,     // a pass reads it, going on from `earlier` or, without one, into a new copy
     kSkipped,  // another file's copy stands there and the user chose to skip this one
     kTaken,    // another row of this run saved its copy under this name
   } kind;
-  std::optional<SaveTree::EarlierCopy> earlier = std::nullopt;
+  std::optional<SaveTree::FoundCopy> earlier = std::nullopt;  // an earlier copy of this source at the destination
 };
 
 // Decides, row after row, where each file of a run starts from, from what
@@ -46,7 +46,6 @@ class RowStarter {
   RowStart Choose(ReportRow& record, File& source, const FileStatus& status);
 
  private:
-  RowStart Continued(SaveTree::FoundCopy found, const std::string& path, const FileStatus& status);
   ExistingCopy ChooseForExisting(const std::string& destination);
 
   SaveTree& tree_;

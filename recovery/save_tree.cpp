@@ -17,22 +17,6 @@ constexpr const char* kMapsFolder = kMapsFolderName;
 constexpr const char* kReportName = kReportFileName;
 constexpr const char* kWholeRecordsName = kWholeRecordsFileName;
 
-// The text of the small file `name` in `folder`; nothing when it is missing or larger than `limit`.
-std::optional<std::string> ReadSmallFile(const FolderHandle& folder, const std::string& name, std::int64_t limit) {
-  const std::unique_ptr<File> file = folder.OpenExistingForReading(name);
-  if (!file || file->Status().size > limit) return std::nullopt;
-  std::string text;
-  char buffer[1 << 16];
-  for (;;) {
-    const ReadResult got = file->Read(buffer, sizeof buffer);
-    if (!got.ok) throw FileSystemError(got.error, file->Path(), "read");
-    if (got.count == 0) break;
-    text.append(buffer, got.count);
-  }
-  file->Close();
-  return text;
-}
-
 // Copies every byte of `from` into `to`, from the start.
 void CopyWhole(File& from, File& to) {
   std::vector<char> buffer(1 << 20);
@@ -85,7 +69,7 @@ SaveTree::SaveTree(const std::string& save_folder, std::string selection_root)
   const auto data = save_folder_.ExistingSubfolder(kDataFolder);
   if (!data) return;
   earlier_maps_ = data->ExistingSubfolder(kMapsFolder);
-  if (const auto text = ReadSmallFile(*data, kWholeRecordsName, kLongestMapFile)) {
+  if (const auto text = data->ReadSmallFile(kWholeRecordsName, kLongestMapFile)) {
     whole_records_ = WholeRecords::Parse(*text);
     trusts_copy_times_ = false;
   }
@@ -250,7 +234,7 @@ void SaveTree::RemoveMapAndRecord(const std::string& source_path) {
   const auto& folders = at.folders;
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return;
-  if (const auto folder = Existing(*maps, folders)) {
+  if (const auto folder = maps->ExistingBelow(folders)) {
     if (folder->RemoveFile(at.MapName())) folder->Sync();
   }
 }
@@ -315,7 +299,7 @@ bool SaveTree::IsCopyPlacedThroughAnotherSpelling(const std::vector<std::string>
       may_be_this_folder = may_be_this_folder && (other[level] == folders[level] || own[level] || theirs[level]);
     }
     if (!may_be_this_folder) continue;
-    const auto other_folder = Existing(save_folder_, other);
+    const auto other_folder = save_folder_.ExistingBelow(other);
     if (!other_folder) continue;
     for (const auto& [other_name, other_source] : names) {
       if (other_source == source_path) continue;
@@ -347,7 +331,7 @@ std::vector<bool> SaveTree::OtherSpellings(const std::vector<std::string>& folde
     if (listed == folder_listings_.end() || !listed->second.contains(folders[level])) {
       // Listed anew on a miss: the folder may have been made since the parent was listed.
       const std::vector<std::string> above(folders.begin(), folders.begin() + static_cast<std::ptrdiff_t>(level));
-      const auto parent = Existing(save_folder_, above);
+      const auto parent = save_folder_.ExistingBelow(above);
       if (!parent) break;
       const std::vector<std::string> names = parent->Names();
       listed = folder_listings_.insert_or_assign(parent_key, std::set<std::string>(names.begin(), names.end())).first;
@@ -370,15 +354,6 @@ void SaveTree::Claim(const std::string& source_path, const Destination& at) {
   }
   const auto known = known_names_.find(at.FolderKey());
   if (known != known_names_.end()) known->second.insert(name);
-}
-
-std::optional<FolderHandle> SaveTree::Existing(const FolderHandle& root, const std::vector<std::string>& folders) {
-  std::optional<FolderHandle> folder = root.ExistingSubfolder(".");
-  for (const std::string& part : folders) {
-    if (!folder) return std::nullopt;
-    folder = folder->ExistingSubfolder(part);
-  }
-  return folder;
 }
 
 SaveTree::FoundCopy SaveTree::Look(const std::string& source_path, const FileStatus& source, int number) {
@@ -421,29 +396,32 @@ SaveTree::MapFound SaveTree::LookForMap(const Destination& at, std::optional<std
   MapFound found;
   const FolderHandle* maps = maps_ ? &*maps_ : earlier_maps_ ? &*earlier_maps_ : nullptr;
   if (maps == nullptr) return found;
-  const auto folder = Existing(*maps, at.folders);
+  const auto folder = maps->ExistingBelow(at.folders);
   found.stands = folder && folder->IdentityOf(at.MapName()).has_value();
   if (!read_for_size || !earlier_maps_) return found;
   std::optional<FolderHandle> other;
-  if (maps != &*earlier_maps_) other = Existing(*earlier_maps_, at.folders);
+  if (maps != &*earlier_maps_) other = earlier_maps_->ExistingBelow(at.folders);
   const std::optional<FolderHandle>& earlier = maps == &*earlier_maps_ ? folder : other;
-  const auto text = earlier ? ReadSmallFile(*earlier, at.MapName(), kLongestMapFile) : std::nullopt;
+  const auto text = earlier ? earlier->ReadSmallFile(at.MapName(), kLongestMapFile) : std::nullopt;
   if (text) found.earlier = ParseMapFile(*text, *read_for_size);
   return found;
 }
 
-std::optional<SaveTree::EarlierCopy> SaveTree::TakeUp(const std::string& source_path, FoundCopy found) {
+// Opens the copy `found` anew for update, as this row's; nothing when it is no longer the copy found.
+std::optional<SaveTree::TakenUp> SaveTree::TakeUp(const std::string& source_path, FoundCopy found) {
   found.file->Close();
   const Destination& at = Resolve(source_path);
-  const auto copies = Existing(save_folder_, at.folders);
+  const auto copies = save_folder_.ExistingBelow(at.folders);
   std::unique_ptr<File> copy = copies ? copies->OpenExistingFile(at.name) : nullptr;
   if (!copy || copy->Status().size != found.status.size) return std::nullopt;
   const bool shared = copies->LinkCountOf(at.name) > 1;
   Claim(source_path, at);
-  // No map tells what it holds: every byte is to be read again, and none it has is given up.
+  // No map tells what it holds: every byte is to be read again, and none it
+  // has is given up; a copy recorded whole counts as finished throughout, for a run asked to start afresh.
   const bool mapped = found.map.has_value();
   RescueMap map = mapped ? std::move(*found.map) : RescueMap(0, found.status.size);
-  return EarlierCopy{std::move(copy), std::move(map), shared, mapped};
+  if (!mapped && found.recorded_whole) map.Set(0, found.status.size, RescueState::kDone);
+  return TakenUp{std::move(copy), {std::move(map), shared, mapped}};
 }
 
 void SaveTree::TakeWhole(const std::string& source_path, const FileStatus& source, bool record) {
@@ -463,7 +441,7 @@ std::unique_ptr<File> SaveTree::OpenSavedCopy(const std::string& source_path) {
   const Destination& at = Resolve(source_path);
   const auto& folders = at.folders;
   const std::string& name = at.name;
-  const auto folder = Existing(save_folder_, folders);
+  const auto folder = save_folder_.ExistingBelow(folders);
   return folder ? folder->OpenExistingFile(name) : nullptr;
 }
 
@@ -471,25 +449,29 @@ bool SaveTree::LinkCopy(const std::string& source_path, const std::string& copy_
   const Destination& at = Resolve(source_path);
   const auto& folders = at.folders;
   const std::string& name = at.name;
-  const auto folder = Existing(save_folder_, folders);
+  const auto folder = save_folder_.ExistingBelow(folders);
   return folder && folder->LinkInto(name, Working().Folder(), copy_name);
 }
 
 SaveTree::WorkingCopy SaveTree::BeginWorkingCopy(const std::string& source_path, const std::string& working_name,
-                                                  std::optional<EarlierCopy>& earlier) {
-  WorkingCopy working{nullptr, WorkingCopyPath(working_name), true};
+                                                  std::optional<FoundCopy> found) {
+  WorkingCopy working{nullptr, WorkingCopyPath(working_name), true, std::nullopt};
+  std::optional<TakenUp> taken = found ? TakeUp(source_path, std::move(*found)) : std::nullopt;
+  if (!taken) {
+    working.file = CreateWorkingCopy(working_name);
+    return working;
+  }
+  working.earlier = std::move(taken->earlier);
   // Until its map stands, nothing may call the copy whole.
-  if (earlier) ForgetWhole(source_path);
-  if (earlier && !earlier->shared) {
+  ForgetWhole(source_path);
+  if (!working.earlier->shared) {
     working.readable = LinkCopy(source_path, working_name);
-    working.file = std::move(earlier->file);
+    working.file = std::move(taken->file);
     return working;
   }
   working.file = CreateWorkingCopy(working_name);
-  if (earlier) {
-    CopyWhole(*earlier->file, *working.file);
-    earlier->file->Close();
-  }
+  CopyWhole(*taken->file, *working.file);
+  taken->file->Close();
   return working;
 }
 

@@ -100,16 +100,6 @@ class SaveTree final : public CopyStore {
   // with `source`'s status; with `number` > 1, at the name numbered for
   // keeping both ("IMG_0001 (2).JPG"), which is then the copy's name.
   FoundCopy Look(const std::string& source_path, const FileStatus& source, int number);
-  // What an earlier run left of a copy: the file, open for update, and its map.
-  struct EarlierCopy {
-    std::unique_ptr<File> file;
-    RescueMap map;        // without a map beside it: every byte untried
-    bool shared = false;  // the copy has other names too (a snapshot made with hard links)
-    bool mapped = false;  // a map stood beside it
-  };
-  // Takes up, for this row, the copy `found` at `source_path`'s destination
-  // to go on from in place; nothing when it no longer opens for update as it was found.
-  std::optional<EarlierCopy> TakeUp(const std::string& source_path, FoundCopy found);
   // Counts the copy found at `source_path`'s destination as this source's
   // whole copy; `record` records it so (saved at the next sync).
   void TakeWhole(const std::string& source_path, const FileStatus& source, bool record);
@@ -120,21 +110,36 @@ class SaveTree final : public CopyStore {
   // the working folder as well; false when the file system has no hard links.
   bool LinkCopy(const std::string& source_path, const std::string& copy_name);
 
+  // What a row's copy goes on from when an earlier run left one.
+  struct EarlierCopy {
+    RescueMap map;        // without a map beside it: every byte untried, or finished throughout when recorded whole
+    bool shared = false;  // the copy has other names too (a snapshot made with hard links)
+    bool mapped = false;  // a map stood beside it
+  };
   // The copy a row's pass writes, under `working_name` in the working folder.
   struct WorkingCopy {
     std::unique_ptr<File> file;
     std::string path;       // where a reader finds it while the run lasts
     bool readable = false;  // ... and whether it does (not for a copy continued in place without hard links)
+    std::optional<EarlierCopy> earlier;  // what it goes on from; none for a new copy
   };
-  // Prepares `source_path`'s working copy: the earlier copy itself, continued
-  // in place, or a new one, which starts from the earlier copy's bytes when
-  // other names share them (a snapshot made with hard links keeps its own).
-  // A copy about to be written again is no longer recorded whole.
+  // Prepares `source_path`'s working copy. Given `found`, the earlier copy
+  // Look found at its destination to go on from, that copy is taken up for
+  // this row: continued in place, or copied into a new one when other names
+  // share its bytes (a snapshot made with hard links keeps its own); it is no
+  // longer recorded whole. Without `found`, or when the copy no longer opens
+  // for update as it was found: a new copy.
   WorkingCopy BeginWorkingCopy(const std::string& source_path, const std::string& working_name,
-                               std::optional<EarlierCopy>& earlier);
+                               std::optional<FoundCopy> found);
 
  private:
   using Chain = FolderChain;
+  // The earlier copy `found`, open for update, and what it holds.
+  struct TakenUp {
+    std::unique_ptr<File> file;
+    EarlierCopy earlier;
+  };
+  std::optional<TakenUp> TakeUp(const std::string& source_path, FoundCopy found);
   // Counts the copy at `source_path`'s destination `at` as placed by this run.
   void Claim(const std::string& source_path, const Destination& at);
   // From now on `source_path`'s copy (and its map) goes in its destination
@@ -148,8 +153,6 @@ class SaveTree final : public CopyStore {
   };
 
   std::string Relative(const std::string& source_path) const;
-  // The folder `folders` below `root`, when every level exists; creates nothing.
-  static std::optional<FolderHandle> Existing(const FolderHandle& root, const std::vector<std::string>& folders);
   const FolderHandle& MapsFolder();
   const WorkingFolder& Working() const;
   // Whether `found`, the entry the disk finds at `source_path`'s destination

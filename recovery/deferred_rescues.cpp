@@ -10,6 +10,11 @@
 namespace salvorine {
 namespace {
 
+// A turn goes on while its probes are worth more than the best waiting
+// row's divided by this: each turn costs a checkpoint and a reopening, so
+// rows of about the same worth do not take turns probe by probe.
+constexpr double kTurnMargin = 2;
+
 constexpr WindowText kChangedWhileWaitingText{
     260, "This file changed while it waited for the rest of its rescue. Its copy is kept as far as it was read."};
 
@@ -60,7 +65,7 @@ RecoveryRun::RowResult RecoveryRun::RescueNext(Clock::TimePoint run_start) {
   open_copy_path_ = pass->readable ? pass->working_path : std::string();
   for (;;) {
     const RescueReach reach = pass->probes.next_worth > 0 ? RescueReach::kProbes : RescueReach::kAll;
-    const double yield_below = waiting_.BestWorth();
+    const double yield_below = waiting_.BestWorth() / kTurnMargin;
     const PassResult result = RunPass(pass, run_start, [&](FileRescue& rescue) {
       return rescue.RescueUntried(reach, pass->probes, yield_below);
     });

@@ -30,13 +30,24 @@ RecoveryRun::RowResult RecoveryRun::AfterPass(std::unique_ptr<RowJob> pass, Pass
 
 // A Thorough row's first pass and the edges of its damage are read, or a
 // turn of its rescue is over: its copy and map are saved as they are, its
-// files closed, and it waits in the queue for its next turn.
+// files closed, and it waits in the queue for its next turn. A turn that
+// ends within a checkpoint interval of the row's last checkpoint leaves its
+// reads in the copy and the map in memory only (SaveWaiting brings them to
+// the save folder when the run ends early): a checkpoint per turn would cost
+// more than the turns.
 RecoveryRun::RowResult RecoveryRun::DeferRescue(std::unique_ptr<RowJob> pass) {
-  try {
-    pass->owner->Checkpoint();
-  } catch (const FileSystemError& error) {
-    if (!IsNameTheDiskRefuses(error)) throw;
-    return EndPass(*pass, PassResult::kDone) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
+  const Clock::TimePoint now = env_.clock.Now();
+  if (!pass->queued || now - pass->checkpointed >= kCheckpointInterval) {
+    try {
+      pass->owner->Checkpoint();
+    } catch (const FileSystemError& error) {
+      if (!IsNameTheDiskRefuses(error)) throw;
+      return EndPass(*pass, PassResult::kDone) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
+    }
+    pass->checkpointed = now;
+    pass->unsaved = false;
+  } else {
+    pass->unsaved = true;
   }
   if (!pass->queued) pass->probes.next_worth = FirstProbeWorth(pass->map, pass->probes);
   pass->queued = true;
@@ -58,6 +69,7 @@ RecoveryRun::RowResult RecoveryRun::RescueNext(Clock::TimePoint run_start) {
   ShowRow(next.row);
   if (!ReopenWaiting(next)) {
     const std::unique_ptr<RowJob> refused = waiting_.Take(next);
+    SaveWaiting(*refused);
     ShowStopped(*refused);
     return idle_ ? RowResult::kEnded : FinishRow();
   }
@@ -106,11 +118,24 @@ bool RecoveryRun::ReopenWaiting(RowJob& job) {
   return false;
 }
 
+// Brings the copy and map of a waiting row whose last turns were not
+// checkpointed to the save folder, opening its copy for as long as that takes.
+void RecoveryRun::SaveWaiting(RowJob& pass) {
+  if (!pass.unsaved) return;
+  pass.owner->Reopen();
+  pass.owner->Checkpoint();
+  pass.owner->Release();
+  pass.unsaved = false;
+}
+
 // The rows waiting for their rescue when the run ends early end as stopped
-// ones do: their copies and maps stand as their last turn saved them.
+// ones do: their copies and maps stand as far as their last turn read.
 void RecoveryRun::StopDeferred() {
   skip_ = false;
-  for (const std::unique_ptr<RowJob>& pass : waiting_.Rows()) ShowStopped(*pass);
+  for (const std::unique_ptr<RowJob>& pass : waiting_.Rows()) {
+    SaveWaiting(*pass);
+    ShowStopped(*pass);
+  }
   waiting_.Clear();
 }
 

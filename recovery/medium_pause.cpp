@@ -50,7 +50,10 @@ bool RecoveryRun::PauseForMedium() {
     ShowStopped(*interrupted_);
   }
   // The rows waiting for their turn hold no file open.
-  for (const std::unique_ptr<RowJob>& pass : waiting_.Rows()) ShowStopped(*pass);
+  for (const std::unique_ptr<RowJob>& pass : waiting_.Rows()) {
+    SaveWaiting(*pass);
+    ShowStopped(*pass);
+  }
   save_tree_->SyncAndMarkWhole();
   SaveReport();
   if (!env_.medium_wait || *env_.medium_wait > Clock::Duration::zero()) {

@@ -136,6 +136,7 @@ class RecoveryRun {
   RowResult DeferRescue(std::unique_ptr<RowJob> pass);
   RowResult RescueNext(Clock::TimePoint run_start);
   bool ReopenWaiting(RowJob& job);
+  void SaveWaiting(RowJob& pass);
   void StopDeferred();
   RowResult FinishRow();
   bool OpenSource(RowJob& job);

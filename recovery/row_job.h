@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
@@ -32,6 +33,8 @@ struct RowJob {
   std::unique_ptr<RowCopy> owner;  // holds `map` by reference
   bool queued = false;  // its edges are read: the rest of its rescue takes turns in the run's queue
   ProbeRecord probes;   // what the probes into it learned so far
+  Clock::TimePoint checkpointed{};  // when its copy and map were last brought to the save folder
+  bool unsaved = false;             // its map has reads since, which its copy holds
 
   // Whether `reopened`, opened anew after its medium went away, is the file
   // this row reads: the same size and modification time (inode numbers may

@@ -705,6 +705,29 @@ TEST_F(DeferredRescueTest, ASourceThatChangedWhileItsFileWaitedIsRefusedItsCopyK
   }
 }
 
+// A turn that ends soon after its file's last checkpoint is not saved at
+// once: a Stop during another file's turn saves it. Stopped in two.bin's
+// scrape, three's map holds its probes: untried after its edges were
+// [10240, 29696), at least two probes of 512 bytes ago.
+TEST_F(DeferredRescueTest, AStopSavesWhatTheWaitingFilesReadSinceTheirLastCheckpoint) {
+  int twos_opened = 0;
+  environment.open_source = [&, open = environment.open_source](const std::string& path) {
+    twos_opened += path.ends_with("two.bin");
+    return open(path);
+  };
+  WindowedRun thorough_run(environment);
+  dialogs.answers = {true};
+  pump.on_pump = [&](int) {
+    if (twos_opened == 2) thorough_run.Stop();
+  };
+  EXPECT_EQ(thorough_run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(table.State(3), RowState::kStopped);
+  const auto map = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/three.map"), 70000);
+  ASSERT_TRUE(map);
+  EXPECT_LE(map->Total(RescueState::kUntried), 29696 - 10240 - 2 * 512);
+  ExpectSavedCopyTrueToItsMap(temp / "out/.salvorine/maps/src/three.map", temp / "out/src/three");
+}
+
 // A save disk that fails while two.bin waits for its scrape: two.bin's copy and
 // map stand from its last step, so the report says stopped and names the map.
 TEST_F(DeferredRescueTest, ASaveErrorEndsTheFilesWaitingForTheirRescueWithTheirMaps) {

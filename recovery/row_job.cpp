@@ -22,9 +22,13 @@ bool RowJob::Reads(File& reopened) {
 }
 
 bool RowJob::SourceChanged(File& reopened) {
-  if (!SameStatus(status, reopened.Status())) return true;
-  if (map.Total(RescueState::kDone) == 0) return false;
-  return CompareSamples(reopened, owner->ForPass(), FinishedSamples(map)) == Likeness::kDifferent;
+  const FileStatus now = reopened.Status();
+  if (!SameStatus(status, now)) return true;
+  // The same file on the same mount: its size and time tell, and samples would cost reads of a damaged source.
+  if (now.identity == status.identity || map.Total(RescueState::kDone) == 0) return false;
+  const Likeness likeness = CompareSamples(reopened, owner->ForPass(), FinishedSamples(map));
+  if (likeness == Likeness::kSame) status.identity = now.identity;
+  return likeness == Likeness::kDifferent;
 }
 
 void RowJob::Release() {

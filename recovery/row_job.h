@@ -44,7 +44,8 @@ struct RowJob {
   bool Reads(File& reopened);
   // Whether `reopened`, the source opened again for the row's next turn, is
   // no longer the file its copy was read from: another size or modification
-  // time, or other bytes where the copy holds them. Samples the source
+  // time, or, when it is another file to the file system (a medium mounted
+  // again), other bytes where the copy holds them. Samples the source
   // cannot read now tell nothing either way.
   bool SourceChanged(File& reopened);
   // Closes the source and the copy while the row waits for its turn, its

@@ -678,12 +678,26 @@ TEST_F(DeferredRescueTest, WaitingFilesHoldNoFileAndTheirProbesGoByWorthAcrossFi
 }
 
 // A source that changed while its file waited is not read again: its row
-// keeps the copy and map of its last turn, shown stopped, says why, and the run goes on.
+// keeps the copy and map of its last turn, shown stopped, says why, and the
+// run goes on. Here it has its size and time, on a medium mounted again
+// (another inode): the bytes tell.
 TEST_F(DeferredRescueTest, ASourceThatChangedWhileItsFileWaitedIsRefusedItsCopyKept) {
+  class Remounted final : public ForwardingFile {
+   public:
+    explicit Remounted(std::unique_ptr<File> file) : ForwardingFile(*file), owned_(std::move(file)) {}
+    FileStatus Status() override {
+      FileStatus status = ForwardingFile::Status();
+      status.identity.inode += 1;
+      return status;
+    }
+
+   private:
+    std::unique_ptr<File> owned_;
+  };
   bool changed = false;
   environment.open_source = [&, open = environment.open_source](const std::string& path) -> std::unique_ptr<File> {
     if (!changed || !path.ends_with("two.bin")) return open(path);
-    return std::make_unique<MemoryFile>(std::vector<unsigned char>(5000, 'z'), path);
+    return std::make_unique<Remounted>(std::make_unique<MemoryFile>(std::vector<unsigned char>(5000, 'z'), path));
   };
   pump.on_pump = [&](int) { changed = changed || !three_reads.empty(); };
   WindowedRun thorough_run(environment);

@@ -31,6 +31,8 @@ class CopyStore {
                      const std::set<FileIdentity>& protect) = 0;
   // The working copy `copy_name`, open for reading on its own.
   virtual std::unique_ptr<File> OpenWorkingCopy(const std::string& copy_name) = 0;
+  // The working copy `copy_name`, open for update; nothing when there is none.
+  virtual std::unique_ptr<File> OpenWorkingCopyForUpdate(const std::string& copy_name) = 0;
   // Brings the destination folder's entries of `source_path` to the disk.
   virtual void SyncFolderOf(const std::string& source_path) = 0;
   // The copy at `source_path`'s destination, open for update; nothing when there is none.

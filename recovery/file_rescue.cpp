@@ -83,8 +83,10 @@ PassResult FileRescue::RescueUnread(const ByteRange& unread, RescueReach reach) 
   return RescueSectors(target_, context_, figures_, unread, reach);
 }
 
-PassResult FileRescue::RescueUntried(RescueReach reach) {
-  if (RescueUntriedSectors(target_, context_, figures_, reach) == PassResult::kStopped) return PassResult::kStopped;
+PassResult FileRescue::RescueUntried(RescueReach reach, ProbeRecord& probes, double yield_below) {
+  if (RescueUntriedSectors(target_, context_, figures_, reach, probes, yield_below) == PassResult::kStopped) {
+    return PassResult::kStopped;
+  }
   return StepDone();
 }
 

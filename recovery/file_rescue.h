@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "recovery/probe_spacing.h"
 #include "recovery/rescue_figures.h"
 #include "recovery/rescue_target.h"
 
@@ -32,8 +33,9 @@ class FileRescue {
   // so where the source no longer reads it: the copy keeps it.
   PassResult Continue(RescueReach reach);
   // The next steps, up to `reach`, of a sector rescue whose edges were read:
-  // over every byte the map marks untried (or bad, for the retries).
-  PassResult RescueUntried(RescueReach reach);
+  // over every byte the map marks untried (or bad, for the retries), with
+  // what its earlier probes learned; see RescueUntriedSectors.
+  PassResult RescueUntried(RescueReach reach, ProbeRecord& probes, double yield_below);
 
  private:
   using Extents = std::vector<std::pair<std::int64_t, std::int64_t>>;

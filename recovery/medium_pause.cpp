@@ -49,8 +49,9 @@ bool RecoveryRun::PauseForMedium() {
     interrupted_->owner->Checkpoint();
     ShowStopped(*interrupted_);
   }
-  for (const std::unique_ptr<RowJob>& pass : deferred_) {
-    pass->source->Close();
+  // The rows waiting for their turn hold no file open.
+  for (const std::unique_ptr<RowJob>& pass : waiting_.Rows()) {
+    SaveWaiting(*pass);
     ShowStopped(*pass);
   }
   save_tree_->SyncAndMarkWhole();
@@ -67,18 +68,18 @@ bool RecoveryRun::PauseForMedium() {
   if (!AwaitMedium(wait, [this] { return MediumBack(); })) return false;
   // Until their passes end again, the rows show what they showed before.
   if (interrupted_) SetRowState(interrupted_->row, RowState::kPending);
-  for (const std::unique_ptr<RowJob>& pass : deferred_) SetRowState(pass->row, RowState::kDamaged);
+  for (const std::unique_ptr<RowJob>& pass : waiting_.Rows()) SetRowState(pass->row, RowState::kDamaged);
   return true;
 }
 
-// Whether the medium is back: every held row's source opens again as the
-// same file (see SameSource), and the row that found the medium gone before
-// its pass began, if any, opens with the size the table has for it. Only
-// then are the held rows' sources replaced by the reopened ones.
+// Whether the medium is back: the source of the pass it cut short opens again
+// as the same file (see RowJob::Reads), and the row that found the medium gone
+// before its pass or turn began, if any, opens with the size the table has
+// for it. Only then is the pass's source replaced by the reopened one. Rows
+// waiting for their turn are looked at when it comes.
 bool RecoveryRun::MediumBack() {
   std::vector<RowJob*> held;
   if (interrupted_) held.push_back(interrupted_.get());
-  for (const std::unique_ptr<RowJob>& pass : deferred_) held.push_back(pass.get());
   std::vector<std::unique_ptr<File>> reopened;
   try {
     for (RowJob* pass : held) {

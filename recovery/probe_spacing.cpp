@@ -19,4 +19,10 @@ std::int64_t ProbeSpacing::Over(std::int64_t start, std::int64_t end) const {
   return smallest;
 }
 
+std::int64_t ProbeOffset(std::int64_t length, std::int64_t least) {
+  constexpr double kShorterSection = 0.3819660112501051;  // 1 - 1/phi
+  const auto offset = static_cast<std::int64_t>(static_cast<double>(length) * kShorterSection);
+  return std::clamp(std::max(offset, least), std::int64_t{0}, std::max<std::int64_t>(length - 1, 0));
+}
+
 }  // namespace salvorine

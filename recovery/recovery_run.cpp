@@ -90,7 +90,7 @@ bool RecoveryRun::RecoverRows() {
   try {
     const int rows = env_.table.RowCount() - 1;
     for (int row = 1; row <= rows && !ended; ++row) ended = Ended([&] { return RecoverRow(row, run_start); }, run_start);
-    while (!ended && !deferred_.empty()) ended = Ended([&] { return RescueDeferred(run_start, false); }, run_start);
+    while (!ended && !waiting_.Empty()) ended = Ended([&] { return RescueNext(run_start); }, run_start);
     if (ended) {
       SetIdle(true);
       // A medium that did not come back leaves the row it cut short as a Stop would.
@@ -130,12 +130,18 @@ void RecoveryRun::EndAfterError() {
   // The row's files were closed on the way out; give the controls back.
   open_copy_path_.clear();
   // Files waiting for the rest of their rescue keep the copy and map of their last step.
-  for (const std::unique_ptr<RowJob>& pass : deferred_) ShowStopped(*pass);
-  deferred_.clear();
+  bool current_waits = false;
+  for (const std::unique_ptr<RowJob>& pass : waiting_.Rows()) {
+    ShowStopped(*pass);
+    current_waits = current_waits || pass->row == current_row_;
+  }
+  waiting_.Clear();
   // The row the error cut short stands as its last checkpoint saved it, if one did.
   const bool kept = interrupted_ && interrupted_->owner->Mapped();
   if (kept) ShowStopped(*interrupted_);
-  if (current_row_ > 0 && !(kept && interrupted_->row == current_row_)) SetRowState(current_row_, RowState::kUnsaved);
+  if (current_row_ > 0 && !current_waits && !(kept && interrupted_->row == current_row_)) {
+    SetRowState(current_row_, RowState::kUnsaved);
+  }
   interrupted_.reset();
   SetIdle(true);
   // The copies saved whole before the error are recorded as such, so no later run reads them again.
@@ -175,7 +181,7 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   const PassResult result = RunPass(job, run_start, [&](FileRescue& rescue) {
     return *continued ? rescue.Continue(reach) : rescue.Copy(reach);
   });
-  return AfterPass(std::move(job), result, thorough, run_start);
+  return AfterPass(std::move(job), result, thorough);
 }
 
 // Opens the row's source and takes its status; false, the row unsaved and said so, when it cannot be opened.
@@ -239,13 +245,15 @@ PassResult RecoveryRun::RunPass(std::unique_ptr<RowJob>& pass, Clock::TimePoint 
 // Goes on with the pass the medium cut short, over what its map does not mark finished.
 RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start) {
   std::unique_ptr<RowJob> pass = std::move(interrupted_);
+  // A turn of a waiting rescue goes back to the queue, to go on when its turn comes again.
+  if (pass->queued) return DeferRescue(std::move(pass));
   const int row = pass->row;
   ShowRow(row);
   open_copy_path_ = pass->readable ? pass->working_path : std::string();
   const bool thorough = env_.options.Mode() == kModeThorough;
-  const RescueReach reach = thorough ? pass->reached : RescueReach::kFirstPass;
+  const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kFirstPass;
   const PassResult result = RunPass(pass, run_start, [&](FileRescue& rescue) { return rescue.Continue(reach); });
-  return AfterPass(std::move(pass), result, thorough, run_start);
+  return AfterPass(std::move(pass), result, thorough);
 }
 
 // The steps after each row that was done: the messages, the bars and the overall figure.

@@ -16,6 +16,7 @@
 #include "recovery/copy_identity.h"
 #include "recovery/damage_report.h"
 #include "recovery/file_rescue.h"
+#include "recovery/rescue_queue.h"
 #include "recovery/row_copy.h"
 #include "recovery/row_job.h"
 #include "recovery/row_start.h"
@@ -66,6 +67,10 @@ class RecoveryRun {
   // stopped, and the run waits (RunEnvironment::medium_wait) for the same
   // medium to come back, then reopens the sources and goes on where it
   // stopped; when it does not come back, the run ends as a stopped one.
+  // In Thorough, a damaged file's rescue past the edges of its damage waits,
+  // its files closed, until every file had its first pass: then the probes of
+  // all such files take turns by worth (see RescueQueue), and the scrape and
+  // retries of any come only after every probe.
   RunOutcome Recover(const RunRequest& request);
   // Asks to confirm, then lets the running pass stop before its next block.
   void Stop();
@@ -124,12 +129,14 @@ class RecoveryRun {
   bool PauseForMedium();
   bool MediumBack();
   RowResult ResumeInterrupted(Clock::TimePoint run_start);
-  RowResult AfterPass(std::unique_ptr<RowJob> pass, PassResult result, bool thorough, Clock::TimePoint run_start);
+  RowResult AfterPass(std::unique_ptr<RowJob> pass, PassResult result, bool thorough);
   void ShowStopped(const RowJob& pass);
   void ShowRow(int row);
   RowResult EndPass(RowJob& pass, PassResult result);
-  RowResult DeferRescue(std::unique_ptr<RowJob> pass, Clock::TimePoint run_start);
-  RowResult RescueDeferred(Clock::TimePoint run_start, bool all);
+  RowResult DeferRescue(std::unique_ptr<RowJob> pass);
+  RowResult RescueNext(Clock::TimePoint run_start);
+  bool ReopenWaiting(RowJob& job);
+  void SaveWaiting(RowJob& pass);
   void StopDeferred();
   RowResult FinishRow();
   bool OpenSource(RowJob& job);
@@ -169,12 +176,9 @@ class RecoveryRun {
   // whole copies are recorded.
   static constexpr auto kCheckpointInterval = std::chrono::seconds(30);
 
-  // How many Thorough rows may wait for their rescue at once: each holds its files open.
-  static constexpr std::size_t kMostDeferredRows = 32;
-
   PassPump pass_pump_{*this};
   RowCopy* row_copy_ = nullptr;
-  std::vector<std::unique_ptr<RowJob>> deferred_;  // oldest first
+  RescueQueue waiting_;  // Thorough rows waiting for the rest of their rescue, files closed
   std::unique_ptr<RowJob> interrupted_;  // the row whose pass the medium's going away, or an error, cut short
   int gone_at_row_ = 0;                   // the row that found the medium gone before its pass began, if any
   bool waiting_for_medium_ = false;

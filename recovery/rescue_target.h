@@ -66,11 +66,10 @@ enum class PassResult {
 // the bulk of every file's readable bytes before it pays for the long
 // stretches of damage.
 enum class RescueReach {
-  kFirstPass,   // the first pass only (Max Data, Max Speed)
-  kEdges,       // then the edges of what it left unread
-  kWideProbes,  // then only the probes into long untried stretches
-  kProbes,      // then all the probes
-  kAll,         // then the scrape and the retries
+  kFirstPass,  // the first pass only (Max Data, Max Speed)
+  kEdges,      // then the edges of what it left unread
+  kProbes,     // then the probes, while they are worth more than another file's
+  kAll,        // then every probe, the scrape and the retries
 };
 
 }  // namespace salvorine

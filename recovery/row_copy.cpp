@@ -77,6 +77,29 @@ void RowCopy::Finish(bool stopped) {
   store_.MarkWholeAfterSync(source_path_, source_);
 }
 
+void RowCopy::Release() {
+  released_ = Released{copy_->Path(), copy_->Status().identity, std::nullopt};
+  if (saved_copy_) released_->saved_copy = saved_copy_->Status().identity;
+  Close();
+  view_.reset();
+  copy_.reset();
+  saved_copy_.reset();
+}
+
+void RowCopy::Reopen() {
+  const auto same = [this](std::unique_ptr<File> file, const FileIdentity& was) {
+    if (!file || file->Status().identity != was) throw FileSystemError(ESTALE, released_->path, "open again");
+    return file;
+  };
+  // A copy placed by a link or a move is the saved copy; otherwise the working copy is.
+  const bool saved_is_copy = placed_ && same_file_;
+  copy_ = same(saved_is_copy ? store_.OpenSavedCopy(source_path_) : store_.OpenWorkingCopyForUpdate(copy_name_),
+               released_->copy);
+  view_ = std::make_unique<PassView>(*copy_);
+  if (released_->saved_copy) saved_copy_ = same(store_.OpenSavedCopy(source_path_), *released_->saved_copy);
+  released_.reset();
+}
+
 // close() reports the write-back errors of some file systems (NFS, FUSE).
 void RowCopy::Close() {
   copy_->Close();

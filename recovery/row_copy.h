@@ -3,6 +3,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -50,6 +51,11 @@ class RowCopy {
   // was cut short. A stopped copy that read nothing replaces nothing.
   // Raises FileSystemError when the copy could not be saved.
   void Finish(bool stopped);
+  // Closes the copy's files while its row waits for its turn, after a
+  // Checkpoint brought them to the save folder; Reopen opens the same files
+  // again, and raises FileSystemError when they are gone or are other files now.
+  void Release();
+  void Reopen();
   // The pass's map as it is now.
   const RescueMap& Map() const { return map_; }
   // Whether the copy now stands with a map beside it.
@@ -84,6 +90,13 @@ class RowCopy {
   unsigned mode_ = 0;                 // the saved copy's permission bits as last set, 0 before
   std::unique_ptr<File> saved_copy_;  // otherwise the saved copy, brought up to date range by range
   std::unique_ptr<RescueMap> saved_;  // what the saved copy holds already
+  // While released: the files that were open, for Reopen to find them again.
+  struct Released {
+    std::string path;
+    FileIdentity copy;
+    std::optional<FileIdentity> saved_copy;
+  };
+  std::optional<Released> released_;
 };
 
 }  // namespace salvorine

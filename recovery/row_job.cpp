@@ -5,14 +5,36 @@
 
 namespace salvorine {
 
+namespace {
+
+// The same size and modification time (inode numbers may change when a medium is mounted again).
+bool SameStatus(const FileStatus& was, const FileStatus& now) {
+  return now.size == was.size && now.modified_seconds == was.modified_seconds &&
+         now.modified_nanoseconds == was.modified_nanoseconds;
+}
+
+}  // namespace
+
 bool RowJob::Reads(File& reopened) {
-  const FileStatus now = reopened.Status();
-  if (now.size != status.size || now.modified_seconds != status.modified_seconds ||
-      now.modified_nanoseconds != status.modified_nanoseconds) {
-    return false;
-  }
+  if (!SameStatus(status, reopened.Status())) return false;
   if (map.Total(RescueState::kDone) == 0) return true;
   return CompareSamples(reopened, owner->ForPass(), FinishedSamples(map)) == Likeness::kSame;
+}
+
+bool RowJob::SourceChanged(File& reopened) {
+  const FileStatus now = reopened.Status();
+  if (!SameStatus(status, now)) return true;
+  // The same file on the same mount: its size and time tell, and samples would cost reads of a damaged source.
+  if (now.identity == status.identity || map.Total(RescueState::kDone) == 0) return false;
+  const Likeness likeness = CompareSamples(reopened, owner->ForPass(), FinishedSamples(map));
+  if (likeness == Likeness::kSame) status.identity = now.identity;
+  return likeness == Likeness::kDifferent;
+}
+
+void RowJob::Release() {
+  source->Close();
+  source.reset();
+  owner->Release();
 }
 
 RescueMap RowJob::Saved() const {

@@ -6,9 +6,11 @@
 #include <set>
 #include <string>
 
+#include "platform/clock.h"
 #include "platform/file.h"
 #include "platform/file_system.h"
 #include "platform/file_system_error.h"
+#include "recovery/probe_spacing.h"
 #include "recovery/rescue_map.h"
 #include "recovery/row_copy.h"
 #include "recovery/save_tree.h"
@@ -18,8 +20,8 @@ namespace salvorine {
 
 // One row from its opened source until its copy stands in the save folder:
 // the source, the copy's owner and the map they share, and how far its
-// rescue has come. A Thorough row whose rescue waits for the other files
-// keeps them open.
+// rescue has come. A Thorough row whose rescue waits for its turn holds no
+// file open: its source and copy are opened again when the turn comes.
 struct RowJob {
   int row = 0;
   std::string source_path;
@@ -29,7 +31,10 @@ struct RowJob {
   bool readable = false;     // ... and whether it does (not for a copy continued in place without hard links)
   RescueMap map{0, 0};
   std::unique_ptr<RowCopy> owner;  // holds `map` by reference
-  RescueReach reached = RescueReach::kEdges;  // how far its rescue has come
+  bool queued = false;  // its edges are read: the rest of its rescue takes turns in the run's queue
+  ProbeRecord probes;   // what the probes into it learned so far
+  Clock::TimePoint checkpointed{};  // when its copy and map were last brought to the save folder
+  bool unsaved = false;             // its map has reads since, which its copy holds
 
   // Whether `reopened`, opened anew after its medium went away, is the file
   // this row reads: the same size and modification time (inode numbers may
@@ -37,6 +42,15 @@ struct RowJob {
   // the same bytes where the copy has them. A medium whose samples cannot be
   // read is not back yet.
   bool Reads(File& reopened);
+  // Whether `reopened`, the source opened again for the row's next turn, is
+  // no longer the file its copy was read from: another size or modification
+  // time, or, when it is another file to the file system (a medium mounted
+  // again), other bytes where the copy holds them. Samples the source
+  // cannot read now tell nothing either way.
+  bool SourceChanged(File& reopened);
+  // Closes the source and the copy while the row waits for its turn, its
+  // copy and map brought to the save folder already.
+  void Release();
   // What the save folder holds of the row: the map saved beside its copy;
   // every byte untried when no copy was saved.
   RescueMap Saved() const;

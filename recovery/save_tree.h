@@ -69,6 +69,9 @@ class SaveTree final : public CopyStore {
   bool Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
              const std::set<FileIdentity>& protect) override;
   std::unique_ptr<File> OpenWorkingCopy(const std::string& copy_name) override;
+  std::unique_ptr<File> OpenWorkingCopyForUpdate(const std::string& copy_name) override {
+    return Working().Folder().OpenExistingFile(copy_name);
+  }
   void SyncFolderOf(const std::string& source_path) override;
   std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) override;
   void MarkWholeAfterSync(const std::string& source_path, const FileStatus& source) override;

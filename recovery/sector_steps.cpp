@@ -13,15 +13,9 @@ namespace {
 
 using ReadState = SectorReader::ReadState;
 
-// Probes into untried stretches lie at most this far apart, so a readable
-// island of this size inside a bad area is always found.
-constexpr std::int64_t kProbeSpacing = 8192;
 // A small island makes the probes around it finer, this far on each side:
 // damage that leaves small islands (a scratch across the tracks) is local.
 constexpr std::int64_t kRefineReach = 65536;
-// The wide probes go into untried stretches this long or longer: a bad area
-// costs about one failed read per this many bytes before finer probes.
-constexpr std::int64_t kWideStretch = 256 << 10;
 
 // An untried stretch for the scrape, in the order it is scraped.
 struct ScrapeStretch {
@@ -49,13 +43,13 @@ std::vector<ScrapeStretch> ScrapeOrder(const RescueMap& map, std::int64_t start,
 }  // namespace
 
 SectorRescue::SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures,
-                           const ByteRange& unread)
-    : reader_(target, context, figures, unread), options_(context.options), spacing_(kProbeSpacing) {}
+                           const ByteRange& unread, ProbeRecord& probes)
+    : reader_(target, context, figures, unread), options_(context.options), probes_(probes) {}
 
-bool SectorRescue::Run(From from, RescueReach reach) {
+bool SectorRescue::Run(From from, RescueReach reach, double yield_below) {
   if (from == From::kEdges && !Edges()) return false;
   if (reach == RescueReach::kEdges) return true;
-  if (!Probes(reach == RescueReach::kWideProbes ? kWideStretch : 0)) return false;
+  if (!Probes(reach == RescueReach::kAll ? 0 : yield_below)) return false;
   if (reach != RescueReach::kAll) return true;
   return Scrape() && Retries();
 }
@@ -69,20 +63,33 @@ bool SectorRescue::Edges() {
          reader_.TrimBackward(reader_.End(), reader_.End() - block);
 }
 
-// Single sectors in the largest untried stretch first, into stretches at
-// least `least_stretch` long; a probe that reads is widened both ways. The
-// source may have been opened again since the edges, or refused direct
-// reads then: they are asked for again. False when stopped.
-bool SectorRescue::Probes(std::int64_t least_stretch) {
+// Single sectors in the largest untried stretch first, while a probe there
+// is worth at least `yield_below` (see ProbeRecord::WorthOf; the first probe
+// is always read, so that every step gets somewhere); a probe that reads is
+// widened both ways. The source may have been opened again since the edges,
+// or refused direct reads then: they are asked for again. The record learns
+// what the next probe is worth. False when stopped.
+bool SectorRescue::Probes(double yield_below) {
   reader_.KeepDirectReads();
   QueueUntried(reader_.Start(), reader_.End());
-  while (const std::optional<std::int64_t> at = NextProbe(least_stretch)) {
-    const ReadState state = reader_.ReadSpan(*at, reader_.SectorEnd(*at));
+  for (bool first = true; const std::optional<Stretch> stretch = NextStretch(); first = false) {
+    if (!first && probes_.WorthOf(stretch->length) < yield_below) {
+      stretches_.push(*stretch);
+      probes_.next_worth = probes_.WorthOf(stretch->length);
+      return true;
+    }
+    const std::int64_t at = reader_.SectorStart(stretch->start + ProbeOffset(stretch->length, reader_.Sector()));
+    const ReadState state = reader_.ReadSpan(at, reader_.SectorEnd(at));
     if (state == ReadState::kStopped) return false;
+    ++probes_.tried;
     // The stretches on either side of a failed probe are shorter now.
-    if (state == ReadState::kFailed) QueueUntried(*at - 1, reader_.SectorEnd(*at) + 1);
-    if (state == ReadState::kRead && !Widen(*at)) return false;
+    if (state == ReadState::kFailed) QueueUntried(at - 1, reader_.SectorEnd(at) + 1);
+    if (state == ReadState::kRead) {
+      ++probes_.read;
+      if (!Widen(at)) return false;
+    }
   }
+  probes_.next_worth = 0;
   return true;
 }
 
@@ -98,25 +105,23 @@ bool SectorRescue::Widen(std::int64_t at) {
   if (island < kProbeSpacing) {
     const std::int64_t from = std::max(*low - kRefineReach, reader_.Start());
     const std::int64_t to = std::min(*high + kRefineReach, reader_.End());
-    spacing_.Refine(from, to, std::max(island, sector));
+    probes_.spacing.Refine(from, to, std::max(island, sector));
     QueueUntried(from, to);  // stretches passed over as too short may need a probe now
   }
   return true;
 }
 
-// The middle sector of the largest untried stretch that is at least as long
-// as the probe spacing there and `least_stretch`; nothing when no stretch
-// needs a probe. Halving at the middle rather than on a fixed lattice keeps
-// probes from falling in step with damage that repeats (a scratch across the tracks).
-std::optional<std::int64_t> SectorRescue::NextProbe(std::int64_t least_stretch) {
+// The largest untried stretch that is at least as long as the probe spacing
+// there; nothing when no stretch needs a probe.
+std::optional<SectorRescue::Stretch> SectorRescue::NextStretch() {
   while (!stretches_.empty()) {
     const Stretch stretch = stretches_.top();
     stretches_.pop();
     // Queued stretches that a read has changed since are stale.
     const RescueMap::Segment* now = reader_.Map().SegmentAt(stretch.start);
     if (now == nullptr || now->state != RescueState::kUntried || now->end - now->start != stretch.length) continue;
-    if (stretch.length < std::max(spacing_.Over(now->start, now->end), least_stretch)) continue;
-    return reader_.SectorStart(stretch.start + stretch.length / 2);
+    if (stretch.length < probes_.spacing.Over(now->start, now->end)) continue;
+    return stretch;
   }
   return std::nullopt;
 }

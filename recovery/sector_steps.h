@@ -20,29 +20,23 @@ class SectorRescue {
   // the edges read before, at the probes into what the map marks untried.
   enum class From { kEdges, kProbes };
 
-  SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures, const ByteRange& unread);
+  // `probes` is what earlier steps' probes into this file learned; it learns this step's.
+  SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures, const ByteRange& unread,
+               ProbeRecord& probes);
 
   // What is known of each sector of the rescued range.
   const RescueMap& Map() const { return reader_.Map(); }
   // What the map already knows of the range (an earlier rescue's edges and probes).
   void Learn(const RescueMap& known) { reader_.Learn(known); }
 
-  // The steps from `from` up to `reach`; false when the run or Skip file stopped them.
-  bool Run(From from, RescueReach reach);
+  // The steps from `from` up to `reach`; false when the run or Skip file
+  // stopped them. Short of kAll, the probes end once the next is worth less
+  // than `yield_below` (another file's probe is worth more).
+  bool Run(From from, RescueReach reach, double yield_below = 0);
 
  private:
   bool Edges();
-  bool Probes(std::int64_t least_stretch);
-  bool Widen(std::int64_t at);
-  std::optional<std::int64_t> NextProbe(std::int64_t least_stretch);
-  void QueueUntried(std::int64_t start, std::int64_t end);
-  bool Scrape();
-  bool Retries();
-
-  SectorReader reader_;
-  const RunOptions& options_;  // read afresh at every round of retries
-  ProbeSpacing spacing_;
-  // Untried stretches, largest first (the earlier one of equal length); some are stale.
+  // An untried stretch of the map as it was queued; ordered largest first (the earlier one of equal length).
   struct Stretch {
     std::int64_t length;
     std::int64_t start;
@@ -50,7 +44,17 @@ class SectorRescue {
       return length != other.length ? length < other.length : start > other.start;
     }
   };
-  std::priority_queue<Stretch> stretches_;
+  bool Probes(double yield_below);
+  bool Widen(std::int64_t at);
+  std::optional<Stretch> NextStretch();
+  void QueueUntried(std::int64_t start, std::int64_t end);
+  bool Scrape();
+  bool Retries();
+
+  SectorReader reader_;
+  const RunOptions& options_;  // read afresh at every round of retries
+  ProbeRecord& probes_;
+  std::priority_queue<Stretch> stretches_;  // some are stale
 };
 
 }  // namespace salvorine

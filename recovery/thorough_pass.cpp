@@ -9,7 +9,8 @@ namespace salvorine {
 
 PassResult RescueSectors(const RescueTarget& target, PassContext& context, RescueFigures& figures,
                          const ByteRange& unread, RescueReach reach) {
-  SectorRescue rescue(target, context, figures, unread);
+  ProbeRecord probes;
+  SectorRescue rescue(target, context, figures, unread, probes);
   const bool finished = rescue.Run(SectorRescue::From::kEdges, reach);
   // Inside the range it rescued, the rescue knows each sector better than the first pass.
   // Only inside: the rest of its first and last sectors may belong to other ranges.
@@ -20,10 +21,10 @@ PassResult RescueSectors(const RescueTarget& target, PassContext& context, Rescu
 }
 
 PassResult RescueUntriedSectors(const RescueTarget& target, PassContext& context, RescueFigures& figures,
-                                RescueReach reach) {
-  SectorRescue rescue(target, context, figures, {0, target.size});
+                                RescueReach reach, ProbeRecord& probes, double yield_below) {
+  SectorRescue rescue(target, context, figures, {0, target.size}, probes);
   rescue.Learn(target.map);
-  return rescue.Run(SectorRescue::From::kProbes, reach) ? PassResult::kDone : PassResult::kStopped;
+  return rescue.Run(SectorRescue::From::kProbes, reach, yield_below) ? PassResult::kDone : PassResult::kStopped;
 }
 
 bool LeftForRescue(const RescueMap& map, const RunOptions& options) {

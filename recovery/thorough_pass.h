@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recovery/probe_spacing.h"
 #include "recovery/rescue_figures.h"
 #include "recovery/rescue_target.h"
 
@@ -12,8 +13,9 @@ namespace salvorine {
 // failed read never takes a readable sector along:
 // 1. edges: from each end of the unread range inward until a sector fails;
 // 2. probes: single sectors in the largest untried stretch first, at most
-//    8 KiB apart (finer near small readable islands already found); a probe
-//    that reads is widened both ways until a sector fails;
+//    8 KiB apart (finer near small readable islands already found), each at
+//    the golden section of its stretch; a probe that reads is widened both
+//    ways until a sector fails;
 // 3. scrape: every sector still untried, read once, stretches near data
 //    found and wide ones first;
 // 4. retries: the sectors still bad, up to RunOptions::Retries more times.
@@ -32,12 +34,13 @@ PassResult RescueSectors(const RescueTarget& target, PassContext& context, Rescu
                          const ByteRange& unread, RescueReach reach);
 
 // Steps 2 to `reach` of a rescue whose edges were read before, over every byte
-// the map marks untried (nothing for kEdges). kWideProbes and kProbes stop
-// before the scrape, the first after the probes into long untried stretches
-// and the islands they find: a run takes each step in every file before the
-// next step in any.
+// the map marks untried (nothing for kEdges), with what earlier steps'
+// probes learned (`probes`, which learns this step's). kProbes stops before
+// the scrape, once the next probe is worth less than `yield_below`: a run
+// takes the probes of all its files in the order of their worth, and the
+// scrape of any only after.
 PassResult RescueUntriedSectors(const RescueTarget& target, PassContext& context, RescueFigures& figures,
-                                RescueReach reach);
+                                RescueReach reach, ProbeRecord& probes, double yield_below);
 
 // Whether `map` holds anything for RescueUntriedSectors: untried bytes, or bad ones to retry.
 bool LeftForRescue(const RescueMap& map, const RunOptions& options);

@@ -550,7 +550,8 @@ class DeferredRescueTest : public RecoveryRunTest {
     environment.open_source = [this](const std::string& path) -> std::unique_ptr<File> {
       const bool is_three = path.ends_with("three");
       if (!path.ends_with("two.bin") && !is_three) return OpenRead(path);
-      if (is_three) reads_of_two_before_three = two_reads.size();
+      // Three is opened again for each turn of its rescue: its first pass comes at the first opening.
+      if (is_three && three_opens++ == 0) reads_of_two_before_three = two_reads.size();
       auto file = std::make_unique<MemoryFile>(
           std::vector<unsigned char>(is_three ? 70000 : 5000, is_three ? 'y' : 'x'), path);
       // two.bin: the sector [2048, 2560) reads between bad ones, too close for a probe: only the scrape finds it.
@@ -571,6 +572,7 @@ class DeferredRescueTest : public RecoveryRunTest {
   RunEnvironment environment = Environment();
   std::vector<MemoryFile::ReadRecord> two_reads, three_reads;
   std::size_t reads_of_two_before_three = 0;
+  int three_opens = 0;
 };
 
 TEST_F(DeferredRescueTest, TheScrapeOfOneFileWaitsForTheFirstPassOfTheNext) {
@@ -610,6 +612,134 @@ TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) 
               std::string(static_cast<std::size_t>(done.end - done.start), 'x'));
   }
   EXPECT_GT(map->Total(RescueState::kDone), 0);
+}
+
+// Waiting files hold nothing open, and their probes take turns by worth
+// across files: three's long untried stretch comes before the short one of
+// two.bin, the earlier file, and two.bin's turn opens its files again.
+TEST_F(DeferredRescueTest, WaitingFilesHoldNoFileAndTheirProbesGoByWorthAcrossFiles) {
+  // A source that counts how many of its kind are open.
+  class Counted final : public ForwardingFile {
+   public:
+    Counted(std::unique_ptr<File> file, int& open) : ForwardingFile(*file), owned_(std::move(file)), open_(open) {
+      ++open_;
+    }
+    ~Counted() override { --open_; }
+
+   private:
+    std::unique_ptr<File> owned_;
+    int& open_;
+  };
+  int twos_open = 0, twos_opened = 0;
+  std::vector<std::pair<char, std::int64_t>> reads;  // which file ('2' or '3') and where, in order
+  std::vector<std::string> held_while_three_probed;
+  environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
+    const bool is_two = path.ends_with("two.bin");
+    if (!is_two && !path.ends_with("three")) return OpenRead(path);
+    auto file = std::make_unique<MemoryFile>(std::vector<unsigned char>(is_two ? 30000 : 70000, 'y'), path);
+    file->bad = {is_two ? ByteRange{4096, 14000} : ByteRange{10000, 40000}};
+    file->on_read = [&, is_two](const MemoryFile::ReadRecord& read) {
+      reads.emplace_back(is_two ? '2' : '3', read.position);
+      const bool probe = !is_two && read.position > 12000 && read.position < 48000;
+      if (!probe || !held_while_three_probed.empty()) return;
+      held_while_three_probed.emplace_back("looked");
+      // two.bin's saved copy, under whatever name a descriptor of it was opened by.
+      struct stat copy {};
+      ASSERT_EQ(::stat((temp / "out/src/sub/two.bin").c_str(), &copy), 0);
+      for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        struct stat open {};
+        if (::stat(entry.path().c_str(), &open) == 0 && open.st_ino == copy.st_ino && open.st_dev == copy.st_dev) {
+          held_while_three_probed.push_back(entry.path());
+        }
+      }
+    };
+    if (!is_two) return file;
+    ++twos_opened;
+    return std::make_unique<Counted>(std::move(file), twos_open);
+  };
+  bool two_open_while_three_read = false;
+  pump.on_pump = [&](int) {
+    two_open_while_three_read = two_open_while_three_read || (!reads.empty() && reads.back().first == '3' && twos_open);
+  };
+  WindowedRun thorough_run(environment);
+  EXPECT_EQ(thorough_run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(held_while_three_probed, std::vector<std::string>{"looked"});
+  EXPECT_FALSE(two_open_while_three_read);
+  EXPECT_GE(twos_opened, 2);
+  // two.bin's first read after three was opened is a probe, after three's first one.
+  const auto three_opened = std::ranges::find(reads, '3', &std::pair<char, std::int64_t>::first);
+  const auto twos_probe = std::find_if(three_opened, reads.end(), [](const auto& read) { return read.first == '2'; });
+  ASSERT_NE(twos_probe, reads.end());
+  EXPECT_TRUE(std::any_of(three_opened, twos_probe, [](const auto& read) {
+    return read.second > 12000 && read.second < 48000;
+  }));
+  EXPECT_EQ(table.State(2), RowState::kDamaged);
+  EXPECT_EQ(table.State(3), RowState::kDamaged);
+}
+
+// A source that changed while its file waited is not read again: its row
+// keeps the copy and map of its last turn, shown stopped, says why, and the
+// run goes on. Here it has its size and time, on a medium mounted again
+// (another inode): the bytes tell.
+TEST_F(DeferredRescueTest, ASourceThatChangedWhileItsFileWaitedIsRefusedItsCopyKept) {
+  class Remounted final : public ForwardingFile {
+   public:
+    explicit Remounted(std::unique_ptr<File> file) : ForwardingFile(*file), owned_(std::move(file)) {}
+    FileStatus Status() override {
+      FileStatus status = ForwardingFile::Status();
+      status.identity.inode += 1;
+      return status;
+    }
+
+   private:
+    std::unique_ptr<File> owned_;
+  };
+  bool changed = false;
+  environment.open_source = [&, open = environment.open_source](const std::string& path) -> std::unique_ptr<File> {
+    if (!changed || !path.ends_with("two.bin")) return open(path);
+    return std::make_unique<Remounted>(std::make_unique<MemoryFile>(std::vector<unsigned char>(5000, 'z'), path));
+  };
+  pump.on_pump = [&](int) { changed = changed || !three_reads.empty(); };
+  WindowedRun thorough_run(environment);
+  EXPECT_EQ(thorough_run.Recover(), RunOutcome::kCompleted);
+  EXPECT_EQ(IslandRead(), -1);
+  EXPECT_EQ(table.State(2), RowState::kStopped);
+  EXPECT_EQ(table.State(3), RowState::kDamaged);
+  EXPECT_EQ(dialogs.errors, std::vector<std::string>{table.Cell(0, 2) + "\r" +
+                                                     "This file changed while it waited for the rest of its rescue. "
+                                                     "Its copy is kept as far as it was read."});
+  const auto map = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/sub/two.bin.map"), 5000);
+  ASSERT_TRUE(map);
+  EXPECT_EQ(map->SegmentsIn(RescueState::kUntried, 2048, 2560).size(), 1u);
+  EXPECT_GT(map->Total(RescueState::kDone), 0);
+  const std::string saved = ReadFile(temp / "out/src/sub/two.bin");
+  for (const RescueMap::Segment& done : map->SegmentsIn(RescueState::kDone)) {
+    EXPECT_EQ(saved.substr(static_cast<std::size_t>(done.start), static_cast<std::size_t>(done.end - done.start)),
+              std::string(static_cast<std::size_t>(done.end - done.start), 'x'));
+  }
+}
+
+// A turn that ends soon after its file's last checkpoint is not saved at
+// once: a Stop during another file's turn saves it. Stopped in two.bin's
+// scrape, three's map holds its probes: untried after its edges were
+// [10240, 29696), at least two probes of 512 bytes ago.
+TEST_F(DeferredRescueTest, AStopSavesWhatTheWaitingFilesReadSinceTheirLastCheckpoint) {
+  int twos_opened = 0;
+  environment.open_source = [&, open = environment.open_source](const std::string& path) {
+    twos_opened += path.ends_with("two.bin");
+    return open(path);
+  };
+  WindowedRun thorough_run(environment);
+  dialogs.answers = {true};
+  pump.on_pump = [&](int) {
+    if (twos_opened == 2) thorough_run.Stop();
+  };
+  EXPECT_EQ(thorough_run.Recover(), RunOutcome::kEndedEarly);
+  EXPECT_EQ(table.State(3), RowState::kStopped);
+  const auto map = ParseMapFile(ReadFile(temp / "out/.salvorine/maps/src/three.map"), 70000);
+  ASSERT_TRUE(map);
+  EXPECT_LE(map->Total(RescueState::kUntried), 29696 - 10240 - 2 * 512);
+  ExpectSavedCopyTrueToItsMap(temp / "out/.salvorine/maps/src/three.map", temp / "out/src/three");
 }
 
 // A save disk that fails while two.bin waits for its scrape: two.bin's copy and
@@ -691,8 +821,10 @@ TEST_F(MediumGoneTest, TheSameMediumBackLetsTheRunGoOnToTheBytesOfAnUninterrupte
   ASSERT_EQ(WindowedRun(environment).Recover(), RunOutcome::kCompleted);
   const std::vector<std::string> whole_table{table.Cell(2, 2), table.Cell(3, 2), table.Cell(2, 3), table.Cell(3, 3)};
   on_wait = [&] { gone = false; };
-  // Pulled inside three's pass, and before three is opened (two.bin waiting already).
-  const std::function<bool()> moments[] = {pull_now, [&] { return table.State(2) == RowState::kDamaged && three_reads.empty(); }};
+  // Pulled inside three's pass, before three is opened (two.bin waiting already), and inside a turn of three's probes.
+  const std::function<bool()> moments[] = {
+      pull_now, [&] { return table.State(2) == RowState::kDamaged && three_reads.empty(); },
+      [&] { return !three_reads.empty() && three_reads.back().position > 11000 && three_reads.back().position < 29000; }};
   for (const std::function<bool()>& moment : moments) {
     pull_now = moment;
     pulled = false;

@@ -52,6 +52,7 @@ class LoggedStore final : public CopyStore {
   void SyncFolderOf(const std::string&) override { log_.push_back("sync folder"); }
   std::unique_ptr<File> OpenSavedCopy(const std::string&) override { return nullptr; }
   std::unique_ptr<File> OpenWorkingCopy(const std::string&) override { return nullptr; }
+  std::unique_ptr<File> OpenWorkingCopyForUpdate(const std::string&) override { return nullptr; }
   void MarkWholeAfterSync(const std::string&, const FileStatus&) override { log_.push_back("time after sync"); }
   void SyncAndMarkWhole() override { log_.push_back("sync all"); }
   unsigned FinishedMode(unsigned mode) const override { return mode & 0755; }

@@ -44,6 +44,18 @@ class ThoroughPassTest : public ::testing::Test, protected PassHarness {
     return bytes;
   }
 
+  // How many reads the first pass makes of a source with `file`'s damage: the sector rescue's come after them.
+  std::size_t FirstPassReads(const MemoryFile& file) {
+    MemoryFile twin(file.Content());
+    twin.bad = file.bad;
+    PassHarness other;
+    PassContext first_pass{other.idle, sector_options, other.messages, other.progress, other.table, other.pump,
+                           other.clock, other.buffers};
+    RecoverFileThoroughly(twin, other.copy, 1, twin.Size(), other.clock.Now(), first_pass, nullptr,
+                          RescueReach::kFirstPass);
+    return twin.reads.size();
+  }
+
   int FailedReads() const {
     return static_cast<int>(std::count_if(source.reads.begin(), source.reads.end(), [](auto& read) { return !read.ok; }));
   }
@@ -110,8 +122,8 @@ TEST_F(ThoroughPassTest, AHealthyFileIsReadOnceAsInMaxData) {
 }
 
 TEST_F(ThoroughPassTest, ReadsThatSucceedLaterAreRescued) {
-  // A spot that fails twice, for the Max Data pass's forward and backward reads.
-  source.flaky = {{{600000, 10}, 2}};
+  // A spot that fails once, for the first pass's block: the sector read that narrows the block finds it readable.
+  source.flaky = {{{600000, 10}, 1}};
   EXPECT_EQ(Run(), PassResult::kDone);
   EXPECT_EQ(copy.Content(), source.Content());
   EXPECT_EQ(table.Cell(3, 1), "0 (0%)");
@@ -169,9 +181,10 @@ TEST_F(ThoroughPassTest, CostlyFailuresKeepReadsNearDamageToOneSector) {
   }
   source.slow.push_back({{0, kSize}, std::chrono::milliseconds(1)});
   source.on_slow = [this](auto delay) { clock.Advance(delay); };
+  const std::size_t first_pass_reads = FirstPassReads(source);
   EXPECT_EQ(Run(), PassResult::kDone);
-  const auto rescue = std::find_if(source.reads.begin(), source.reads.end(), [](const auto& read) { return read.sector > 0; });
-  for (auto read = rescue; read != source.reads.end(); ++read) {
+  ASSERT_GT(source.reads.size(), first_pass_reads);
+  for (auto read = source.reads.begin() + static_cast<long>(first_pass_reads); read != source.reads.end(); ++read) {
     EXPECT_TRUE(read->ok || read->count == kSector) << "a failed read of " << read->count << " at " << read->position;
   }
 }
@@ -290,17 +303,9 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
     source.bad.push_back({at, end - at});
     at = end;
   }
-  // The reads of the Max Data pass come first; the same pass on its own tells how many there are.
-  const std::size_t max_data_reads = [&] {
-    MemoryFile alone(Numbered(kSize));
-    alone.bad = source.bad;
-    PassHarness other;
-    RecoverFile(alone, other.copy, 1, kSize, other.clock.Now(), other.context);
-    return alone.reads.size();
-  }();
   EXPECT_EQ(Run(), PassResult::kDone);
-  // Every sector without a bad byte is whole; the Max Data pass's own blocks
-  // may have read the good bytes of a bad sector before the rescue.
+  // Every sector without a bad byte is whole; the first pass's own blocks
+  // may have read the good bytes of a bad sector before its first failure.
   const auto& original = source.Content();
   const auto& written = copy.Content();
   ASSERT_EQ(written.size(), original.size());
@@ -314,7 +319,10 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
   }
   const std::int64_t lost_bytes = static_cast<std::int64_t>(std::count(copy.Content().begin(), copy.Content().end(), 0));
   EXPECT_EQ(table.Cell(3, 1), CountWithShare(lost_bytes, kSize));
-  for (std::size_t i = max_data_reads; i < source.reads.size(); ++i) {
+  // From the first failed read on, every read is on the sector grid: a block
+  // that fails is narrowed in sectors, and the blocks read after it keep to the grid.
+  const auto first_failure = std::find_if(source.reads.begin(), source.reads.end(), [](auto& read) { return !read.ok; });
+  for (auto i = static_cast<std::size_t>(first_failure - source.reads.begin()) + 1; i < source.reads.size(); ++i) {
     const auto& [position, count, ok, direct_sector] = source.reads[i];
     ASSERT_EQ(direct_sector, kSector) << "read " << i;
     ASSERT_EQ(position % kSector, 0) << "read " << i;
@@ -349,7 +357,12 @@ INSTANTIATE_TEST_SUITE_P(
                {{237 * kSector, kSector}, {471 * kSector, kSector}},
                2 + 2},
         // The damage reaches the first and the last byte of the file.
-        Layout{"BothEnds", {{0, 10000}, {kSize - 5000, 5000}}, {}, 2 + 2}),
+        Layout{"BothEnds", {{0, 10000}, {kSize - 5000, 5000}}, {}, 2 + 2},
+        // One bad sector costs its failed block and itself, never a second
+        // block read from the other side: first, last (partial) and inside.
+        Layout{"OnlyTheFirstSector", {{0, kSector}}, {}, 1},
+        Layout{"OnlyTheLastSector", {{kSize - 1, 1}}, {}, 1},
+        Layout{"OnlyOneSectorInside", {{600000, 1}}, {}, 1}),
     [](const auto& layout) { return std::string(layout.param.name); });
 
 }  // namespace

@@ -59,10 +59,11 @@ bool FirstPass::Forward() {
   for (;;) {
     if (context_.Ended()) return false;
     // Never past the size taken at the start: a file that grows meanwhile is not followed.
+    const bool direct = source_.ReadsDirectly();
     const ReadResult got = TimedRead(std::min(block_, hi_ - pos));
     if (!got.ok && narrows_) {
       const std::int64_t end = pos + std::min(block_, hi_ - pos);
-      const std::optional<std::int64_t> run_end = NarrowUp(pos, end);
+      const std::optional<std::int64_t> run_end = NarrowUp(pos, end, direct);
       if (!run_end) return false;
       if (*run_end < end) {
         read_end_ = *run_end;
@@ -141,6 +142,7 @@ bool FirstPass::BackwardToDamage() {
     start = std::max(start, floor);
     source_.Seek(start);
     copy_.Seek(start);
+    const bool direct = source_.ReadsDirectly();
     const ReadResult got = source_.Read(buffer_, Count(end - start));
     if (got.ok && static_cast<std::int64_t>(got.count) == end - start) {
       Keep(start, got.count);
@@ -149,7 +151,7 @@ bool FirstPass::BackwardToDamage() {
     }
     // A short count: the source shrank during the pass, and what is left of it is not read.
     if (got.ok) return Unread(read_end_, end - read_end_), true;
-    const std::optional<std::int64_t> run_start = NarrowDown(start, end);
+    const std::optional<std::int64_t> run_start = NarrowDown(start, end, direct);
     if (!run_start) return false;
     if (*run_start > start) return Unread(read_end_, *run_start - read_end_), true;
     end = start;  // every sector of the block read: it failed only once
@@ -171,8 +173,9 @@ void FirstPass::UseSectors() {
 // from the first until one fails. Returns where the bytes read end: the start
 // of that sector (or `pos`, when the sector began before it), or past `end`
 // when every sector read; nothing when stopped.
-std::optional<std::int64_t> FirstPass::NarrowUp(std::int64_t pos, std::int64_t end) {
+std::optional<std::int64_t> FirstPass::NarrowUp(std::int64_t pos, std::int64_t end, bool direct) {
   UseSectors();
+  if (Pinned(pos, end, direct)) return pos;
   for (std::int64_t at = SectorStart(pos); at < end; at = SectorEnd(at)) {
     if (context_.Ended()) return std::nullopt;
     if (!ReadSector(at)) return std::max(at, pos);  // the blocks before `pos` read
@@ -184,12 +187,24 @@ std::optional<std::int64_t> FirstPass::NarrowUp(std::int64_t pos, std::int64_t e
 // the sector grid). Its sectors are read one at a time from the last down
 // until one fails. Returns where the bytes read begin: the end of that
 // sector, or `start` when every sector read; nothing when stopped.
-std::optional<std::int64_t> FirstPass::NarrowDown(std::int64_t start, std::int64_t end) {
+std::optional<std::int64_t> FirstPass::NarrowDown(std::int64_t start, std::int64_t end, bool direct) {
+  if (Pinned(start, end, direct)) return std::min(SectorEnd(start), hi_);
   for (std::int64_t at = SectorStart(end - 1); at >= start; at -= sector_) {
     if (context_.Ended()) return std::nullopt;
     if (!ReadSector(at)) return std::min(SectorEnd(at), hi_);
   }
   return start;
+}
+
+// Whether the failed read of [start, end), `direct` or not, was a direct
+// read inside one sector: that sector is then the one that failed, marked
+// bad here, and reading it again would only fail again. (A read through the
+// page cache fails in whole pages, which may hold other sectors.)
+bool FirstPass::Pinned(std::int64_t start, std::int64_t end, bool direct) {
+  if (!direct || SectorStart(start) != SectorStart(end - 1)) return false;
+  const std::int64_t from = std::max(SectorStart(start), lo_);
+  Failed(from, std::min(SectorEnd(start), hi_) - from);
+  return true;
 }
 
 // The sector at `at`, read whole; its bytes inside the range go to the copy

@@ -47,8 +47,9 @@ class FirstPass {
   bool Backward();
   bool BackwardToDamage();
   void UseSectors();
-  std::optional<std::int64_t> NarrowUp(std::int64_t pos, std::int64_t end);
-  std::optional<std::int64_t> NarrowDown(std::int64_t start, std::int64_t end);
+  std::optional<std::int64_t> NarrowUp(std::int64_t pos, std::int64_t end, bool direct);
+  std::optional<std::int64_t> NarrowDown(std::int64_t start, std::int64_t end, bool direct);
+  bool Pinned(std::int64_t start, std::int64_t end, bool direct);
   bool ReadSector(std::int64_t at);
   std::int64_t SectorStart(std::int64_t pos) const { return pos / sector_ * sector_; }
   // The end of the sector holding `pos`; the last sector ends with the file.

@@ -76,7 +76,7 @@ TEST_F(ThoroughPassTest, AScratchCostsOnlyItsOwnSectors) {
   EXPECT_EQ(copy.Content(), WithoutSectors(bad));
   EXPECT_EQ(table.Cell(3, 1), "20480 (2%)");
   EXPECT_EQ(table.Cell(2, 1), "1200000 (100%)");
-  // Each bad sector fails once at most, besides the Max Data pass's two failed blocks.
+  // Each bad sector fails once at most, besides the first pass's two failed blocks.
   EXPECT_LE(FailedReads(), 10 + 2);
 }
 
@@ -189,14 +189,15 @@ TEST_F(ThoroughPassTest, CostlyFailuresKeepReadsNearDamageToOneSector) {
   }
 }
 
-// A Stop in each phase: the Max Data pass, the edges of the unread range, the probes.
+// A Stop in each phase: the first pass narrowing its failed block, its backward pass, the probes, the scrape.
 class ThoroughStopTest : public ThoroughPassTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ThoroughStopTest, StopClosesBothFilesAndLeavesExactFigures) {
   // Two bad sectors close together, then a solid area whose inside is probed.
   source.bad = {{300000, 1}, {300000 + 5 * kSector, 1}, {700000, 200000}};
-  // The Max Data pass fails twice and each edge once, then the probes begin:
-  // the phase of a read is told by the failed reads before it.
+  // The first pass fails at a block and at the sector it narrows it to, then
+  // at a block from the end and at its sector; then the probes begin: the
+  // phase of a read is told by the failed reads before it.
   const int failures_before_phase = GetParam();
   pump.on_pump = [&](int) {
     if (FailedReads() >= failures_before_phase) idle = true;
@@ -226,7 +227,7 @@ TEST_P(ThoroughStopTest, StopClosesBothFilesAndLeavesExactFigures) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Phases, ThoroughStopTest, ::testing::Values(1, 2, 5, 60), [](const auto& phase) {
-  return std::string(phase.param == 1 ? "MaxData" : phase.param == 2 ? "Edges" : phase.param == 5 ? "Probes" : "Scrape");
+  return std::string(phase.param == 1 ? "Narrowing" : phase.param == 2 ? "Backward" : phase.param == 5 ? "Probes" : "Scrape");
 });
 
 TEST_F(ThoroughPassTest, TheScrapeFindsASectorAloneBetweenTwoBadOnes) {

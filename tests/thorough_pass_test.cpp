@@ -272,6 +272,7 @@ struct Layout {
   std::vector<ByteRange> bad;
   std::vector<ByteRange> islands;  // readable inside the bad ranges
   int more_failed_reads;           // failed reads allowed beyond one per bad sector
+  std::int64_t size = kSize;       // under kLargeFileThreshold, the first pass reads 1 KiB blocks
 };
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
@@ -292,15 +293,18 @@ class ThoroughGridTest : public ThoroughPassTest, public ::testing::WithParamInt
 
 TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
   const Layout& layout = GetParam();
+  const std::int64_t size = layout.size;
+  source.Seek(size);
+  source.Truncate();
   // Bad ranges with their islands cut out, as they are on the medium.
-  std::vector<bool> bad_byte(kSize, false);
+  std::vector<bool> bad_byte(static_cast<std::size_t>(size), false);
   for (const ByteRange& range : layout.bad) std::fill_n(bad_byte.begin() + range.start, range.length, true);
   for (const ByteRange& island : layout.islands) std::fill_n(bad_byte.begin() + island.start, island.length, false);
   source.bad.clear();
-  for (std::int64_t at = 0; at < kSize;) {
+  for (std::int64_t at = 0; at < size;) {
     if (!bad_byte[static_cast<std::size_t>(at)]) { ++at; continue; }
     std::int64_t end = at;
-    while (end < kSize && bad_byte[static_cast<std::size_t>(end)]) ++end;
+    while (end < size && bad_byte[static_cast<std::size_t>(end)]) ++end;
     source.bad.push_back({at, end - at});
     at = end;
   }
@@ -310,8 +314,8 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
   const auto& original = source.Content();
   const auto& written = copy.Content();
   ASSERT_EQ(written.size(), original.size());
-  for (std::int64_t sector = 0; sector * kSector < kSize; ++sector) {
-    const std::int64_t from = sector * kSector, to = std::min(from + kSector, kSize);
+  for (std::int64_t sector = 0; sector * kSector < size; ++sector) {
+    const std::int64_t from = sector * kSector, to = std::min(from + kSector, size);
     const bool bad = std::any_of(bad_byte.begin() + from, bad_byte.begin() + to, [](bool b) { return b; });
     for (std::int64_t i = from; i < to; ++i) {
       const auto at = static_cast<std::size_t>(i);
@@ -319,7 +323,7 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
     }
   }
   const std::int64_t lost_bytes = static_cast<std::int64_t>(std::count(copy.Content().begin(), copy.Content().end(), 0));
-  EXPECT_EQ(table.Cell(3, 1), CountWithShare(lost_bytes, kSize));
+  EXPECT_EQ(table.Cell(3, 1), CountWithShare(lost_bytes, size));
   // From the first failed read on, every read is on the sector grid: a block
   // that fails is narrowed in sectors, and the blocks read after it keep to the grid.
   const auto first_failure = std::find_if(source.reads.begin(), source.reads.end(), [](auto& read) { return !read.ok; });
@@ -327,12 +331,12 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
     const auto& [position, count, ok, direct_sector] = source.reads[i];
     ASSERT_EQ(direct_sector, kSector) << "read " << i;
     ASSERT_EQ(position % kSector, 0) << "read " << i;
-    ASSERT_TRUE(count % kSector == 0 || position + count == kSize) << "read " << i;
+    ASSERT_TRUE(count % kSector == 0 || position + count == size) << "read " << i;
   }
   // Each bad sector fails once; beyond that, only the few larger reads that met damage.
   int bad_sectors = 0;
-  for (std::int64_t from = 0; from < kSize; from += kSector) {
-    bad_sectors += std::any_of(bad_byte.begin() + from, bad_byte.begin() + std::min(from + kSector, kSize),
+  for (std::int64_t from = 0; from < size; from += kSector) {
+    bad_sectors += std::any_of(bad_byte.begin() + from, bad_byte.begin() + std::min(from + kSector, size),
                                [](bool b) { return b; });
   }
   EXPECT_LE(FailedReads(), bad_sectors + layout.more_failed_reads);
@@ -363,7 +367,9 @@ INSTANTIATE_TEST_SUITE_P(
         // block read from the other side: first, last (partial) and inside.
         Layout{"OnlyTheFirstSector", {{0, kSector}}, {}, 1},
         Layout{"OnlyTheLastSector", {{kSize - 1, 1}}, {}, 1},
-        Layout{"OnlyOneSectorInside", {{600000, 1}}, {}, 1}),
+        Layout{"OnlyOneSectorInside", {{600000, 1}}, {}, 1},
+        // A small file's backward blocks are single sectors: one that fails is not read again.
+        Layout{"SmallFileTwoSectors", {{40000, 1}, {250000, 1}}, {}, 1, 300000}),
     [](const auto& layout) { return std::string(layout.param.name); });
 
 }  // namespace

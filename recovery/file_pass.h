@@ -27,8 +27,9 @@ std::int64_t BlockSizeFor(std::int64_t file_size);
 // (RescueSectorSize; read directly where the file system allows): forward
 // from its start until a sector fails. The backward pass then reads blocks on
 // the sector grid down to just past that sector, and a block of it that fails
-// is narrowed the same way from its end down. Each stretch of damage is paid
-// for from one side only, and the range left unread begins and ends with a
+// is narrowed the same way from its end down (a failed direct read inside
+// one sector is that sector's failure, not read again). No damage is paid
+// for from both sides, and the range left unread begins and ends with a
 // sector that failed, which the map marks bad.
 class FirstPass {
  public:

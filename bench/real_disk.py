@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """The arithmetic of bench/real_disk.sh: files, damage and figures.
 
-  real_disk.py files FOLDER COUNT MIB          writes COUNT files of MIB MiB of seeded bytes
-  real_disk.py damage FOLDER MOUNTED SECTOR    prints the bad ranges of the image (START LENGTH
+  real_disk.py files FOLDER LAYOUT COUNT MIB   writes the layout's files of seeded bytes
+  real_disk.py damage FOLDER MOUNTED SECTOR LAYOUT
+                                               prints the bad ranges of the image (START LENGTH
                                                per line) and writes FOLDER/../damage.json
   real_disk.py figures DAMAGE TRACE COPIES ORIGINALS
                                                prints: failed device reads, failed device
@@ -15,6 +16,16 @@ meant for, and placed on the device through the file's extents (filefrag -e
 on the mounted image). "Readable" bytes are those of the files' sectors that
 hold no bad byte; the trace (damaged_fs --trace) lists every device request
 in order, with its image offset, length and whether it was served.
+
+Layouts (LAYOUT in real_disk.sh):
+  bench  COUNT files of MIB MiB: a scratch, single bad sectors, islands inside
+         long bad bands, a mixed area, one healthy, in turn
+  mixed  one 16 MiB file with a 6 MiB bad band holding islands of 1 to 4
+         readable sectors; 8 files of 2 MiB with 5 single bad sectors each; a
+         bad band across the end of one file and the start of the next; a file
+         whose only bad sector is its first, one whose only bad sector is its last
+  many   300 files of 256 KiB to 4 MiB, every third damaged (single sectors,
+         a short band, its first and last sector, a short band with islands)
 """
 import json
 import os
@@ -26,13 +37,13 @@ KIB = 1024
 MIB = 1024 * KIB
 
 
-def write_files(folder, count, mib):
+def write_files(folder, layout, count, mib):
     os.makedirs(folder, exist_ok=True)
-    for k in range(count):
+    for k, (name, size, _) in enumerate(plan(layout, count, mib)):
         generator = random.Random(1000 + k)
-        with open(os.path.join(folder, f"f{k}.bin"), "wb") as out:
-            for _ in range(mib):
-                out.write(generator.randbytes(MIB))
+        with open(os.path.join(folder, name), "wb") as out:
+            for at in range(0, size, MIB):
+                out.write(generator.randbytes(min(MIB, size - at)))
 
 
 def damage_of(index, size, sector):
@@ -71,6 +82,65 @@ def damage_of(index, size, sector):
     return sorted(b for b in bad if b + sector <= size)
 
 
+def islands_band(start, length, sector, seed):
+    """A bad band over [start, start + length) holding readable islands of 1
+    to 4 sectors, 16 to 96 KiB apart."""
+    generator = random.Random(seed)
+    bad = set(range(start, start + length, sector))
+    at = start + generator.randrange(16, 96) * KIB // sector * sector
+    while at < start + length:
+        for s in range(generator.randint(1, 4)):
+            bad.discard(at + s * sector)
+        at += generator.randrange(16, 96) * KIB // sector * sector
+    return bad
+
+
+def single_sectors(size, count, sector, seed):
+    generator = random.Random(seed)
+    return {generator.randrange(size // sector) * sector for _ in range(count)}
+
+
+def light_damage(index, size, sector):
+    """Every third file of the many-files layout, in turn: 5 single bad
+    sectors, a band of 12, its first and last sector, a 64 KiB band with islands."""
+    if index % 3:
+        return set()
+    kind = index // 3 % 4
+    if kind == 0:
+        return single_sectors(size, 5, sector, index)
+    if kind == 1:
+        return set(range(size // 2 // sector * sector, size // 2 // sector * sector + 12 * sector, sector))
+    if kind == 2:
+        return {0, size // sector * sector - sector}
+    return islands_band(size // 3 // sector * sector, 64 * KIB, sector, index)
+
+
+def plan(layout, count, mib):
+    """(name, size, damage) per file, in name order; damage(sector) gives the
+    file's bad sectors as file offsets."""
+    if layout == "bench":
+        size = mib * MIB
+        return [(f"f{k}.bin", size, lambda sector, k=k: damage_of(k, size, sector)) for k in range(count)]
+    if layout == "mixed":
+        files = [("m00.bin", 16 * MIB, lambda sector: islands_band(5 * MIB, 6 * MIB, sector, 11))]
+        for k in range(1, 9):
+            files.append((f"m{k:02}.bin", 2 * MIB, lambda sector, k=k: single_sectors(2 * MIB, 5, sector, 20 + k)))
+        # One band across two neighbouring files: the last 192 KiB of one, the first 320 KiB of the next.
+        files.append(("m09.bin", MIB, lambda sector: set(range(MIB - 192 * KIB, MIB, sector))))
+        files.append(("m10.bin", MIB, lambda sector: set(range(0, 320 * KIB, sector))))
+        files.append(("m11.bin", MIB, lambda sector: {0}))
+        files.append(("m12.bin", MIB, lambda sector: {MIB - sector}))
+        return files
+    if layout == "many":
+        generator = random.Random(300)
+        files = []
+        for k in range(300):
+            size = generator.randrange(256 * KIB, 4 * MIB + 1) // (4 * KIB) * (4 * KIB)
+            files.append((f"n{k:03}.bin", size, lambda sector, k=k, size=size: light_damage(k, size, sector)))
+        return files
+    sys.exit(f"unknown layout {layout}")
+
+
 def extents(path):
     """(logical, physical, length) in bytes, from filefrag -e -v."""
     out = os.popen(f"filefrag -e -v '{path}'").read()
@@ -91,13 +161,12 @@ def device_offset(file_extents, offset):
     raise ValueError(f"offset {offset} is in no extent")
 
 
-def lay_damage(folder, mounted, sector):
+def lay_damage(folder, mounted, sector, layout, count, mib):
     damage = {"sector": sector, "files": {}}
     ranges = []
-    for k, name in enumerate(sorted(os.listdir(folder))):
-        size = os.path.getsize(os.path.join(folder, name))
+    for name, size, damage_in in plan(layout, count, mib):
         file_extents = extents(os.path.join(mounted, name))
-        bad = damage_of(k, size, sector)
+        bad = sorted(b for b in damage_in(sector) if b + sector <= size)
         damage["files"][name] = {
             "size": size,
             "bad": bad,
@@ -201,9 +270,9 @@ def pass_failures(strace_path, originals):
 def main():
     command = sys.argv[1]
     if command == "files":
-        write_files(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]))
+        write_files(sys.argv[2], sys.argv[3], int(sys.argv[4]), int(sys.argv[5]))
     elif command == "damage":
-        lay_damage(sys.argv[2], sys.argv[3], int(sys.argv[4]))
+        lay_damage(sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5], int(sys.argv[6]), int(sys.argv[7]))
     elif command == "figures":
         figures(*sys.argv[2:7])
     elif command == "pass-failures":

@@ -17,11 +17,17 @@
 #
 #   bench/real_disk.sh
 #
-# Environment: DELAY_MS per failed read (default 20), FILES (default 5) of
-# FILE_MIB MiB (default 12), KINDS (default "ext4 xfs"), TOOLS (default
+# Environment: LAYOUT (default bench; see real_disk.py: bench, the files
+# above; mixed, islands in a long band, single sectors in many files, a band
+# across two files, a file's first or last sector alone; many, 300 files of
+# 256 KiB to 4 MiB, 100 damaged), DELAY_MS per failed read (default 20),
+# FILES (default 5) of FILE_MIB MiB (default 12) for the bench layout,
+# KINDS (default "ext4 xfs"), TOOLS (default
 # "thorough ddrescue-d ddrescue data speed"), BENCH_DIR (default
 # /tmp/salvorine-real-disk), BUILD_DIR (default build). CHECK=1 makes it fail
 # when Thorough loses a readable byte (the test suite runs a small case so).
+# With both thorough and ddrescue-d, a line per file system sets their failed
+# reads before 99% and in all side by side.
 # Needs root, FUSE and a free loop device; without them it says so and exits
 # 77 (skipped). It always unmounts and detaches what it attached.
 set -euo pipefail
@@ -33,6 +39,7 @@ delay=${DELAY_MS:-20}
 count=${FILES:-5}
 mib=${FILE_MIB:-12}
 kinds=${KINDS:-"ext4 xfs"}
+layout=${LAYOUT:-bench}
 tools=${TOOLS:-"thorough ddrescue-d ddrescue data speed"}
 sector=2048
 
@@ -64,8 +71,8 @@ trap 'exit 130' INT TERM
 
 rm -rf "$work"
 mkdir -p "$work/src" "$fuse" "$mnt"
-python3 "$root/bench/real_disk.py" files "$work/src" "$count" "$mib"
-image_mib=$((count * mib * 5 / 4 + 16))
+python3 "$root/bench/real_disk.py" files "$work/src" "$layout" "$count" "$mib"
+image_mib=$(( $(du -sm "$work/src" | cut -f1) * 5 / 4 + 16 ))
 
 # Makes $work/$1.img holding $work/src.
 make_image() {
@@ -113,8 +120,8 @@ run_tool() {
 copies_of() { [[ -d $1/${mnt##*/} ]] && echo "$1/${mnt##*/}" || echo "$1"; }
 
 status=0
-printf '| File system | Tool | Failed device reads | To 99%% | To 99%% per file | Readable bytes lost | Wall (s) | Pass failed reads |\n'
-printf '|---|---|---|---|---|---|---|---|\n'
+printf '| Layout | File system | Tool | Failed device reads | To 99%% | To 99%% per file | Readable bytes lost | Wall (s) | Pass failed reads |\n'
+printf '|---|---|---|---|---|---|---|---|---|\n'
 for kind in $kinds; do
   if [[ $kind == xfs ]] && ! command -v mkfs.xfs >/dev/null; then
     echo "real_disk: xfs skipped: mkfs.xfs is missing (apt-get install xfsprogs)" >&2; continue
@@ -123,7 +130,7 @@ for kind in $kinds; do
   # The damage is laid through the files' extents, read from the clean image.
   loop=$(losetup -r --sector-size $sector -f --show "$work/$kind.img")
   mount -o "$(mount_options "$kind")" "$loop" "$mnt"
-  python3 "$root/bench/real_disk.py" damage "$work/src" "$mnt" $sector > "$work/bad.txt"
+  python3 "$root/bench/real_disk.py" damage "$work/src" "$mnt" $sector "$layout" "$count" "$mib" > "$work/bad.txt"
   teardown
   {
     echo "delay_bad $delay"
@@ -131,6 +138,7 @@ for kind in $kinds; do
     echo "image disk.img $work/$kind.img"
     while read -r start length; do echo "bad disk.img $start $length"; done < "$work/bad.txt"
   } > "$work/$kind.txt"
+  declare -A side=()
   for tool in $tools; do
     rm -rf "$work/out" "$work/pass-failures"
     trace=$work/trace-$kind-$tool.txt
@@ -144,7 +152,8 @@ for kind in $kinds; do
     read -r failed to99 per_file lost damaged < <(python3 "$root/bench/real_disk.py" figures "$work/damage.json" \
       "$trace" "$(copies_of "$work/out")" "$work/src" "$mounted")
     pass=$([[ -f $work/pass-failures ]] && cat "$work/pass-failures" || echo "-")
-    printf '| %s | %s | %s | %s | %s | %s | %.1f | %s |\n' "$kind" "$tool" "$failed" "$to99" "$per_file" "$lost" \
+    side[$tool]="$failed $to99"
+    printf '| %s | %s | %s | %s | %s | %s | %s | %.1f | %s |\n' "$layout" "$kind" "$tool" "$failed" "$to99" "$per_file" "$lost" \
       "$(awk -v a="$start" -v b="$end" 'BEGIN {print b - a}')" "$pass"
     if [[ ${CHECK:-0} == 1 && $tool == thorough && $lost != 0 ]]; then
       echo "real_disk: Thorough lost $lost readable bytes on $kind" >&2; status=1
@@ -155,5 +164,16 @@ for kind in $kinds; do
       status=1
     fi
   done
+  if [[ -n ${side[thorough]:-} && -n ${side[ddrescue-d]:-} ]]; then
+    read -r t_all t_99 <<<"${side[thorough]}"
+    read -r d_all d_99 <<<"${side[ddrescue-d]}"
+    # ddrescue -d gets its 99% only near its end: "never" there counts as all its failures.
+    [[ $d_99 =~ ^[0-9]+$ ]] || d_99=$d_all
+    awk -v l="$layout" -v k="$kind" -v t9="$t_99" -v d9="$d_99" -v ta="$t_all" -v da="$d_all" 'BEGIN {
+      r9 = (t9 ~ /^[0-9]+$/ && d9 > 0) ? sprintf("%.2f", t9 / d9) : "-"
+      ra = (da > 0) ? sprintf("%.2f", ta / da) : "-"
+      printf "%s on %s, thorough against ddrescue -d: to 99%% %s / %s = %sx, in all %s / %s = %sx\n", l, k, t9, d9, r9, ta, da, ra
+    }'
+  fi
 done
 exit $status

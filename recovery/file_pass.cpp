@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "recovery/figures.h"
+#include "recovery/sector_reader.h"
 
 namespace salvorine {
 
@@ -28,7 +29,8 @@ FirstPass::FirstPass(const RescueTarget& target, PassContext& context, RescueFig
       block_(BlockSizeFor(target.size)),
       context_(context),
       figures_(figures),
-      buffer_(context.buffers.transfer.get()) {}
+      buffer_(context.buffers.transfer.get()),
+      narrows_(context.options.Mode() == kModeThorough) {}
 
 void FirstPass::Prefill() {
   figures_.ShowReading();
@@ -43,7 +45,8 @@ void FirstPass::Prefill() {
 
 PassResult FirstPass::Run() {
   if (!Forward()) return Stop();
-  if (read_end_ != hi_ && !Backward()) return Stop();
+  if (read_end_ == hi_) return PassResult::kDone;
+  if (!(narrowed_ ? BackwardToDamage() : Backward())) return Stop();
   return PassResult::kDone;
 }
 
@@ -56,7 +59,23 @@ bool FirstPass::Forward() {
   for (;;) {
     if (context_.Ended()) return false;
     // Never past the size taken at the start: a file that grows meanwhile is not followed.
+    const bool direct = source_.ReadsDirectly();
     const ReadResult got = TimedRead(std::min(block_, hi_ - pos));
+    if (!got.ok && narrows_) {
+      const std::int64_t end = pos + std::min(block_, hi_ - pos);
+      const std::optional<std::int64_t> run_end = NarrowUp(pos, end, direct);
+      if (!run_end) return false;
+      if (*run_end < end) {
+        read_end_ = *run_end;
+        narrowed_ = true;
+        return true;
+      }
+      // Every sector of the block read: it failed only once. The pass goes on after it.
+      pos = *run_end;
+      source_.Seek(pos);
+      copy_.Seek(pos);
+      continue;
+    }
     if (!got.ok) {
       read_end_ = pos;
       forward_cut_off_ = cut_off_;
@@ -106,6 +125,110 @@ bool FirstPass::Backward() {
     Gap(read_end_, lowest_read - read_end_);
   }
   return true;
+}
+
+// Thorough, after the forward pass pinned its failure to the sector at
+// `read_end_`: blocks on the sector grid from the end down to just past that
+// sector, until one fails; its sectors are then read from its end down until
+// one fails. The range left unread runs from the first failed sector to the
+// last. False when stopped.
+bool FirstPass::BackwardToDamage() {
+  const std::int64_t floor = std::min(SectorEnd(read_end_), hi_);
+  std::int64_t end = hi_;
+  while (end > floor) {
+    if (context_.Ended()) return false;
+    std::int64_t start = SectorStart(end - block_);
+    if (end - start > static_cast<std::int64_t>(PassBuffers::kSize)) start += sector_;  // within the buffer
+    start = std::max(start, floor);
+    source_.Seek(start);
+    copy_.Seek(start);
+    const bool direct = source_.ReadsDirectly();
+    const ReadResult got = source_.Read(buffer_, Count(end - start));
+    if (got.ok && static_cast<std::int64_t>(got.count) == end - start) {
+      Keep(start, got.count);
+      end = start;
+      continue;
+    }
+    // A short count: the source shrank during the pass, and what is left of it is not read.
+    if (got.ok) return Unread(read_end_, end - read_end_), true;
+    const std::optional<std::int64_t> run_start = NarrowDown(start, end, direct);
+    if (!run_start) return false;
+    if (*run_start > start) return Unread(read_end_, *run_start - read_end_), true;
+    end = start;  // every sector of the block read: it failed only once
+  }
+  Unread(read_end_, floor - read_end_);
+  return true;
+}
+
+// Thorough, at the first failed block: the sector to narrow it in, read
+// directly where the file system allows. A refusal is told by the sector
+// rescue that follows, which asks again.
+void FirstPass::UseSectors() {
+  if (sector_ > 0) return;
+  sector_ = RescueSectorSize(source_, context_.options);
+  source_.ReadDirectly(sector_);
+}
+
+// Thorough: the block [pos, end) failed. Its sectors are read one at a time
+// from the first until one fails. Returns where the bytes read end: the start
+// of that sector (or `pos`, when the sector began before it), or past `end`
+// when every sector read; nothing when stopped.
+std::optional<std::int64_t> FirstPass::NarrowUp(std::int64_t pos, std::int64_t end, bool direct) {
+  UseSectors();
+  if (Pinned(pos, end, direct)) return pos;
+  for (std::int64_t at = SectorStart(pos); at < end; at = SectorEnd(at)) {
+    if (context_.Ended()) return std::nullopt;
+    if (!ReadSector(at)) return std::max(at, pos);  // the blocks before `pos` read
+  }
+  return std::min(SectorEnd(end - 1), hi_);
+}
+
+// Thorough: the block [start, end) of the backward pass failed (`start` on
+// the sector grid). Its sectors are read one at a time from the last down
+// until one fails. Returns where the bytes read begin: the end of that
+// sector, or `start` when every sector read; nothing when stopped.
+std::optional<std::int64_t> FirstPass::NarrowDown(std::int64_t start, std::int64_t end, bool direct) {
+  if (Pinned(start, end, direct)) return std::min(SectorEnd(start), hi_);
+  for (std::int64_t at = SectorStart(end - 1); at >= start; at -= sector_) {
+    if (context_.Ended()) return std::nullopt;
+    if (!ReadSector(at)) return std::min(SectorEnd(at), hi_);
+  }
+  return start;
+}
+
+// Whether the failed read of [start, end), `direct` or not, was a direct
+// read inside one sector: that sector is then the one that failed, marked
+// bad here, and reading it again would only fail again. (A read through the
+// page cache fails in whole pages, which may hold other sectors.)
+bool FirstPass::Pinned(std::int64_t start, std::int64_t end, bool direct) {
+  if (!direct || SectorStart(start) != SectorStart(end - 1)) return false;
+  const std::int64_t from = std::max(SectorStart(start), lo_);
+  Failed(from, std::min(SectorEnd(start), hi_) - from);
+  return true;
+}
+
+// The sector at `at`, read whole; its bytes inside the range go to the copy
+// and the map marks them done, or bad when the read failed. A source that
+// ends inside the sector counts as a failure, as in the sector rescue.
+bool FirstPass::ReadSector(std::int64_t at) {
+  const std::int64_t end = SectorEnd(at);
+  const std::int64_t from = std::max(at, lo_), to = std::min(end, hi_);
+  source_.Seek(at);
+  const Clock::TimePoint started = context_.clock.Now();
+  const ReadResult got = source_.Read(buffer_, Count(end - at));
+  const bool whole = got.ok && static_cast<std::int64_t>(got.count) == end - at;
+  // The sector rescue weighs what a failure costs against what a sector read does.
+  (got.ok ? context_.buffers.timings.single_sector : context_.buffers.timings.failed).Add(context_.clock.Now() - started);
+  if (whole) {
+    copy_.Seek(from);
+    copy_.Write(buffer_ + (from - at), Count(to - from));
+    map_.Set(from, to, RescueState::kDone);
+  } else {
+    Failed(from, to - from);
+  }
+  AfterBlock();
+  figures_.ShowReading();
+  return whole;
 }
 
 // Reads the first `length` bytes of the range without the slow-read cut-off.
@@ -175,9 +298,11 @@ void FirstPass::Keep(std::int64_t start, std::size_t count) {
   figures_.ShowReading();
 }
 
-// Bytes of a failed read that no other read delivered are bad.
-
+// Bytes of a failed read that no other read delivered are bad. In Thorough
+// only a sector's own failure marks it: which sectors of a larger read
+// failed is not known, and the sector rescue takes the map's word for it.
 void FirstPass::Failed(std::int64_t start, std::int64_t length) {
+  if (narrows_ && length > sector_) return;
   map_.Replace(start, start + length, RescueState::kUntried, RescueState::kBad);
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "recovery/rescue_figures.h"
 #include "recovery/rescue_target.h"
@@ -20,6 +22,15 @@ std::int64_t BlockSizeFor(std::int64_t file_size);
 // lies between them. The map learns which bytes were read and which a read
 // failed on; the figures learn what the pass gives up. A failed write or seek
 // raises FileSystemError.
+//
+// In Thorough mode a failed block is narrowed at once, one sector at a time
+// (RescueSectorSize; read directly where the file system allows): forward
+// from its start until a sector fails. The backward pass then reads blocks on
+// the sector grid down to just past that sector, and a block of it that fails
+// is narrowed the same way from its end down (a failed direct read inside
+// one sector is that sector's failure, not read again). No damage is paid
+// for from both sides, and the range left unread begins and ends with a
+// sector that failed, which the map marks bad.
 class FirstPass {
  public:
   FirstPass(const RescueTarget& target, PassContext& context, RescueFigures& figures, ByteRange range);
@@ -35,6 +46,15 @@ class FirstPass {
  private:
   bool Forward();
   bool Backward();
+  bool BackwardToDamage();
+  void UseSectors();
+  std::optional<std::int64_t> NarrowUp(std::int64_t pos, std::int64_t end, bool direct);
+  std::optional<std::int64_t> NarrowDown(std::int64_t start, std::int64_t end, bool direct);
+  bool Pinned(std::int64_t start, std::int64_t end, bool direct);
+  bool ReadSector(std::int64_t at);
+  std::int64_t SectorStart(std::int64_t pos) const { return pos / sector_ * sector_; }
+  // The end of the sector holding `pos`; the last sector ends with the file.
+  std::int64_t SectorEnd(std::int64_t pos) const { return std::min(SectorStart(pos) + sector_, size_); }
   bool Head(std::int64_t length);
   void Gap(std::int64_t start, std::int64_t length);
   ReadResult TimedRead(std::int64_t count);
@@ -55,6 +75,9 @@ class FirstPass {
   PassContext& context_;
   RescueFigures& figures_;
   unsigned char* const buffer_;
+  const bool narrows_;            // Thorough: failed blocks are narrowed to their sectors at once
+  std::int64_t sector_ = 0;       // the rescue's sector, known from the first narrowed block on
+  bool narrowed_ = false;         // the forward pass ended on a sector that failed
   std::int64_t read_end_ = 0;     // where the forward pass failed; hi_ when it did not
   bool cut_off_ = false;          // the last timed read was rejected as slow
   bool forward_cut_off_ = false;  // the forward pass ended on such a read

@@ -15,10 +15,27 @@ namespace salvorine {
 inline constexpr std::int64_t kSmallBlock = 1024;
 inline constexpr std::int64_t kLargeBlock = 99509;  // odd on purpose: not a power of two
 
-// The transfer buffer of a run, allocated once and reused for every block.
+// How long single-sector reads and failed reads took over the run, to weigh
+// one against the other: the cost of a failure is the medium's, not a file's.
+struct ReadTimings {
+  struct Timing {
+    Clock::Duration total{};
+    std::int64_t count = 0;
+    void Add(Clock::Duration taken) {
+      total += taken;
+      ++count;
+    }
+  };
+  Timing single_sector;
+  Timing failed;
+};
+
+// The transfer buffer of a run, allocated once and reused for every block,
+// and what the run's reads have taught about the medium.
 struct PassBuffers {
   static constexpr std::size_t kSize = static_cast<std::size_t>(kLargeBlock);
   std::unique_ptr<unsigned char[]> transfer = std::make_unique<unsigned char[]>(kSize);
+  ReadTimings timings;
 };
 
 // Everything a rescue reads or updates besides its own file, copy and map.

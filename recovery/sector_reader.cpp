@@ -19,21 +19,20 @@ constexpr int kStatusMessage = 24;
 constexpr std::int64_t kNearDamage = 32768;
 constexpr std::int64_t kMostNearDamage = 64 << 20;
 
-// The unit of the rescue: the run's choice, or what the medium holding the source reports.
-std::int64_t SectorSizeFor(File& source, const RunOptions& options) {
+}  // namespace
+
+std::int64_t RescueSectorSize(File& source, const RunOptions& options) {
   const std::int64_t chosen = options.SectorSize();
   if (chosen >= kDefaultSectorSize && chosen <= kMaxSectorSize) return chosen;
   return MediumSectorSize(source.Path()).bytes;
 }
-
-}  // namespace
 
 SectorReader::SectorReader(const RescueTarget& target, PassContext& context, RescueFigures& figures,
                            const ByteRange& unread)
     : source_(target.source),
       copy_(target.copy),
       size_(target.size),
-      sector_(SectorSizeFor(target.source, context.options)),
+      sector_(RescueSectorSize(target.source, context.options)),
       largest_read_(std::max<std::int64_t>(sector_, static_cast<std::int64_t>(PassBuffers::kSize) / sector_ * sector_)),
       start_(SectorStart(unread.start)),
       end_(SectorEnd(unread.End() - 1)),
@@ -42,7 +41,8 @@ SectorReader::SectorReader(const RescueTarget& target, PassContext& context, Res
       map_(start_, end_),
       context_(context),
       figures_(figures),
-      buffer_(context.buffers.transfer.get()) {
+      buffer_(context.buffers.transfer.get()),
+      timings_(context.buffers.timings) {
   // The parts of the first and last sectors that the first pass already read.
   map_.Set(start_, unread.start, RescueState::kDone);
   map_.Set(unread.End(), end_, RescueState::kDone);
@@ -131,8 +131,8 @@ SectorReader::ReadState SectorReader::ReadSpan(std::int64_t pos, std::int64_t en
   source_.Seek(pos);
   const Clock::TimePoint started = context_.clock.Now();
   const ReadResult got = source_.Read(buffer_, static_cast<std::size_t>(end - pos));
-  if (!got.ok) Time(failed_reads_, context_.clock.Now() - started);
-  if (got.ok && end - pos <= sector_) Time(single_reads_, context_.clock.Now() - started);
+  if (!got.ok) timings_.failed.Add(context_.clock.Now() - started);
+  if (got.ok && end - pos <= sector_) timings_.single_sector.Add(context_.clock.Now() - started);
   if (was_direct && !source_.ReadsDirectly()) NoticeCachedReads();
   const auto delivered = got.ok ? static_cast<std::int64_t>(got.count) : 0;
   if (delivered > 0) Keep(pos, delivered);
@@ -158,20 +158,17 @@ void SectorReader::MarkBad(std::int64_t pos, std::int64_t end, RescueState tried
   file_map_.Replace(std::max(pos, unread_.start), std::min(end, unread_.End()), tried, RescueState::kBad);
 }
 
-void SectorReader::Time(Timing& timing, Clock::Duration taken) {
-  timing.total += taken;
-  ++timing.count;
-}
-
 // How far from a failure reads stay one sector: at least kNearDamage, and
 // as far as single-sector reads take, all told, the time of one failed
 // read. A larger read there saves little time and, as it likely meets the
 // damage, costs a failed read of its own; on a drive that retries each
 // failure for seconds that reaches far, where failures are free hardly at all.
 std::int64_t SectorReader::NearDamage() const {
-  if (failed_reads_.count == 0 || single_reads_.count == 0 || single_reads_.total.count() <= 0) return kNearDamage;
-  const double failure = static_cast<double>(failed_reads_.total.count()) / static_cast<double>(failed_reads_.count);
-  const double single = static_cast<double>(single_reads_.total.count()) / static_cast<double>(single_reads_.count);
+  const ReadTimings::Timing& failed = timings_.failed;
+  const ReadTimings::Timing& single_sector = timings_.single_sector;
+  if (failed.count == 0 || single_sector.count == 0 || single_sector.total.count() <= 0) return kNearDamage;
+  const double failure = static_cast<double>(failed.total.count()) / static_cast<double>(failed.count);
+  const double single = static_cast<double>(single_sector.total.count()) / static_cast<double>(single_sector.count);
   const double sectors = std::min(failure / single, static_cast<double>(kMostNearDamage / sector_));
   return std::max(kNearDamage, static_cast<std::int64_t>(sectors) * sector_);
 }

@@ -12,6 +12,9 @@
 
 namespace salvorine {
 
+// The unit a rescue reads in: the run's choice, or what the medium holding `source` reports.
+std::int64_t RescueSectorSize(File& source, const RunOptions& options);
+
 // The reads of a sector rescue over `unread`, a range of the target's file,
 // in whole sectors counted from the start of the file. It keeps a map of its
 // own over the range widened to whole sectors, [Start(), End()), and the
@@ -58,16 +61,10 @@ class SectorReader {
   std::int64_t SectorEnd(std::int64_t pos) const { return std::min(SectorStart(pos) + sector_, size_); }
 
  private:
-  struct Timing {
-    Clock::Duration total{};
-    std::int64_t count = 0;
-  };
-
   std::int64_t UntriedEnd(std::int64_t pos, std::int64_t limit) const;
   std::int64_t UntriedStart(std::int64_t end, std::int64_t limit) const;
   void Keep(std::int64_t pos, std::int64_t delivered);
   void MarkBad(std::int64_t pos, std::int64_t end, RescueState tried);
-  static void Time(Timing& timing, Clock::Duration taken);
   std::int64_t NearDamage() const;
   void NoticeCachedReads();
   void ShowFigures();
@@ -86,9 +83,7 @@ class SectorReader {
   RescueFigures& figures_;
   unsigned char* const buffer_;
   std::string cached_notice_;  // set once direct reads were refused
-  // How long single-sector reads and failed reads took, to weigh one against the other.
-  Timing single_reads_;
-  Timing failed_reads_;
+  ReadTimings& timings_;       // the run's, shared with the first pass and the other rescues
 };
 
 }  // namespace salvorine

@@ -11,7 +11,8 @@ namespace salvorine {
 // (RunOptions::SectorSize, or what the medium reports), read straight from
 // the device where the file system allows (File::ReadDirectly), so that a
 // failed read never takes a readable sector along:
-// 1. edges: from each end of the unread range inward until a sector fails;
+// 1. edges: from each end of the unread range inward until a sector fails
+//    (a sector at an end that the first pass found bad is not read again);
 // 2. probes: single sectors in the largest untried stretch first, at most
 //    8 KiB apart (finer near small readable islands already found), each at
 //    the golden section of its stretch; a probe that reads is widened both

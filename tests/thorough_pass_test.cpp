@@ -44,6 +44,18 @@ class ThoroughPassTest : public ::testing::Test, protected PassHarness {
     return bytes;
   }
 
+  // How many reads the first pass makes of a source with `file`'s damage: the sector rescue's come after them.
+  std::size_t FirstPassReads(const MemoryFile& file) {
+    MemoryFile twin(file.Content());
+    twin.bad = file.bad;
+    PassHarness other;
+    PassContext first_pass{other.idle, sector_options, other.messages, other.progress, other.table, other.pump,
+                           other.clock, other.buffers};
+    RecoverFileThoroughly(twin, other.copy, 1, twin.Size(), other.clock.Now(), first_pass, nullptr,
+                          RescueReach::kFirstPass);
+    return twin.reads.size();
+  }
+
   int FailedReads() const {
     return static_cast<int>(std::count_if(source.reads.begin(), source.reads.end(), [](auto& read) { return !read.ok; }));
   }
@@ -64,7 +76,7 @@ TEST_F(ThoroughPassTest, AScratchCostsOnlyItsOwnSectors) {
   EXPECT_EQ(copy.Content(), WithoutSectors(bad));
   EXPECT_EQ(table.Cell(3, 1), "20480 (2%)");
   EXPECT_EQ(table.Cell(2, 1), "1200000 (100%)");
-  // Each bad sector fails once at most, besides the Max Data pass's two failed blocks.
+  // Each bad sector fails once at most, besides the first pass's two failed blocks.
   EXPECT_LE(FailedReads(), 10 + 2);
 }
 
@@ -110,8 +122,8 @@ TEST_F(ThoroughPassTest, AHealthyFileIsReadOnceAsInMaxData) {
 }
 
 TEST_F(ThoroughPassTest, ReadsThatSucceedLaterAreRescued) {
-  // A spot that fails twice, for the Max Data pass's forward and backward reads.
-  source.flaky = {{{600000, 10}, 2}};
+  // A spot that fails once, for the first pass's block: the sector read that narrows the block finds it readable.
+  source.flaky = {{{600000, 10}, 1}};
   EXPECT_EQ(Run(), PassResult::kDone);
   EXPECT_EQ(copy.Content(), source.Content());
   EXPECT_EQ(table.Cell(3, 1), "0 (0%)");
@@ -169,21 +181,23 @@ TEST_F(ThoroughPassTest, CostlyFailuresKeepReadsNearDamageToOneSector) {
   }
   source.slow.push_back({{0, kSize}, std::chrono::milliseconds(1)});
   source.on_slow = [this](auto delay) { clock.Advance(delay); };
+  const std::size_t first_pass_reads = FirstPassReads(source);
   EXPECT_EQ(Run(), PassResult::kDone);
-  const auto rescue = std::find_if(source.reads.begin(), source.reads.end(), [](const auto& read) { return read.sector > 0; });
-  for (auto read = rescue; read != source.reads.end(); ++read) {
+  ASSERT_GT(source.reads.size(), first_pass_reads);
+  for (auto read = source.reads.begin() + static_cast<long>(first_pass_reads); read != source.reads.end(); ++read) {
     EXPECT_TRUE(read->ok || read->count == kSector) << "a failed read of " << read->count << " at " << read->position;
   }
 }
 
-// A Stop in each phase: the Max Data pass, the edges of the unread range, the probes.
+// A Stop in each phase: the first pass narrowing its failed block, its backward pass, the probes, the scrape.
 class ThoroughStopTest : public ThoroughPassTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ThoroughStopTest, StopClosesBothFilesAndLeavesExactFigures) {
   // Two bad sectors close together, then a solid area whose inside is probed.
   source.bad = {{300000, 1}, {300000 + 5 * kSector, 1}, {700000, 200000}};
-  // The Max Data pass fails twice and each edge once, then the probes begin:
-  // the phase of a read is told by the failed reads before it.
+  // The first pass fails at a block and at the sector it narrows it to, then
+  // at a block from the end and at its sector; then the probes begin: the
+  // phase of a read is told by the failed reads before it.
   const int failures_before_phase = GetParam();
   pump.on_pump = [&](int) {
     if (FailedReads() >= failures_before_phase) idle = true;
@@ -213,7 +227,7 @@ TEST_P(ThoroughStopTest, StopClosesBothFilesAndLeavesExactFigures) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Phases, ThoroughStopTest, ::testing::Values(1, 2, 5, 60), [](const auto& phase) {
-  return std::string(phase.param == 1 ? "MaxData" : phase.param == 2 ? "Edges" : phase.param == 5 ? "Probes" : "Scrape");
+  return std::string(phase.param == 1 ? "Narrowing" : phase.param == 2 ? "Backward" : phase.param == 5 ? "Probes" : "Scrape");
 });
 
 TEST_F(ThoroughPassTest, TheScrapeFindsASectorAloneBetweenTwoBadOnes) {
@@ -258,6 +272,7 @@ struct Layout {
   std::vector<ByteRange> bad;
   std::vector<ByteRange> islands;  // readable inside the bad ranges
   int more_failed_reads;           // failed reads allowed beyond one per bad sector
+  std::int64_t size = kSize;       // under kLargeFileThreshold, the first pass reads 1 KiB blocks
 };
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
@@ -278,34 +293,29 @@ class ThoroughGridTest : public ThoroughPassTest, public ::testing::WithParamInt
 
 TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
   const Layout& layout = GetParam();
+  const std::int64_t size = layout.size;
+  source.Seek(size);
+  source.Truncate();
   // Bad ranges with their islands cut out, as they are on the medium.
-  std::vector<bool> bad_byte(kSize, false);
+  std::vector<bool> bad_byte(static_cast<std::size_t>(size), false);
   for (const ByteRange& range : layout.bad) std::fill_n(bad_byte.begin() + range.start, range.length, true);
   for (const ByteRange& island : layout.islands) std::fill_n(bad_byte.begin() + island.start, island.length, false);
   source.bad.clear();
-  for (std::int64_t at = 0; at < kSize;) {
+  for (std::int64_t at = 0; at < size;) {
     if (!bad_byte[static_cast<std::size_t>(at)]) { ++at; continue; }
     std::int64_t end = at;
-    while (end < kSize && bad_byte[static_cast<std::size_t>(end)]) ++end;
+    while (end < size && bad_byte[static_cast<std::size_t>(end)]) ++end;
     source.bad.push_back({at, end - at});
     at = end;
   }
-  // The reads of the Max Data pass come first; the same pass on its own tells how many there are.
-  const std::size_t max_data_reads = [&] {
-    MemoryFile alone(Numbered(kSize));
-    alone.bad = source.bad;
-    PassHarness other;
-    RecoverFile(alone, other.copy, 1, kSize, other.clock.Now(), other.context);
-    return alone.reads.size();
-  }();
   EXPECT_EQ(Run(), PassResult::kDone);
-  // Every sector without a bad byte is whole; the Max Data pass's own blocks
-  // may have read the good bytes of a bad sector before the rescue.
+  // Every sector without a bad byte is whole; the first pass's own blocks
+  // may have read the good bytes of a bad sector before its first failure.
   const auto& original = source.Content();
   const auto& written = copy.Content();
   ASSERT_EQ(written.size(), original.size());
-  for (std::int64_t sector = 0; sector * kSector < kSize; ++sector) {
-    const std::int64_t from = sector * kSector, to = std::min(from + kSector, kSize);
+  for (std::int64_t sector = 0; sector * kSector < size; ++sector) {
+    const std::int64_t from = sector * kSector, to = std::min(from + kSector, size);
     const bool bad = std::any_of(bad_byte.begin() + from, bad_byte.begin() + to, [](bool b) { return b; });
     for (std::int64_t i = from; i < to; ++i) {
       const auto at = static_cast<std::size_t>(i);
@@ -313,17 +323,20 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
     }
   }
   const std::int64_t lost_bytes = static_cast<std::int64_t>(std::count(copy.Content().begin(), copy.Content().end(), 0));
-  EXPECT_EQ(table.Cell(3, 1), CountWithShare(lost_bytes, kSize));
-  for (std::size_t i = max_data_reads; i < source.reads.size(); ++i) {
+  EXPECT_EQ(table.Cell(3, 1), CountWithShare(lost_bytes, size));
+  // From the first failed read on, every read is on the sector grid: a block
+  // that fails is narrowed in sectors, and the blocks read after it keep to the grid.
+  const auto first_failure = std::find_if(source.reads.begin(), source.reads.end(), [](auto& read) { return !read.ok; });
+  for (auto i = static_cast<std::size_t>(first_failure - source.reads.begin()) + 1; i < source.reads.size(); ++i) {
     const auto& [position, count, ok, direct_sector] = source.reads[i];
     ASSERT_EQ(direct_sector, kSector) << "read " << i;
     ASSERT_EQ(position % kSector, 0) << "read " << i;
-    ASSERT_TRUE(count % kSector == 0 || position + count == kSize) << "read " << i;
+    ASSERT_TRUE(count % kSector == 0 || position + count == size) << "read " << i;
   }
   // Each bad sector fails once; beyond that, only the few larger reads that met damage.
   int bad_sectors = 0;
-  for (std::int64_t from = 0; from < kSize; from += kSector) {
-    bad_sectors += std::any_of(bad_byte.begin() + from, bad_byte.begin() + std::min(from + kSector, kSize),
+  for (std::int64_t from = 0; from < size; from += kSector) {
+    bad_sectors += std::any_of(bad_byte.begin() + from, bad_byte.begin() + std::min(from + kSector, size),
                                [](bool b) { return b; });
   }
   EXPECT_LE(FailedReads(), bad_sectors + layout.more_failed_reads);
@@ -349,7 +362,14 @@ INSTANTIATE_TEST_SUITE_P(
                {{237 * kSector, kSector}, {471 * kSector, kSector}},
                2 + 2},
         // The damage reaches the first and the last byte of the file.
-        Layout{"BothEnds", {{0, 10000}, {kSize - 5000, 5000}}, {}, 2 + 2}),
+        Layout{"BothEnds", {{0, 10000}, {kSize - 5000, 5000}}, {}, 2 + 2},
+        // One bad sector costs its failed block and itself, never a second
+        // block read from the other side: first, last (partial) and inside.
+        Layout{"OnlyTheFirstSector", {{0, kSector}}, {}, 1},
+        Layout{"OnlyTheLastSector", {{kSize - 1, 1}}, {}, 1},
+        Layout{"OnlyOneSectorInside", {{600000, 1}}, {}, 1},
+        // A small file's backward blocks are single sectors: one that fails is not read again.
+        Layout{"SmallFileTwoSectors", {{40000, 1}, {250000, 1}}, {}, 1, 300000}),
     [](const auto& layout) { return std::string(layout.param.name); });
 
 }  // namespace

@@ -186,13 +186,14 @@ void TForm1::ToolButton1Click() {
   if (SelectedPath().empty()) return services_.dialogs.ShowError(Bytes(ShownText(kNothingSelectedText)));
   run_on_stack_ = true;
   AnchorSaveFolder();
-  const auto returned = qScopeGuard([this] {
+  const auto run_returned = [this] {
     run_on_stack_ = false;
     stopping_ = false;
     SetRunControlsEnabled(run_->Idle());
     Activity1->clear();
     ShowDamageMap(true);
-  });
+  };
+  auto returned = qScopeGuard(run_returned);
   // Without a save folder the user is asked for one; still without one, nothing starts.
   if (SaveFolder().empty()) Button3Click();
   RunOutcome outcome = RunOutcome::kNotStarted;
@@ -200,6 +201,9 @@ void TForm1::ToolButton1Click() {
     outcome = run_->Recover({SelectedPath(), SaveFolder()});
   } catch (const FileSystemError& error) {
     if (!error.DiskFull()) throw;
+    // The box comes over a window that shows the run ended, its clock stopped.
+    returned.dismiss();
+    run_returned();
     ShowRunEnd(ShownText(kSaveDiskFullNote));
     return services_.dialogs.ShowError(Bytes(SaveDiskFullText()));
   }

@@ -1100,12 +1100,21 @@ TEST_F(StartedWindowTest, AFullSaveDiskNamesTheFileAndTheSaveFolderAndSaysWhatTo
       "заполнен. Освободите на нём место или выберите другую папку для сохранения и запустите восстановление "
       "снова. Уже сохранённые файлы остаются на месте."};
   const char* ended[] = {"; ended: the save disk is full", "; восстановление прервано: диск для сохранения заполнен"};
+  // The box comes over a window that says the run ended, not that it stops after a read.
+  QString activity_behind_box = QStringLiteral("no box");
+  bool recover_behind_box = false;
+  dialogs.on_error = [&](const std::string&) {
+    activity_behind_box = form->Activity1->text();
+    recover_behind_box = form->ToolButton1->isEnabled();
+  };
   for (int language = 0; language < 2; ++language) {
     SCOPED_TRACE(language);
     if (language == 1) form->Russian1->trigger();
     dialogs.errors.clear();
     Recover(work / "card", out);
     EXPECT_EQ(dialogs.errors, std::vector<std::string>{advice[language]});
+    EXPECT_EQ(activity_behind_box.toStdString(), "");
+    EXPECT_TRUE(recover_behind_box);
     EXPECT_TRUE(top_level_errors.empty());
     EXPECT_TRUE(dialogs.information.empty());
     EXPECT_EQ(ReadFile(out + "/card/DCIM/A.JPG"), std::string(20000, 'a'));

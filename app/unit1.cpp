@@ -57,7 +57,8 @@ constexpr WindowText kSaveDiskFullText{
          "and recover again. The files already saved stay where they are."};
 // After the run's summary in the status bar.
 constexpr WindowText kSaveDiskFullNote{202, "ended: the save disk is full"};
-// The window's outer width minus the three right columns minus this is column 0's width.
+// The window's outer width minus the three right columns minus this is column 0's width
+// while the tree has its first width.
 constexpr int kColumnZeroMargin = 224;
 constexpr int kColumnZeroMinimum = 24;
 // How often a run takes window messages between its blocks.

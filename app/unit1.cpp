@@ -209,7 +209,10 @@ void TForm1::ToolButton1Click() {
     return services_.dialogs.ShowError(Bytes(SaveDiskFullText()));
   }
   // A run refused before it read anything leaves the last run's table and summary as they were.
-  if (outcome == RunOutcome::kNotStarted || outcome == RunOutcome::kRefused) return;
+  if (outcome == RunOutcome::kNotStarted || outcome == RunOutcome::kRefused ||
+      outcome == RunOutcome::kSaveFolderInUse) {
+    return;
+  }
   if (outcome == RunOutcome::kCompleted) TrayStep();
   ShowRunEnd(QString());
 }

@@ -1036,6 +1036,8 @@ TEST_F(StartedWindowTest, ARecoverThatReadsNothingKeepsTheLastRunsTableBarsAndSu
   ASSERT_EQ(dialogs.information, std::vector<std::string>{"Recovery finished."});
   const QString status = form->StatusBar1->text();
   ASSERT_TRUE(status.contains("1 files")) << status.toStdString();
+  const std::string map = form->Run().MapPathOf(1);
+  std::optional<SaveTree> other_run;  // another run saving into a folder
   const std::string nothing_selected =
       "Nothing is selected in the folder tree: select the folder or file to recover. "
       "A medium that went away is selected again when it comes back.";
@@ -1055,6 +1057,11 @@ TEST_F(StartedWindowTest, ARecoverThatReadsNothingKeepsTheLastRunsTableBarsAndSu
          form->Edit2->setText(Shown(work / "card/out"));
        }, {work / "card/out/\rThe save folder lies inside the selection: the run would write into what it reads. "
                           "Choose a save folder outside it."}},
+      {"save folder in use", [&] {
+         std::filesystem::create_directories(work / "busy");
+         ASSERT_TRUE(other_run.emplace(work / "busy/", work / "card").HoldAlone());
+         form->Edit2->setText(Shown(work / "busy"));
+       }, {work / "busy/\rAnother run is saving into this folder. Wait for it to end, or choose another save folder."}},
       {"no save folder", [&] { form->Edit2->clear(); }, {}},
   };
   for (const auto& c : cases) {
@@ -1069,6 +1076,7 @@ TEST_F(StartedWindowTest, ARecoverThatReadsNothingKeepsTheLastRunsTableBarsAndSu
     EXPECT_EQ(dialogs.information.size(), 1u);
     ASSERT_EQ(form->Table().RowCount(), 2);
     EXPECT_EQ(Cell(0, 1), work / "card/DCIM/IMG_0416.JPG");
+    EXPECT_EQ(form->Run().MapPathOf(1), map);  // where the damage map is looked for
     EXPECT_EQ(form->StatusBar1->text().toStdString(), status.toStdString());
     EXPECT_EQ(form->ProgressBar1->value(), 100);
     EXPECT_EQ(form->ProgressBar2->value(), 100);

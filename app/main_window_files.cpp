@@ -8,6 +8,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/path_cell_delegate.h"
 #include "app/salvorine_application.h"
 #include "app/shell_tree_view.h"
 #include "app/unit1.h"
@@ -33,8 +34,10 @@ void TForm1::CreateCentralArea() {
   Splitter1->addWidget(ShellTreeView1);
   Splitter1->addWidget(files);
   Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({201, 429});
+  Splitter1->setSizes({SettingsHolder::kDefaultTreeWidth, 630 - SettingsHolder::kDefaultTreeWidth});
   Splitter1->setChildrenCollapsible(false);
+  // Widening the tree takes from the name column, narrowing it gives back.
+  connect(Splitter1, &QSplitter::splitterMoved, this, [this] { FormResize(); });
 
   ListBox1 = new QListWidget(central);
   ListBox1->setObjectName(QStringLiteral("ListBox1"));
@@ -69,8 +72,11 @@ void TForm1::CreateJobTable() {
   StringGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
   // Tab moves on to the next control, as everywhere else; arrows move inside.
   StringGrid1->setTabKeyNavigation(false);
-  // Paths under one mount share their start; the file name is what tells rows apart.
+  // Paths under one mount share their start; the file name is what tells rows apart,
+  // so a path gives up its folders before its name.
+  StringGrid1->setItemDelegateForColumn(0, new PathCellDelegate(StringGrid1));
   StringGrid1->setTextElideMode(Qt::ElideMiddle);
+  StringGrid1->setIconSize(QSize(16, 16));  // the rows' marks, as tall as a row
   StringGrid1->setWordWrap(false);  // a wrapped path would elide its first line, hiding the name
   StringGrid1->verticalHeader()->setVisible(false);
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);

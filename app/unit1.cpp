@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QSplitter>
 #include <QStyle>
 #include <QTableView>
 #include <QTimer>
@@ -31,6 +32,7 @@
 #include "platform/file_system.h"
 #include "preview/unit5.h"
 #include "recovery/run_summary.h"
+#include "recovery/working_folder.h"
 #include "settings/settings_location.h"
 #include "settings/unit3.h"
 #include "widgets/text_bytes.h"
@@ -45,7 +47,18 @@ constexpr int kEjectMessage = 16;
 constexpr int kEjectOpenMessage = 17;
 constexpr int kStatusMessage = 24;
 constexpr int kBrowseTitleMessage = 27;
-// The window's outer width minus the three right columns minus this is column 0's width.
+// A run the save disk's running out of room ended: %1 the file cut short, %2 the save folder.
+constexpr WindowText kFileNotSavedDiskFullText{
+    200, "%1 could not be saved: the disk that holds the save folder %2 is full. Free some space on it, or "
+         "choose another save folder, and recover again. The files already saved stay where they are."};
+// The same between two files: %1 the save folder.
+constexpr WindowText kSaveDiskFullText{
+    201, "The disk that holds the save folder %1 is full. Free some space on it, or choose another save folder, "
+         "and recover again. The files already saved stay where they are."};
+// After the run's summary in the status bar.
+constexpr WindowText kSaveDiskFullNote{202, "ended: the save disk is full"};
+// The window's outer width minus the three right columns minus this is column 0's width
+// while the tree has its first width.
 constexpr int kColumnZeroMargin = 224;
 constexpr int kColumnZeroMinimum = 24;
 // How often a run takes window messages between its blocks.
@@ -131,7 +144,9 @@ void TForm1::FormClose() {
 
 void TForm1::FormResize() {
   const int others = StringGrid1->columnWidth(1) + StringGrid1->columnWidth(2) + StringGrid1->columnWidth(3);
-  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, frameGeometry().width() - others - kColumnZeroMargin));
+  // The tree's width beyond its first one is the table's loss, and the other way round.
+  const int margin = kColumnZeroMargin + TreeWidth() - SettingsHolder::kDefaultTreeWidth;
+  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, frameGeometry().width() - others - margin));
 }
 
 void TForm1::changeEvent(QEvent* event) {
@@ -165,29 +180,62 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 void TForm1::ToolButton1Click() {
   if (run_on_stack_) return;
+  // A selection whose medium went away before the tree heard of it is let go of as the tree would.
+  const std::string selected = SelectedPath();
+  if (!selected.empty() && !FileExists(selected) && !FolderExists(selected)) ShellTreeView1->Refresh();
   // The tree never stands in another path for one that went away: nothing selected, nothing read.
   if (SelectedPath().empty()) return services_.dialogs.ShowError(Bytes(ShownText(kNothingSelectedText)));
   run_on_stack_ = true;
   AnchorSaveFolder();
-  const auto returned = qScopeGuard([this] {
+  const auto run_returned = [this] {
     run_on_stack_ = false;
     stopping_ = false;
     SetRunControlsEnabled(run_->Idle());
     Activity1->clear();
     ShowDamageMap(true);
-  });
+  };
+  auto returned = qScopeGuard(run_returned);
   // Without a save folder the user is asked for one; still without one, nothing starts.
   if (SaveFolder().empty()) Button3Click();
-  const RunOutcome outcome = run_->Recover({SelectedPath(), SaveFolder()});
-  if (outcome == RunOutcome::kNotStarted) return;
+  RunOutcome outcome = RunOutcome::kNotStarted;
+  try {
+    outcome = run_->Recover({SelectedPath(), SaveFolder()});
+  } catch (const FileSystemError& error) {
+    if (!error.DiskFull()) throw;
+    // The box comes over a window that shows the run ended, its clock stopped.
+    returned.dismiss();
+    run_returned();
+    ShowRunEnd(ShownText(kSaveDiskFullNote));
+    return services_.dialogs.ShowError(Bytes(SaveDiskFullText()));
+  }
+  // A run refused before it read anything leaves the last run's table and summary as they were.
+  if (outcome == RunOutcome::kNotStarted || outcome == RunOutcome::kRefused ||
+      outcome == RunOutcome::kSaveFolderInUse) {
+    return;
+  }
   if (outcome == RunOutcome::kCompleted) TrayStep();
+  ShowRunEnd(QString());
+}
+
+// The sources and the summary of the run that just ended; `ended_by` says
+// what cut it short, if anything did.
+void TForm1::ShowRunEnd(const QString& ended_by) {
   ListBox1->clear();
   for (const std::string& source : run_->SourceList()) ListBox1->addItem(Shown(source));
-  ShowRunSummary();
+  ShowRunSummary(ended_by);
+}
+
+// What a full save disk asks of the user, naming the file it cut short as the
+// user knows it (never its working copy's name) and the save folder it holds.
+QString TForm1::SaveDiskFullText() const {
+  const QString folder = Shown(run_->SaveFolder());
+  const int row = run_->CurrentRow();
+  if (row < 1) return ShownText(kSaveDiskFullText).arg(folder);
+  return ShownText(kFileNotSavedDiskFullText).arg(Shown(FileNameOf(table_->Cell(0, row))), folder);
 }
 
 // The elapsed time stays; beside it, what the run came to and where it went.
-void TForm1::ShowRunSummary() {
+void TForm1::ShowRunSummary(const QString& ended_by) {
   const int files = table_->RowCount() - 1;
   int damaged = 0;
   std::int64_t unreadable = 0;
@@ -206,6 +254,7 @@ void TForm1::ShowRunSummary() {
   MarkEarlierCopies();
   const std::string unfinished = UnfinishedSummary(*table_, messages_);
   if (!unfinished.empty()) summary += QStringLiteral("; ") + Shown(unfinished);
+  if (!ended_by.isEmpty()) summary += QStringLiteral("; ") + ended_by;
   StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 
@@ -351,6 +400,8 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
     run_started_ = clock_.Now();
     stopping_ = false;
     activity_.Start(std::chrono::steady_clock::now(), BytesOfAllRows(&RowFigures::size));
+    // The last run's summary goes at once: a run over before the first tick would add its own beside it.
+    TickElapsed();
     elapsed_ticker_->start();
   } else if (run_on_stack_ && elapsed_ticker_->isActive()) {
     // Stopped during a row: the pass ends after the read under way, and the clock runs until it has.
@@ -463,5 +514,15 @@ bool TForm1::ContinueChecked() const { return held_settings_.ContinueEarlierCopi
 void TForm1::SetContinueChecked(bool checked) { held_settings_.SetContinueCopies(checked); }
 int TForm1::Retries() const { return held_settings_.Retries(); }
 void TForm1::SetRetries(int retries) { held_settings_.SetRetries(retries); }
+int TForm1::TreeWidth() const { return Splitter1->sizes().value(0, SettingsHolder::kDefaultTreeWidth); }
+
+// The table takes what the tree leaves; the splitter keeps each side at least its smallest width.
+void TForm1::SetTreeWidth(int width) {
+  const QList<int> sizes = Splitter1->sizes();
+  const int total = sizes.value(0) + sizes.value(1);
+  const int tree = std::max(0, width);
+  Splitter1->setSizes({tree, std::max(0, total - tree)});
+  FormResize();
+}
 
 }  // namespace salvorine

@@ -141,7 +141,9 @@ class TForm1 final : public QMainWindow,
   void RowsDone();
   void FitFigureColumns();
   void AnchorSaveFolder();
-  void ShowRunSummary();
+  void ShowRunEnd(const QString& ended_by);
+  void ShowRunSummary(const QString& ended_by);
+  QString SaveDiskFullText() const;
   // The damage map of the selected row: the run's own while its pass runs, else the saved one.
   void ShowDamageMap(bool reload);
   void ShowActivity();
@@ -184,6 +186,8 @@ class TForm1 final : public QMainWindow,
   void SetContinueChecked(bool checked) override;
   int Retries() const override;
   void SetRetries(int retries) override;
+  int TreeWidth() const override;
+  void SetTreeWidth(int width) override;
 
   WindowServices services_;
   QtTranslations qt_translations_;

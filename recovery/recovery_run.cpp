@@ -38,15 +38,20 @@ RunOutcome RecoveryRun::Recover(const RunRequest& request) {
     return RunOutcome::kRefused;
   }
   MakeSaveFolder(save_folder);
+  auto tree = std::make_unique<SaveTree>(save_folder, request.selection);
+  // Two runs into one save folder would resume and replace each other's copies.
+  // Refused, the run leaves the last run's selection, save folder and figures as they were.
+  if (!tree->HoldAlone()) {
+    env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveFolderInUseText));
+    return RunOutcome::kSaveFolderInUse;
+  }
 
   ShowBothBarsAt(0);
 
   selection_root_ = request.selection;
   selection_device_ = DeviceOf(selection_root_);
   save_folder_ = save_folder;
-  save_tree_ = std::make_unique<SaveTree>(save_folder_, selection_root_);
-  // What a run killed while placing left behind goes before this run places anything.
-  RemoveStaleParts(save_folder_, selection_root_);
+  save_tree_ = std::move(tree);
   // The tree holds folders of the save folder open: only while the run lasts, so its medium can be unmounted after.
   const struct Release {
     std::unique_ptr<SaveTree>& tree;
@@ -58,11 +63,8 @@ RunOutcome RecoveryRun::Recover(const RunRequest& request) {
       tree.reset();
     }
   } release{save_tree_, starter_, row_job_place_};
-  // Two runs into one save folder would resume and replace each other's copies.
-  if (!save_tree_->HoldAlone()) {
-    env_.dialogs.ShowError(save_folder + "\r" + env_.messages.Text(kSaveFolderInUseText));
-    return RunOutcome::kEndedEarly;
-  }
+  // What a run killed while placing left behind goes before this run places anything.
+  RemoveStaleParts(save_folder_, selection_root_);
   Collect();
   // A selection without a file leaves the save folder as it was.
   if (env_.table.RowCount() < 2) save_tree_->ReleaseUnused();

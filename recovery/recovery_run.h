@@ -48,6 +48,7 @@ struct RunEnvironment {
 enum class RunOutcome {
   kNotStarted,  // no save folder was given
   kRefused,     // the save folder lies inside the selection; nothing was read or written
+  kSaveFolderInUse,  // another run is saving into the save folder; nothing was read or written
   kCompleted,   // every row was done and the completion message shown
   kEndedEarly,  // stopped, or a file could not be opened, created or saved, or the medium went away for good
 };

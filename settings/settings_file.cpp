@@ -50,6 +50,7 @@ void LoadSettings(const std::string& path, SettingsHolder& holder, const std::st
   holder.SetShowIconsChecked(icons);
   holder.SetContinueChecked(file.ReadBool(kSection, "Continue", true));
   holder.SetRetries(std::clamp(ReadInt(file, "Retries", 0), kRetriesMin, kRetriesMax));
+  holder.SetTreeWidth(ReadInt(file, "TreeWidth", SettingsHolder::kDefaultTreeWidth));
 }
 
 void SaveSettings(const std::string& path, const SettingsHolder& holder) {
@@ -66,6 +67,7 @@ void SaveSettings(const std::string& path, const SettingsHolder& holder) {
   file.WriteBool(kSection, "CD", holder.TrayChecked());
   file.WriteBool(kSection, "Continue", holder.ContinueChecked());
   file.WriteInteger(kSection, "Retries", holder.Retries());
+  file.WriteInteger(kSection, "TreeWidth", holder.TreeWidth());
 }
 
 }  // namespace salvorine

@@ -39,6 +39,11 @@ class SettingsHolder {
   // How many more times Thorough reads each sector still bad, kRetriesMin..kRetriesMax.
   virtual int Retries() const { return 0; }
   virtual void SetRetries(int /*retries*/) {}
+  // The folder tree's width beside the job table, as the user dragged it.
+  virtual int TreeWidth() const { return kDefaultTreeWidth; }
+  virtual void SetTreeWidth(int /*width*/) {}
+
+  static constexpr int kDefaultTreeWidth = 201;
 };
 
 inline constexpr int kRetriesMin = 0;
@@ -50,10 +55,11 @@ std::string SettingsFilePath(const std::string& program_folder);
 // Reads the settings file into `holder`; missing keys and values that are not
 // numbers give the defaults (window at 100,100 sized 630 × 480, save folder
 // `default_folder`, English, Max Data, tray option off, icons on, earlier
-// copies continued, no retries; a retry count out of range is held to it).
+// copies continued, no retries, the tree 201 pixels wide; a retry count out
+// of range is held to it).
 void LoadSettings(const std::string& path, SettingsHolder& holder, const std::string& default_folder);
 
-// Writes the eleven keys, one by one, after creating the file's missing folders
+// Writes the twelve keys, one by one, after creating the file's missing folders
 // (FileSystemError naming the folder when one cannot be made); raises
 // ProfileWriteError at the first key that cannot be written, leaving the keys
 // after it unwritten.

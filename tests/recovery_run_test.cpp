@@ -1270,7 +1270,7 @@ TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   ASSERT_TRUE(second_outcome);
-  EXPECT_EQ(*second_outcome, RunOutcome::kEndedEarly);
+  EXPECT_EQ(*second_outcome, RunOutcome::kSaveFolderInUse);
   ASSERT_EQ(second_dialogs.errors.size(), 1u);
   EXPECT_NE(second_dialogs.errors[0].find("Another run is saving into this folder"), std::string::npos)
       << second_dialogs.errors[0];

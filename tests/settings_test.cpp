@@ -92,6 +92,9 @@ struct RecordingHolder final : SettingsHolder {
   int retries = 3;
   int Retries() const override { return retries; }
   void SetRetries(int v) override { log.push_back("Retries " + std::to_string(v)); }
+  int tree_width = 5;
+  int TreeWidth() const override { return tree_width; }
+  void SetTreeWidth(int v) override { log.push_back("TreeWidth " + std::to_string(v)); }
 };
 
 TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
@@ -112,7 +115,8 @@ TEST(SettingsFileTest, AMissingFileGivesTheDefaultsInLoadingOrder) {
   }
   const std::vector<std::string> expected = {"Left 100",        "Top 100",    "Width 630", "Height 480",
                                              "TreeIcons 1",     "Folder /home/user/", "Language 1",
-                                             "Mode 0",          "CD 0",       "IconBox 1", "Continue 1", "Retries 0"};
+                                             "Mode 0",          "CD 0",       "IconBox 1", "Continue 1", "Retries 0",
+                                             "TreeWidth 201"};
   EXPECT_EQ(holder.log, expected);
 }
 
@@ -124,13 +128,14 @@ TEST(SettingsFileTest, SavingWritesTheTenKeysAndKeepsOthers) {
   SaveSettings(path, holder);
   EXPECT_EQ(ReadFile(path),
             "[Settings]\nExtra=kept\nMode=-1\nLeft=1\nTop=2\nWidth=3\nHeight=4\nFolder=/saved/\xff\nLanguage=1\n"
-            "Icon=0\nCD=1\nContinue=0\nRetries=3\n");
+            "Icon=0\nCD=1\nContinue=0\nRetries=3\nTreeWidth=5\n");
   RecordingHolder loaded;
   LoadSettings(path, loaded, "/home/user/");
   EXPECT_EQ(loaded.log[5], "Folder /saved/\xff");
   EXPECT_EQ(loaded.log[7], "Mode -1");
   EXPECT_EQ(loaded.log[10], "Continue 0");
   EXPECT_EQ(loaded.log[11], "Retries 3");
+  EXPECT_EQ(loaded.log[12], "TreeWidth 5");
   // A count out of range is held to it.
   WriteFile(path, "[Settings]\nRetries=100000\n");
   RecordingHolder held;

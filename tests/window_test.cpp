@@ -17,6 +17,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
 #include <csignal>
@@ -31,6 +32,7 @@
 #include "app/text_window.h"
 #include "app/unit1.h"
 #include "app/left_out_dialog.h"
+#include "app/path_cell_delegate.h"
 #include "app/unit2.h"
 #include "app/window_placement.h"
 #include "settings/unit3.h"
@@ -121,6 +123,18 @@ bool Eventually(const std::function<bool()>& condition) {
     QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   }
   return true;
+}
+
+// The text the job table draws in the cell at `index`, with the room the cell has now.
+QString ShownCellText(const QTableView& table, const QModelIndex& index) {
+  const auto* delegate = qobject_cast<const PathCellDelegate*>(table.itemDelegateForColumn(index.column()));
+  if (delegate == nullptr) return index.data().toString();
+  QStyleOptionViewItem option;
+  option.initFrom(table.viewport());
+  option.widget = &table;
+  option.rect = table.visualRect(index);
+  option.decorationSize = table.iconSize();
+  return delegate->ShownText(option, index);
 }
 
 // A row as a front end shows it: the table's cells, or a line salvorine-cli prints.
@@ -857,6 +871,29 @@ TEST_F(StartedWindowTest, EjectTogglesCaptionAndPictureAgainstTheTray) {
   EXPECT_EQ(form->ToolButton6->property("imageIndex").toInt(), 0);
 }
 
+// Guards names cut in the middle ("/media/…14.JPG") while the folder part had room to give.
+TEST(PathElisionTest, AFolderGivesUpItsMiddleThenItselfBeforeTheFileNameIsCut) {
+  const QFontMetrics metrics(QApplication::font());
+  const QString path = QStringLiteral("/media/alice/EOS_DIGITAL/DCIM/100CANON/IMG_0416.JPG");
+  const QString name = QStringLiteral("IMG_0416.JPG"), nameless = QStringLiteral("\u2026/IMG_0416.JPG");
+  const auto width = [&](const QString& text) { return metrics.horizontalAdvance(text); };
+  // Empty: the folder's start, cut in its middle, before the whole name.
+  const std::pair<int, QString> cases[] = {
+      {width(path), path}, {width(path) - 1, {}}, {width(nameless), nameless}, {width(name), name},
+      {width(name) - 1, metrics.elidedText(name, Qt::ElideMiddle, width(name) - 1)}};
+  for (const auto& [room, expected] : cases) {
+    const QString shown = ElidedPath(metrics, path, room);
+    EXPECT_LE(width(shown), room) << shown.toStdString();
+    if (expected.isEmpty()) {
+      EXPECT_TRUE(shown.startsWith(QStringLiteral("/media/")) && shown.endsWith(QStringLiteral("/") + name) &&
+                  shown.contains(QStringLiteral("\u2026")))
+          << shown.toStdString();
+    } else {
+      EXPECT_EQ(shown.toStdString(), expected.toStdString());
+    }
+  }
+}
+
 TEST_F(StartedWindowTest, ColumnZeroTakesTheWidthTheOtherColumnsLeave) {
   // The outer width counts, frame included: 630 outer gives 133.
   EXPECT_EQ(form->StringGrid1->columnWidth(0), form->frameGeometry().width() - 83 - 95 - 95 - 224);
@@ -869,6 +906,28 @@ TEST_F(StartedWindowTest, ColumnZeroTakesTheWidthTheOtherColumnsLeave) {
   form->resize(300, 480);
   QApplication::processEvents();
   EXPECT_GT(form->StringGrid1->columnWidth(0), 0);
+
+  // The tree is as wide as the user drags it, maximized too, and the names take what it leaves.
+  form->resize(1000, 600);
+  QApplication::processEvents();
+  const int tree = form->Splitter1->sizes().value(0), names = form->StringGrid1->columnWidth(0);
+  QSplitterHandle* handle = form->Splitter1->handle(1);
+  const QPoint grip = handle->rect().center();
+  const auto mouse = [&](QEvent::Type type, int dx, Qt::MouseButtons buttons) {
+    QMouseEvent event(type, QPointF(grip.x() + dx, grip.y()), QPointF(handle->mapToGlobal(grip) + QPoint(dx, 0)),
+                      Qt::LeftButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(handle, &event);
+  };
+  mouse(QEvent::MouseButtonPress, 0, Qt::LeftButton);
+  mouse(QEvent::MouseMove, 150, Qt::LeftButton);
+  mouse(QEvent::MouseButtonRelease, 150, Qt::NoButton);
+  QApplication::processEvents();
+  EXPECT_EQ(form->Splitter1->sizes().value(0), tree + 150);
+  EXPECT_EQ(form->StringGrid1->columnWidth(0), names - 150);
+  form->resize(1100, 600);
+  QApplication::processEvents();
+  EXPECT_EQ(form->Splitter1->sizes().value(0), tree + 150);
+  EXPECT_EQ(form->StringGrid1->columnWidth(0), names - 50);
 }
 
 TEST_F(StartedWindowTest, TheTreeReportsTheSelectedItemsFullPath) {
@@ -965,6 +1024,110 @@ TEST_F(StartedWindowTest, MediaMountedAndUnmountedAfterTheStartComeAndGoInTheTre
   media.clear();
   disc.reset();
   EXPECT_TRUE(Eventually([&] { return !listed(mounted); }));
+}
+
+// Guards a Recover that read nothing and still said "Recovery finished.", emptied the last
+// run's table (after the selected card went away unseen by the tree) and added a stale
+// "0 files" summary to the status bar.
+TEST_F(StartedWindowTest, ARecoverThatReadsNothingKeepsTheLastRunsTableBarsAndSummary) {
+  WriteFile(work / "card/DCIM/IMG_0416.JPG", "photo");
+  WriteFile(work / "stick/a.txt", "a");
+  Recover(work / "card", work / "out");
+  ASSERT_EQ(dialogs.information, std::vector<std::string>{"Recovery finished."});
+  const QString status = form->StatusBar1->text();
+  ASSERT_TRUE(status.contains("1 files")) << status.toStdString();
+  const std::string map = form->Run().MapPathOf(1);
+  std::optional<SaveTree> other_run;  // another run saving into a folder
+  const std::string nothing_selected =
+      "Nothing is selected in the folder tree: select the folder or file to recover. "
+      "A medium that went away is selected again when it comes back.";
+  const struct {
+    const char* name;
+    std::function<void()> refuse;
+    std::vector<std::string> errors;
+    bool let_go = false;  // the tree lets go of the selection
+  } cases[] = {
+      {"nothing selected", [&] { form->Tree().clearSelection(); }, {nothing_selected}},
+      {"selection gone", [&] {
+         ASSERT_TRUE(form->Tree().SelectPath(work / "stick"));
+         std::filesystem::remove_all(work / "stick");
+       }, {nothing_selected}, true},
+      {"save folder inside", [&] {
+         ASSERT_TRUE(form->Tree().SelectPath(work / "card"));
+         form->Edit2->setText(Shown(work / "card/out"));
+       }, {work / "card/out/\rThe save folder lies inside the selection: the run would write into what it reads. "
+                          "Choose a save folder outside it."}},
+      {"save folder in use", [&] {
+         std::filesystem::create_directories(work / "busy");
+         ASSERT_TRUE(other_run.emplace(work / "busy/", work / "card").HoldAlone());
+         form->Edit2->setText(Shown(work / "busy"));
+       }, {work / "busy/\rAnother run is saving into this folder. Wait for it to end, or choose another save folder."}},
+      {"no save folder", [&] { form->Edit2->clear(); }, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    dialogs.errors.clear();
+    c.refuse();
+    form->ToolButton1->click();
+    EXPECT_EQ(dialogs.errors, c.errors);
+    if (c.let_go) {
+      EXPECT_EQ(form->Tree().SelectedPath(), "");
+    }
+    EXPECT_EQ(dialogs.information.size(), 1u);
+    ASSERT_EQ(form->Table().RowCount(), 2);
+    EXPECT_EQ(Cell(0, 1), work / "card/DCIM/IMG_0416.JPG");
+    EXPECT_EQ(form->Run().MapPathOf(1), map);  // where the damage map is looked for
+    EXPECT_EQ(form->StatusBar1->text().toStdString(), status.toStdString());
+    EXPECT_EQ(form->ProgressBar1->value(), 100);
+    EXPECT_EQ(form->ProgressBar2->value(), 100);
+  }
+}
+
+// Guards a full save disk reported by the working copy's name (".salvorine/TMP654/2.JPG:
+// No space left on device") with no advice, a blank status bar and no summary.
+TEST_F(StartedWindowTest, AFullSaveDiskNamesTheFileAndTheSaveFolderAndSaysWhatToDo) {
+  if (::geteuid() != 0) GTEST_SKIP() << "mounting a small save disk needs root";
+  const std::string out = work / "small";
+  std::filesystem::create_directories(out);
+  ASSERT_EQ(::mount("tmpfs", out.c_str(), "tmpfs", 0, "size=256k"), 0);
+  const auto unmount = qScopeGuard([&] { ::umount2(out.c_str(), MNT_DETACH); });
+  WriteFile(work / "card/DCIM/A.JPG", std::string(20000, 'a'));
+  WriteFile(work / "card/DCIM/IMG_0416.JPG", std::string(600000, 'i'));
+  const std::string advice[] = {
+      "IMG_0416.JPG could not be saved: the disk that holds the save folder " + out + "/ is full. Free some space "
+      "on it, or choose another save folder, and recover again. The files already saved stay where they are.",
+      "Не удалось сохранить IMG_0416.JPG: диск, на котором находится папка для сохранения " + out + "/, "
+      "заполнен. Освободите на нём место или выберите другую папку для сохранения и запустите восстановление "
+      "снова. Уже сохранённые файлы остаются на месте."};
+  const char* ended[] = {"; ended: the save disk is full", "; восстановление прервано: диск для сохранения заполнен"};
+  // The box comes over a window that says the run ended, not that it stops after a read.
+  QString activity_behind_box = QStringLiteral("no box");
+  bool recover_behind_box = false;
+  dialogs.on_error = [&](const std::string&) {
+    activity_behind_box = form->Activity1->text();
+    recover_behind_box = form->ToolButton1->isEnabled();
+  };
+  for (int language = 0; language < 2; ++language) {
+    SCOPED_TRACE(language);
+    if (language == 1) form->Russian1->trigger();
+    dialogs.errors.clear();
+    Recover(work / "card", out);
+    EXPECT_EQ(dialogs.errors, std::vector<std::string>{advice[language]});
+    EXPECT_EQ(activity_behind_box.toStdString(), "");
+    EXPECT_TRUE(recover_behind_box);
+    EXPECT_TRUE(top_level_errors.empty());
+    EXPECT_TRUE(dialogs.information.empty());
+    EXPECT_EQ(ReadFile(out + "/card/DCIM/A.JPG"), std::string(20000, 'a'));
+    EXPECT_EQ(form->Table().StateOf(2), RowState::kUnsaved);
+    const QString status = form->StatusBar1->text();
+    // One summary, this run's, and what ended it; the bars stay where the run left them: one file of two done.
+    EXPECT_EQ(status.count(QStringLiteral("saved to")) + status.count(QString::fromUtf8("сохранено в")), 1)
+        << status.toStdString();
+    EXPECT_TRUE(status.endsWith(QString::fromUtf8(ended[language]))) << status.toStdString();
+    EXPECT_EQ(form->ProgressBar2->value(), 50);
+    EXPECT_EQ(form->ProgressBar1->value(), form->Table().Figures(2).completed_percent);
+    EXPECT_TRUE(form->ToolButton1->isEnabled());
+  }
 }
 
 // Guards a medium missing from the tree because its file system was not on a fixed list.
@@ -1113,8 +1276,9 @@ TEST_F(StartedWindowTest, AnErrorLeavingACommandReachesTheTopLevelHandler) {
 TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
   WriteFile(program / "Salvorine.ini",
             "; edited by hand\n[SETTINGS]\n left = 50 \nTop=$3C\nWidth=700\nHeight=500\nFolder=\"/data/rescued\"\n"
-            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nRetries=4\n");
+            "Language=0\nMode=1\nCD=1\nIcon=0\nTheme=dark\nRetries=4\nTreeWidth=320\n");
   Start();
+  EXPECT_EQ(form->Splitter1->sizes().value(0), 320);
   // Left and Top place the client area, as they are saved.
   EXPECT_EQ(form->geometry().topLeft(), QPoint(50, 60));
   EXPECT_EQ(form->width(), 700);
@@ -1131,10 +1295,11 @@ TEST_F(WindowTest, StartsFromTheSettingsFileAndWritesItBackAtClose) {
   // What is changed in the Settings dialog is what the window holds, and writes.
   settings->CheckBox1->setChecked(false);
   settings->SpinBox1->setValue(7);
+  form->Splitter1->setSizes({250, 450});
   form->close();
   EXPECT_EQ(ReadFile(program / "Salvorine.ini"),
             "; edited by hand\n[SETTINGS]\nLeft=50\nTop=60\nWidth=700\nHeight=500\nFolder=/data/other\n"
-            "Language=0\nMode=1\nCD=0\nIcon=0\nTheme=dark\nRetries=7\nContinue=1\n");
+            "Language=0\nMode=1\nCD=0\nIcon=0\nTheme=dark\nRetries=7\nTreeWidth=250\nContinue=1\n");
 }
 
 // Guards " — Salvorine" appended by the platform to every window title: Qt
@@ -1462,15 +1627,21 @@ TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOv
 // Guards results that say little: which files are damaged, by how much, and the run as a whole.
 TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheRunUp) {
   SALVORINE_REQUIRE_FUSE();
-  DamagedMount disc("file disc/a.bin 10000 1\nbad disc/a.bin 2848 1\nfile disc/b.bin 100 2\n");
+  DamagedMount disc("file disc/IMG_0416.JPG 10000 1\nbad disc/IMG_0416.JPG 2848 1\nfile disc/b.bin 100 2\n");
   Recover(disc.Path().string() + "/disc", work / "out");
   const QAbstractItemModel* view = form->StringGrid1->model();
   const QModelIndex damaged = view->index(0, 0), whole = view->index(1, 0);
   EXPECT_FALSE(damaged.data(Qt::DecorationRole).value<QIcon>().isNull());
-  // Names are elided in the middle, and the tooltip gives the full path first.
-  EXPECT_EQ(form->StringGrid1->textElideMode(), Qt::ElideMiddle);
+  // At the first size, beside its mark, a path gives up its folders and keeps the file's name
+  // whole; the tooltip gives the full path first.
+  ASSERT_EQ(form->size(), QSize(630, 480));
+  for (const QModelIndex& row : {damaged, whole}) {
+    const QString path = row.data().toString(), name = path.mid(path.lastIndexOf(QLatin1Char('/')));
+    const QString shown = ShownCellText(*form->StringGrid1, row);
+    EXPECT_TRUE(shown.endsWith(name) && shown.size() < path.size()) << shown.toStdString();
+  }
   EXPECT_FALSE(form->StringGrid1->wordWrap());  // wrapped, only the path's first line would show
-  const QString a_bin = Shown(disc.Path().string() + "/disc/a.bin\n");
+  const QString a_bin = Shown(disc.Path().string() + "/disc/IMG_0416.JPG\n");
   // Max Data leaves untried the bytes between where its two directions failed: "not recovered", never "unreadable".
   EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(),
             a_bin + "Saved with damage: 1808 bytes not recovered (unreadable or not tried), left as zeros");

@@ -71,7 +71,12 @@ struct ScriptedDialogs final : Dialogs {
     return answer;
   }
 
-  void ShowError(const std::string& text) override { errors.push_back(text); }
+  // Called as each error box shows, to look at what is behind it.
+  std::function<void(const std::string&)> on_error;
+  void ShowError(const std::string& text) override {
+    errors.push_back(text);
+    if (on_error) on_error(text);
+  }
   void ShowInformation(const std::string& text) override { information.push_back(text); }
   bool AskYesNo(const std::string& text) override { return Answer(text); }
   bool AskOkCancel(const std::string& text) override { return Answer(text); }

@@ -1291,6 +1291,7 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_EQ(about->windowTitle(), "О программе Salvorine");
   EXPECT_EQ(settings->windowTitle(), "Настройки");
   EXPECT_EQ(settings->ComboBox1->itemText(1), "Максимальная скорость");
+  EXPECT_EQ(settings->BitBtn2->text(), "Отмена");
   // The mode falls back to Max Data; the Eject caption is reset while its picture stays.
   EXPECT_EQ(settings->ComboBox1->currentIndex(), 0);
   EXPECT_EQ(form->ToolButton6->text(), "Извлечь");
@@ -1303,6 +1304,7 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_EQ(form->windowTitle(), "Salvorine 1.51 - Data Recovery");
   EXPECT_EQ(Plain(form->Settings2->text()), "Settings...");
   EXPECT_EQ(about->windowTitle(), "About Salvorine");
+  EXPECT_EQ(settings->BitBtn2->text(), "Cancel");
   EXPECT_EQ(form->Table().Cell(3, 0), "Damaged");
 }
 

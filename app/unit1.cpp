@@ -355,6 +355,9 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
   Button3->setEnabled(available);
   Edit2->setEnabled(available);
   ShellTreeView1->setEnabled(available);
+  // Skip File ends the pass over the file being read: only a run has one.
+  ToolButton8->setEnabled(!enabled);
+  SkipFile1->setEnabled(!enabled);
   if (!enabled) {
     run_started_ = clock_.Now();
     stopping_ = false;

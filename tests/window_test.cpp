@@ -435,6 +435,10 @@ TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAnd
   form->Russian1->trigger();
   EXPECT_EQ(view->index(1, 0).data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 1),
             "Сохранён полностью\nПродолжен с копии, оставленной прошлым запуском");
+  // "1 files": the counted words agree with their numbers.
+  Recover(disc.Path().string() + "/disc/a.bin", work / "out");
+  const QString one = form->StatusBar1->text();
+  EXPECT_TRUE(one.contains("   1 файл, из них повреждено 0, ")) << one.toStdString();
 }
 
 // Guards a list of left-out entries that loses their reasons or cannot hold a thousand.

@@ -208,8 +208,8 @@ void TForm1::ShowRunSummary() {
   if (!whole.empty() || !continued.empty()) {
     const auto taken_whole = static_cast<std::int64_t>(whole.size());
     const auto taken_on = static_cast<std::int64_t>(continued.size());
-    summary += QStringLiteral("; ") +
-               Shown(WithPluralForms(Bytes(earlier_copies_text_), {taken_whole, taken_on})).arg(taken_whole).arg(taken_on);
+    const QString earlier = Shown(WithPluralForms(Bytes(earlier_copies_text_), {taken_whole, taken_on}));
+    summary += QStringLiteral("; ") + earlier.arg(taken_whole).arg(taken_on);
   }
   MarkEarlierCopies();
   const std::string unfinished = UnfinishedSummary(*table_, messages_);

@@ -1279,8 +1279,8 @@ TEST_F(StartedWindowTest, ToolbarIconsReadOnLightAndDarkBackgrounds) {
         }
       }
       EXPECT_GT(opaque, 0) << button->objectName().toStdString();
-      EXPECT_GE(standing_out * 4, opaque) << button->objectName().toStdString() << " on " << background.name().toStdString()
-                                          << ": " << standing_out << " of " << opaque;
+      EXPECT_GE(standing_out * 4, opaque) << button->objectName().toStdString() << " on "
+                                          << background.name().toStdString() << ": " << standing_out << " of " << opaque;
     }
   }
 }

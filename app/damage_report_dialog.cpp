@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <iterator>
 
+#include "app/window_placement.h"
 #include "recovery/damage_report.h"
 #include "widgets/text_bytes.h"
 
@@ -99,6 +100,12 @@ void DamageReportDialog::ShowReport(const std::string& report_text, const Report
   Table->resizeColumnsToContents();
   Table->setColumnWidth(0, std::min(Table->columnWidth(0), 320));
   OpenMapButton->setEnabled(false);
+}
+
+// Over the main window and within its screen, Close and Open Map included, at any scale.
+void DamageReportDialog::showEvent(QShowEvent* event) {
+  PlaceOverOwner(*this);
+  QDialog::showEvent(event);
 }
 
 std::int64_t DamageReportDialog::SelectedSize() const {

@@ -35,6 +35,9 @@ class DamageReportDialog final : public QDialog {
   QTableWidget* Table = nullptr;
   QPushButton* OpenMapButton = nullptr;
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   std::string SelectedMapPath() const;
   std::int64_t SelectedSize() const;

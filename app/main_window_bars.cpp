@@ -2,7 +2,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -37,8 +36,7 @@ void TForm1::CreateToolBar() {
   ToolButton7 = button("ToolButton7", 2, QStringLiteral("Refresh"), &TForm1::ToolButton7Click);
   ToolButton1 = button("ToolButton1", 3, QStringLiteral("Recover"), &TForm1::ToolButton1Click);
   ToolButton3 = button("ToolButton3", 5, QStringLiteral("Stop"), &TForm1::ToolButton3Click);
-  ToolButton8 = button("ToolButton8", 5, QString::fromUtf8(kSkipFileText.english), &TForm1::ToolButton8Click);
-  ToolButton8->setIcon(style()->standardIcon(QStyle::SP_MediaSkipForward));
+  ToolButton8 = button("ToolButton8", 8, QString::fromUtf8(kSkipFileText.english), &TForm1::ToolButton8Click);
   ToolButton4 = button("ToolButton4", 6, QStringLiteral("Preview"), &TForm1::ToolButton4Click);
   ToolButton5 = button("ToolButton5", 7, QStringLiteral("Settings"), &TForm1::ToolButton5Click);
   ToolButton2 = button("ToolButton2", 4, QStringLiteral("Pause"), &TForm1::ToolButton2Click);

@@ -22,7 +22,9 @@ namespace salvorine {
 QWidget* TForm1::CreateBottomPanel() {
   Panel1 = new QWidget(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFixedHeight(169);
+  // As tall as its lines need in the font shown, never squeezed below it: a
+  // line cut at its baseline loses the underscores of the names it shows.
+  Panel1->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
   auto* layout = new QVBoxLayout(Panel1);
   layout->setContentsMargins(4, 2, 4, 2);
   layout->setSpacing(2);

@@ -81,6 +81,9 @@ void TForm1::CreateJobTable() {
   StringGrid1->verticalHeader()->setVisible(false);
   StringGrid1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   StringGrid1->verticalHeader()->setDefaultSectionSize(17);
+  // Its heading and a row at the least, so that the window fits a short screen (double scale on a laptop).
+  const int heading_and_row = 2 * StringGrid1->verticalHeader()->defaultSectionSize();
+  StringGrid1->setMinimumHeight(heading_and_row + 2 * StringGrid1->frameWidth());
   StringGrid1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
   StringGrid1->horizontalHeader()->setHighlightSections(false);
   StringGrid1->horizontalHeader()->setVisible(false);

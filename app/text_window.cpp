@@ -4,6 +4,7 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include "app/window_placement.h"
 #include "widgets/text_bytes.h"
 
 namespace salvorine {
@@ -25,6 +26,12 @@ TextWindow::TextWindow(QWidget* parent)
   layout->addWidget(Browser, 1);
   layout->addWidget(buttons);
   resize(720, 520);
+}
+
+// Over the main window and within its screen, Close included, at any scale.
+void TextWindow::showEvent(QShowEvent* event) {
+  PlaceOverOwner(*this);
+  QDialog::showEvent(event);
 }
 
 void TextWindow::ShowPage(const std::string& path, const QString& caption) {

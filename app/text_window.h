@@ -33,6 +33,9 @@ class TextWindow final : public QDialog {
 
   QTextBrowser* Browser = nullptr;
   DamageMapView* Map = nullptr;  // shown with a map only
+
+ protected:
+  void showEvent(QShowEvent* event) override;
 };
 
 }  // namespace salvorine

@@ -28,6 +28,7 @@
 #include "i18n/data_files.h"
 #include "i18n/dialog_texts.h"
 #include "i18n/extra_message.h"
+#include "i18n/plural_forms.h"
 #include "i18n/window_texts.h"
 #include "platform/file_system.h"
 #include "preview/unit5.h"
@@ -244,12 +245,19 @@ void TForm1::ShowRunSummary(const QString& ended_by) {
     unreadable += table_->Figures(row).damaged;
   }
   ShowProgress();
-  QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  QString summary = Shown(WithPluralForms(Bytes(summary_text_), {files, damaged, unreadable}))
+                        .arg(files)
+                        .arg(damaged)
+                        .arg(unreadable)
+                        .arg(Shown(run_->SaveFolder()));
   // What the run found of earlier runs in the save folder, in the summary and on the rows.
   const std::set<int>& whole = run_->TakenWhole();
   const std::set<int>& continued = run_->Continued();
   if (!whole.empty() || !continued.empty()) {
-    summary += QStringLiteral("; ") + earlier_copies_text_.arg(whole.size()).arg(continued.size());
+    const auto taken_whole = static_cast<std::int64_t>(whole.size());
+    const auto taken_on = static_cast<std::int64_t>(continued.size());
+    const QString earlier = Shown(WithPluralForms(Bytes(earlier_copies_text_), {taken_whole, taken_on}));
+    summary += QStringLiteral("; ") + earlier.arg(taken_whole).arg(taken_on);
   }
   MarkEarlierCopies();
   const std::string unfinished = UnfinishedSummary(*table_, messages_);
@@ -396,6 +404,9 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
   Button3->setEnabled(available);
   Edit2->setEnabled(available);
   ShellTreeView1->setEnabled(available);
+  // Skip File ends the pass over the file being read: only a run has one.
+  ToolButton8->setEnabled(!enabled);
+  SkipFile1->setEnabled(!enabled);
   if (!enabled) {
     run_started_ = clock_.Now();
     stopping_ = false;

@@ -214,7 +214,7 @@ class TForm1 final : public QMainWindow,
   RowState map_state_ = RowState::kPending;
   std::chrono::steady_clock::time_point map_shown_at_{};
   QTimer* elapsed_ticker_ = nullptr;
-  std::array<QIcon, 8> images_;  // the toolbar's image list
+  std::array<QIcon, 9> images_;  // the toolbar's image list
   std::string program_folder_;
   bool first_activation_ = true;
   TForm2* about_ = nullptr;

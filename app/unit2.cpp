@@ -14,6 +14,10 @@
 namespace salvorine {
 namespace {
 
+// The box's size whenever its texts fit in it.
+constexpr int kWidth = 296;
+constexpr int kHeight = 207;
+
 QLabel* LinkLabel(const QString& text, const char* name, QWidget* parent) {
   auto* label = new QLabel(QStringLiteral("<u>%1</u>").arg(text), parent);
   label->setObjectName(QString::fromLatin1(name));
@@ -29,7 +33,6 @@ TForm2::TForm2(std::function<void()> web_site, std::function<void()> feedback, Q
     : CentredDialog(parent), web_site_(std::move(web_site)), feedback_(std::move(feedback)) {
   setObjectName(QStringLiteral("Form2"));
   setWindowTitle(QStringLiteral("About Salvorine"));
-  setFixedSize(296, 207);
 
   auto* icon = new QLabel(this);
   icon->setPixmap(QIcon(QStringLiteral(":/images/icon.svg")).pixmap(32, 32));
@@ -67,6 +70,23 @@ TForm2::TForm2(std::function<void()> web_site, std::function<void()> feedback, Q
   layout->addWidget(frame);
   layout->addStretch(1);
   layout->addWidget(Button1, 0, Qt::AlignHCenter);
+  FitTexts();
+}
+
+// A fixed size, grown where a larger font needs more room, so that no text is clipped.
+void TForm2::FitTexts() {
+  layout()->invalidate();
+  setFixedSize(layout()->totalMinimumSize().expandedTo(QSize(kWidth, kHeight)));
+}
+
+void TForm2::showEvent(QShowEvent* event) {
+  FitTexts();
+  CentredDialog::showEvent(event);
+}
+
+void TForm2::changeEvent(QEvent* event) {
+  CentredDialog::changeEvent(event);
+  if (event->type() == QEvent::FontChange) FitTexts();
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {

@@ -65,6 +65,7 @@ void ApplyLanguage(bool english, const std::string& program_folder, MessageTable
   set(TextSlot::kModeItem0, m(57));
   set(TextSlot::kModeItem1, m(58));
   set(TextSlot::kModeItem2, m(60));
+  set(TextSlot::kSettingsCancelButton, m(44));
   view.SelectMode(ModeAfterLanguageSwitch(view.SelectedMode()));
 
   set(TextSlot::kPreviewInformationGroup, m(5));

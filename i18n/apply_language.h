@@ -51,6 +51,7 @@ enum class TextSlot {
   kModeItem0,
   kModeItem1,
   kModeItem2,
+  kSettingsCancelButton,
   kPreviewInformationGroup,
   kPreviewCloseButton,
   kPreviewCaption,

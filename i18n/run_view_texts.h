@@ -31,7 +31,8 @@ inline constexpr WindowText kRowSkippedText{123, "Skipped: saved as far as it go
 inline constexpr WindowText kEarlierCopiesText{124, "%1 already complete, %2 continued"};
 inline constexpr WindowText kRowContinuedText{125, "Continued from the copy an earlier run left"};
 // Over the list of what a run left out of its selection; %1 the number of entries.
-inline constexpr WindowText kLeftOutListText{127, "%1 entries below the selection were left out of the run:"};
+inline constexpr WindowText kLeftOutListText{
+    127, "%1 {1:entry|entries} below the selection {1:was|were} left out of the run:"};
 inline constexpr WindowText kRowTakenWholeText{126, "Already saved whole by an earlier run: not read again"};
 
 }  // namespace salvorine

@@ -9,15 +9,18 @@
 #include <QLineEdit>
 #include <QMediaPlayer>
 #include <QPushButton>
+#include <QSlider>
 #include <QStyle>
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <QVideoWidget>
+#include <climits>
 
 #include "widgets/named_widget.h"
 #include "widgets/command_guard.h"
 #include "widgets/text_bytes.h"
+#include "platform/clock.h"
 #include "platform/file_system.h"
 #include "preview/picture_error.h"
 #include "preview/picture_loader.h"
@@ -37,6 +40,12 @@ constexpr int kMediaTab = 2;
 
 // The viewer a file's extension (in any letter case) calls for: pictures the
 // image viewer decodes, sound and video the media viewer plays, text the rest.
+// "0:00:05 / 0:01:30": where playback is, of how long the file plays.
+QString PlayTimeText(qint64 position, qint64 duration) {
+  const auto text = [](qint64 ms) { return Shown(ElapsedText(std::chrono::milliseconds(ms))); };
+  return text(position) + QStringLiteral(" / ") + text(duration);
+}
+
 int TabFor(const std::string& path) {
   const auto slash = path.rfind('/');
   const auto dot = path.rfind('.');
@@ -197,13 +206,25 @@ QWidget* TForm5::CreateMediaTab() {
   on_player(StepButton, [](QMediaPlayer& player) { player.setPosition(player.position() + 1000); });
   on_player(BackButton, [](QMediaPlayer& player) { player.setPosition(std::max<qint64>(0, player.position() - 1000)); });
 
+  PositionSlider = new QSlider(Qt::Horizontal, tab);
+  PositionSlider->setObjectName(QStringLiteral("PositionSlider"));
+  PositionSlider->setRange(0, 0);
+  // A drag or a click on the groove moves playback; the player's own moves only redraw.
+  connect(PositionSlider, &QSlider::actionTriggered, this, [this] {
+    if (MediaPlayer1 != nullptr) MediaPlayer1->setPosition(PositionSlider->sliderPosition());
+  });
+  TimeLabel = Named<QLabel>("TimeLabel", PlayTimeText(0, 0), tab);
+
   auto* bar = new QHBoxLayout;
   bar->setSpacing(1);
   for (QToolButton* tool : {PlayButton, PauseButton, StopButton, PreviousButton, NextButton, StepButton, BackButton,
                             RecordButton, EjectButton}) {
     bar->addWidget(tool);
   }
-  bar->addStretch(1);
+  bar->addSpacing(4);
+  bar->addWidget(PositionSlider, 1);
+  bar->addSpacing(4);
+  bar->addWidget(TimeLabel);
   auto* layout = new QVBoxLayout(tab);
   layout->addWidget(Panel1, 1);
   layout->addLayout(bar);
@@ -222,12 +243,23 @@ void TForm5::CreateMediaPlayer() {
   audio_ = new QAudioOutput(this);
   MediaPlayer1->setAudioOutput(audio_);
   MediaPlayer1->setVideoOutput(video_);
+  connect(MediaPlayer1, &QMediaPlayer::durationChanged, this, [this](qint64 duration) {
+    PositionSlider->setRange(0, static_cast<int>(std::min<qint64>(duration, INT_MAX)));
+    ShowPosition(MediaPlayer1->position());
+  });
+  connect(MediaPlayer1, &QMediaPlayer::positionChanged, this, [this](qint64 position) { ShowPosition(position); });
   connect(MediaPlayer1, &QMediaPlayer::errorOccurred, this, [this](QMediaPlayer::Error error) {
     // A backend may report several errors for one file; the user hears of it once.
     if (error == QMediaPlayer::NoError || media_failed_) return;
     media_failed_ = true;
     dialogs_.ShowError(kUnknownFormat);
   });
+}
+
+void TForm5::ShowPosition(qint64 position) {
+  // The user's drag is not pulled back while it lasts.
+  if (!PositionSlider->isSliderDown()) PositionSlider->setValue(static_cast<int>(std::min<qint64>(position, INT_MAX)));
+  TimeLabel->setText(PlayTimeText(position, MediaPlayer1->duration()));
 }
 
 void TForm5::Fill(const PreviewRow& row) {

@@ -13,6 +13,7 @@ class QLineEdit;
 class QMediaPlayer;
 class QAudioOutput;
 class QPushButton;
+class QSlider;
 class QTabWidget;
 class QToolButton;
 class QVideoWidget;
@@ -91,6 +92,9 @@ class TForm5 final : public CentredDialog {
   QToolButton* BackButton = nullptr;
   QToolButton* RecordButton = nullptr;
   QToolButton* EjectButton = nullptr;
+  // Beside the buttons: where playback is, to drag, and its time of the whole.
+  QSlider* PositionSlider = nullptr;
+  QLabel* TimeLabel = nullptr;
 
  protected:
   void done(int result) override;
@@ -102,6 +106,7 @@ class TForm5 final : public CentredDialog {
   void OpenImage(const std::string& path);
   void OpenMedia(const std::string& path);
   void CreateMediaPlayer();
+  void ShowPosition(qint64 position);
   std::string CopyPath() const;
 
   Dialogs& dialogs_;

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "i18n/failure_wording.h"
+#include "i18n/plural_forms.h"
 #include "i18n/run_view_texts.h"
 #include "i18n/window_texts.h"
 #include "recovery/source_list.h"
@@ -45,7 +46,9 @@ Selection CollectSelection(const std::string& root, JobTable& table, Dialogs& di
   Listing listing(announced, dialogs);
   selection.identities = BuildJobTable(selection.sources, table, listing);
   if (!announced.empty()) {
-    dialogs.ShowLeftOut(WithValue(messages.Text(kLeftOutListText), std::to_string(announced.size())), announced);
+    const auto count = static_cast<std::int64_t>(announced.size());
+    dialogs.ShowLeftOut(WithValue(WithPluralForms(messages.Text(kLeftOutListText), {count}), std::to_string(count)),
+                        announced);
   }
   selection.left_out = static_cast<int>(left_out.size() + (collected - selection.sources.size()));
   return selection;

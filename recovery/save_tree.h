@@ -76,7 +76,9 @@ class SaveTree final : public CopyStore {
   std::unique_ptr<File> OpenSavedCopy(const std::string& source_path) override;
   void MarkWholeAfterSync(const std::string& source_path, const FileStatus& source) override;
   void SyncAndMarkWhole() override;
-  unsigned FinishedMode(unsigned mode) const override { return mode & 0777 & ~umask_; }
+  // A copy is the user's file: the source's permissions with the umask, but
+  // always readable and writable by its owner, whatever the medium allowed.
+  unsigned FinishedMode(unsigned mode) const override { return (mode & 0777 & ~umask_) | 0600; }
 
   // Drops the record of `source_path`'s whole copy, once on disk, before the copy is written again.
   void ForgetWhole(const std::string& source_path);

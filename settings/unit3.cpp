@@ -149,6 +149,7 @@ void TForm3::SetText(TextSlot slot, const QString& shown) {
     case TextSlot::kModeItem0: return ComboBox1->setItemText(0, shown);
     case TextSlot::kModeItem1: return ComboBox1->setItemText(1, shown);
     case TextSlot::kModeItem2: return ComboBox1->setItemText(2, shown);
+    case TextSlot::kSettingsCancelButton: return BitBtn2->setText(shown);
     default: return;
   }
 }

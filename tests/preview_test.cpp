@@ -14,6 +14,7 @@
 #include <QTextCursor>
 #include <filesystem>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimer>
@@ -222,12 +223,22 @@ TEST_F(PreviewTest, TheMediaViewerPlaysSoundAndRejectsWhatNoBackendOpens) {
   EXPECT_EQ(preview.findChild<QMediaPlayer*>(), nullptr);
   EXPECT_EQ(preview.findChild<QAudioOutput*>(), nullptr);
   preview.PlayButton->click();
-  Open(2, "1.wav", Wav(4000));
+  Open(2, "1.wav", Wav(16000));
   EXPECT_TRUE(WaitFor([&] {
     const auto status = preview.MediaPlayer1->mediaStatus();
     return status == QMediaPlayer::BufferedMedia || status == QMediaPlayer::EndOfMedia;
   }));
   EXPECT_TRUE(dialogs.errors.empty());
+  // Beside the buttons, the slider spans the file's two seconds and the time says how long it plays;
+  // dragging the slider moves playback.
+  EXPECT_TRUE(WaitFor([&] { return preview.PositionSlider->maximum() == 2000; })) << preview.PositionSlider->maximum();
+  EXPECT_TRUE(preview.TimeLabel->text().endsWith(" / 0:00:02")) << preview.TimeLabel->text().toStdString();
+  preview.PauseButton->click();
+  preview.PositionSlider->setSliderPosition(1500);
+  preview.PositionSlider->triggerAction(QAbstractSlider::SliderMove);
+  EXPECT_TRUE(WaitFor([&] { return preview.MediaPlayer1->position() >= 1500; })) << preview.MediaPlayer1->position();
+  EXPECT_TRUE(WaitFor([&] { return preview.TimeLabel->text() == "0:00:01 / 0:00:02"; }))
+      << preview.TimeLabel->text().toStdString();
   Open(2, "2.avi", std::string(5000, '\0'));
   EXPECT_TRUE(WaitFor([&] { return !dialogs.errors.empty(); }));
   EXPECT_EQ(dialogs.errors, std::vector<std::string>{"Unknown format."});

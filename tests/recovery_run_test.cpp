@@ -937,6 +937,7 @@ TEST_F(RecoveryRunTest, ADamagedCopyWhoseMapCannotBeSavedIsNotTakenAsWholeLater)
 TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions) {
   ASSERT_EQ(::chmod((temp / "src/one.txt").c_str(), 0600), 0);
   ASSERT_EQ(::chmod((temp / "src/three").c_str(), 0666), 0);
+  ASSERT_EQ(::chmod((temp / "src/sub/two.bin").c_str(), 0444), 0);
   ASSERT_EQ(::chmod((temp / "src/sub").c_str(), 0750), 0);
   const mode_t saved_umask = ::umask(022);
   std::vector<unsigned> working_modes;
@@ -959,6 +960,8 @@ TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions
   };
   EXPECT_EQ(mode("out/src/one.txt").first, 0600u);
   EXPECT_EQ(mode("out/src/three").first, 0644u);
+  // A read-only disc's file is saved as the user's own: its owner can write it.
+  EXPECT_EQ(mode("out/src/sub/two.bin").first, 0644u);
   EXPECT_EQ(mode("out/src/sub").first, 0750u);
   // One write per byte: the saved copy is the working copy, linked.
   EXPECT_EQ(mode("out/src/three").second, working_three);

@@ -4,10 +4,14 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <regex>
 
 #include <gtest/gtest.h>
 
 #include "i18n/apply_language.h"
+#include "i18n/plural_forms.h"
 #include "platform/profile_file.h"
 #include "platform/profile_write_error.h"
 #include "recovery/memory_job_table.h"
@@ -154,6 +158,35 @@ TEST(MessageTableTest, LaterEntriesComeFromTheLanguageFileOrInEnglish) {
   EXPECT_EQ(table.Text(kLeftOutSpecialText), kLeftOutSpecialText.english);
 }
 
+// "1 files": a counted word takes the form its count calls for, two forms
+// following English, three Russian; anything that is not a group stays as written.
+TEST(PluralFormsTest, ACountedWordAgreesWithItsCount) {
+  struct Case {
+    const char* text;
+    std::int64_t first, second;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"%1 {1:file|files}", 1, 0, "%1 file"},
+      {"%1 {1:file|files}", 0, 0, "%1 files"},
+      {"%1 {1:file|files}, %2 {2:was|were}", 21, 1, "%1 files, %2 was"},
+      {"{1:a|b|c}{1:a|b|c}", 1, 0, "aa"},
+      {"{2:a|b|c} {1:a|b|c}", 21, 101, "a a"},
+      {"{1:a|b|c}{2:a|b|c}", 2, 24, "bb"},
+      {"{1:a|b|c}{2:a|b|c}", 1004, 32, "bb"},
+      {"{1:a|b|c}{2:a|b|c}", 11, 12, "cc"},
+      {"{1:a|b|c}{2:a|b|c}", 114, 111, "cc"},
+      {"{1:a|b|c}{2:a|b|c}", 0, 5, "cc"},
+      {"{1:a|b|c}{2:a|b|c}", 20, 1000, "cc"},
+      {"{1:only}", 7, 0, "only"},
+      {"{3:a|b} {x} {1 } {", 1, 1, "{3:a|b} {x} {1 } {"},
+      {"no groups: 100%", 1, 1, "no groups: 100%"},
+  };
+  for (const Case& test : cases) {
+    EXPECT_EQ(WithPluralForms(test.text, {test.first, test.second}), test.shown) << test.text << " " << test.first;
+  }
+}
+
 // Both language files, as shipped beside the program.
 class LanguageFileTest : public ::testing::TestWithParam<bool> {
  protected:
@@ -179,6 +212,17 @@ TEST_P(LanguageFileTest, EveryEntryIsPresentAndMeetsWhatTheProgramReliesOn) {
     EXPECT_NE(m.Text(text).find(GetParam() ? "bytes not recovered" : "не восстановлено байт"), std::string::npos)
         << text.key;
   }
+  // Every counted word has the language's number of forms: two in English, three in Russian.
+  std::ifstream file(LanguageFilePath(SALVORINE_SOURCE_DIR, GetParam()));
+  const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  const std::regex group(R"(\{[1-9]:([^}]*)\})");
+  int groups = 0;
+  for (auto found = std::sregex_iterator(text.begin(), text.end(), group); found != std::sregex_iterator(); ++found) {
+    const std::string forms = (*found)[1];
+    EXPECT_EQ(std::count(forms.begin(), forms.end(), '|'), GetParam() ? 1 : 2) << forms;
+    ++groups;
+  }
+  EXPECT_GE(groups, 3);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageFileTest, ::testing::Values(true, false),

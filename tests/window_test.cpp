@@ -20,6 +20,7 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
+#include <cmath>
 #include <csignal>
 #include <QToolButton>
 
@@ -268,12 +269,15 @@ TEST_F(StartedWindowTest, ARunFromTheWindowFillsTheTableAndHoldsTheBusyStateMean
   }, [&] {
     enabled_during_run = {form->ToolButton1->isEnabled(), form->Recover2->isEnabled(), form->Button3->isEnabled(),
                           form->Edit2->isEnabled(), form->ShellTreeView1->isEnabled(),
-                          form->ToolButton3->isEnabled()};
+                          form->ToolButton3->isEnabled(), form->ToolButton8->isEnabled(), form->SkipFile1->isEnabled()};
     status_during_run = form->StatusBar1->text();
   });
+  // Skip File has nothing to skip before a run and after it.
+  EXPECT_FALSE(form->ToolButton8->isEnabled() || form->SkipFile1->isEnabled());
   Recover(source, work / "out");
 
-  EXPECT_EQ(enabled_during_run, (std::vector<bool>{false, false, false, false, false, true}));
+  EXPECT_EQ(enabled_during_run, (std::vector<bool>{false, false, false, false, false, true, true, true}));
+  EXPECT_FALSE(form->ToolButton8->isEnabled() || form->SkipFile1->isEnabled());
   EXPECT_TRUE(status_during_run.startsWith("Elapsed time: 0:00:0")) << status_during_run.toStdString();
   ASSERT_EQ(form->Table().RowCount(), 3);
   EXPECT_EQ(Cell(0, 1), source + "/a.bin");
@@ -445,6 +449,10 @@ TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAnd
   form->Russian1->trigger();
   EXPECT_EQ(view->index(1, 0).data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 1),
             "Сохранён полностью\nПродолжен с копии, оставленной прошлым запуском");
+  // "1 files": the counted words agree with their numbers.
+  Recover(disc.Path().string() + "/disc/a.bin", work / "out");
+  const QString one = form->StatusBar1->text();
+  EXPECT_TRUE(one.contains("   1 файл, из них повреждено 0, ")) << one.toStdString();
 }
 
 // Guards a list of left-out entries that loses their reasons or cannot hold a thousand.
@@ -1358,6 +1366,119 @@ TEST_F(WindowTest, TheAboutBoxTakesThePalettesColours) {
   EXPECT_EQ(about->Label6->palette().color(about->Label6->foregroundRole()), QColor(120, 170, 255));
 }
 
+std::string Text(const QRect& rect) {
+  return std::to_string(rect.x()) + "," + std::to_string(rect.y()) + " " + std::to_string(rect.width()) + "x" +
+         std::to_string(rect.height());
+}
+
+// Guards windows larger than the screen (the Damage Report's Close and Open
+// Map off it, the main window taller than the screen even maximized) and
+// dialogs opened in the screen's middle, away from the main window. Also run
+// at double scale on a 1366x768 screen (tests/CMakeLists.txt).
+TEST_F(StartedWindowTest, EveryWindowFitsTheScreenAndDialogsOpenOverTheMainWindow) {
+  const QRect screen = form->screen()->availableGeometry();
+  form->showMaximized();
+  QApplication::processEvents();
+  EXPECT_TRUE(screen.contains(form->frameGeometry())) << Text(form->frameGeometry()) << " on " << Text(screen);
+  // A window manager keeps a window at its least size: taller than the screen, its status line is off it.
+  EXPECT_GE(form->height(), form->minimumSizeHint().height()) << Text(form->geometry()) << " on " << Text(screen);
+  form->showNormal();
+  form->setGeometry(QRect(screen.topLeft() + QPoint(8, 30), screen.size() * 2 / 3));
+  QApplication::processEvents();
+
+  WriteFile(work / "report.tsv", "path\tsize\trecovered\tdamaged\tstate\tmap\n/disc/b.bin\t9\t5\t4\tdamaged\t/m\n");
+  DamageReportDialog report([](const std::string&, std::int64_t) {}, form.get());
+  report.ShowReport(ReadFile(work / "report.tsv"), ReportDialogTexts{"Report", {}, {}, "Open Map"});
+  TextWindow manual(form.get());
+  TForm5 preview(dialogs, form.get());
+  for (QDialog* dialog : std::initializer_list<QDialog*>{about.get(), settings.get(), &report, &manual, &preview}) {
+    const std::string name = dialog->metaObject()->className();
+    dialog->show();
+    QApplication::processEvents();
+    const QRect frame = dialog->frameGeometry();
+    EXPECT_TRUE(screen.contains(frame)) << name << " " << Text(frame) << " on " << Text(screen);
+    for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+      if (!button->isVisibleTo(dialog)) continue;
+      const QRect shown(button->mapToGlobal(QPoint(0, 0)), button->size());
+      EXPECT_TRUE(screen.contains(shown)) << name << " " << button->text().toStdString() << " " << Text(shown);
+    }
+    // Centred over the main window wherever that keeps it on the screen.
+    QRect centred(QPoint(0, 0), frame.size());
+    centred.moveCenter(form->frameGeometry().center());
+    if (screen.contains(centred)) {
+      EXPECT_LE((frame.center() - centred.center()).manhattanLength(), 40)
+          << name << " " << Text(frame) << " over " << Text(form->frameGeometry());
+    }
+    dialog->hide();
+  }
+}
+
+// The WCAG contrast ratio of two colours, 1 to 21.
+double Contrast(const QColor& a, const QColor& b) {
+  const auto luminance = [](const QColor& colour) {
+    const auto linear = [](double c) { return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4); };
+    return 0.2126 * linear(colour.redF()) + 0.7152 * linear(colour.greenF()) + 0.0722 * linear(colour.blueF());
+  };
+  const double x = luminance(a), y = luminance(b);
+  return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// Guards a Skip File icon drawn dark grey, which all but vanished on a dark palette's tool bar:
+// a good share of every tool bar icon stands out (3:1) from a light and from a dark background.
+TEST_F(StartedWindowTest, ToolbarIconsReadOnLightAndDarkBackgrounds) {
+  for (const QColor& background : {QColor(239, 239, 239), QColor(53, 53, 53), QColor(30, 30, 30)}) {
+    for (QToolButton* button : {form->ToolButton6, form->ToolButton7, form->ToolButton1, form->ToolButton3,
+                                form->ToolButton8, form->ToolButton4, form->ToolButton5}) {
+      const QImage icon = button->icon().pixmap(QSize(16, 16)).toImage().convertToFormat(QImage::Format_ARGB32);
+      int opaque = 0, standing_out = 0;
+      for (int y = 0; y < icon.height(); ++y) {
+        for (int x = 0; x < icon.width(); ++x) {
+          const QColor pixel = icon.pixelColor(x, y);
+          if (pixel.alphaF() < 0.5) continue;
+          ++opaque;
+          const float a = pixel.alphaF();
+          const QColor shown = QColor::fromRgbF(pixel.redF() * a + background.redF() * (1 - a),
+                                                pixel.greenF() * a + background.greenF() * (1 - a),
+                                                pixel.blueF() * a + background.blueF() * (1 - a));
+          standing_out += Contrast(shown, background) >= 3.0;
+        }
+      }
+      EXPECT_GT(opaque, 0) << button->objectName().toStdString();
+      EXPECT_GE(standing_out * 4, opaque) << button->objectName().toStdString() << " on "
+                                          << background.name().toStdString() << ": " << standing_out << " of " << opaque;
+    }
+  }
+}
+
+// Guards texts clipped by a box sized for the default font: About's links, and the
+// underscores of the "File:" line's names, which lie below the baseline.
+TEST_F(StartedWindowTest, LabelsShowEveryCharacterAtAnyFontSize) {
+  const QFont normal = QApplication::font();
+  const auto restore = qScopeGuard([&] { QApplication::setFont(normal); });
+  for (const double scale : {1.0, 1.5}) {
+    QFont font = normal;
+    font.setPointSizeF(normal.pointSizeF() * scale);
+    QApplication::setFont(font);
+    form->Label8->setText(QStringLiteral("/media/alice/EOS_DIGITAL/DCIM/100CANON/IMG_0416.JPG"));
+    about->show();
+    // A font change reaches the layouts one level per pass.
+    for (int pass = 0; pass < 4; ++pass) QApplication::processEvents();
+    for (QWidget* window : std::initializer_list<QWidget*>{form.get(), about.get()}) {
+      for (QLabel* label : window->findChildren<QLabel*>()) {
+        if (!label->isVisibleTo(window) || label->text().isEmpty()) continue;
+        const std::string where = std::to_string(scale) + " " + label->objectName().toStdString() + " " +
+                                  label->text().toStdString();
+        EXPECT_GE(label->height(), label->sizeHint().height()) << where;
+        // The main window's lines elide what does not fit; the About box has room for all.
+        if (window == about.get()) {
+          EXPECT_GE(label->width(), label->sizeHint().width()) << where;
+        }
+      }
+    }
+    about->hide();
+  }
+}
+
 // Sets the locale variables for one test and puts back what was there.
 class ScopedLocale {
  public:
@@ -1456,6 +1577,7 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_EQ(about->windowTitle(), "О программе Salvorine");
   EXPECT_EQ(settings->windowTitle(), "Настройки");
   EXPECT_EQ(settings->ComboBox1->itemText(1), "Максимальная скорость");
+  EXPECT_EQ(settings->BitBtn2->text(), "Отмена");
   // The mode falls back to Max Data; the Eject caption is reset while its picture stays.
   EXPECT_EQ(settings->ComboBox1->currentIndex(), 0);
   EXPECT_EQ(form->ToolButton6->text(), "Извлечь");
@@ -1468,6 +1590,7 @@ TEST_F(StartedWindowTest, SwitchingLanguageRewritesEveryWindowsTexts) {
   EXPECT_EQ(form->windowTitle(), "Salvorine 1.51 - Data Recovery");
   EXPECT_EQ(Plain(form->Settings2->text()), "Settings...");
   EXPECT_EQ(about->windowTitle(), "About Salvorine");
+  EXPECT_EQ(settings->BitBtn2->text(), "Cancel");
   EXPECT_EQ(form->Table().Cell(3, 0), "Damaged");
 }
 

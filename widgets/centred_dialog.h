@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDialog>
-#include <QScreen>
+
+#include "app/window_placement.h"
 
 namespace salvorine {
 
-// A modal dialog of a fixed size that opens in the middle of the screen, not
-// over its owner. Its title bar offers to close it, never to maximize it.
+// A modal dialog of a fixed size that opens over the middle of its owner
+// window, whole on the owner's screen. Its title bar offers to close it,
+// never to maximize it.
 class CentredDialog : public QDialog {
  public:
   explicit CentredDialog(QWidget* parent = nullptr)
@@ -15,7 +17,7 @@ class CentredDialog : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override {
-    if (const QScreen* shown_on = screen()) move(shown_on->availableGeometry().center() - rect().center());
+    PlaceOverOwner(*this);
     QDialog::showEvent(event);
   }
 };

@@ -39,6 +39,7 @@ RecoveryRun::RowResult RecoveryRun::RescueDeferred(Clock::TimePoint run_start, b
   deferred_.erase(deferred_.begin());
   const int row = pass->row;
   ShowRow(row);
+  env_.progress.SetDamagedFiles({rescued_damaged_ + 1, rescued_damaged_ + 1 + static_cast<int>(deferred_.size())});
   open_copy_path_ = pass->readable ? pass->working_path : std::string();
   const RescueReach reach = all ? RescueReach::kAll : static_cast<RescueReach>(static_cast<int>(pass->reached) + 1);
   const PassResult result = RunPass(pass, run_start, [&](FileRescue& rescue) { return rescue.RescueUntried(reach); });
@@ -46,6 +47,7 @@ RecoveryRun::RowResult RecoveryRun::RescueDeferred(Clock::TimePoint run_start, b
     pass->reached = reach;
     return DeferRescue(std::move(pass), run_start);
   }
+  ++rescued_damaged_;
   return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
 }
 

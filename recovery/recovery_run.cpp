@@ -86,6 +86,8 @@ bool RecoveryRun::RecoverRows() {
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
   finished_rows_ = 0;
+  rescued_damaged_ = 0;
+  ShowRowsDone();
   bool ended = false;
   try {
     const int rows = env_.table.RowCount() - 1;
@@ -211,7 +213,8 @@ bool RecoveryRun::BeginRowCopy(RowJob& job, std::optional<SaveTree::EarlierCopy>
 // The labels and the selection for row `row`, whose pass begins or goes on.
 void RecoveryRun::ShowRow(int row) {
   env_.progress.SetFileLabel(env_.table.Cell(0, row));
-  env_.progress.SetCountLabel(std::to_string(row) + "/" + std::to_string(env_.table.RowCount() - 1));
+  env_.progress.SetStage({});
+  env_.progress.SetDamagedFiles({});
   env_.table.SelectRow(row);
   current_row_ = row;
   skip_ = false;
@@ -257,11 +260,18 @@ RecoveryRun::RowResult RecoveryRun::FinishRow() {
 
   env_.pump.ProcessMessages();
   env_.progress.SetFileBar(100);
+  ++finished_rows_;
+  ShowRowsDone();
+  return RowResult::kDone;
+}
+
+// The Total label, bar and percentage tell one figure: the rows done of all.
+void RecoveryRun::ShowRowsDone() {
   const int rows = env_.table.RowCount() - 1;
-  const int total = HeldBarPosition(Percent(++finished_rows_, rows));
+  const int total = HeldBarPosition(Percent(finished_rows_, rows));
+  env_.progress.SetCountLabel(std::to_string(finished_rows_) + "/" + std::to_string(rows));
   env_.progress.SetTotalBar(total);
   env_.progress.SetTotalPercent(std::to_string(total) + "%");
-  return RowResult::kDone;
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }

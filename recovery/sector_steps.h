@@ -9,6 +9,7 @@
 #include "recovery/rescue_map.h"
 #include "recovery/rescue_target.h"
 #include "recovery/sector_reader.h"
+#include "recovery/stage_report.h"
 
 namespace salvorine {
 
@@ -42,6 +43,7 @@ class SectorRescue {
   SectorReader reader_;
   const RunOptions& options_;  // read afresh at every round of retries
   ProbeSpacing spacing_;
+  StageReport stage_;
   // Untried stretches, largest first (the earlier one of equal length); some are stale.
   struct Stretch {
     std::int64_t length;

@@ -22,7 +22,7 @@ namespace salvorine {
 QWidget* TForm1::CreateBottomPanel() {
   Panel1 = new QWidget(this);
   Panel1->setObjectName(QStringLiteral("Panel1"));
-  Panel1->setFixedHeight(169);
+  Panel1->setFixedHeight(186);
   auto* layout = new QVBoxLayout(Panel1);
   layout->setContentsMargins(4, 2, 4, 2);
   layout->setSpacing(2);
@@ -94,16 +94,15 @@ void TForm1::CreateProgressGroup() {
   progress->addWidget(Label1, 2, 1, 1, 2);
   progress->addWidget(ProgressBar2, 3, 0, 1, 2);
   progress->addWidget(Label4, 3, 2);
+  // What the run is doing now, on a line of its own under the bars.
+  Activity1 = Named<ElidedLabel>("Activity1", GroupBox2);
+  progress->addWidget(Activity1, 4, 0, 1, 3);
   progress->setColumnStretch(1, 1);
 }
 
 void TForm1::CreateStatusBar() {
-  StatusBar1 = new QLabel(statusBar());
-  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1 = Named<ElidedLabel>("StatusBar1", statusBar());
   statusBar()->addWidget(StatusBar1, 1);
-  Activity1 = new QLabel(statusBar());
-  Activity1->setObjectName(QStringLiteral("Activity1"));
-  statusBar()->addPermanentWidget(Activity1);
   ModeLabel1 = Named<QLabel>("ModeLabel1", mode_text_.arg(QStringLiteral("Max Data")), statusBar());
   ModeLabel1->setToolTip(QString::fromUtf8(kModeInForceHint.english));
   statusBar()->addPermanentWidget(ModeLabel1);

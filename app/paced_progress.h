@@ -40,6 +40,11 @@ class PacedProgress final : public ProgressDisplay {
   void SetTotalBar(int position) override { total_bar_ = position; }
   void SetTotalPercent(const std::string& text) override { total_percent_ = text; }
   void SetStatusText(const std::string& text) override { status_ = text; }
+  // Kept for the activity line, which reads them at its own pace.
+  void SetStage(const StageProgress& stage) override { stage_ = stage; }
+  void SetDamagedFiles(const DamagedFilesProgress& files) override { damaged_files_ = files; }
+  const StageProgress& Stage() const { return stage_; }
+  const DamagedFilesProgress& DamagedFiles() const { return damaged_files_; }
 
   // True once a frame has passed since the last flush.
   bool FrameDue() const { return std::chrono::steady_clock::now() - flushed_at_ >= kFrame; }
@@ -50,6 +55,8 @@ class PacedProgress final : public ProgressDisplay {
   Widgets widgets_{};
   std::optional<std::string> file_label_, count_label_, file_percent_, total_percent_, status_;
   std::optional<int> file_bar_, total_bar_;
+  StageProgress stage_;
+  DamagedFilesProgress damaged_files_;
   std::chrono::steady_clock::time_point flushed_at_{};
 };
 

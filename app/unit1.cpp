@@ -174,6 +174,7 @@ void TForm1::ToolButton1Click() {
     stopping_ = false;
     SetRunControlsEnabled(run_->Idle());
     Activity1->clear();
+    Activity1->setToolTip(QString());
     ShowDamageMap(true);
   });
   // Without a save folder the user is asked for one; still without one, nothing starts.
@@ -377,12 +378,15 @@ void TForm1::ShowActivity() {
   // A run waiting for its medium reads nothing: no speed, no time left.
   if (run_->WaitingForMedium()) {
     Activity1->clear();
+    Activity1->setToolTip(QString());
     return;
   }
   const auto now = std::chrono::steady_clock::now();
-  Activity1->setText(
-      activity_.Text(now, read_watch_.Activity(now), stopping_, BytesOfAllRows(&RowFigures::completed),
-                     read_watch_.bytes_read));
+  const ActivityLine::Line line = activity_.Text(
+      now, {read_watch_.Activity(now), stopping_, BytesOfAllRows(&RowFigures::completed), read_watch_.bytes_read,
+            progress_.Stage(), progress_.DamagedFiles()});
+  Activity1->setText(line.shown);
+  Activity1->setToolTip(line.whole);
 }
 
 // The rows the last run took from earlier runs say so under their tooltips.

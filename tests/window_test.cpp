@@ -48,6 +48,8 @@
 #include <QMessageBox>
 #include <filesystem>
 #include <set>
+#include "app/activity_line.h"
+#include "i18n/byte_units.h"
 #include "i18n/data_files.h"
 #include "i18n/desktop_language.h"
 #include "platform/file_system.h"
@@ -309,7 +311,7 @@ TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapse
   When(form.get(), [&] {
          if (Cell(2, 1) == "0 (0%)") {
            status_while_stalled.insert(form->StatusBar1->text());
-           const QString activity = form->Activity1->text();
+           const QString activity = form->Activity1->text() + "\n" + form->Activity1->toolTip();
            if (activity_while_stalled.empty() || activity_while_stalled.back() != activity) {
              activity_while_stalled.push_back(activity);
            }
@@ -331,6 +333,8 @@ TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapse
   };
   EXPECT_TRUE(said("Reading  ·  ")) << activity_while_stalled.front().toStdString();
   EXPECT_TRUE(said("Waiting for the drive  ·  ")) << activity_while_stalled.back().toStdString();
+  // Sizes in units on the line, the exact count in its tooltip.
+  EXPECT_TRUE(activity_while_stalled.back().contains("0 B of 5 KB\n")) << activity_while_stalled.back().toStdString();
   EXPECT_TRUE(activity_while_stalled.back().contains("0 of 5000 bytes")) << activity_while_stalled.back().toStdString();
   // Once the run has returned, the line is empty again.
   EXPECT_TRUE(form->Activity1->text().isEmpty());
@@ -434,6 +438,86 @@ TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAnd
 }
 
 // Guards a list of left-out entries that loses their reasons or cannot hold a thousand.
+// Guards sizes shown as raw bytes ("2538889 of 138333526 bytes"): units a
+// person reads, rounded without passing 999 of a unit, in either language.
+TEST(ByteUnitsTest, SizesTakeTheLargestUnitUnderAThousandInEitherLanguage) {
+  const ByteUnits english = ByteUnitsFrom(std::string(SALVORINE_SOURCE_DIR) + "/Language/English.ini");
+  const ByteUnits russian = ByteUnitsFrom(std::string(SALVORINE_SOURCE_DIR) + "/Language/Russian.ini");
+  const struct {
+    std::int64_t bytes;
+    const char* english;
+    const char* russian;
+  } cases[] = {
+      {0, "0 B", "0 Б"},           {999, "999 B", "999 Б"},           {1000, "1 KB", "1 КБ"},
+      {1050, "1.1 KB", "1,1 КБ"},  {9999, "10 KB", "10 КБ"},          {999499, "999 KB", "999 КБ"},
+      {999500, "1 MB", "1 МБ"},    {2538889, "2.5 MB", "2,5 МБ"},     {138333526, "138 MB", "138 МБ"},
+      {5'000'000'000'000'000'000, "5000000 TB", "5000000 ТБ"},
+  };
+  for (const auto& row : cases) {
+    EXPECT_EQ(ReadableBytes(row.bytes, english), row.english) << row.bytes;
+    EXPECT_EQ(ReadableBytes(row.bytes, russian), row.russian) << row.bytes;
+  }
+}
+
+// Guards an activity line that went silent in Thorough's sector stages, with
+// a time left that climbed from 3:52 to 5:59 in 20 s: each stage is named
+// with its own progress, and a time left is shown only while the finish it
+// foresees holds steady, over the stage's pace rather than the run's.
+TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft) {
+  ActivityLine line;
+  ActivityLine::Texts texts;
+  texts.activities = {QString(), "Reading", "Bad block", "Retrying", "Waiting for the drive"};
+  texts.stages = {QString(), "Between %1 of %2", "Left %1", "Retrying %1 of %2"};
+  texts.damaged_files = "Damaged files %1 of %2";
+  texts.bytes_done = "%1 of %2 bytes";
+  texts.size_done = "%1 of %2";
+  texts.units = {{"%1 B", "%1 KB", "%1 MB", "%1 GB", "%1 TB"}, "."};
+  texts.kilobytes_per_second = "%1 KB/s";
+  texts.megabytes_per_second = "%1 MB/s";
+  texts.time_left = "%1 left";
+  texts.stopping = "Stopping";
+  line.SetTexts(texts);
+  using std::chrono::seconds;
+  const ActivityLine::TimePoint start{};
+  const std::int64_t total = 138333526;
+  // Each second, `sectors(t)` sectors of the stage (of 1000) are done, and 3 KB more read.
+  const struct {
+    const char* name;
+    RescueStage stage;
+    std::function<std::int64_t(int)> sectors;
+    const char* shown_at_20;  // the line after 20 s
+  } cases[] = {
+      {"steady retries", RescueStage::kRetrying, [](int t) { return 10 * t; },
+       "Damaged files 2 of 3  ·  Retrying 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
+      {"steady scrape", RescueStage::kSectorsLeft, [](int t) { return 10 * t; },
+       "Damaged files 2 of 3  ·  Left 800  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
+      // The pace halves and halves again: the finish it foresees moves later.
+      {"slowing scrape", RescueStage::kSectorsLeft, [](int t) { return t < 10 ? 20 * t : 200 + 2 * (t - 10); },
+       "Damaged files 2 of 3  ·  Left 780  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+      // Probes end before every sector is tried: no end to foresee.
+      {"probes", RescueStage::kBetweenBadAreas, [](int t) { return 10 * t; },
+       "Damaged files 2 of 3  ·  Between 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+  };
+  for (const auto& row : cases) {
+    line.Start(start, total);
+    ActivityLine::Line shown;
+    for (int t = 0; t <= 20; ++t) {
+      const ActivityLine::State state{ReadActivity::kReading, false, 2538889, 3000 * t,
+                                      {row.stage, row.sectors(t), 1000}, {2, 3}};
+      shown = line.Text(start + seconds(t), state);
+      // Not before the finish has held for some seconds.
+      if (t < 5) EXPECT_FALSE(shown.shown.endsWith(" left")) << row.name << " at " << t;
+    }
+    EXPECT_EQ(shown.shown.toStdString(), row.shown_at_20) << row.name;
+    EXPECT_EQ(shown.whole, QString(shown.shown).replace("2.5 MB of 138 MB", "2538889 of 138333526 bytes")) << row.name;
+  }
+  // Outside a stage, the drive's activity and the run's own pace.
+  line.Start(start, 10'000'000);
+  ActivityLine::Line shown;
+  for (int t = 0; t <= 20; ++t) shown = line.Text(start + seconds(t), {ReadActivity::kReading, false, 250'000 * t, 250'000 * t, {}, {}});
+  EXPECT_EQ(shown.shown.toStdString(), "Reading  ·  250.0 KB/s  ·  5 MB of 10 MB  ·  0:00:20 left");
+}
+
 TEST(LeftOutDialogTest, ListsEveryEntryWithItsReason) {
   std::vector<std::string> entries;
   for (int i = 0; i < 1000; ++i) {
@@ -460,8 +544,18 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   bool saw_reading = false, saw_untried = false;
   std::int64_t most_bad_while_read = 0;
   bool second_read = false;
+  std::set<QString> activity_after_second, counts_disagreeing;
   // The first file's rescue goes on after the second file's pass.
   When(form.get(), [&] {
+    // The Total label, bar and percentage tell one figure, the files done of all.
+    const QStringList count = form->Label1->text().split('/');
+    if (count.size() != 2 || count[1] == "0") {
+      if (form->Label1->text() != "0/0") counts_disagreeing.insert(form->Label1->text());
+    } else if (form->ProgressBar2->value() != count[0].toInt() * 100 / count[1].toInt() ||
+        form->Label4->text() != QString::number(form->ProgressBar2->value()) + "%") {
+      counts_disagreeing.insert(form->Label1->text() + " " + form->Label4->text());
+    }
+    if (second_read && form->Run().CurrentRow() == 1) activity_after_second.insert(form->Activity1->text());
     if (form->Run().CurrentRow() == 1 && form->Run().LiveMap() != nullptr) {
       finished_while_read.insert(count(CellShade::kFinished));
       saw_reading = saw_reading || count(CellShade::kReading) > 0;
@@ -473,6 +567,14 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   }, [] {});
   Recover(disc.Path().string() + "/disc", work / "out");
   ASSERT_EQ(Cell(2, 2), "100 (100%)");
+  EXPECT_EQ(counts_disagreeing, std::set<QString>{});
+  EXPECT_EQ(form->Label1->text(), "2/2");
+  // The waiting file's rescue says what it does, stage by stage, each with its progress.
+  const auto said = [&](const QString& start) {
+    return std::ranges::any_of(activity_after_second, [&](const QString& text) { return text.startsWith(start); });
+  };
+  EXPECT_TRUE(said("Rescuing damaged files: 1 of 1  ·  Rescuing between bad areas: "));
+  EXPECT_TRUE(said("Rescuing damaged files: 1 of 1  ·  Trying the sectors left, "));
   EXPECT_TRUE(saw_reading);
   EXPECT_TRUE(saw_untried);
   // The map grew as the pass went, not only once it was over.
@@ -1491,6 +1593,38 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
   EXPECT_TRUE(whole.data(Qt::ToolTipRole).toString().endsWith("\nNot reached by the run"));
   form->Russian1->trigger();
   EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), a_bin + "Остановлен: сохранён, сколько успел, с картой");
+}
+
+// Guards a status line cut at the window's edge ("saved to /home/alice/Res",
+// "осталось окол") while it widened the window: at 630×480, in either
+// language, the summary and the activity line each keep to a line of their
+// own inside the window, cut with "…" where they must, whole in the tooltip.
+TEST_F(StartedWindowTest, TheSummaryAndTheActivityLineFitTheWindowAndAreWholeInTheirTooltips) {
+  WriteFile(work / "in/a.bin", std::string(5000, 'a'));
+  const std::string save = (work / "out/a save folder whose name is longer than any window is wide/").string();
+  for (const bool english : {true, false}) {
+    english ? form->English1->trigger() : form->Russian1->trigger();
+    form->resize(630, 480);
+    Recover(work / "in", save);
+    QApplication::processEvents();
+    const std::string where = english ? "English" : "Russian";
+    EXPECT_EQ(form->size(), QSize(630, 480)) << where;
+    const QString summary = form->StatusBar1->text();
+    ASSERT_TRUE(summary.contains(Shown(save))) << where << ": " << summary.toStdString();
+    EXPECT_TRUE(form->StatusBar1->ShownText().endsWith(QStringLiteral("…"))) << where;
+    EXPECT_EQ(form->StatusBar1->TipText(), summary) << where;
+    // The activity line takes the progress group's last line, as wide as the group.
+    form->Activity1->setText(summary);
+    EXPECT_TRUE(form->GroupBox2->isAncestorOf(form->Activity1)) << where;
+    EXPECT_GE(form->Activity1->width(), form->GroupBox2->width() - 20) << where;
+    EXPECT_EQ(form->size(), QSize(630, 480)) << where;
+    for (QWidget* label : std::initializer_list<QWidget*>{form->StatusBar1, form->Activity1, form->Label1, form->Label4}) {
+      const QRect placed(label->mapTo(form.get(), QPoint(0, 0)), label->size());
+      EXPECT_TRUE(form->rect().contains(placed)) << where << " " << label->objectName().toStdString();
+      EXPECT_GE(label->height(), label->fontMetrics().height()) << where << " " << label->objectName().toStdString();
+    }
+    form->Activity1->clear();
+  }
 }
 
 TEST_F(StartedWindowTest, TheSettingsDialogExplainsTheSelectedModeInTheLanguageShown) {

@@ -72,7 +72,6 @@ ActivityLine::Line ActivityLine::Text(TimePoint now, const State& state) {
   samples_.emplace_back(now, state.bytes_read);
   while (samples_.size() > 2 && now - samples_[1].first >= kSpeedSpan) samples_.pop_front();
   QStringList parts;
-  if (state.damaged_files.of > 0) parts << texts_.damaged_files.arg(state.damaged_files.at).arg(state.damaged_files.of);
   if (state.stopping) {
     parts << texts_.stopping;
   } else if (state.stage.stage != RescueStage::kNone) {

@@ -13,16 +13,15 @@
 
 namespace salvorine {
 
-// The account of what the run is doing now: the damaged files' rescue and
-// the sector stage under way, else the drive's activity; the speed of the
-// last few seconds, the bytes done of all, and the time left where it holds steady.
+// The account of what the run is doing now: the sector stage under way, else
+// the drive's activity; the speed of the last few seconds, the bytes done of
+// all, and the time left where it holds steady.
 class ActivityLine {
  public:
   using TimePoint = std::chrono::steady_clock::time_point;
   struct Texts {
     std::array<QString, 5> activities;  // indexed by ReadActivity; kIdle's is not shown
     std::array<QString, 4> stages;      // indexed by RescueStage; kNone's is not shown
-    QString damaged_files;              // %1 of %2 files
     QString bytes_done;                 // %1 of %2 bytes, exact
     QString size_done;                  // %1 of %2, in `units`
     ByteUnits units;
@@ -35,7 +34,6 @@ class ActivityLine {
     std::int64_t done = 0;     // bytes of the run's rows done
     std::int64_t bytes_read = 0;  // delivered by the drive since the run started
     StageProgress stage;
-    DamagedFilesProgress damaged_files;
   };
   // The line as shown, sizes in units, and whole, with the exact byte counts, for its tooltip.
   struct Line {

@@ -70,7 +70,9 @@ void TForm1::CreateProgressGroup() {
   Label8->setMinimumWidth(1);
   Label2 = label("Label2", QStringLiteral("0%"));
   Label6 = label("Label6", QStringLiteral("Total:"));
-  Label1 = label("Label1", QStringLiteral("0/0"));
+  // The files done of all, and beside them what the run does with the damaged ones.
+  Label1 = Named<ElidedLabel>("Label1", GroupBox2);
+  Label1->setText(QStringLiteral("0/0"));
   Label4 = label("Label4", QStringLiteral("0%"));
   ProgressBar1 = new QProgressBar(GroupBox2);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));

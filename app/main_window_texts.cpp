@@ -60,7 +60,6 @@ void TForm1::ApplyRunViewTexts(const std::string& language_file) {
   activity.activities = {QString(), message(32, "Reading"), message(34, "Bad block"), message(36, "Retrying"),
                          message(37, "Waiting for the drive")};
   activity.stages = {QString(), text(kBetweenBadAreasText), text(kSectorsLeftText), text(kRetryingText)};
-  activity.damaged_files = text(kDamagedFilesText);
   activity.bytes_done = text(kBytesDoneText);
   activity.size_done = text(kSizeDoneText);
   activity.units = ByteUnitsFrom(language_file);
@@ -69,6 +68,7 @@ void TForm1::ApplyRunViewTexts(const std::string& language_file) {
   activity.time_left = text(kTimeLeftText);
   activity.stopping = text(kStoppingText);
   activity_.SetTexts(activity);
+  progress_.SetDamagedFilesText(text(kDamagedFilesText));
   earlier_copies_text_ = text(kEarlierCopiesText);
   row_continued_text_ = text(kRowContinuedText);
   row_taken_whole_text_ = text(kRowTakenWholeText);

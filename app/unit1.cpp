@@ -384,7 +384,7 @@ void TForm1::ShowActivity() {
   const auto now = std::chrono::steady_clock::now();
   const ActivityLine::Line line = activity_.Text(
       now, {read_watch_.Activity(now), stopping_, BytesOfAllRows(&RowFigures::completed), read_watch_.bytes_read,
-            progress_.Stage(), progress_.DamagedFiles()});
+            progress_.Stage()});
   Activity1->setText(line.shown);
   Activity1->setToolTip(line.whole);
 }

@@ -93,6 +93,7 @@ bool RecoveryRun::RecoverRows() {
     const int rows = env_.table.RowCount() - 1;
     for (int row = 1; row <= rows && !ended; ++row) ended = Ended([&] { return RecoverRow(row, run_start); }, run_start);
     while (!ended && !deferred_.empty()) ended = Ended([&] { return RescueDeferred(run_start, false); }, run_start);
+    ShowNoStage();
     if (ended) {
       SetIdle(true);
       // A medium that did not come back leaves the row it cut short as a Stop would.
@@ -103,6 +104,7 @@ bool RecoveryRun::RecoverRows() {
     save_tree_->SyncAndMarkWhole();
     SaveReport();
   } catch (...) {
+    ShowNoStage();
     EndAfterError();
     throw;
   }
@@ -213,8 +215,7 @@ bool RecoveryRun::BeginRowCopy(RowJob& job, std::optional<SaveTree::EarlierCopy>
 // The labels and the selection for row `row`, whose pass begins or goes on.
 void RecoveryRun::ShowRow(int row) {
   env_.progress.SetFileLabel(env_.table.Cell(0, row));
-  env_.progress.SetStage({});
-  env_.progress.SetDamagedFiles({});
+  ShowNoStage();
   env_.table.SelectRow(row);
   current_row_ = row;
   skip_ = false;
@@ -263,6 +264,12 @@ RecoveryRun::RowResult RecoveryRun::FinishRow() {
   ++finished_rows_;
   ShowRowsDone();
   return RowResult::kDone;
+}
+
+// Neither a sector stage nor the damaged files' rescue is under way.
+void RecoveryRun::ShowNoStage() {
+  env_.progress.SetStage({});
+  env_.progress.SetDamagedFiles({});
 }
 
 // The Total label, bar and percentage tell one figure: the rows done of all.

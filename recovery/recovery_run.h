@@ -115,6 +115,7 @@ class RecoveryRun {
   void Collect();
   void ShowBothBarsAt(int percent);
   void ShowRowsDone();
+  void ShowNoStage();
   RunOutcome Complete();
   void EndAfterError();
   bool RecoverRows();

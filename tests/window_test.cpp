@@ -468,7 +468,6 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
   ActivityLine::Texts texts;
   texts.activities = {QString(), "Reading", "Bad block", "Retrying", "Waiting for the drive"};
   texts.stages = {QString(), "Between %1 of %2", "Left %1", "Retrying %1 of %2"};
-  texts.damaged_files = "Damaged files %1 of %2";
   texts.bytes_done = "%1 of %2 bytes";
   texts.size_done = "%1 of %2";
   texts.units = {{"%1 B", "%1 KB", "%1 MB", "%1 GB", "%1 TB"}, "."};
@@ -488,22 +487,22 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
     const char* shown_at_20;  // the line after 20 s
   } cases[] = {
       {"steady retries", RescueStage::kRetrying, [](int t) { return 10 * t; },
-       "Damaged files 2 of 3  ·  Retrying 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
+       "Retrying 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
       {"steady scrape", RescueStage::kSectorsLeft, [](int t) { return 10 * t; },
-       "Damaged files 2 of 3  ·  Left 800  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
+       "Left 800  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
       // The pace halves and halves again: the finish it foresees moves later.
       {"slowing scrape", RescueStage::kSectorsLeft, [](int t) { return t < 10 ? 20 * t : 200 + 2 * (t - 10); },
-       "Damaged files 2 of 3  ·  Left 780  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+       "Left 780  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
       // Probes end before every sector is tried: no end to foresee.
       {"probes", RescueStage::kBetweenBadAreas, [](int t) { return 10 * t; },
-       "Damaged files 2 of 3  ·  Between 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+       "Between 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
   };
   for (const auto& row : cases) {
     line.Start(start, total);
     ActivityLine::Line shown;
     for (int t = 0; t <= 20; ++t) {
       const ActivityLine::State state{ReadActivity::kReading, false, 2538889, 3000 * t,
-                                      {row.stage, row.sectors(t), 1000}, {2, 3}};
+                                      {row.stage, row.sectors(t), 1000}};
       shown = line.Text(start + seconds(t), state);
       // Not before the finish has held for some seconds.
       if (t < 5) EXPECT_FALSE(shown.shown.endsWith(" left")) << row.name << " at " << t;
@@ -514,7 +513,7 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
   // Outside a stage, the drive's activity and the run's own pace.
   line.Start(start, 10'000'000);
   ActivityLine::Line shown;
-  for (int t = 0; t <= 20; ++t) shown = line.Text(start + seconds(t), {ReadActivity::kReading, false, 250'000 * t, 250'000 * t, {}, {}});
+  for (int t = 0; t <= 20; ++t) shown = line.Text(start + seconds(t), {ReadActivity::kReading, false, 250'000 * t, 250'000 * t, {}});
   EXPECT_EQ(shown.shown.toStdString(), "Reading  ·  250.0 KB/s  ·  5 MB of 10 MB  ·  0:00:20 left");
 }
 
@@ -548,14 +547,16 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   // The first file's rescue goes on after the second file's pass.
   When(form.get(), [&] {
     // The Total label, bar and percentage tell one figure, the files done of all.
-    const QStringList count = form->Label1->text().split('/');
+    const QStringList count = form->Label1->text().section("  ·  ", 0, 0).split('/');
     if (count.size() != 2 || count[1] == "0") {
       if (form->Label1->text() != "0/0") counts_disagreeing.insert(form->Label1->text());
     } else if (form->ProgressBar2->value() != count[0].toInt() * 100 / count[1].toInt() ||
         form->Label4->text() != QString::number(form->ProgressBar2->value()) + "%") {
       counts_disagreeing.insert(form->Label1->text() + " " + form->Label4->text());
     }
-    if (second_read && form->Run().CurrentRow() == 1) activity_after_second.insert(form->Activity1->text());
+    if (second_read && form->Run().CurrentRow() == 1) {
+      activity_after_second.insert(form->Label1->text() + " | " + form->Activity1->text());
+    }
     if (form->Run().CurrentRow() == 1 && form->Run().LiveMap() != nullptr) {
       finished_while_read.insert(count(CellShade::kFinished));
       saw_reading = saw_reading || count(CellShade::kReading) > 0;
@@ -569,12 +570,13 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   ASSERT_EQ(Cell(2, 2), "100 (100%)");
   EXPECT_EQ(counts_disagreeing, std::set<QString>{});
   EXPECT_EQ(form->Label1->text(), "2/2");
-  // The waiting file's rescue says what it does, stage by stage, each with its progress.
+  // The waiting file's rescue says what it does beside the files done, and
+  // on the activity line stage by stage, each with its progress.
   const auto said = [&](const QString& start) {
     return std::ranges::any_of(activity_after_second, [&](const QString& text) { return text.startsWith(start); });
   };
-  EXPECT_TRUE(said("Rescuing damaged files: 1 of 1  ·  Rescuing between bad areas: "));
-  EXPECT_TRUE(said("Rescuing damaged files: 1 of 1  ·  Trying the sectors left, "));
+  EXPECT_TRUE(said("1/2  ·  Rescuing damaged files: 1 of 1 | Rescuing between bad areas: "));
+  EXPECT_TRUE(said("1/2  ·  Rescuing damaged files: 1 of 1 | Trying the sectors left, "));
   EXPECT_TRUE(saw_reading);
   EXPECT_TRUE(saw_untried);
   // The map grew as the pass went, not only once it was over.

@@ -40,7 +40,7 @@ void PacedProgress::SetDamagedFiles(const DamagedFilesProgress& files) {
 
 void PacedProgress::SetDamagedFilesText(const QString& text) {
   damaged_files_text_ = text;
-  count_due_ = true;
+  count_due_ = damaged_files_.of > 0;
 }
 
 QString PacedProgress::CountText() const {

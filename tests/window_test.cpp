@@ -505,7 +505,9 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
                                       {row.stage, row.sectors(t), 1000}};
       shown = line.Text(start + seconds(t), state);
       // Not before the finish has held for some seconds.
-      if (t < 5) EXPECT_FALSE(shown.shown.endsWith(" left")) << row.name << " at " << t;
+      if (t < 5) {
+        EXPECT_FALSE(shown.shown.endsWith(" left")) << row.name << " at " << t;
+      }
     }
     EXPECT_EQ(shown.shown.toStdString(), row.shown_at_20) << row.name;
     EXPECT_EQ(shown.whole, QString(shown.shown).replace("2.5 MB of 138 MB", "2538889 of 138333526 bytes")) << row.name;
@@ -543,19 +545,19 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   bool saw_reading = false, saw_untried = false;
   std::int64_t most_bad_while_read = 0;
   bool second_read = false;
-  std::set<QString> activity_after_second, counts_disagreeing;
+  std::set<QString> activity_of_first, counts_disagreeing;
   // The first file's rescue goes on after the second file's pass.
   When(form.get(), [&] {
     // The Total label, bar and percentage tell one figure, the files done of all.
-    const QStringList count = form->Label1->text().section("  ·  ", 0, 0).split('/');
-    if (count.size() != 2 || count[1] == "0") {
+    const QStringList files = form->Label1->text().section("  ·  ", 0, 0).split('/');
+    if (files.size() != 2 || files[1] == "0") {
       if (form->Label1->text() != "0/0") counts_disagreeing.insert(form->Label1->text());
-    } else if (form->ProgressBar2->value() != count[0].toInt() * 100 / count[1].toInt() ||
+    } else if (form->ProgressBar2->value() != files[0].toInt() * 100 / files[1].toInt() ||
         form->Label4->text() != QString::number(form->ProgressBar2->value()) + "%") {
       counts_disagreeing.insert(form->Label1->text() + " " + form->Label4->text());
     }
-    if (second_read && form->Run().CurrentRow() == 1) {
-      activity_after_second.insert(form->Label1->text() + " | " + form->Activity1->text());
+    if (form->Run().CurrentRow() == 1) {
+      activity_of_first.insert(form->Label1->text() + " | " + form->Activity1->text());
     }
     if (form->Run().CurrentRow() == 1 && form->Run().LiveMap() != nullptr) {
       finished_while_read.insert(count(CellShade::kFinished));
@@ -573,7 +575,7 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   // The waiting file's rescue says what it does beside the files done, and
   // on the activity line stage by stage, each with its progress.
   const auto said = [&](const QString& start) {
-    return std::ranges::any_of(activity_after_second, [&](const QString& text) { return text.startsWith(start); });
+    return std::ranges::any_of(activity_of_first, [&](const QString& text) { return text.startsWith(start); });
   };
   EXPECT_TRUE(said("1/2  ·  Rescuing damaged files: 1 of 1 | Rescuing between bad areas: "));
   EXPECT_TRUE(said("1/2  ·  Rescuing damaged files: 1 of 1 | Trying the sectors left, "));
@@ -1603,7 +1605,7 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
 // own inside the window, cut with "…" where they must, whole in the tooltip.
 TEST_F(StartedWindowTest, TheSummaryAndTheActivityLineFitTheWindowAndAreWholeInTheirTooltips) {
   WriteFile(work / "in/a.bin", std::string(5000, 'a'));
-  const std::string save = (work / "out/a save folder whose name is longer than any window is wide/").string();
+  const std::string save = work / "out/a save folder whose name is longer than any window is wide/";
   for (const bool english : {true, false}) {
     english ? form->English1->trigger() : form->Russian1->trigger();
     form->resize(630, 480);

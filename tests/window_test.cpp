@@ -1627,6 +1627,11 @@ TEST_F(StartedWindowTest, TheSummaryAndTheActivityLineFitTheWindowAndAreWholeInT
       EXPECT_TRUE(form->rect().contains(placed)) << where << " " << label->objectName().toStdString();
       EXPECT_GE(label->height(), label->fontMetrics().height()) << where << " " << label->objectName().toStdString();
     }
+    // The map's legend goes on to another line rather than past the map's edge ("Читается сей").
+    for (const CellShade shade : {CellShade::kFinished, CellShade::kUntried, CellShade::kBad, CellShade::kReading}) {
+      const QRect entry = form->DamageMap1->LegendRect(shade);
+      EXPECT_TRUE(form->DamageMap1->rect().contains(entry)) << where << " " << static_cast<int>(shade);
+    }
     form->Activity1->clear();
   }
 }

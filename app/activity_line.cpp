@@ -25,9 +25,9 @@ void ActivityLine::Start(TimePoint now, std::int64_t total_bytes) {
 
 QString ActivityLine::Speed(double bytes_per_second) const {
   const auto tenths = static_cast<std::int64_t>(bytes_per_second / 100 + 0.5);
-  if (tenths < 10000) return texts_.kilobytes_per_second.arg(QString::fromStdString(TenthsText(tenths, texts_.units.decimal_mark)));
-  return texts_.megabytes_per_second.arg(
-      QString::fromStdString(TenthsText((tenths + 500) / 1000, texts_.units.decimal_mark)));
+  const std::string& mark = texts_.units.decimal_mark;
+  if (tenths < 10000) return texts_.kilobytes_per_second.arg(QString::fromStdString(TenthsText(tenths, mark)));
+  return texts_.megabytes_per_second.arg(QString::fromStdString(TenthsText((tenths + 500) / 1000, mark)));
 }
 
 QString ActivityLine::StageText(const StageProgress& stage) const {

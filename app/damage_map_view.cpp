@@ -132,7 +132,8 @@ void DamageMapView::paintEvent(QPaintEvent*) {
   for (std::size_t shade = 0; shade < texts_.shades.size(); ++shade) {
     const QPoint at = places[shade];
     const int swatch_top = at.y() + (text_height - (kCellSide - 1)) / 2;
-    painter.fillRect(QRect(at.x(), swatch_top, kCellSide - 1, kCellSide - 1), ShadeColor(static_cast<CellShade>(shade)));
+    painter.fillRect(QRect(at.x(), swatch_top, kCellSide - 1, kCellSide - 1),
+                     ShadeColor(static_cast<CellShade>(shade)));
     const int text_width = fontMetrics().horizontalAdvance(texts_.shades[shade]);
     painter.drawText(QRect(at.x() + kCellSide + 3, at.y(), text_width, text_height), Qt::AlignLeft | Qt::AlignVCenter,
                      texts_.shades[shade]);

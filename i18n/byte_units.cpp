@@ -24,7 +24,9 @@ std::string ReadableBytes(std::int64_t bytes, const ByteUnits& units) {
     // Rounded to tenths of the unit, then to whole ones; a figure that rounds to 1000 takes the next unit.
     const std::int64_t tenths = (bytes + unit / 20) / (unit / 10);
     if (tenths < 100) {
-      return WithValue(units.units[index], tenths % 10 == 0 ? std::to_string(tenths / 10) : TenthsText(tenths, units.decimal_mark));
+      const bool whole_unit = tenths % 10 == 0;
+      return WithValue(units.units[index],
+                       whole_unit ? std::to_string(tenths / 10) : TenthsText(tenths, units.decimal_mark));
     }
     const std::int64_t whole = (bytes + unit / 2) / unit;
     if (whole < 1000 || index + 1 == units.units.size()) return WithValue(units.units[index], std::to_string(whole));

@@ -251,7 +251,9 @@ TEST_F(RecoveryRunTest, AStopConfirmedBetweenFilesStopsTheNextRowAtItsFirstBlock
   dialogs.answers = {true};
   // The pump after row 1 is done, before row 2 starts.
   pump.on_pump = [&](int) {
-    if (table.State(1) == RowState::kSaved && progress.file_label == table.Cell(0, 1) && dialogs.questions.empty()) run.Stop();
+    if (table.State(1) == RowState::kSaved && progress.file_label == table.Cell(0, 1) && dialogs.questions.empty()) {
+      run.Stop();
+    }
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.Cell(2, 1), "10 (100%)");

@@ -515,7 +515,9 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
   // Outside a stage, the drive's activity and the run's own pace.
   line.Start(start, 10'000'000);
   ActivityLine::Line shown;
-  for (int t = 0; t <= 20; ++t) shown = line.Text(start + seconds(t), {ReadActivity::kReading, false, 250'000 * t, 250'000 * t, {}});
+  for (int t = 0; t <= 20; ++t) {
+    shown = line.Text(start + seconds(t), {ReadActivity::kReading, false, 250'000 * t, 250'000 * t, {}});
+  }
   EXPECT_EQ(shown.shown.toStdString(), "Reading  ·  250.0 KB/s  ·  5 MB of 10 MB  ·  0:00:20 left");
 }
 
@@ -1622,7 +1624,8 @@ TEST_F(StartedWindowTest, TheSummaryAndTheActivityLineFitTheWindowAndAreWholeInT
     EXPECT_TRUE(form->GroupBox2->isAncestorOf(form->Activity1)) << where;
     EXPECT_GE(form->Activity1->width(), form->GroupBox2->width() - 20) << where;
     EXPECT_EQ(form->size(), QSize(630, 480)) << where;
-    for (QWidget* label : std::initializer_list<QWidget*>{form->StatusBar1, form->Activity1, form->Label1, form->Label4}) {
+    for (QWidget* label :
+         std::initializer_list<QWidget*>{form->StatusBar1, form->Activity1, form->Label1, form->Label4}) {
       const QRect placed(label->mapTo(form.get(), QPoint(0, 0)), label->size());
       EXPECT_TRUE(form->rect().contains(placed)) << where << " " << label->objectName().toStdString();
       EXPECT_GE(label->height(), label->fontMetrics().height()) << where << " " << label->objectName().toStdString();

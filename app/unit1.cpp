@@ -188,6 +188,8 @@ void TForm1::ToolButton1Click() {
 }
 
 // The elapsed time stays; beside it, what the run came to and where it went.
+// The save folder, the longest part, comes last: where the window is too
+// narrow for the whole line, it is the part cut.
 void TForm1::ShowRunSummary() {
   const int files = table_->RowCount() - 1;
   int damaged = 0;
@@ -197,16 +199,16 @@ void TForm1::ShowRunSummary() {
     unreadable += table_->Figures(row).damaged;
   }
   ShowProgress();
-  QString summary = summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  QStringList notes;
   // What the run found of earlier runs in the save folder, in the summary and on the rows.
   const std::set<int>& whole = run_->TakenWhole();
   const std::set<int>& continued = run_->Continued();
-  if (!whole.empty() || !continued.empty()) {
-    summary += QStringLiteral("; ") + earlier_copies_text_.arg(whole.size()).arg(continued.size());
-  }
+  if (!whole.empty() || !continued.empty()) notes << earlier_copies_text_.arg(whole.size()).arg(continued.size());
   MarkEarlierCopies();
   const std::string unfinished = UnfinishedSummary(*table_, messages_);
-  if (!unfinished.empty()) summary += QStringLiteral("; ") + Shown(unfinished);
+  if (!unfinished.empty()) notes << Shown(unfinished);
+  notes << summary_text_.arg(files).arg(damaged).arg(unreadable).arg(Shown(run_->SaveFolder()));
+  const QString summary = notes.join(QStringLiteral("; "));
   StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 

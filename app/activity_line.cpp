@@ -88,7 +88,7 @@ ActivityLine::Line ActivityLine::Text(TimePoint now, const State& state) {
     parts << texts_.time_left.arg(
         QString::fromStdString(ElapsedText(std::chrono::duration_cast<std::chrono::steady_clock::duration>(*left))));
   }
-  const QString separator = QStringLiteral("  ·  ");
+  const QString separator = PartSeparator();
   Line line{parts.join(separator), {}};
   parts[size_at] = texts_.bytes_done.arg(state.done).arg(total_);
   line.whole = parts.join(separator);

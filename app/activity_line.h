@@ -13,6 +13,9 @@
 
 namespace salvorine {
 
+// Between the parts of a line of figures.
+inline QString PartSeparator() { return QStringLiteral("  ·  "); }
+
 // The account of what the run is doing now: the sector stage under way, else
 // the drive's activity; the speed of the last few seconds, the bytes done of
 // all, and the time left where it holds steady.

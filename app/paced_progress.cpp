@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "app/activity_line.h"
 #include "widgets/text_bytes.h"
 
 namespace salvorine {
@@ -45,7 +46,7 @@ void PacedProgress::SetDamagedFilesText(const QString& text) {
 
 QString PacedProgress::CountText() const {
   if (damaged_files_.of == 0) return Shown(count_);
-  return Shown(count_) + QStringLiteral("  ·  ") + damaged_files_text_.arg(damaged_files_.at).arg(damaged_files_.of);
+  return Shown(count_) + PartSeparator() + damaged_files_text_.arg(damaged_files_.at).arg(damaged_files_.of);
 }
 
 void PacedProgress::Flush() {

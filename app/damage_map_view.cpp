@@ -17,6 +17,7 @@ DamageMapView::DamageMapView(QWidget* parent) : QWidget(parent) {
 
 void DamageMapView::SetTexts(const Texts& texts) {
   texts_ = texts;
+  updateGeometry();  // the legend may take more lines, or fewer
   update();
 }
 
@@ -87,7 +88,30 @@ QString DamageMapView::CellText(int index) const {
 QSize DamageMapView::sizeHint() const { return {400, minimumSizeHint().height()}; }
 
 QSize DamageMapView::minimumSizeHint() const {
-  return {10 * kCellSide, LegendTop() + fontMetrics().height() + kMargin};
+  const std::array<QPoint, 4> places = LegendPlaces();
+  return {10 * kCellSide, places.back().y() + fontMetrics().height() + kMargin};
+}
+
+// A swatch, the state's name and the gap after it.
+int DamageMapView::LegendEntryWidth(std::size_t shade) const {
+  return kCellSide + 3 + fontMetrics().horizontalAdvance(texts_.shades[shade]) + 12;
+}
+
+QRect DamageMapView::LegendRect(CellShade shade) const {
+  const auto index = static_cast<std::size_t>(shade);
+  return {LegendPlaces()[index], QSize(LegendEntryWidth(index) - 12, fontMetrics().height())};
+}
+
+std::array<QPoint, 4> DamageMapView::LegendPlaces() const {
+  std::array<QPoint, 4> places;
+  QPoint at(kMargin, LegendTop());
+  for (std::size_t shade = 0; shade < places.size(); ++shade) {
+    const int entry = LegendEntryWidth(shade) - 12;
+    if (at.x() > kMargin && at.x() + entry > width() - kMargin) at = QPoint(kMargin, at.y() + fontMetrics().height());
+    places[shade] = at;
+    at.rx() += LegendEntryWidth(shade);
+  }
+  return places;
 }
 
 void DamageMapView::paintEvent(QPaintEvent*) {
@@ -103,21 +127,26 @@ void DamageMapView::paintEvent(QPaintEvent*) {
     painter.fillRect(CellRect(static_cast<int>(i)), ShadeColor(cells_[i].Shade()));
   }
   // The legend: a swatch and the state's name, one after another.
-  int x = kMargin;
-  const int swatch_top = LegendTop() + (text_height - (kCellSide - 1)) / 2;
+  const std::array<QPoint, 4> places = LegendPlaces();
   painter.setPen(palette().color(QPalette::WindowText));
   for (std::size_t shade = 0; shade < texts_.shades.size(); ++shade) {
-    painter.fillRect(QRect(x, swatch_top, kCellSide - 1, kCellSide - 1), ShadeColor(static_cast<CellShade>(shade)));
-    x += kCellSide + 3;
+    const QPoint at = places[shade];
+    const int swatch_top = at.y() + (text_height - (kCellSide - 1)) / 2;
+    painter.fillRect(QRect(at.x(), swatch_top, kCellSide - 1, kCellSide - 1),
+                     ShadeColor(static_cast<CellShade>(shade)));
     const int text_width = fontMetrics().horizontalAdvance(texts_.shades[shade]);
-    painter.drawText(QRect(x, LegendTop(), text_width, text_height), Qt::AlignLeft | Qt::AlignVCenter,
+    painter.drawText(QRect(at.x() + kCellSide + 3, at.y(), text_width, text_height), Qt::AlignLeft | Qt::AlignVCenter,
                      texts_.shades[shade]);
-    x += text_width + 12;
   }
 }
 
 void DamageMapView::resizeEvent(QResizeEvent* event) {
   QWidget::resizeEvent(event);
+  // A legend that takes another line at this width asks for another height.
+  if (const int bottom = LegendPlaces().back().y(); bottom != legend_bottom_) {
+    legend_bottom_ = bottom;
+    updateGeometry();
+  }
   if (shown_) Recount();
 }
 

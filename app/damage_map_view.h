@@ -47,6 +47,8 @@ class DamageMapView final : public QWidget {
 
   QSize sizeHint() const override;
   QSize minimumSizeHint() const override;
+  // Where the legend entry of `shade` (its swatch and name) is drawn at the present width.
+  QRect LegendRect(CellShade shade) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -56,6 +58,11 @@ class DamageMapView final : public QWidget {
  private:
   int Columns() const;
   int LegendTop() const { return kMargin + kRows * kCellSide + kMargin; }
+  int LegendEntryWidth(std::size_t shade) const;
+  // Where each legend entry starts, indexed by CellShade: the entries follow
+  // one another and go on to the next line where the rest of one does not fit.
+  std::array<QPoint, 4> LegendPlaces() const;
+  int legend_bottom_ = 0;  // as last laid out; a change asks the layout for another height
   void Recount();
 
   static constexpr int kMargin = 3;

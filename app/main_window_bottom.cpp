@@ -72,7 +72,9 @@ void TForm1::CreateProgressGroup() {
   Label8->setMinimumWidth(1);
   Label2 = label("Label2", QStringLiteral("0%"));
   Label6 = label("Label6", QStringLiteral("Total:"));
-  Label1 = label("Label1", QStringLiteral("0/0"));
+  // The files done of all, and beside them what the run does with the damaged ones.
+  Label1 = Named<ElidedLabel>("Label1", GroupBox2);
+  Label1->setText(QStringLiteral("0/0"));
   Label4 = label("Label4", QStringLiteral("0%"));
   ProgressBar1 = new QProgressBar(GroupBox2);
   ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -82,30 +84,30 @@ void TForm1::CreateProgressGroup() {
     bar->setRange(0, 100);
     bar->setValue(0);
     bar->setTextVisible(false);
-    bar->setFixedHeight(14);
+    bar->setFixedHeight(8);  // thin, so that the window fits a short screen at double scale
   }
   for (QLabel* percent : {Label2, Label4}) {
     percent->setMinimumWidth(36);
     percent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   }
+  // Each percentage ends its label's line, so that a bar's line is only as tall as the bar.
   progress->addWidget(Label5, 0, 0);
-  progress->addWidget(Label8, 0, 1, 1, 2);
-  progress->addWidget(ProgressBar1, 1, 0, 1, 2);
-  progress->addWidget(Label2, 1, 2);
+  progress->addWidget(Label8, 0, 1);
+  progress->addWidget(Label2, 0, 2);
+  progress->addWidget(ProgressBar1, 1, 0, 1, 3);
   progress->addWidget(Label6, 2, 0);
-  progress->addWidget(Label1, 2, 1, 1, 2);
-  progress->addWidget(ProgressBar2, 3, 0, 1, 2);
-  progress->addWidget(Label4, 3, 2);
+  progress->addWidget(Label1, 2, 1);
+  progress->addWidget(Label4, 2, 2);
+  progress->addWidget(ProgressBar2, 3, 0, 1, 3);
+  // What the run is doing now, on a line of its own under the bars.
+  Activity1 = Named<ElidedLabel>("Activity1", GroupBox2);
+  progress->addWidget(Activity1, 4, 0, 1, 3);
   progress->setColumnStretch(1, 1);
 }
 
 void TForm1::CreateStatusBar() {
-  StatusBar1 = new QLabel(statusBar());
-  StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+  StatusBar1 = Named<ElidedLabel>("StatusBar1", statusBar());
   statusBar()->addWidget(StatusBar1, 1);
-  Activity1 = new QLabel(statusBar());
-  Activity1->setObjectName(QStringLiteral("Activity1"));
-  statusBar()->addPermanentWidget(Activity1);
   ModeLabel1 = Named<QLabel>("ModeLabel1", mode_text_.arg(QStringLiteral("Max Data")), statusBar());
   ModeLabel1->setToolTip(QString::fromUtf8(kModeInForceHint.english));
   statusBar()->addPermanentWidget(ModeLabel1);

@@ -8,6 +8,7 @@
 
 #include "app/unit1.h"
 #include "app/unit2.h"
+#include "i18n/byte_units.h"
 #include "i18n/data_files.h"
 #include "i18n/extra_message.h"
 #include "i18n/run_view_texts.h"
@@ -58,12 +59,16 @@ void TForm1::ApplyRunViewTexts(const std::string& language_file) {
   };
   activity.activities = {QString(), message(32, "Reading"), message(34, "Bad block"), message(36, "Retrying"),
                          message(37, "Waiting for the drive")};
+  activity.stages = {QString(), text(kBetweenBadAreasText), text(kSectorsLeftText), text(kRetryingText)};
   activity.bytes_done = text(kBytesDoneText);
+  activity.size_done = text(kSizeDoneText);
+  activity.units = ByteUnitsFrom(language_file);
   activity.kilobytes_per_second = text(kKilobytesPerSecondText);
   activity.megabytes_per_second = text(kMegabytesPerSecondText);
   activity.time_left = text(kTimeLeftText);
   activity.stopping = text(kStoppingText);
   activity_.SetTexts(activity);
+  progress_.SetDamagedFilesText(text(kDamagedFilesText));
   earlier_copies_text_ = text(kEarlierCopiesText);
   row_continued_text_ = text(kRowContinuedText);
   row_taken_whole_text_ = text(kRowTakenWholeText);

@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QProgressBar>
 
+#include "app/activity_line.h"
 #include "widgets/text_bytes.h"
 
 namespace salvorine {
@@ -32,9 +33,26 @@ void Put(std::optional<int>& value, QProgressBar* bar) {
 
 }  // namespace
 
+void PacedProgress::SetDamagedFiles(const DamagedFilesProgress& files) {
+  if (files == damaged_files_) return;
+  damaged_files_ = files;
+  count_due_ = true;
+}
+
+void PacedProgress::SetDamagedFilesText(const QString& text) {
+  damaged_files_text_ = text;
+  count_due_ = damaged_files_.of > 0;
+}
+
+QString PacedProgress::CountText() const {
+  if (damaged_files_.of == 0) return Shown(count_);
+  return Shown(count_) + PartSeparator() + damaged_files_text_.arg(damaged_files_.at).arg(damaged_files_.of);
+}
+
 void PacedProgress::Flush() {
   Put(file_label_, widgets_.file_label);
-  Put(count_label_, widgets_.count_label);
+  if (count_due_) widgets_.count_label->setText(CountText());
+  count_due_ = false;
   Put(file_bar_, widgets_.file_bar);
   Put(file_percent_, widgets_.file_percent);
   Put(total_bar_, widgets_.total_bar);

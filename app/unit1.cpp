@@ -193,6 +193,7 @@ void TForm1::ToolButton1Click() {
     stopping_ = false;
     SetRunControlsEnabled(run_->Idle());
     Activity1->clear();
+    Activity1->setToolTip(QString());
     ShowDamageMap(true);
   };
   auto returned = qScopeGuard(run_returned);
@@ -236,6 +237,8 @@ QString TForm1::SaveDiskFullText() const {
 }
 
 // The elapsed time stays; beside it, what the run came to and where it went.
+// The save folder, the longest part, comes last: where the window is too
+// narrow for the whole line, it is the part cut.
 void TForm1::ShowRunSummary(const QString& ended_by) {
   const int files = table_->RowCount() - 1;
   int damaged = 0;
@@ -245,24 +248,26 @@ void TForm1::ShowRunSummary(const QString& ended_by) {
     unreadable += table_->Figures(row).damaged;
   }
   ShowProgress();
-  QString summary = Shown(WithPluralForms(Bytes(summary_text_), {files, damaged, unreadable}))
-                        .arg(files)
-                        .arg(damaged)
-                        .arg(unreadable)
-                        .arg(Shown(run_->SaveFolder()));
+  QStringList notes;
+  // What ended the run early, if anything did, leads: the save folder, the longest part, is the part cut.
+  if (!ended_by.isEmpty()) notes << ended_by;
   // What the run found of earlier runs in the save folder, in the summary and on the rows.
   const std::set<int>& whole = run_->TakenWhole();
   const std::set<int>& continued = run_->Continued();
   if (!whole.empty() || !continued.empty()) {
     const auto taken_whole = static_cast<std::int64_t>(whole.size());
     const auto taken_on = static_cast<std::int64_t>(continued.size());
-    const QString earlier = Shown(WithPluralForms(Bytes(earlier_copies_text_), {taken_whole, taken_on}));
-    summary += QStringLiteral("; ") + earlier.arg(taken_whole).arg(taken_on);
+    notes << Shown(WithPluralForms(Bytes(earlier_copies_text_), {taken_whole, taken_on})).arg(taken_whole).arg(taken_on);
   }
   MarkEarlierCopies();
   const std::string unfinished = UnfinishedSummary(*table_, messages_);
-  if (!unfinished.empty()) summary += QStringLiteral("; ") + Shown(unfinished);
-  if (!ended_by.isEmpty()) summary += QStringLiteral("; ") + ended_by;
+  if (!unfinished.empty()) notes << Shown(unfinished);
+  notes << Shown(WithPluralForms(Bytes(summary_text_), {files, damaged, unreadable}))
+               .arg(files)
+               .arg(damaged)
+               .arg(unreadable)
+               .arg(Shown(run_->SaveFolder()));
+  const QString summary = notes.join(QStringLiteral("; "));
   StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
 }
 
@@ -439,12 +444,15 @@ void TForm1::ShowActivity() {
   // A run waiting for its medium reads nothing: no speed, no time left.
   if (run_->WaitingForMedium()) {
     Activity1->clear();
+    Activity1->setToolTip(QString());
     return;
   }
   const auto now = std::chrono::steady_clock::now();
-  Activity1->setText(
-      activity_.Text(now, read_watch_.Activity(now), stopping_, BytesOfAllRows(&RowFigures::completed),
-                     read_watch_.bytes_read));
+  const ActivityLine::Line line = activity_.Text(
+      now, {read_watch_.Activity(now), stopping_, BytesOfAllRows(&RowFigures::completed), read_watch_.bytes_read,
+            progress_.Stage()});
+  Activity1->setText(line.shown);
+  Activity1->setToolTip(line.whole);
 }
 
 // The rows the last run took from earlier runs say so under their tooltips.

@@ -23,6 +23,7 @@
 #include "platform/clock.h"
 #include "recovery/recovery_run.h"
 #include "settings/settings_file.h"
+#include "widgets/elided_label.h"
 
 class QAction;
 class QGroupBox;
@@ -274,8 +275,8 @@ class TForm1 final : public QMainWindow,
   QLabel* Label8 = nullptr;  // current source path
   QProgressBar* ProgressBar1 = nullptr;
   QProgressBar* ProgressBar2 = nullptr;
-  QLabel* StatusBar1 = nullptr;  // the status bar's one simple text
-  QLabel* Activity1 = nullptr;   // what the run is doing now
+  ElidedLabel* StatusBar1 = nullptr;  // the status bar's one simple text: the elapsed time, the run's summary
+  ElidedLabel* Activity1 = nullptr;   // what the run is doing now, the last line of the progress group
   QLabel* ModeLabel1 = nullptr;  // the recovery mode in force
   DamageMapView* DamageMap1 = nullptr;
 

@@ -27,7 +27,7 @@ class MessageTable {
   std::string Text(const WindowText& text) const;
 
  private:
-  static constexpr int kLaterEntries = 199;  // keys kSize .. kSize + kLaterEntries - 1
+  static constexpr int kLaterEntries = 339;  // keys kSize .. kSize + kLaterEntries - 1
   std::array<std::string, kSize> entries_;
   std::map<int, std::string> later_;
 };

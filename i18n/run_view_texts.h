@@ -21,6 +21,15 @@ inline constexpr WindowText kKilobytesPerSecondText{118, "%1 KB/s"};
 inline constexpr WindowText kMegabytesPerSecondText{119, "%1 MB/s"};
 inline constexpr WindowText kTimeLeftText{120, "about %1 left"};
 inline constexpr WindowText kStoppingText{121, "Stopping after the current read"};
+// The same bytes done of all (%1, %2) in units a person reads; the exact
+// count (kBytesDoneText) goes in the tooltip.
+inline constexpr WindowText kSizeDoneText{226, "%1 of %2"};
+// What a Thorough run does once every file had its first pass: %1 of %2 the damaged files.
+inline constexpr WindowText kDamagedFilesText{227, "Rescuing damaged files: %1 of %2"};
+// The sector-by-sector stages, each with its progress in sectors.
+inline constexpr WindowText kBetweenBadAreasText{228, "Rescuing between bad areas: %1 of %2 sectors"};
+inline constexpr WindowText kSectorsLeftText{229, "Trying the sectors left, %1 to go"};
+inline constexpr WindowText kRetryingText{230, "Retrying bad sectors: %1 of %2"};
 
 // The command that ends the pass over the file being read, and the tooltip of a row it ended.
 inline constexpr WindowText kSkipFileText{122, "Skip File"};

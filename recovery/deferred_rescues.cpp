@@ -67,10 +67,12 @@ RecoveryRun::RowResult RecoveryRun::DeferRescue(std::unique_ptr<RowJob> pass) {
 RecoveryRun::RowResult RecoveryRun::RescueNext(Clock::TimePoint run_start) {
   RowJob& next = waiting_.Next();
   ShowRow(next.row);
+  env_.progress.SetDamagedFiles({rescued_damaged_ + 1, rescued_damaged_ + static_cast<int>(waiting_.Rows().size())});
   if (!ReopenWaiting(next)) {
     const std::unique_ptr<RowJob> refused = waiting_.Take(next);
     SaveWaiting(*refused);
     ShowStopped(*refused);
+    ++rescued_damaged_;
     return idle_ ? RowResult::kEnded : FinishRow();
   }
   std::unique_ptr<RowJob> pass = waiting_.Take(next);
@@ -86,6 +88,7 @@ RecoveryRun::RowResult RecoveryRun::RescueNext(Clock::TimePoint run_start) {
       if (!waiting_.AnyBefore(*pass)) continue;
       return DeferRescue(std::move(pass));
     }
+    ++rescued_damaged_;
     return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
   }
 }

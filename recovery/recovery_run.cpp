@@ -88,11 +88,14 @@ bool RecoveryRun::RecoverRows() {
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
   finished_rows_ = 0;
+  rescued_damaged_ = 0;
+  ShowRowsDone();
   bool ended = false;
   try {
     const int rows = env_.table.RowCount() - 1;
     for (int row = 1; row <= rows && !ended; ++row) ended = Ended([&] { return RecoverRow(row, run_start); }, run_start);
     while (!ended && !waiting_.Empty()) ended = Ended([&] { return RescueNext(run_start); }, run_start);
+    ShowNoStage();
     if (ended) {
       SetIdle(true);
       // A medium that did not come back leaves the row it cut short as a Stop would.
@@ -103,6 +106,7 @@ bool RecoveryRun::RecoverRows() {
     save_tree_->SyncAndMarkWhole();
     SaveReport();
   } catch (...) {
+    ShowNoStage();
     EndAfterError();
     throw;
   }
@@ -221,7 +225,7 @@ std::optional<bool> RecoveryRun::BeginRowCopy(RowJob& job, std::optional<SaveTre
 // The labels and the selection for row `row`, whose pass begins or goes on.
 void RecoveryRun::ShowRow(int row) {
   env_.progress.SetFileLabel(env_.table.Cell(0, row));
-  env_.progress.SetCountLabel(std::to_string(row) + "/" + std::to_string(env_.table.RowCount() - 1));
+  ShowNoStage();
   env_.table.SelectRow(row);
   current_row_ = row;
   skip_ = false;
@@ -269,11 +273,24 @@ RecoveryRun::RowResult RecoveryRun::FinishRow() {
 
   env_.pump.ProcessMessages();
   env_.progress.SetFileBar(100);
+  ++finished_rows_;
+  ShowRowsDone();
+  return RowResult::kDone;
+}
+
+// Neither a sector stage nor the damaged files' rescue is under way.
+void RecoveryRun::ShowNoStage() {
+  env_.progress.SetStage({});
+  env_.progress.SetDamagedFiles({});
+}
+
+// The Total label, bar and percentage tell one figure: the rows done of all.
+void RecoveryRun::ShowRowsDone() {
   const int rows = env_.table.RowCount() - 1;
-  const int total = HeldBarPosition(Percent(++finished_rows_, rows));
+  const int total = HeldBarPosition(Percent(finished_rows_, rows));
+  env_.progress.SetCountLabel(std::to_string(finished_rows_) + "/" + std::to_string(rows));
   env_.progress.SetTotalBar(total);
   env_.progress.SetTotalPercent(std::to_string(total) + "%");
-  return RowResult::kDone;
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }

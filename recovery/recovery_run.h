@@ -120,6 +120,8 @@ class RecoveryRun {
   enum class RowResult { kDone, kEnded };
   void Collect();
   void ShowBothBarsAt(int percent);
+  void ShowRowsDone();
+  void ShowNoStage();
   RunOutcome Complete();
   void EndAfterError();
   bool RecoverRows();
@@ -188,7 +190,8 @@ class RecoveryRun {
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};
   int current_row_ = 0;
-  int finished_rows_ = 0;  // rows done this run, for the Total bar
+  int finished_rows_ = 0;  // rows done this run, for the Total bar and its label
+  int rescued_damaged_ = 0;  // rows whose rescue waited and has ended this run
   bool skip_ = false;
   std::set<int> taken_whole_, continued_;  // Skip file was given during current_row_'s pass
   int left_out_count_ = 0;

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "recovery/rescue_stage.h"
 #include "recovery/row_figures.h"
 #include "recovery/row_state.h"
 
@@ -64,6 +65,10 @@ class ProgressDisplay {
   // Something the user should know about the run as a whole; the window
   // shows it in the status line, a console prints each notice once.
   virtual void ShowNotice(const std::string& text) { SetStatusText(text); }
+  // The sector stage under way, at its start and as it goes; kNone once a row's pass begins.
+  virtual void SetStage(const StageProgress& /*stage*/) {}
+  // Which of the damaged files that waited for their rescue is rescued now; 0 of 0 outside that part of the run.
+  virtual void SetDamagedFiles(const DamagedFilesProgress& /*files*/) {}
 };
 
 inline constexpr int kModeMaxData = 0;

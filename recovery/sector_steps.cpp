@@ -44,7 +44,8 @@ std::vector<ScrapeStretch> ScrapeOrder(const RescueMap& map, std::int64_t start,
 
 SectorRescue::SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures,
                            const ByteRange& unread, ProbeRecord& probes)
-    : reader_(target, context, figures, unread), options_(context.options), probes_(probes) {}
+    : reader_(target, context, figures, unread), options_(context.options), probes_(probes),
+      stage_(context.progress) {}
 
 bool SectorRescue::Run(From from, RescueReach reach, double yield_below) {
   if (from == From::kEdges && !Edges()) return false;
@@ -58,6 +59,7 @@ bool SectorRescue::Run(From from, RescueReach reach, double yield_below) {
 // failed somewhere in a block at each end.
 bool SectorRescue::Edges() {
   reader_.UseDirectReads();
+  stage_.Begin(RescueStage::kBetweenBadAreas, reader_.Map(), RescueState::kUntried, reader_.Sector());
   const std::int64_t block = BlockSizeFor(reader_.FileSize());
   return reader_.TrimForward(reader_.Start(), reader_.Start() + block) &&
          reader_.TrimBackward(reader_.End(), reader_.End() - block);
@@ -72,6 +74,7 @@ bool SectorRescue::Edges() {
 bool SectorRescue::Probes(double yield_below) {
   reader_.KeepDirectReads();
   QueueUntried(reader_.Start(), reader_.End());
+  stage_.Begin(RescueStage::kBetweenBadAreas, reader_.Map(), RescueState::kUntried, reader_.Sector());
   for (bool first = true; const std::optional<Stretch> stretch = NextStretch(); first = false) {
     if (!first && probes_.WorthOf(stretch->length) < yield_below) {
       stretches_.push(*stretch);
@@ -80,6 +83,7 @@ bool SectorRescue::Probes(double yield_below) {
     }
     const std::int64_t at = reader_.SectorStart(stretch->start + ProbeOffset(stretch->length, reader_.Sector()));
     const ReadState state = reader_.ReadSpan(at, reader_.SectorEnd(at));
+    stage_.Update(reader_.Map());
     if (state == ReadState::kStopped) return false;
     ++probes_.tried;
     // The stretches on either side of a failed probe are shorter now.
@@ -136,10 +140,12 @@ void SectorRescue::QueueUntried(std::int64_t start, std::int64_t end) {
 // islands smaller than the probe spacing are found too, in ScrapeOrder: the
 // bulk of what is still readable comes in early. False when stopped.
 bool SectorRescue::Scrape() {
+  stage_.Begin(RescueStage::kSectorsLeft, reader_.Map(), RescueState::kUntried, reader_.Sector());
   for (const ScrapeStretch& stretch : ScrapeOrder(reader_.Map(), reader_.Start(), reader_.End())) {
     for (std::int64_t pos = reader_.SectorStart(stretch.start); pos < stretch.end;) {
       const std::optional<std::int64_t> high = reader_.TrimForward(pos);
       if (!high) return false;
+      stage_.Update(reader_.Map());
       pos = reader_.SectorEnd(*high);  // past the sector that failed
     }
   }
@@ -152,9 +158,11 @@ bool SectorRescue::Retries() {
   for (int round = 0; round < options_.Retries(); ++round) {
     const std::vector<RescueMap::Segment> bad = reader_.Map().SegmentsIn(RescueState::kBad);
     if (bad.empty()) break;
+    stage_.Begin(RescueStage::kRetrying, reader_.Map(), RescueState::kBad, reader_.Sector());
     for (const RescueMap::Segment& segment : bad) {
       for (std::int64_t pos = reader_.SectorStart(segment.start); pos < segment.end; pos = reader_.SectorEnd(pos)) {
         if (reader_.ReadSpan(pos, reader_.SectorEnd(pos), RescueState::kBad) == ReadState::kStopped) return false;
+        stage_.Step();
       }
     }
   }

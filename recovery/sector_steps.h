@@ -9,6 +9,7 @@
 #include "recovery/rescue_map.h"
 #include "recovery/rescue_target.h"
 #include "recovery/sector_reader.h"
+#include "recovery/stage_report.h"
 
 namespace salvorine {
 
@@ -54,6 +55,7 @@ class SectorRescue {
   SectorReader reader_;
   const RunOptions& options_;  // read afresh at every round of retries
   ProbeRecord& probes_;
+  StageReport stage_;
   std::priority_queue<Stretch> stretches_;  // some are stale
 };
 

@@ -184,8 +184,9 @@ TEST_F(RecoveryRunTest, RecoversEveryFileSavesItUnderTheSaveFolderAndCompletes) 
   EXPECT_EQ(table.Cell(0, 3), temp / "src/three");
   EXPECT_EQ(table.Cell(2, 3), "70000 (100%)");
   EXPECT_EQ(table.Cell(3, 3), "0 (0%)");
-  EXPECT_EQ(progress.count_labels, (std::vector<std::string>{"1/3", "2/3", "3/3"}));
-  EXPECT_EQ(progress.total_percents, (std::vector<std::string>{"0%", "33%", "67%", "100%", "100%"}));
+  // The Total label counts the files done, as the bar does.
+  EXPECT_EQ(progress.count_labels, (std::vector<std::string>{"0/3", "1/3", "2/3", "3/3"}));
+  EXPECT_EQ(progress.total_percents, (std::vector<std::string>{"0%", "0%", "33%", "67%", "100%", "100%"}));
   EXPECT_EQ(dialogs.information, std::vector<std::string>{"Done."});
   EXPECT_TRUE(run.Idle());
   EXPECT_TRUE(window.controls_enabled);
@@ -222,7 +223,7 @@ TEST_F(RecoveryRunTest, AnEmptyFolderCompletesAtOnce) {
 TEST_F(RecoveryRunTest, StopAnsweredNoGoesOnAndYesEndsAtTheNextBlock) {
   dialogs.answers = {false, true};
   pump.on_pump = [&](int) {
-    if (progress.count_label == "1/3" && dialogs.questions.size() < 2) run.Stop();
+    if (progress.file_label == table.Cell(0, 1) && dialogs.questions.size() < 2) run.Stop();
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(dialogs.questions, (std::vector<std::string>{"Stop?", "Stop?"}));
@@ -239,7 +240,7 @@ TEST_F(RecoveryRunTest, CloseDuringARunAsksAndCancelKeepsItGoing) {
   dialogs.answers = {false, true};
   std::vector<bool> answers;
   pump.on_pump = [&](int) {
-    if (progress.count_label == "1/3" && answers.size() < 2) answers.push_back(run.CanClose());
+    if (progress.file_label == table.Cell(0, 1) && answers.size() < 2) answers.push_back(run.CanClose());
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(answers, (std::vector<bool>{false, true}));
@@ -250,11 +251,14 @@ TEST_F(RecoveryRunTest, AStopConfirmedBetweenFilesStopsTheNextRowAtItsFirstBlock
   dialogs.answers = {true};
   // The pump after row 1 is done, before row 2 starts.
   pump.on_pump = [&](int) {
-    if (table.State(1) == RowState::kSaved && progress.count_label == "1/3" && dialogs.questions.empty()) run.Stop();
+    if (table.State(1) == RowState::kSaved && progress.file_label == table.Cell(0, 1) && dialogs.questions.empty()) {
+      run.Stop();
+    }
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.Cell(2, 1), "10 (100%)");
-  EXPECT_EQ(progress.count_label, "2/3");
+  EXPECT_EQ(progress.file_label, table.Cell(0, 2));
+  EXPECT_EQ(progress.count_label, "1/3");
   EXPECT_FALSE(FileExists(temp / "out/src/sub/two.bin"));  // a copy that read nothing is not saved
 }
 
@@ -339,7 +343,7 @@ TEST_F(RecoveryRunTest, RowStatesSayWhatBecameOfEachFile) {
   WindowedRun damaged_run(environment);
   dialogs.answers = {true};
   pump.on_pump = [&](int) {
-    if (progress.count_label == "3/3" && table.Cell(2, 3) != "0 (0%)") damaged_run.Stop();
+    if (progress.file_label == table.Cell(0, 3) && table.Cell(2, 3) != "0 (0%)") damaged_run.Stop();
   };
   EXPECT_EQ(damaged_run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.State(1), RowState::kSaved);
@@ -431,7 +435,7 @@ TEST_F(RecoveryRunTest, ALongPassBringsItsCopyAndMapToTheSaveFolderAsItGoes) {
     // after the second time the copy was brought to the save folder.
     pump.on_pump = [&](int) {
       clock.Advance(std::chrono::seconds(1));
-      if (progress.count_label == "3/3" && table.Cell(2, 3).starts_with("66560 ") && !seen_map) {
+      if (progress.file_label == table.Cell(0, 3) && table.Cell(2, 3).starts_with("66560 ") && !seen_map) {
         seen_map = ParseMapFile(ReadFile(window.save_folder + "/.salvorine/maps/src/three.map"), 70000);
         seen_copy = ReadFile(saved);
         working_copy_seen = FileExists(run.OpenCopyPath());
@@ -466,7 +470,7 @@ TEST_F(RecoveryRunTest, ACheckpointIntoAnotherFileSystemNeverMapsBytesTheSavedCo
   // working copy goes away, so the next checkpoint dies half way.
   pump.on_pump = [&](int) {
     clock.Advance(std::chrono::seconds(1));
-    if (!cut && progress.count_label == "3/3" && FileExists(map_path)) {
+    if (!cut && progress.file_label == table.Cell(0, 3) && FileExists(map_path)) {
       cut = true;
       std::filesystem::rename(run.OpenCopyPath(), temp / "out/gone");
     }
@@ -493,7 +497,7 @@ TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueTo
   // stopped, and from then no file may grow past 60000 bytes.
   pump.on_pump = [&](int) {
     clock.Advance(std::chrono::seconds(1));
-    if (progress.count_label == "3/3" && FileExists(map_path) && ++after_checkpoint == 15) {
+    if (progress.file_label == table.Cell(0, 3) && FileExists(map_path) && ++after_checkpoint == 15) {
       run.Stop();
       const rlimit limited{60000, unlimited.rlim_max};
       ::setrlimit(RLIMIT_FSIZE, &limited);
@@ -588,8 +592,9 @@ TEST_F(DeferredRescueTest, TheScrapeOfOneFileWaitsForTheFirstPassOfTheNext) {
   EXPECT_EQ(table.Cell(3, 2), "2048 (41%)");
   EXPECT_EQ(table.State(2), RowState::kDamaged);
   EXPECT_EQ(table.State(3), RowState::kDamaged);
-  // The Total bar counts files finished, not files started.
-  EXPECT_EQ(progress.total_percents, (std::vector<std::string>{"0%", "33%", "67%", "100%", "100%"}));
+  // The Total bar counts files finished, not files started, and its label with it.
+  EXPECT_EQ(progress.total_percents, (std::vector<std::string>{"0%", "0%", "33%", "67%", "100%", "100%"}));
+  EXPECT_EQ(progress.count_labels, (std::vector<std::string>{"0/3", "1/3", "2/3", "3/3"}));
 }
 
 TEST_F(DeferredRescueTest, AStopEndsTheFilesWaitingForTheirRescueWithTheirMaps) {
@@ -946,7 +951,7 @@ TEST_F(RecoveryRunTest, CopiesArePrivateWhileWrittenThenTakeTheSourcePermissions
     struct stat status {};
     if (!run.OpenCopyPath().empty() && ::stat(run.OpenCopyPath().c_str(), &status) == 0) {
       working_modes.push_back(status.st_mode & 0777);
-      if (progress.count_label == "3/3") working_three = status.st_ino;
+      if (progress.file_label == table.Cell(0, 3)) working_three = status.st_ino;
     }
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
@@ -1015,7 +1020,7 @@ TEST_F(RecoveryRunTest, EarlierCopiesSurviveAnEmptyStopAndStrayEntries) {
   pump.calls = 0;
   pump.on_pump = [&](int) {
     // During the first file's pre-fill, the first block of the run.
-    if (progress.count_label == "1/3" && dialogs.questions.empty()) run.Stop();
+    if (progress.file_label == table.Cell(0, 1) && dialogs.questions.empty()) run.Stop();
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   EXPECT_EQ(table.State(1), RowState::kStopped);
@@ -1269,7 +1274,7 @@ TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
   RunEnvironment second{second_table, progress, fresh, messages, second_dialogs, second_pump, window, clock};
   std::optional<RunOutcome> second_outcome;
   pump.on_pump = [&](int) {
-    if (progress.count_label == "3/3" && !second_outcome) second_outcome = WindowedRun(second).Recover();
+    if (progress.file_label == table.Cell(0, 3) && !second_outcome) second_outcome = WindowedRun(second).Recover();
   };
   EXPECT_EQ(run.Recover(), RunOutcome::kCompleted);
   ASSERT_TRUE(second_outcome);
@@ -1288,7 +1293,7 @@ TEST_F(RecoveryRunTest, ASecondRunIntoABusySaveFolderSaysSoAndTouchesNothing) {
 TEST_F(RecoveryRunTest, ASnapshotMadeWithHardLinksKeepsItsBytesWhenACopyIsContinued) {
   dialogs.answers = {true};
   pump.on_pump = [&](int) {
-    if (progress.count_label == "3/3" && table.Cell(2, 3) != "0 (0%)") run.Stop();
+    if (progress.file_label == table.Cell(0, 3) && table.Cell(2, 3) != "0 (0%)") run.Stop();
   };
   ASSERT_EQ(run.Recover(), RunOutcome::kEndedEarly);
   const std::string stopped = ReadFile(temp / "out/src/three");
@@ -1305,7 +1310,7 @@ TEST_F(RecoveryRunTest, ASnapshotMadeWithHardLinksKeepsItsBytesWhenACopyIsContin
 TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates) {
   // Once the first file is saved, the disk fails.
   pump.on_pump = [&](int) {
-    if (table.State(1) == RowState::kSaved && progress.count_label == "2/3") {
+    if (table.State(1) == RowState::kSaved && progress.file_label == table.Cell(0, 2)) {
       throw FileSystemError(EIO, temp / "out/src/sub", "write to");
     }
   };
@@ -1327,7 +1332,7 @@ TEST_F(RecoveryRunTest, AFileSystemErrorMidRunRestoresTheIdleStateAndPropagates)
   WriteFile(temp / "src/sub/two.bin", std::string(5000, 'x'));
   pump.on_pump = [&](int) {
     clock.Advance(std::chrono::seconds(1));  // one second per block: a checkpoint every 30 blocks
-    if (progress.count_label == "3/3" && FileExists(map_path) && table.Cell(2, 3).starts_with("40960 ")) {
+    if (progress.file_label == table.Cell(0, 3) && FileExists(map_path) && table.Cell(2, 3).starts_with("40960 ")) {
       throw FileSystemError(EIO, temp / "out-later/src", "write to");
     }
   };
@@ -1366,7 +1371,7 @@ TEST_F(RecoveryRunTest, AWorkingFolderSwappedForALinkMidRunRedirectsNothing) {
   const std::vector<std::string> places = {temp / "TMP654", temp / "out/.salvorine/TMP654"};
   bool swapped = false;
   pump.on_pump = [&](int) {
-    if (swapped || progress.count_label != "2/3") return;
+    if (swapped || progress.file_label != table.Cell(0, 2)) return;
     for (const std::string& place : places) {
       if (!std::filesystem::is_directory(std::filesystem::symlink_status(place))) continue;
       std::filesystem::rename(place, temp / "moved");

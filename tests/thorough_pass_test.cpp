@@ -168,6 +168,30 @@ TEST_F(ThoroughPassTest, RetriesRereadOnlyTheSectorsStillBadAndStopOnceTheyRead)
     };
     EXPECT_EQ(tries(800000), 1 + retries) << retries << " retries";
     EXPECT_EQ(tries(600000), 1 + std::min(retries, 2)) << retries << " retries";
+    // Each stage (each round of retries) is said as it begins, at 0 sectors
+    // done, and as it goes, never past its total nor going back.
+    std::vector<RescueStage> begun;
+    for (std::size_t i = 0; i < progress.stages.size(); ++i) {
+      const StageProgress& stage = progress.stages[i];
+      EXPECT_LE(stage.done, stage.total) << retries << " retries";
+      if (stage.done == 0) {
+        if (begun.empty() || begun.back() != stage.stage) begun.push_back(stage.stage);
+      } else {
+        ASSERT_GT(i, 0u);
+        EXPECT_EQ(progress.stages[i - 1].stage, stage.stage) << retries << " retries";
+        EXPECT_GE(stage.done, progress.stages[i - 1].done) << retries << " retries";
+      }
+    }
+    const std::vector<RescueStage> expected_stages =
+        retries == 0 ? std::vector{RescueStage::kBetweenBadAreas, RescueStage::kSectorsLeft}
+                     : std::vector{RescueStage::kBetweenBadAreas, RescueStage::kSectorsLeft, RescueStage::kRetrying};
+    EXPECT_EQ(begun, expected_stages) << retries << " retries";
+    // The last round of retries went over every sector still bad.
+    if (retries > 0) {
+      EXPECT_EQ(progress.stages.back().done, progress.stages.back().total) << retries << " retries";
+      EXPECT_GT(progress.stages.back().total, 0) << retries << " retries";
+    }
+    progress.stages.clear();
   }
 }
 

@@ -51,6 +51,8 @@
 #include <QMessageBox>
 #include <filesystem>
 #include <set>
+#include "app/activity_line.h"
+#include "i18n/byte_units.h"
 #include "i18n/data_files.h"
 #include "i18n/desktop_language.h"
 #include "platform/file_system.h"
@@ -327,7 +329,7 @@ TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapse
   When(form.get(), [&] {
          if (Cell(2, 1) == "0 (0%)") {
            status_while_stalled.insert(form->StatusBar1->text());
-           const QString activity = form->Activity1->text();
+           const QString activity = form->Activity1->text() + "\n" + form->Activity1->toolTip();
            if (activity_while_stalled.empty() || activity_while_stalled.back() != activity) {
              activity_while_stalled.push_back(activity);
            }
@@ -349,6 +351,8 @@ TEST_F(StartedWindowTest, WhileAReadStallsTheWindowProcessesMessagesAndTheElapse
   };
   EXPECT_TRUE(said("Reading  ·  ")) << activity_while_stalled.front().toStdString();
   EXPECT_TRUE(said("Waiting for the drive  ·  ")) << activity_while_stalled.back().toStdString();
+  // Sizes in units on the line, the exact count in its tooltip.
+  EXPECT_TRUE(activity_while_stalled.back().contains("0 B of 5 KB\n")) << activity_while_stalled.back().toStdString();
   EXPECT_TRUE(activity_while_stalled.back().contains("0 of 5000 bytes")) << activity_while_stalled.back().toStdString();
   // Once the run has returned, the line is empty again.
   EXPECT_TRUE(form->Activity1->text().isEmpty());
@@ -439,7 +443,8 @@ TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAnd
 
   Recover(disc.Path().string() + "/disc", work / "out");
   const QString status = form->StatusBar1->text();
-  EXPECT_TRUE(status.endsWith("; 1 already complete, 1 continued")) << status.toStdString();
+  // Before the files' count and the save folder, which a narrow window cuts first.
+  EXPECT_TRUE(status.contains("   1 already complete, 1 continued; 3 files, ")) << status.toStdString();
   const QAbstractItemModel* view = form->StringGrid1->model();
   EXPECT_EQ(view->index(0, 0).data(Qt::ToolTipRole).toString().section(QLatin1Char('\n'), 1),
             "Saved whole\nAlready saved whole by an earlier run: not read again");
@@ -456,6 +461,89 @@ TEST_F(StartedWindowTest, ARunIntoTheSameSaveFolderSaysWhichFilesWereCompleteAnd
 }
 
 // Guards a list of left-out entries that loses their reasons or cannot hold a thousand.
+// Guards sizes shown as raw bytes ("2538889 of 138333526 bytes"): units a
+// person reads, rounded without passing 999 of a unit, in either language.
+TEST(ByteUnitsTest, SizesTakeTheLargestUnitUnderAThousandInEitherLanguage) {
+  const ByteUnits english = ByteUnitsFrom(std::string(SALVORINE_SOURCE_DIR) + "/Language/English.ini");
+  const ByteUnits russian = ByteUnitsFrom(std::string(SALVORINE_SOURCE_DIR) + "/Language/Russian.ini");
+  const struct {
+    std::int64_t bytes;
+    const char* english;
+    const char* russian;
+  } cases[] = {
+      {0, "0 B", "0 Б"},           {999, "999 B", "999 Б"},           {1000, "1 KB", "1 КБ"},
+      {1050, "1.1 KB", "1,1 КБ"},  {9999, "10 KB", "10 КБ"},          {999499, "999 KB", "999 КБ"},
+      {999500, "1 MB", "1 МБ"},    {2538889, "2.5 MB", "2,5 МБ"},     {138333526, "138 MB", "138 МБ"},
+      {5'000'000'000'000'000'000, "5000000 TB", "5000000 ТБ"},
+  };
+  for (const auto& row : cases) {
+    EXPECT_EQ(ReadableBytes(row.bytes, english), row.english) << row.bytes;
+    EXPECT_EQ(ReadableBytes(row.bytes, russian), row.russian) << row.bytes;
+  }
+}
+
+// Guards an activity line that went silent in Thorough's sector stages, with
+// a time left that climbed from 3:52 to 5:59 in 20 s: each stage is named
+// with its own progress, and a time left is shown only while the finish it
+// foresees holds steady, over the stage's pace rather than the run's.
+TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft) {
+  ActivityLine line;
+  ActivityLine::Texts texts;
+  texts.activities = {QString(), "Reading", "Bad block", "Retrying", "Waiting for the drive"};
+  texts.stages = {QString(), "Between %1 of %2", "Left %1", "Retrying %1 of %2"};
+  texts.bytes_done = "%1 of %2 bytes";
+  texts.size_done = "%1 of %2";
+  texts.units = {{"%1 B", "%1 KB", "%1 MB", "%1 GB", "%1 TB"}, "."};
+  texts.kilobytes_per_second = "%1 KB/s";
+  texts.megabytes_per_second = "%1 MB/s";
+  texts.time_left = "%1 left";
+  texts.stopping = "Stopping";
+  line.SetTexts(texts);
+  using std::chrono::seconds;
+  const ActivityLine::TimePoint start{};
+  const std::int64_t total = 138333526;
+  // Each second, `sectors(t)` sectors of the stage (of 1000) are done, and 3 KB more read.
+  const struct {
+    const char* name;
+    RescueStage stage;
+    std::function<std::int64_t(int)> sectors;
+    const char* shown_at_20;  // the line after 20 s
+  } cases[] = {
+      {"steady retries", RescueStage::kRetrying, [](int t) { return 10 * t; },
+       "Retrying 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
+      {"steady scrape", RescueStage::kSectorsLeft, [](int t) { return 10 * t; },
+       "Left 800  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
+      // The pace halves and halves again: the finish it foresees moves later.
+      {"slowing scrape", RescueStage::kSectorsLeft, [](int t) { return t < 10 ? 20 * t : 200 + 2 * (t - 10); },
+       "Left 780  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+      // Probes end before every sector is tried: no end to foresee.
+      {"probes", RescueStage::kBetweenBadAreas, [](int t) { return 10 * t; },
+       "Between 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+  };
+  for (const auto& row : cases) {
+    line.Start(start, total);
+    ActivityLine::Line shown;
+    for (int t = 0; t <= 20; ++t) {
+      const ActivityLine::State state{ReadActivity::kReading, false, 2538889, 3000 * t,
+                                      {row.stage, row.sectors(t), 1000}};
+      shown = line.Text(start + seconds(t), state);
+      // Not before the finish has held for some seconds.
+      if (t < 5) {
+        EXPECT_FALSE(shown.shown.endsWith(" left")) << row.name << " at " << t;
+      }
+    }
+    EXPECT_EQ(shown.shown.toStdString(), row.shown_at_20) << row.name;
+    EXPECT_EQ(shown.whole, QString(shown.shown).replace("2.5 MB of 138 MB", "2538889 of 138333526 bytes")) << row.name;
+  }
+  // Outside a stage, the drive's activity and the run's own pace.
+  line.Start(start, 10'000'000);
+  ActivityLine::Line shown;
+  for (int t = 0; t <= 20; ++t) {
+    shown = line.Text(start + seconds(t), {ReadActivity::kReading, false, 250'000 * t, 250'000 * t, {}});
+  }
+  EXPECT_EQ(shown.shown.toStdString(), "Reading  ·  250.0 KB/s  ·  5 MB of 10 MB  ·  0:00:20 left");
+}
+
 TEST(LeftOutDialogTest, ListsEveryEntryWithItsReason) {
   std::vector<std::string> entries;
   for (int i = 0; i < 1000; ++i) {
@@ -482,8 +570,20 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   bool saw_reading = false, saw_untried = false;
   std::int64_t most_bad_while_read = 0;
   bool second_read = false;
+  std::set<QString> activity_of_first, counts_disagreeing;
   // The first file's rescue goes on after the second file's pass.
   When(form.get(), [&] {
+    // The Total label, bar and percentage tell one figure, the files done of all.
+    const QStringList files = form->Label1->text().section("  ·  ", 0, 0).split('/');
+    if (files.size() != 2 || files[1] == "0") {
+      if (form->Label1->text() != "0/0") counts_disagreeing.insert(form->Label1->text());
+    } else if (form->ProgressBar2->value() != files[0].toInt() * 100 / files[1].toInt() ||
+        form->Label4->text() != QString::number(form->ProgressBar2->value()) + "%") {
+      counts_disagreeing.insert(form->Label1->text() + " " + form->Label4->text());
+    }
+    if (form->Run().CurrentRow() == 1) {
+      activity_of_first.insert(form->Label1->text() + " | " + form->Activity1->text());
+    }
     if (form->Run().CurrentRow() == 1 && form->Run().LiveMap() != nullptr) {
       finished_while_read.insert(count(CellShade::kFinished));
       saw_reading = saw_reading || count(CellShade::kReading) > 0;
@@ -495,6 +595,15 @@ TEST_F(StartedWindowTest, TheDamageMapFollowsAThoroughPassAndThenShowsTheSavedMa
   }, [] {});
   Recover(disc.Path().string() + "/disc", work / "out");
   ASSERT_EQ(Cell(2, 2), "100 (100%)");
+  EXPECT_EQ(counts_disagreeing, std::set<QString>{});
+  EXPECT_EQ(form->Label1->text(), "2/2");
+  // The waiting file's rescue says what it does beside the files done, and
+  // on the activity line stage by stage, each with its progress.
+  const auto said = [&](const QString& start) {
+    return std::ranges::any_of(activity_of_first, [&](const QString& text) { return text.startsWith(start); });
+  };
+  EXPECT_TRUE(said("1/2  ·  Rescuing damaged files: 1 of 1 | Rescuing between bad areas: "));
+  EXPECT_TRUE(said("1/2  ·  Rescuing damaged files: 1 of 1 | Trying the sectors left, "));
   EXPECT_TRUE(saw_reading);
   EXPECT_TRUE(saw_untried);
   // The map grew as the pass went, not only once it was over.
@@ -708,7 +817,8 @@ TEST_F(StartedWindowTest, StopAnsweredNoGoesOnAndYesEndsTheRun) {
   EXPECT_TRUE(form->ToolButton1->isEnabled());
   // The summary says what the stop left: most of a.bin unread, b.bin not reached.
   const QString status = form->StatusBar1->text();
-  EXPECT_TRUE(status.contains("; 1 stopped, ") && status.endsWith(" KB not read; 1 not reached")) << status.toStdString();
+  EXPECT_TRUE(status.contains("   1 stopped, ") && status.contains(" KB not read; 1 not reached; 2 files, "))
+      << status.toStdString();
 }
 
 // A card pulled in the middle of a file: the status bar says the run waits
@@ -1043,7 +1153,7 @@ TEST_F(StartedWindowTest, ARecoverThatReadsNothingKeepsTheLastRunsTableBarsAndSu
   Recover(work / "card", work / "out");
   ASSERT_EQ(dialogs.information, std::vector<std::string>{"Recovery finished."});
   const QString status = form->StatusBar1->text();
-  ASSERT_TRUE(status.contains("1 files")) << status.toStdString();
+  ASSERT_TRUE(status.contains("1 file,")) << status.toStdString();
   const std::string map = form->Run().MapPathOf(1);
   std::optional<SaveTree> other_run;  // another run saving into a folder
   const std::string nothing_selected =
@@ -1107,7 +1217,7 @@ TEST_F(StartedWindowTest, AFullSaveDiskNamesTheFileAndTheSaveFolderAndSaysWhatTo
       "Не удалось сохранить IMG_0416.JPG: диск, на котором находится папка для сохранения " + out + "/, "
       "заполнен. Освободите на нём место или выберите другую папку для сохранения и запустите восстановление "
       "снова. Уже сохранённые файлы остаются на месте."};
-  const char* ended[] = {"; ended: the save disk is full", "; восстановление прервано: диск для сохранения заполнен"};
+  const char* ended[] = {"ended: the save disk is full; ", "восстановление прервано: диск для сохранения заполнен; "};
   // The box comes over a window that says the run ended, not that it stops after a read.
   QString activity_behind_box = QStringLiteral("no box");
   bool recover_behind_box = false;
@@ -1131,7 +1241,7 @@ TEST_F(StartedWindowTest, AFullSaveDiskNamesTheFileAndTheSaveFolderAndSaysWhatTo
     // One summary, this run's, and what ended it; the bars stay where the run left them: one file of two done.
     EXPECT_EQ(status.count(QStringLiteral("saved to")) + status.count(QString::fromUtf8("сохранено в")), 1)
         << status.toStdString();
-    EXPECT_TRUE(status.endsWith(QString::fromUtf8(ended[language]))) << status.toStdString();
+    EXPECT_TRUE(status.contains(QStringLiteral("   ") + QString::fromUtf8(ended[language]))) << status.toStdString();
     EXPECT_EQ(form->ProgressBar2->value(), 50);
     EXPECT_EQ(form->ProgressBar1->value(), form->Table().Figures(2).completed_percent);
     EXPECT_TRUE(form->ToolButton1->isEnabled());
@@ -1785,6 +1895,50 @@ TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheR
   EXPECT_TRUE(whole.data(Qt::ToolTipRole).toString().endsWith("\nNot reached by the run"));
   form->Russian1->trigger();
   EXPECT_EQ(damaged.data(Qt::ToolTipRole).toString(), a_bin + "Остановлен: сохранён, сколько успел, с картой");
+}
+
+// Guards a status line cut at the window's edge ("saved to /home/alice/Res",
+// "осталось окол") while it widened the window: at 630×480, in either
+// language, the summary and the activity line each keep to a line of their
+// own inside the window, cut with "…" where they must, whole in the tooltip.
+TEST_F(StartedWindowTest, TheSummaryAndTheActivityLineFitTheWindowAndAreWholeInTheirTooltips) {
+  WriteFile(work / "in/a.bin", std::string(5000, 'a'));
+  const std::string save = work / "out/a save folder whose name is longer than any window is wide/";
+  for (const bool english : {true, false}) {
+    english ? form->English1->trigger() : form->Russian1->trigger();
+    form->resize(630, 480);
+    form->StatusBar1->clear();  // a run shorter than a second sets no elapsed time of its own
+    Recover(work / "in", save);
+    QApplication::processEvents();
+    const std::string where = english ? "English" : "Russian";
+    EXPECT_EQ(form->size(), QSize(630, 480)) << where;
+    const QString summary = form->StatusBar1->text();
+    ASSERT_TRUE(summary.contains(Shown(save))) << where << ": " << summary.toStdString();
+    EXPECT_TRUE(form->StatusBar1->ShownText().endsWith(QStringLiteral("…"))) << where;
+    EXPECT_EQ(form->StatusBar1->TipText(), summary) << where;
+    // What the second run did with the first one's copy shows before the save folder is cut.
+    if (!english) {
+      EXPECT_TRUE(form->StatusBar1->ShownText().contains(QStringLiteral("1 уже готов, 0 продолжены; 1 файл")))
+          << form->StatusBar1->ShownText().toStdString();
+    }
+    // The activity line takes the progress group's last line, as wide as the group.
+    form->Activity1->setText(summary);
+    EXPECT_TRUE(form->GroupBox2->isAncestorOf(form->Activity1)) << where;
+    EXPECT_GE(form->Activity1->width(), form->GroupBox2->width() - 20) << where;
+    EXPECT_EQ(form->size(), QSize(630, 480)) << where;
+    for (QWidget* label :
+         std::initializer_list<QWidget*>{form->StatusBar1, form->Activity1, form->Label1, form->Label4}) {
+      const QRect placed(label->mapTo(form.get(), QPoint(0, 0)), label->size());
+      EXPECT_TRUE(form->rect().contains(placed)) << where << " " << label->objectName().toStdString();
+      EXPECT_GE(label->height(), label->fontMetrics().height()) << where << " " << label->objectName().toStdString();
+    }
+    // The map's legend goes on to another line rather than past the map's edge ("Читается сей").
+    for (const CellShade shade : {CellShade::kFinished, CellShade::kUntried, CellShade::kBad, CellShade::kReading}) {
+      const QRect entry = form->DamageMap1->LegendRect(shade);
+      EXPECT_TRUE(form->DamageMap1->rect().contains(entry)) << where << " " << static_cast<int>(shade);
+    }
+    form->Activity1->clear();
+  }
 }
 
 TEST_F(StartedWindowTest, TheSettingsDialogExplainsTheSelectedModeInTheLanguageShown) {

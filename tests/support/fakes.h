@@ -42,6 +42,8 @@ struct RecordingProgress final : ProgressDisplay {
   void SetStatusText(const std::string& text) override { status = text; }
   std::vector<std::string> notices;
   void ShowNotice(const std::string& text) override { notices.push_back(text); }
+  std::vector<StageProgress> stages;
+  void SetStage(const StageProgress& stage) override { stages.push_back(stage); }
 };
 
 struct Options final : RunOptions {

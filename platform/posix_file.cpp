@@ -12,6 +12,7 @@
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
+#include "platform/large_reads.h"
 
 namespace salvorine {
 
@@ -147,8 +148,10 @@ class PosixFile final : public File {
     if (!got.ok && !near_damage_) {
       near_damage_ = true;
       direct_ = DirectReader::Open(Descriptor(), 1);
+      if (!direct_ && !own_read_ahead_) ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM);
     }
-    if (got.ok && got.count == count && count > 0 && !near_damage_ && own_read_ahead_) {
+    // Nothing lies ahead of a read that reached the size the file had at open.
+    if (got.ok && got.count == count && count > 0 && !near_damage_ && own_read_ahead_ && !AtEndSeenAtOpen()) {
       // Only where reads go through the page cache (not on FUSE files read
       // directly, say): elsewhere the kernel's own ways are left in place.
       if (!read_ahead_checked_) {
@@ -196,6 +199,8 @@ class PosixFile final : public File {
     position_ += static_cast<std::int64_t>(done);
     return {true, done, 0};
   }
+
+  bool AtEndSeenAtOpen() const { return at_open_ && position_ >= at_open_->st_size; }
 
   // Whether the page cache holds the byte at `position`: asked without waiting or reading.
   bool Cached(std::int64_t position) {
@@ -363,8 +368,10 @@ std::unique_ptr<File> OpenRead(const std::string& path) {
   auto file = std::make_unique<PosixFile>(fd, path, status);
   if (!S_ISREG(status.st_mode)) throw FileSystemError(EINVAL, path, "open a non-regular file");
   if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, path, "open");
-  file->AskForReadsAhead();
-  return file;
+  // A file read in one request leaves the kernel nothing to read ahead:
+  // its own read-ahead is turned off only at the first failure there.
+  if (status.st_size > static_cast<off_t>(LargeReads::kRequestBytes)) file->AskForReadsAhead();
+  return std::make_unique<LargeReads>(std::move(file));
 }
 
 std::unique_ptr<File> Create(const std::string& path) {

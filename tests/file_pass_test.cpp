@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/file_system_error.h"
+#include "platform/large_reads.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
@@ -67,6 +68,17 @@ TEST_F(FilePassTest, HealthyLargeFileIsReadForwardInWholeBlocksOnly) {
   EXPECT_EQ(copy.Content(), source.Content());
   EXPECT_EQ(Completed(), std::to_string(source.Size()) + " (100%)");
   EXPECT_EQ(progress.file_bar, 100);
+
+  // Through large requests: ten blocks, then the rest, never past the size.
+  MemoryFile again = Source(source.Size());
+  LargeReads layered(again);
+  copy = MemoryFile({}, "copy");
+  ASSERT_EQ(RecoverFile(layered, copy, 1, again.Size(), clock.Now(), context), PassResult::kDone);
+  ASSERT_EQ(again.reads.size(), 2u);
+  EXPECT_EQ(again.reads[0].count, 10 * kLargeBlock);
+  EXPECT_EQ(again.reads[1].position, 10 * kLargeBlock);
+  EXPECT_EQ(again.reads[1].count, kLargeBlock + 100);
+  EXPECT_EQ(copy.Content(), source.Content());
 }
 
 struct DamageCase {
@@ -80,15 +92,23 @@ struct DamageCase {
 
 class DamageTest : public FilePassTest, public ::testing::WithParamInterface<DamageCase> {};
 
+// Read block by block, and in large requests that fall back to the blocks at
+// the first failure: the copy and the figures are the same either way.
 TEST_P(DamageTest, CopyAndFiguresMatchTheUnreadBytes) {
   const DamageCase& c = GetParam();
-  MemoryFile source = Source(c.size);
-  source.bad = c.bad;
-  source.flaky = c.flaky;
-  EXPECT_EQ(Run(source), PassResult::kDone);
-  EXPECT_EQ(copy.Content(), WithZeros(source, c.zeros.start, c.zeros.length));
-  EXPECT_EQ(Damaged(), c.damaged);
-  EXPECT_EQ(Completed(), std::to_string(c.size) + " (100%)");
+  for (const bool large : {false, true}) {
+    SCOPED_TRACE(large ? "large requests" : "blocks");
+    MemoryFile source = Source(c.size);
+    source.bad = c.bad;
+    source.flaky = c.flaky;
+    copy = MemoryFile({}, "copy");
+    table.SetCell(3, 1, "0 (0%)");
+    LargeReads layered(source, 4 * B);
+    EXPECT_EQ(large ? RecoverFile(layered, copy, 1, c.size, clock.Now(), context) : Run(source), PassResult::kDone);
+    EXPECT_EQ(copy.Content(), WithZeros(source, c.zeros.start, c.zeros.length));
+    EXPECT_EQ(Damaged(), c.damaged);
+    EXPECT_EQ(Completed(), std::to_string(c.size) + " (100%)");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -126,6 +146,21 @@ TEST_F(FilePassTest, BackwardPassReadsDownToTheMeetingPointThenTheGap) {
                                               S - 3 * B, S - 4 * B, S - 5 * B, S - 6 * B, S - 7 * B, 2 * B};
   EXPECT_EQ(positions, expected);
   EXPECT_EQ(source.reads.back().count, 784);
+
+  // Through large requests: the one that fails is the only extra read, and
+  // from there on the pass's own blocks reach the source as asked.
+  MemoryFile again = Source(kNineBlocksAnd784);
+  again.bad = source.bad;
+  LargeReads layered(again, 4 * B);
+  copy = MemoryFile({}, "copy");
+  RecoverFile(layered, copy, 1, again.Size(), clock.Now(), context);
+  ASSERT_EQ(again.reads.size(), expected.size() + 1);
+  EXPECT_EQ(again.reads[0].count, 4 * B);
+  EXPECT_FALSE(again.reads[0].ok);
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(again.reads[i + 1].position, expected[i]);
+    EXPECT_EQ(again.reads[i + 1].count, source.reads[i].count);
+  }
 }
 
 struct SlowCase {

@@ -248,6 +248,7 @@ class PosixFile final : public File {
       done += static_cast<std::size_t>(put);
     }
     position_ += static_cast<std::int64_t>(done);
+    if (known_size_) known_size_ = std::max(*known_size_, position_);
   }
 
   void WriteZeros(std::int64_t count) override {
@@ -255,7 +256,7 @@ class PosixFile final : public File {
     // full disk shows up here as it would for written zeros. Past the end of
     // the file a plain allocation is enough, and more file systems (tmpfs
     // among them) offer it than zeroing a range in place.
-    const int mode = position_ >= Stat().st_size ? 0 : FALLOC_FL_ZERO_RANGE;
+    const int mode = position_ >= KnownSize() ? 0 : FALLOC_FL_ZERO_RANGE;
     int result;
     do {
       result = ::fallocate(Descriptor(), mode, static_cast<off_t>(position_), static_cast<off_t>(count));
@@ -263,9 +264,10 @@ class PosixFile final : public File {
     if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)) return File::WriteZeros(count);
     if (result != 0) throw FileSystemError(errno, path_, "write to");
     position_ += static_cast<std::int64_t>(count);
+    known_size_ = std::max(*known_size_, position_);
   }
 
-  std::int64_t Size() override { return Stat().st_size; }
+  std::int64_t Size() override { return known_size_ = Stat().st_size, *known_size_; }
 
   FileStatus Status() override {
     const struct stat status = at_open_ ? *at_open_ : Stat();
@@ -282,6 +284,8 @@ class PosixFile final : public File {
   }
 
   std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t size) override {
+    // A file given room for every byte it holds has no hole to look for.
+    if (at_open_ && at_open_->st_blocks * 512 >= size) return {};
     std::vector<std::pair<std::int64_t, std::int64_t>> extents;
     for (off_t at = 0; at < size;) {
       const off_t data = ::lseek(Descriptor(), at, SEEK_DATA);
@@ -314,9 +318,12 @@ class PosixFile final : public File {
   }
 
   void Truncate() override {
+    // A copy prefilled to its size is not asked to take that size again.
+    if (known_size_ == position_) return;
     while (::ftruncate(Descriptor(), static_cast<off_t>(position_)) != 0) {
       if (errno != EINTR) throw FileSystemError(errno, path_, "truncate");
     }
+    known_size_ = position_;
   }
 
   void Close() override {
@@ -329,6 +336,13 @@ class PosixFile final : public File {
 
  private:
 
+  // The size as this file's own writes left it, asked of the file system
+  // once: the program is the only writer of the files it writes.
+  std::int64_t KnownSize() {
+    if (!known_size_) known_size_ = Stat().st_size;
+    return *known_size_;
+  }
+
   struct stat Stat() const {
     struct stat status {};
     if (::fstat(Descriptor(), &status) != 0) throw FileSystemError(errno, path_, "query the size of");
@@ -338,6 +352,7 @@ class PosixFile final : public File {
   int fd_;
   std::string path_;
   std::optional<struct stat> at_open_;
+  std::optional<std::int64_t> known_size_;  // the size after this file's own writes, once asked
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
   bool near_damage_ = false;  // a read failed: from then on reads go direct where they can

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <vector>
 
 #include "platform/forwarding_file.h"
 #include "recovery/map_file.h"
@@ -22,11 +23,81 @@ FileStatus Now() {
 }  // namespace
 
 // The copy as the pass writes it. The pass closes its files when it stops;
-// the copy stays open here, so that its bytes can still be synced before its map.
+// the copy stays open here, so that its bytes can still be synced before its
+// map. Blocks written one after another reach the file together, in one
+// request of up to kGathered bytes: before anything else is done with the
+// copy, and before its owner syncs, places or closes it.
 class RowCopy::PassView final : public ForwardingFile {
  public:
+  static constexpr std::size_t kGathered = std::size_t{1} << 20;
+
   explicit PassView(File& file) : ForwardingFile(file) {}
-  void Close() override {}
+
+  void Seek(std::int64_t position) override {
+    if (position < 0) inner_.Seek(position);  // raises as the file does
+    position_ = position;
+  }
+  void Write(const void* buffer, std::size_t count) override {
+    if (!pending_.empty() && position_ != pending_start_ + std::ssize(pending_)) Flush();
+    if (pending_.empty()) pending_start_ = position_;
+    const auto* bytes = static_cast<const unsigned char*>(buffer);
+    pending_.insert(pending_.end(), bytes, bytes + count);
+    position_ += static_cast<std::int64_t>(count);
+    if (pending_.size() >= kGathered) Flush();
+  }
+  ReadResult Read(void* buffer, std::size_t count) override {
+    Flush();
+    inner_.Seek(position_);
+    const ReadResult got = inner_.Read(buffer, count);
+    if (got.ok) position_ += static_cast<std::int64_t>(got.count);
+    return got;
+  }
+  std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
+    Flush();
+    inner_.Seek(position_);
+    const std::optional<ReadResult> got = inner_.ReadIfReady(buffer, count);
+    if (got && got->ok) position_ += static_cast<std::int64_t>(got->count);
+    return got;
+  }
+  void WriteZeros(std::int64_t count) override {
+    Flush();
+    inner_.Seek(position_);
+    inner_.WriteZeros(count);
+    position_ += count;
+  }
+  std::int64_t Size() override { return Flush(), inner_.Size(); }
+  FileStatus Status() override { return Flush(), inner_.Status(); }
+  void Truncate() override {
+    Flush();
+    inner_.Seek(position_);
+    inner_.Truncate();
+  }
+  void Sync() override {
+    Flush();
+    inner_.Sync();
+  }
+  void Close() override { Flush(); }
+
+  // Writes the gathered blocks to the copy; a failed write is not tried again with the next block.
+  void Flush() {
+    if (pending_.empty()) return;
+    struct Emptied {
+      std::vector<unsigned char>& bytes;
+      ~Emptied() { bytes.clear(); }
+    } emptied{pending_};
+    inner_.Seek(pending_start_);
+    inner_.Write(pending_.data(), pending_.size());
+  }
+  // Flush, and the memory it held goes back: a copy waiting for its next step holds none.
+  void Release() {
+    Flush();
+    pending_.shrink_to_fit();
+  }
+
+ private:
+  std::int64_t position_ = 0;
+  std::int64_t pending_start_ = 0;
+  std::vector<unsigned char> pending_;  // the blocks written from pending_start_ on, not yet in the copy
 };
 
 RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path,
@@ -48,9 +119,12 @@ RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::s
 
 RowCopy::~RowCopy() = default;
 
+File& RowCopy::ForPass() { return *view_; }
+
 void RowCopy::Checkpoint() { SaveWithMap(false, 0600); }
 
 void RowCopy::Finish(bool stopped) {
+  view_->Release();
   const bool whole = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) == 0;
   // A pass stopped over a copy that holds every byte already leaves it whole.
   if (stopped && !whole) {
@@ -79,11 +153,13 @@ void RowCopy::Finish(bool stopped) {
 
 // close() reports the write-back errors of some file systems (NFS, FUSE).
 void RowCopy::Close() {
+  view_->Release();
   copy_->Close();
   if (saved_copy_) saved_copy_->Close();
 }
 
 void RowCopy::SaveWithMap(bool pass_ended, unsigned mode) {
+  view_->Release();
   copy_->Sync();
   if (!placed_) {
     // An older copy may stand at the destination, its map beside it: that map

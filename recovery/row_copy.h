@@ -41,7 +41,7 @@ class RowCopy {
   RowCopy& operator=(const RowCopy&) = delete;
 
   // The copy as the pass sees it; the pass's Close leaves it open for this owner.
-  File& ForPass() { return *view_; }
+  File& ForPass();
 
   // Brings the copy as far as its pass has come, and its map, to the save folder.
   void Checkpoint();
@@ -74,7 +74,7 @@ class RowCopy {
   const FileStatus source_;
   const std::string copy_name_;
   std::unique_ptr<File> copy_;
-  std::unique_ptr<File> view_;
+  std::unique_ptr<PassView> view_;
   const RescueMap& map_;
   std::function<void(const FileSystemError&)> map_not_saved_;
   bool placed_;                       // the save folder holds the copy

@@ -18,9 +18,12 @@ class LoggedFile final : public File {
  public:
   LoggedFile(Log& log, std::string name) : log_(log), name_(std::move(name)) {}
   const std::string& Path() const override { return name_; }
-  void Seek(std::int64_t) override {}
+  void Seek(std::int64_t position) override { position_ = position; }
   ReadResult Read(void*, std::size_t) override { return {true, 0, 0}; }
-  void Write(const void*, std::size_t) override {}
+  void Write(const void*, std::size_t count) override {
+    log_.push_back("write " + std::to_string(position_) + " " + std::to_string(count));
+    position_ += static_cast<std::int64_t>(count);
+  }
   std::int64_t Size() override { return 0; }
   void Truncate() override {}
   void Close() override { log_.push_back("close " + name_); }
@@ -32,6 +35,7 @@ class LoggedFile final : public File {
  private:
   Log& log_;
   std::string name_;
+  std::int64_t position_ = 0;
 };
 
 // A save folder that logs every call; placing may be made to fail.
@@ -69,27 +73,31 @@ struct Path {
   Log expected;
 };
 
-// Whatever the path, the copy's bytes are synced before a map marks them,
+// Whatever the path, the blocks the pass wrote reach the copy (in one write)
+// before anything else is done with it, the copy's bytes are synced before a map marks them,
 // an older map goes before a copy first placed and the new map after it, and
 // a whole copy gets the source's time only once a sync carried its bytes.
 TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
   const std::vector<Path> paths = {
-      {"fresh, whole", false, false, 100, false, {"remove map", "close copy", "place 420", "time after sync"}},
+      {"fresh, whole", false, false, 100, false,
+       {"write 0 100", "remove map", "close copy", "place 420", "time after sync"}},
       {"fresh, damaged", false, false, 60, false,
-       {"sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
+       {"write 0 60", "sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
       {"fresh, stopped", false, false, 60, true,
-       {"sync copy", "remove map", "place 384", "sync folder", "map", "close copy"}},
+       {"write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "close copy"}},
       {"fresh, stopped before reading", false, false, 0, true, {"close copy"}},
       {"checkpoint, then damaged", false, true, 60, false,
-       {"sync copy", "remove map", "place 384", "sync folder", "map", "sync copy", "mode 420 copy", "map ended",
-        "close copy"}},
+       {"write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "sync copy", "mode 420 copy",
+        "map ended", "close copy"}},
       {"checkpoint, then whole", false, true, 100, false,
-       {"sync copy", "remove map", "place 384", "sync folder", "map", "remove map", "mode 420 copy", "close copy",
-        "time after sync"}},
-      {"resumed, damaged", true, false, 60, false, {"sync copy", "mode 420 copy", "map ended", "close copy"}},
+       {"write 0 100", "sync copy", "remove map", "place 384", "sync folder", "map", "remove map", "mode 420 copy",
+        "close copy", "time after sync"}},
+      {"resumed, damaged", true, false, 60, false,
+       {"write 0 60", "sync copy", "mode 420 copy", "map ended", "close copy"}},
       {"resumed, stopped", true, true, 60, true,
-       {"sync copy", "mode 384 copy", "map", "sync copy", "map", "close copy"}},
-      {"resumed, whole", true, false, 100, false, {"remove map", "mode 420 copy", "close copy", "time after sync"}},
+       {"write 0 60", "sync copy", "mode 384 copy", "map", "sync copy", "map", "close copy"}},
+      {"resumed, whole", true, false, 100, false,
+       {"write 0 100", "remove map", "mode 420 copy", "close copy", "time after sync"}},
   };
   for (const Path& path : paths) {
     Log log;
@@ -102,7 +110,12 @@ TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
     const std::set<FileIdentity> protect;
     RowCopy copy(store, protect, "src/a", source, "work/1", std::make_unique<LoggedFile>(log, "copy"), map,
                  path.in_place ? RowCopy::Start::kEarlierMapped : RowCopy::Start::kNewCopy, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
-    copy.ForPass().Close();  // the pass closes its files when it stops: the copy stays open for its owner
+    // The pass writes what it read block by block, and closes its files only when it stops: the copy stays open for its owner.
+    const char block[60] = {};
+    copy.ForPass().Seek(0);
+    if (path.done > 0) copy.ForPass().Write(block, 40);
+    if (path.done > 0) copy.ForPass().Write(block, static_cast<std::size_t>(path.done) - 40);
+    if (path.stopped) copy.ForPass().Close();
     if (path.checkpoint) copy.Checkpoint();
     if (path.done < 100 && !path.stopped) map.Set(path.done, 100, RescueState::kBad);
     copy.Finish(path.stopped);

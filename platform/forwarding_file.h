@@ -17,6 +17,9 @@ class ForwardingFile : public File {
   std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
     return inner_.ReadIfReady(buffer, count);
   }
+  std::optional<AheadRead> ReadAhead(void* buffer, std::size_t count) override {
+    return inner_.ReadAhead(buffer, count);
+  }
   void Write(const void* buffer, std::size_t count) override { inner_.Write(buffer, count); }
   void WriteZeros(std::int64_t count) override { inner_.WriteZeros(count); }
   std::int64_t Size() override { return inner_.Size(); }

@@ -181,6 +181,7 @@ class PosixFile final : public File {
   void AskForReadsAhead() { own_read_ahead_ = ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM) == 0; }
 
   ReadResult CachedRead(void* buffer, std::size_t count) {
+    failed_from_.reset();
     auto* bytes = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
@@ -188,19 +189,45 @@ class PosixFile final : public File {
                                   static_cast<off_t>(position_ + static_cast<std::int64_t>(done)));
       if (got < 0) {
         if (errno == EINTR) continue;
-        return {false, 0, errno};
+        const int error = errno;
+        // The page cache holding the page there unread says that page is where the read failed.
+        if (NextPageFailed(position_ + static_cast<std::int64_t>(done))) failed_from_ = done;
+        return {false, 0, error};
       }
       if (got == 0) break;
       done += static_cast<std::size_t>(got);
       // A short count can be the page cache stopping at a page it could not
       // read: asking again would send the device that failing request a second time.
-      if (done < count && NextPageFailed(position_ + static_cast<std::int64_t>(done))) return {false, 0, EIO};
+      if (done < count && NextPageFailed(position_ + static_cast<std::int64_t>(done))) {
+        failed_from_ = done;
+        return {false, 0, EIO};
+      }
     }
     position_ += static_cast<std::int64_t>(done);
     return {true, done, 0};
   }
 
-  bool AtEndSeenAtOpen() const { return at_open_ && position_ >= at_open_->st_size; }
+  bool AtEndSeenAtOpen() const { return AtEndSeenAtOpen(position_); }
+  bool AtEndSeenAtOpen(std::int64_t position) const { return at_open_ && position >= at_open_->st_size; }
+
+  // Only through the page cache, which tells where a read failed (see
+  // NextPageFailed): bytes it holds already come in one request that never waits.
+  std::optional<AheadRead> ReadAhead(void* buffer, std::size_t count) override {
+    if (direct_ || near_damage_ || !nowait_reads_) return std::nullopt;
+    iovec part{buffer, count};
+    const ssize_t got = ::preadv2(Descriptor(), &part, 1, static_cast<off_t>(position_), RWF_NOWAIT);
+    if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) {
+      nowait_reads_ = false;  // no page cache to ask (FUSE read directly, say)
+      return std::nullopt;
+    }
+    if (got >= 0 && (static_cast<std::size_t>(got) == count || AtEndSeenAtOpen(position_ + got))) {
+      position_ += got;
+      return AheadRead{{true, static_cast<std::size_t>(got), 0}, std::nullopt};
+    }
+    failed_from_.reset();
+    const ReadResult read = Read(buffer, count);
+    return AheadRead{read, read.ok ? std::nullopt : failed_from_};
+  }
 
   // Whether the page cache holds the byte at `position`: asked without waiting or reading.
   bool Cached(std::int64_t position) {
@@ -352,7 +379,8 @@ class PosixFile final : public File {
   int fd_;
   std::string path_;
   std::optional<struct stat> at_open_;
-  std::optional<std::int64_t> known_size_;  // the size after this file's own writes, once asked
+  std::optional<std::int64_t> known_size_;
+  std::optional<std::size_t> failed_from_;  // where the last cached read failed, when the page cache told  // the size after this file's own writes, once asked
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
   bool near_damage_ = false;  // a read failed: from then on reads go direct where they can
@@ -383,10 +411,10 @@ std::unique_ptr<File> OpenRead(const std::string& path) {
   auto file = std::make_unique<PosixFile>(fd, path, status);
   if (!S_ISREG(status.st_mode)) throw FileSystemError(EINVAL, path, "open a non-regular file");
   if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, path, "open");
-  // A file read in one request leaves the kernel nothing to read ahead:
-  // its own read-ahead is turned off only at the first failure there.
+  // A file the first pass reads in one request leaves the kernel nothing to
+  // read ahead: its own read-ahead is turned off only at a failure there.
   if (status.st_size > static_cast<off_t>(LargeReads::kRequestBytes)) file->AskForReadsAhead();
-  return std::make_unique<LargeReads>(std::move(file));
+  return file;
 }
 
 std::unique_ptr<File> Create(const std::string& path) {

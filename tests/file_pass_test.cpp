@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "platform/file_system_error.h"
-#include "platform/large_reads.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
 #include "tests/support/memory_file.h"
@@ -69,11 +68,11 @@ TEST_F(FilePassTest, HealthyLargeFileIsReadForwardInWholeBlocksOnly) {
   EXPECT_EQ(Completed(), std::to_string(source.Size()) + " (100%)");
   EXPECT_EQ(progress.file_bar, 100);
 
-  // Through large requests: ten blocks, then the rest, never past the size.
+  // From a file that can read ahead: ten blocks at once, then the rest, never past the size.
   MemoryFile again = Source(source.Size());
-  LargeReads layered(again);
+  again.ahead_unit = 1;
   copy = MemoryFile({}, "copy");
-  ASSERT_EQ(RecoverFile(layered, copy, 1, again.Size(), clock.Now(), context), PassResult::kDone);
+  ASSERT_EQ(Run(again), PassResult::kDone);
   ASSERT_EQ(again.reads.size(), 2u);
   EXPECT_EQ(again.reads[0].count, 10 * kLargeBlock);
   EXPECT_EQ(again.reads[1].position, 10 * kLargeBlock);
@@ -101,10 +100,10 @@ TEST_P(DamageTest, CopyAndFiguresMatchTheUnreadBytes) {
     MemoryFile source = Source(c.size);
     source.bad = c.bad;
     source.flaky = c.flaky;
+    source.ahead_unit = large ? 1 : 0;
     copy = MemoryFile({}, "copy");
     table.SetCell(3, 1, "0 (0%)");
-    LargeReads layered(source, 4 * B);
-    EXPECT_EQ(large ? RecoverFile(layered, copy, 1, c.size, clock.Now(), context) : Run(source), PassResult::kDone);
+    EXPECT_EQ(Run(source), PassResult::kDone);
     EXPECT_EQ(copy.Content(), WithZeros(source, c.zeros.start, c.zeros.length));
     EXPECT_EQ(Damaged(), c.damaged);
     EXPECT_EQ(Completed(), std::to_string(c.size) + " (100%)");
@@ -147,20 +146,22 @@ TEST_F(FilePassTest, BackwardPassReadsDownToTheMeetingPointThenTheGap) {
   EXPECT_EQ(positions, expected);
   EXPECT_EQ(source.reads.back().count, 784);
 
-  // Through large requests: the one that fails is the only extra read, and
-  // from there on the pass's own blocks reach the source as asked.
+  // From a file that can read ahead and tells where a read failed: one request
+  // stands for the forward blocks, the failed one included (no second failed
+  // request there), and from there on the blocks reach the source as asked.
   MemoryFile again = Source(kNineBlocksAnd784);
   again.bad = source.bad;
-  LargeReads layered(again, 4 * B);
+  again.ahead_unit = 1;
   copy = MemoryFile({}, "copy");
-  RecoverFile(layered, copy, 1, again.Size(), clock.Now(), context);
-  ASSERT_EQ(again.reads.size(), expected.size() + 1);
-  EXPECT_EQ(again.reads[0].count, 4 * B);
+  Run(again);
+  ASSERT_EQ(again.reads.size(), expected.size() - 2);
+  EXPECT_EQ(again.reads[0].count, S);
   EXPECT_FALSE(again.reads[0].ok);
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(again.reads[i + 1].position, expected[i]);
-    EXPECT_EQ(again.reads[i + 1].count, source.reads[i].count);
+  for (std::size_t i = 1; i < again.reads.size(); ++i) {
+    EXPECT_EQ(again.reads[i].position, expected[i + 2]);
+    EXPECT_EQ(again.reads[i].count, source.reads[i + 2].count);
   }
+  EXPECT_EQ(copy.Content(), WithZeros(again, 2 * B, 784));
 }
 
 struct SlowCase {

@@ -6,7 +6,9 @@ namespace salvorine {
 
 // A file that hands every operation to another one: the base of wrappers that
 // change a few operations and must pass everything else through (direct
-// reads, holes) rather than fall back to File's defaults.
+// reads, holes) rather than fall back to File's defaults. ReadAhead is the
+// exception: it keeps File's default (no read ahead), so that a wrapper that
+// changes Read is never passed by; one that can read ahead says so itself.
 class ForwardingFile : public File {
  public:
   explicit ForwardingFile(File& inner) : inner_(inner) {}
@@ -16,9 +18,6 @@ class ForwardingFile : public File {
   ReadResult Read(void* buffer, std::size_t count) override { return inner_.Read(buffer, count); }
   std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
     return inner_.ReadIfReady(buffer, count);
-  }
-  std::optional<AheadRead> ReadAhead(void* buffer, std::size_t count) override {
-    return inner_.ReadAhead(buffer, count);
   }
   void Write(const void* buffer, std::size_t count) override { inner_.Write(buffer, count); }
   void WriteZeros(std::int64_t count) override { inner_.WriteZeros(count); }

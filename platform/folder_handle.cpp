@@ -425,6 +425,14 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
   if (file.fd < 0) throw FileSystemError(errno, from_path, "open");
   const std::string through = "/proc/self/fd/" + std::to_string(file.fd);
 
+  // Where nothing may be replaced, a complete file (its mode set first) can
+  // take its name at once: a link fails, as the rename would, when the name is taken.
+  if (!may_replace) {
+    if (::chmod(through.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from_path, "set the mode of");
+    if (::linkat(AT_FDCWD, through.c_str(), fd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == EEXIST) throw NameTakenError(errno, PathOf(name), "save");
+  }
+
   std::string temporary = TemporaryName();
   int linked;
   while ((linked = ::linkat(AT_FDCWD, through.c_str(), fd_, temporary.c_str(), AT_SYMLINK_FOLLOW)) != 0 &&

@@ -379,8 +379,8 @@ class PosixFile final : public File {
   int fd_;
   std::string path_;
   std::optional<struct stat> at_open_;
-  std::optional<std::int64_t> known_size_;
-  std::optional<std::size_t> failed_from_;  // where the last cached read failed, when the page cache told  // the size after this file's own writes, once asked
+  std::optional<std::int64_t> known_size_;  // the size after this file's own writes, once asked
+  std::optional<std::size_t> failed_from_;  // where the last cached read failed, when the page cache told
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
   bool near_damage_ = false;  // a read failed: from then on reads go direct where they can

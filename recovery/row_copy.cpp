@@ -147,7 +147,10 @@ void RowCopy::Finish(bool stopped) {
     SetMode(mode);
   }
   Close();
-  if (!placed_) PlaceFirst(mode, false);
+  if (!placed_) {
+    PlaceFirst(mode, false);
+    if (same_file_) store_.RemoveWorkingCopy(copy_name_);
+  }
   store_.MarkWholeAfterSync(source_path_, source_);
 }
 

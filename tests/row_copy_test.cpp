@@ -56,6 +56,7 @@ class LoggedStore final : public CopyStore {
   void SyncFolderOf(const std::string&) override { log_.push_back("sync folder"); }
   std::unique_ptr<File> OpenSavedCopy(const std::string&) override { return nullptr; }
   std::unique_ptr<File> OpenWorkingCopy(const std::string&) override { return nullptr; }
+  void RemoveWorkingCopy(const std::string&) override { log_.push_back("remove working name"); }
   void MarkWholeAfterSync(const std::string&, const FileStatus&) override { log_.push_back("time after sync"); }
   void SyncAndMarkWhole() override { log_.push_back("sync all"); }
   unsigned FinishedMode(unsigned mode) const override { return mode & 0755; }
@@ -80,7 +81,7 @@ struct Path {
 TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
   const std::vector<Path> paths = {
       {"fresh, whole", false, false, 100, false,
-       {"write 0 100", "remove map", "close copy", "place 420", "time after sync"}},
+       {"write 0 100", "remove map", "close copy", "place 420", "remove working name", "time after sync"}},
       {"fresh, damaged", false, false, 60, false,
        {"write 0 60", "sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
       {"fresh, stopped", false, false, 60, true,

@@ -26,12 +26,15 @@ FileStatus Now() {
 // the copy stays open here, so that its bytes can still be synced before its
 // map. Blocks written one after another reach the file together, in one
 // request of up to kGathered bytes: before anything else is done with the
-// copy, and before its owner syncs, places or closes it.
+// copy, and before its owner syncs, places or closes it. The zeros that make
+// a new copy its full size wait with them, and cost nothing when the blocks
+// cover them: a small file read whole is one write, never an allocation too.
 class RowCopy::PassView final : public ForwardingFile {
  public:
   static constexpr std::size_t kGathered = std::size_t{1} << 20;
 
-  explicit PassView(File& file) : ForwardingFile(file) {}
+  // `empty`: the copy is new, so zeros written from its start make all of it.
+  PassView(File& file, bool empty) : ForwardingFile(file), empty_(empty) {}
 
   void Seek(std::int64_t position) override {
     if (position < 0) inner_.Seek(position);  // raises as the file does
@@ -40,6 +43,7 @@ class RowCopy::PassView final : public ForwardingFile {
   void Write(const void* buffer, std::size_t count) override {
     if (!pending_.empty() && position_ != pending_start_ + std::ssize(pending_)) Flush();
     if (pending_.empty()) pending_start_ = position_;
+    empty_ = false;
     const auto* bytes = static_cast<const unsigned char*>(buffer);
     pending_.insert(pending_.end(), bytes, bytes + count);
     position_ += static_cast<std::int64_t>(count);
@@ -60,6 +64,13 @@ class RowCopy::PassView final : public ForwardingFile {
     return got;
   }
   void WriteZeros(std::int64_t count) override {
+    if (empty_ && position_ == 0 && count <= static_cast<std::int64_t>(kGathered)) {
+      zeros_ = count;
+      position_ = count;
+      empty_ = false;
+      return;
+    }
+    empty_ = false;
     Flush();
     inner_.Seek(position_);
     inner_.WriteZeros(count);
@@ -68,6 +79,8 @@ class RowCopy::PassView final : public ForwardingFile {
   std::int64_t Size() override { return Flush(), inner_.Size(); }
   FileStatus Status() override { return Flush(), inner_.Status(); }
   void Truncate() override {
+    if (zeros_ > 0 && position_ == zeros_ && pending_.empty()) return;  // the zeros will end the copy there
+    empty_ = false;
     Flush();
     inner_.Seek(position_);
     inner_.Truncate();
@@ -80,6 +93,11 @@ class RowCopy::PassView final : public ForwardingFile {
 
   // Writes the gathered blocks to the copy; a failed write is not tried again with the next block.
   void Flush() {
+    if (zeros_ > 0 && !(pending_start_ == 0 && std::ssize(pending_) >= zeros_)) {
+      inner_.Seek(0);
+      inner_.WriteZeros(zeros_);
+    }
+    zeros_ = 0;
     if (pending_.empty()) return;
     struct Emptied {
       std::vector<unsigned char>& bytes;
@@ -95,6 +113,8 @@ class RowCopy::PassView final : public ForwardingFile {
   }
 
  private:
+  bool empty_;                // nothing was written to the copy yet
+  std::int64_t zeros_ = 0;     // the new copy's zeros [0, zeros_), not yet written
   std::int64_t position_ = 0;
   std::int64_t pending_start_ = 0;
   std::vector<unsigned char> pending_;  // the blocks written from pending_start_ on, not yet in the copy
@@ -109,7 +129,7 @@ RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::s
       source_(source),
       copy_name_(std::move(copy_name)),
       copy_(std::move(copy)),
-      view_(std::make_unique<PassView>(*copy_)),
+      view_(std::make_unique<PassView>(*copy_, start == Start::kNewCopy)),
       map_(map),
       map_not_saved_(std::move(map_not_saved)),
       placed_(start != Start::kNewCopy),

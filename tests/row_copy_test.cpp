@@ -74,8 +74,8 @@ struct Path {
   Log expected;
 };
 
-// Whatever the path, the blocks the pass wrote reach the copy (in one write)
-// before anything else is done with it, the copy's bytes are synced before a map marks them,
+// Whatever the path, the blocks the pass wrote reach the copy (in one write,
+// after the new copy's zeros unless they cover them) before anything else is done with it, the copy's bytes are synced before a map marks them,
 // an older map goes before a copy first placed and the new map after it, and
 // a whole copy gets the source's time only once a sync carried its bytes.
 TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
@@ -83,13 +83,13 @@ TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
       {"fresh, whole", false, false, 100, false,
        {"write 0 100", "remove map", "close copy", "place 420", "remove working name", "time after sync"}},
       {"fresh, damaged", false, false, 60, false,
-       {"write 0 60", "sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
+       {"write 0 100", "write 0 60", "sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
       {"fresh, stopped", false, false, 60, true,
-       {"write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "close copy"}},
-      {"fresh, stopped before reading", false, false, 0, true, {"close copy"}},
+       {"write 0 100", "write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "close copy"}},
+      {"fresh, stopped before reading", false, false, 0, true, {"write 0 100", "close copy"}},
       {"checkpoint, then damaged", false, true, 60, false,
-       {"write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "sync copy", "mode 420 copy",
-        "map ended", "close copy"}},
+       {"write 0 100", "write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "sync copy",
+        "mode 420 copy", "map ended", "close copy"}},
       {"checkpoint, then whole", false, true, 100, false,
        {"write 0 100", "sync copy", "remove map", "place 384", "sync folder", "map", "remove map", "mode 420 copy",
         "close copy", "time after sync"}},
@@ -113,6 +113,10 @@ TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
                  path.in_place ? RowCopy::Start::kEarlierMapped : RowCopy::Start::kNewCopy, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
     // The pass writes what it read block by block, and closes its files only when it stops: the copy stays open for its owner.
     const char block[60] = {};
+    if (!path.in_place) {  // a new copy is first made its full size in zeros
+      copy.ForPass().WriteZeros(100);
+      copy.ForPass().Truncate();
+    }
     copy.ForPass().Seek(0);
     if (path.done > 0) copy.ForPass().Write(block, 40);
     if (path.done > 0) copy.ForPass().Write(block, static_cast<std::size_t>(path.done) - 40);

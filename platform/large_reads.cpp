@@ -37,14 +37,6 @@ std::optional<ReadResult> LargeReads::ReadIfReady(void* buffer, std::size_t coun
   return got;
 }
 
-std::optional<AheadRead> LargeReads::ReadAhead(void* buffer, std::size_t count) {
-  if (const std::optional<std::size_t> held = Held(count)) return AheadRead{Serve(buffer, *held), std::nullopt};
-  inner_.Seek(position_);
-  const std::optional<AheadRead> got = inner_.ReadAhead(buffer, count);
-  if (got && got->read.ok) position_ += static_cast<std::int64_t>(got->read.count);
-  return got;
-}
-
 void LargeReads::Write(const void* buffer, std::size_t count) {
   Forget();
   inner_.Seek(position_);

@@ -27,7 +27,6 @@ class LargeReads final : public ForwardingFile {
   void Seek(std::int64_t position) override;
   ReadResult Read(void* buffer, std::size_t count) override;
   std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override;
-  std::optional<AheadRead> ReadAhead(void* buffer, std::size_t count) override;
   void Write(const void* buffer, std::size_t count) override;
   void WriteZeros(std::int64_t count) override;
   void Truncate() override;

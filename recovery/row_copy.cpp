@@ -2,10 +2,9 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 
-#include "platform/forwarding_file.h"
 #include "recovery/map_file.h"
+#include "recovery/pass_view.h"
 
 namespace salvorine {
 namespace {
@@ -21,104 +20,6 @@ FileStatus Now() {
 }
 
 }  // namespace
-
-// The copy as the pass writes it. The pass closes its files when it stops;
-// the copy stays open here, so that its bytes can still be synced before its
-// map. Blocks written one after another reach the file together, in one
-// request of up to kGathered bytes: before anything else is done with the
-// copy, and before its owner syncs, places or closes it. The zeros that make
-// a new copy its full size wait with them, and cost nothing when the blocks
-// cover them: a small file read whole is one write, never an allocation too.
-class RowCopy::PassView final : public ForwardingFile {
- public:
-  static constexpr std::size_t kGathered = std::size_t{1} << 20;
-
-  // `empty`: the copy is new, so zeros written from its start make all of it.
-  PassView(File& file, bool empty) : ForwardingFile(file), empty_(empty) {}
-
-  void Seek(std::int64_t position) override {
-    if (position < 0) inner_.Seek(position);  // raises as the file does
-    position_ = position;
-  }
-  void Write(const void* buffer, std::size_t count) override {
-    if (!pending_.empty() && position_ != pending_start_ + std::ssize(pending_)) Flush();
-    if (pending_.empty()) pending_start_ = position_;
-    empty_ = false;
-    const auto* bytes = static_cast<const unsigned char*>(buffer);
-    pending_.insert(pending_.end(), bytes, bytes + count);
-    position_ += static_cast<std::int64_t>(count);
-    if (pending_.size() >= kGathered) Flush();
-  }
-  ReadResult Read(void* buffer, std::size_t count) override {
-    Flush();
-    inner_.Seek(position_);
-    const ReadResult got = inner_.Read(buffer, count);
-    if (got.ok) position_ += static_cast<std::int64_t>(got.count);
-    return got;
-  }
-  std::optional<ReadResult> ReadIfReady(void* buffer, std::size_t count) override {
-    Flush();
-    inner_.Seek(position_);
-    const std::optional<ReadResult> got = inner_.ReadIfReady(buffer, count);
-    if (got && got->ok) position_ += static_cast<std::int64_t>(got->count);
-    return got;
-  }
-  void WriteZeros(std::int64_t count) override {
-    if (empty_ && position_ == 0 && count <= static_cast<std::int64_t>(kGathered)) {
-      zeros_ = count;
-      position_ = count;
-      empty_ = false;
-      return;
-    }
-    empty_ = false;
-    Flush();
-    inner_.Seek(position_);
-    inner_.WriteZeros(count);
-    position_ += count;
-  }
-  std::int64_t Size() override { return Flush(), inner_.Size(); }
-  FileStatus Status() override { return Flush(), inner_.Status(); }
-  void Truncate() override {
-    if (zeros_ > 0 && position_ == zeros_ && pending_.empty()) return;  // the zeros will end the copy there
-    empty_ = false;
-    Flush();
-    inner_.Seek(position_);
-    inner_.Truncate();
-  }
-  void Sync() override {
-    Flush();
-    inner_.Sync();
-  }
-  void Close() override { Flush(); }
-
-  // Writes the gathered blocks to the copy; a failed write is not tried again with the next block.
-  void Flush() {
-    if (zeros_ > 0 && !(pending_start_ == 0 && std::ssize(pending_) >= zeros_)) {
-      inner_.Seek(0);
-      inner_.WriteZeros(zeros_);
-    }
-    zeros_ = 0;
-    if (pending_.empty()) return;
-    struct Emptied {
-      std::vector<unsigned char>& bytes;
-      ~Emptied() { bytes.clear(); }
-    } emptied{pending_};
-    inner_.Seek(pending_start_);
-    inner_.Write(pending_.data(), pending_.size());
-  }
-  // Flush, and the memory it held goes back: a copy waiting for its next step holds none.
-  void Release() {
-    Flush();
-    pending_.shrink_to_fit();
-  }
-
- private:
-  bool empty_;                // nothing was written to the copy yet
-  std::int64_t zeros_ = 0;     // the new copy's zeros [0, zeros_), not yet written
-  std::int64_t position_ = 0;
-  std::int64_t pending_start_ = 0;
-  std::vector<unsigned char> pending_;  // the blocks written from pending_start_ on, not yet in the copy
-};
 
 RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path,
                  FileStatus source, std::string copy_name, std::unique_ptr<File> copy, const RescueMap& map,

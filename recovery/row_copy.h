@@ -13,6 +13,8 @@
 
 namespace salvorine {
 
+class PassView;
+
 // One row's copy and its map, from the pass's first block until they stand in
 // the save folder; the only thing that brings them there, in one order on
 // every path (checkpoint, stop, finish, resume, fresh):
@@ -60,8 +62,6 @@ class RowCopy {
   const RescueMap* SavedMap() const { return mapped_ ? &saved_map_ : nullptr; }
 
  private:
-  class PassView;
-
   void SaveWithMap(bool pass_ended, unsigned mode);
   void PlaceFirst(unsigned mode, bool keep_up);
   void SetMode(unsigned mode);

@@ -18,11 +18,11 @@
 #   bench/kill_campaign.sh [RANDOM_KILLS]      (default 20 per kind of run)
 #
 # Environment: BENCH_DIR (default /tmp/salvorine-kill-campaign), BUILD_DIR
-# (default build), READ_DELAY_US (default 5000: each pread(2) of a run killed
+# (default build), READ_DELAY_US (default 100000: each pread(2) or preadv2(2) of a run killed
 # at a random moment is slowed by this much, so that it lasts about 2.5 s),
 # WRITE_POINTS (default 40), RANDOM_SPAN_MS (default 2500: random kills come
 # 0 to this many ms after the start), RESUME_AFTER (default 0.6: seconds
-# before the run that leaves a copy to resume, its reads slowed by 20 ms
+# before the run that leaves a copy to resume, its reads slowed by 200 ms
 # each, is stopped with SIGTERM).
 # Prints one line per kill that broke a rule, then the counts.
 set -uo pipefail
@@ -30,7 +30,7 @@ cd "$(dirname "$0")/.."
 work=${BENCH_DIR:-/tmp/salvorine-kill-campaign}
 build=${BUILD_DIR:-build}
 random_kills=${1:-20}
-read_delay=${READ_DELAY_US:-5000}
+read_delay=${READ_DELAY_US:-100000}
 random_span=${RANDOM_SPAN_MS:-2500}
 # When the run that leaves a copy to resume is stopped: inside big.bin, the first file.
 resume_after=${RESUME_AFTER:-0.6}
@@ -131,8 +131,8 @@ after_kill() {
   # The medium worse now: every third read of the two big files fails.
   rm -rf "$work/before-worse"
   cp -a "$save" "$work/before-worse"
-  strace -f -o /dev/null -P "$src/big.bin" -P "$src/mid.bin" -e trace=pread64 \
-    -e inject=pread64:error=EIO:when=3+3 "$cli" "$src" "$save" >/dev/null 2>&1
+  strace -f -o /dev/null -P "$src/big.bin" -P "$src/mid.bin" -e trace=pread64,preadv2 \
+    -e inject=pread64,preadv2:error=EIO:when=3+3 "$cli" "$src" "$save" >/dev/null 2>&1
   if ! report=$(kept "$work/before-worse" "$save"); then
     failures=$((failures + 1)); echo "$label, after a run on a worse medium:"; echo "$report"
   fi
@@ -165,7 +165,7 @@ prepare() {
     mkdir -p "$save"
     [[ $kind == fresh ]] && return
     # Stopped inside big.bin, the first file: its copy as far as it got, with its map.
-    strace -f -o /dev/null -e trace=pread64 -e inject=pread64:delay_exit=20000 "$cli" "$src" "$save" \
+    strace -f -o /dev/null -e trace=pread64,preadv2 -e inject=pread64,preadv2:delay_exit=200000 "$cli" "$src" "$save" \
       >/dev/null 2>&1 &
     local tracer=$!
     local child
@@ -205,7 +205,7 @@ for kind in fresh resume; do
   done
   for ((k = 1; k <= random_kills; k++)); do
     prepare "$kind" "$save"
-    strace -f -o /dev/null -e trace=pread64 -e inject=pread64:delay_exit="$read_delay" "$cli" "$src" "$save" \
+    strace -f -o /dev/null -e trace=pread64,preadv2 -e inject=pread64,preadv2:delay_exit="$read_delay" "$cli" "$src" "$save" \
       >/dev/null 2>&1 &
     tracer=$!
     child=$(traced_child "$tracer")

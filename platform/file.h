@@ -34,6 +34,14 @@ struct ReadResult {
   int error = 0;          // errno when !ok
 };
 
+// What a read ahead delivered (see File::ReadAhead).
+struct AheadRead {
+  ReadResult read;
+  // When !read.ok: the bytes before this offset were read (and are in the
+  // buffer), and the unit of the file's own reading that starts here failed.
+  std::optional<std::size_t> failed_from;
+};
+
 // An open file. Every operation but Read raises FileSystemError on failure;
 // Read reports failure in its result because failed reads are expected on
 // damaged media and the recovery pass handles them block by block.
@@ -50,6 +58,11 @@ class File {
   // are cached in memory, or the end of the file is reached); otherwise nothing
   // is read, the position stays, and the caller reads the ordinary way.
   virtual std::optional<ReadResult> ReadIfReady(void* /*buffer*/, std::size_t /*count*/) { return std::nullopt; }
+  // A read as Read, for a caller that asks for more than it needs so as to
+  // make fewer requests, which says where a failed read failed: nothing (and
+  // no request made) when the file cannot tell, since the caller then reads
+  // in its own units, where a failure costs no more.
+  virtual std::optional<AheadRead> ReadAhead(void* /*buffer*/, std::size_t /*count*/) { return std::nullopt; }
   // Stores all `count` bytes or raises (a full disk is an error, never a short count).
   virtual void Write(const void* buffer, std::size_t count) = 0;
   // Same effect as writing `count` zero bytes; a file system may do it

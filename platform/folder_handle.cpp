@@ -442,12 +442,20 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
                              unsigned mode, const std::set<FileIdentity>& protect, bool may_replace) const {
   const std::string from_path = from.PathOf(from_name);
   bool replacing = may_replace && CheckReplaceable(name, protect);
-  // Asked before anything is written; the rename below asks the file system again.
-  if (!may_replace && IdentityOf(name)) throw NameTakenError(EEXIST, PathOf(name), "save");
   // Everything below goes through this descriptor of the very file checked, never through its name again.
   const Descriptor file{from.OpenRegularPath(from_name)};
   if (file.fd < 0) throw FileSystemError(errno, from_path, "open");
   const std::string through = "/proc/self/fd/" + std::to_string(file.fd);
+
+  // Where nothing may be replaced, a complete file (its mode set first) can
+  // take its name at once: a link fails, as the rename would, when the name is taken.
+  if (!may_replace) {
+    if (::chmod(through.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from_path, "set the mode of");
+    if (::linkat(AT_FDCWD, through.c_str(), fd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno == EEXIST) throw NameTakenError(errno, PathOf(name), "save");
+    // No link here: asked before anything is written; the rename below asks the file system again.
+    if (IdentityOf(name)) throw NameTakenError(EEXIST, PathOf(name), "save");
+  }
 
   std::string temporary = TemporaryName();
   int linked;

@@ -6,7 +6,9 @@ namespace salvorine {
 
 // A file that hands every operation to another one: the base of wrappers that
 // change a few operations and must pass everything else through (direct
-// reads, holes) rather than fall back to File's defaults.
+// reads, holes) rather than fall back to File's defaults. ReadAhead is the
+// exception: it keeps File's default (no read ahead), so that a wrapper that
+// changes Read is never passed by; one that can read ahead says so itself.
 class ForwardingFile : public File {
  public:
   explicit ForwardingFile(File& inner) : inner_(inner) {}

@@ -12,6 +12,7 @@
 
 #include "platform/file.h"
 #include "platform/file_system_error.h"
+#include "platform/large_reads.h"
 
 namespace salvorine {
 
@@ -147,8 +148,10 @@ class PosixFile final : public File {
     if (!got.ok && !near_damage_) {
       near_damage_ = true;
       direct_ = DirectReader::Open(Descriptor(), 1);
+      if (!direct_ && !own_read_ahead_) ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM);
     }
-    if (got.ok && got.count == count && count > 0 && !near_damage_ && own_read_ahead_) {
+    // Nothing lies ahead of a read that reached the size the file had at open.
+    if (got.ok && got.count == count && count > 0 && !near_damage_ && own_read_ahead_ && !AtEndSeenAtOpen()) {
       // Only where reads go through the page cache (not on FUSE files read
       // directly, say): elsewhere the kernel's own ways are left in place.
       if (!read_ahead_checked_) {
@@ -178,6 +181,7 @@ class PosixFile final : public File {
   void AskForReadsAhead() { own_read_ahead_ = ::posix_fadvise(Descriptor(), 0, 0, POSIX_FADV_RANDOM) == 0; }
 
   ReadResult CachedRead(void* buffer, std::size_t count) {
+    failed_from_.reset();
     auto* bytes = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (done < count) {
@@ -185,16 +189,44 @@ class PosixFile final : public File {
                                   static_cast<off_t>(position_ + static_cast<std::int64_t>(done)));
       if (got < 0) {
         if (errno == EINTR) continue;
-        return {false, 0, errno};
+        const int error = errno;
+        // The page cache holding the page there unread says that page is where the read failed.
+        if (NextPageFailed(position_ + static_cast<std::int64_t>(done))) failed_from_ = done;
+        return {false, 0, error};
       }
       if (got == 0) break;
       done += static_cast<std::size_t>(got);
       // A short count can be the page cache stopping at a page it could not
       // read: asking again would send the device that failing request a second time.
-      if (done < count && NextPageFailed(position_ + static_cast<std::int64_t>(done))) return {false, 0, EIO};
+      if (done < count && NextPageFailed(position_ + static_cast<std::int64_t>(done))) {
+        failed_from_ = done;
+        return {false, 0, EIO};
+      }
     }
     position_ += static_cast<std::int64_t>(done);
     return {true, done, 0};
+  }
+
+  bool AtEndSeenAtOpen() const { return AtEndSeenAtOpen(position_); }
+  bool AtEndSeenAtOpen(std::int64_t position) const { return at_open_ && position >= at_open_->st_size; }
+
+  // Only through the page cache, which tells where a read failed (see
+  // NextPageFailed): bytes it holds already come in one request that never waits.
+  std::optional<AheadRead> ReadAhead(void* buffer, std::size_t count) override {
+    if (direct_ || near_damage_ || !nowait_reads_) return std::nullopt;
+    iovec part{buffer, count};
+    const ssize_t got = ::preadv2(Descriptor(), &part, 1, static_cast<off_t>(position_), RWF_NOWAIT);
+    if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) {
+      nowait_reads_ = false;  // no page cache to ask (FUSE read directly, say)
+      return std::nullopt;
+    }
+    if (got >= 0 && (static_cast<std::size_t>(got) == count || AtEndSeenAtOpen(position_ + got))) {
+      position_ += got;
+      return AheadRead{{true, static_cast<std::size_t>(got), 0}, std::nullopt};
+    }
+    failed_from_.reset();
+    const ReadResult read = Read(buffer, count);
+    return AheadRead{read, read.ok ? std::nullopt : failed_from_};
   }
 
   // Whether the page cache holds the byte at `position`: asked without waiting or reading.
@@ -243,6 +275,7 @@ class PosixFile final : public File {
       done += static_cast<std::size_t>(put);
     }
     position_ += static_cast<std::int64_t>(done);
+    if (known_size_) known_size_ = std::max(*known_size_, position_);
   }
 
   void WriteZeros(std::int64_t count) override {
@@ -250,7 +283,7 @@ class PosixFile final : public File {
     // full disk shows up here as it would for written zeros. Past the end of
     // the file a plain allocation is enough, and more file systems (tmpfs
     // among them) offer it than zeroing a range in place.
-    const int mode = position_ >= Stat().st_size ? 0 : FALLOC_FL_ZERO_RANGE;
+    const int mode = position_ >= KnownSize() ? 0 : FALLOC_FL_ZERO_RANGE;
     int result;
     do {
       result = ::fallocate(Descriptor(), mode, static_cast<off_t>(position_), static_cast<off_t>(count));
@@ -258,9 +291,10 @@ class PosixFile final : public File {
     if (result != 0 && (errno == EOPNOTSUPP || errno == ENOSYS || errno == EINVAL)) return File::WriteZeros(count);
     if (result != 0) throw FileSystemError(errno, path_, "write to");
     position_ += static_cast<std::int64_t>(count);
+    known_size_ = std::max(*known_size_, position_);
   }
 
-  std::int64_t Size() override { return Stat().st_size; }
+  std::int64_t Size() override { return known_size_ = Stat().st_size, *known_size_; }
 
   FileStatus Status() override {
     const struct stat status = at_open_ ? *at_open_ : Stat();
@@ -277,6 +311,8 @@ class PosixFile final : public File {
   }
 
   std::vector<std::pair<std::int64_t, std::int64_t>> DataExtents(std::int64_t size) override {
+    // A file given room for every byte it holds has no hole to look for.
+    if (at_open_ && at_open_->st_blocks * 512 >= size) return {};
     std::vector<std::pair<std::int64_t, std::int64_t>> extents;
     for (off_t at = 0; at < size;) {
       const off_t data = ::lseek(Descriptor(), at, SEEK_DATA);
@@ -309,9 +345,12 @@ class PosixFile final : public File {
   }
 
   void Truncate() override {
+    // A copy prefilled to its size is not asked to take that size again.
+    if (known_size_ == position_) return;
     while (::ftruncate(Descriptor(), static_cast<off_t>(position_)) != 0) {
       if (errno != EINTR) throw FileSystemError(errno, path_, "truncate");
     }
+    known_size_ = position_;
   }
 
   void Close() override {
@@ -324,6 +363,13 @@ class PosixFile final : public File {
 
  private:
 
+  // The size as this file's own writes left it, asked of the file system
+  // once: the program is the only writer of the files it writes.
+  std::int64_t KnownSize() {
+    if (!known_size_) known_size_ = Stat().st_size;
+    return *known_size_;
+  }
+
   struct stat Stat() const {
     struct stat status {};
     if (::fstat(Descriptor(), &status) != 0) throw FileSystemError(errno, path_, "query the size of");
@@ -333,6 +379,8 @@ class PosixFile final : public File {
   int fd_;
   std::string path_;
   std::optional<struct stat> at_open_;
+  std::optional<std::int64_t> known_size_;  // the size after this file's own writes, once asked
+  std::optional<std::size_t> failed_from_;  // where the last cached read failed, when the page cache told
   std::int64_t position_ = 0;
   bool nowait_reads_ = true;  // false once the file system refused RWF_NOWAIT
   bool near_damage_ = false;  // a read failed: from then on reads go direct where they can
@@ -363,7 +411,9 @@ std::unique_ptr<File> OpenRead(const std::string& path) {
   auto file = std::make_unique<PosixFile>(fd, path, status);
   if (!S_ISREG(status.st_mode)) throw FileSystemError(EINVAL, path, "open a non-regular file");
   if (::fcntl(fd, F_SETFL, 0) != 0) throw FileSystemError(errno, path, "open");
-  file->AskForReadsAhead();
+  // A file the first pass reads in one request leaves the kernel nothing to
+  // read ahead: its own read-ahead is turned off only at a failure there.
+  if (status.st_size > static_cast<off_t>(LargeReads::kRequestBytes)) file->AskForReadsAhead();
   return file;
 }
 

@@ -29,6 +29,10 @@ class CopyStore {
   // hard links) moved there; false when it is a copy (another file system).
   virtual bool Place(const std::string& source_path, const std::string& copy_name, unsigned mode,
                      const std::set<FileIdentity>& protect) = 0;
+  // Removes the name `copy_name` of a working copy whose saved copy is that
+  // very file, whole: nothing reads it by that name any more, and the working
+  // folder stays small however many files the run saves.
+  virtual void RemoveWorkingCopy(const std::string& copy_name) = 0;
   // The working copy `copy_name`, open for reading on its own.
   virtual std::unique_ptr<File> OpenWorkingCopy(const std::string& copy_name) = 0;
   // The working copy `copy_name`, open for update; nothing when there is none.

@@ -20,7 +20,8 @@ constexpr auto kSlowRead = std::chrono::seconds(10);
 }  // namespace
 
 FirstPass::FirstPass(const RescueTarget& target, PassContext& context, RescueFigures& figures, ByteRange range)
-    : source_(target.source),
+    : reader_(target.source, range.End()),
+      source_(reader_),
       copy_(target.copy),
       map_(target.map),
       size_(target.size),

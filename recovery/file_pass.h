@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "platform/large_reads.h"
 #include "recovery/rescue_figures.h"
 #include "recovery/rescue_target.h"
 
@@ -65,6 +66,7 @@ class FirstPass {
   void Unread(std::int64_t start, std::int64_t length);
   static std::size_t Count(std::int64_t bytes) { return static_cast<std::size_t>(bytes); }
 
+  LargeReads reader_;  // the source, healthy stretches of it in large requests
   File& source_;
   File& copy_;
   RescueMap& map_;

@@ -18,6 +18,14 @@ class WatchedMedium final : public ForwardingFile {
     return got;
   }
 
+  std::optional<AheadRead> ReadAhead(void* buffer, std::size_t count) override {
+    const std::optional<AheadRead> got = inner_.ReadAhead(buffer, count);
+    if (got && !got->read.ok && MediumGone(got->read.error, Path())) {
+      throw MediumGoneError(got->read.error, Path(), "read");
+    }
+    return got;
+  }
+
   void Close() override {
     try {
       inner_.Close();

@@ -147,6 +147,8 @@ void RecoveryRun::EndAfterError() {
   if (kept) ShowStopped(*interrupted_);
   if (current_row_ > 0 && !current_waits && !(kept && interrupted_->row == current_row_)) {
     SetRowState(current_row_, RowState::kUnsaved);
+    // Its working copy is not saved: on a full save disk it holds the room the records need.
+    save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));
   }
   interrupted_.reset();
   SetIdle(true);
@@ -297,6 +299,8 @@ void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row
 
 std::string RecoveryRun::WorkingCopyPath(int row) const {
   if (!save_tree_ || row < 1 || row >= env_.table.RowCount()) return "";
+  // The pass gathers its writes: a reader of the row being read finds what the row shows.
+  if (row == current_row_ && row_copy_ != nullptr) row_copy_->ShowWritten();
   return save_tree_->WorkingCopyPath(WorkingCopyName(row, env_.table.Cell(0, row)));
 }
 

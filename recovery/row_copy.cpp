@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "platform/forwarding_file.h"
 #include "recovery/map_file.h"
+#include "recovery/pass_view.h"
 
 namespace salvorine {
 namespace {
@@ -21,14 +21,6 @@ FileStatus Now() {
 
 }  // namespace
 
-// The copy as the pass writes it. The pass closes its files when it stops;
-// the copy stays open here, so that its bytes can still be synced before its map.
-class RowCopy::PassView final : public ForwardingFile {
- public:
-  explicit PassView(File& file) : ForwardingFile(file) {}
-  void Close() override {}
-};
-
 RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::string source_path,
                  FileStatus source, std::string copy_name, std::unique_ptr<File> copy, const RescueMap& map,
                  Start start, std::function<void(const FileSystemError&)> map_not_saved)
@@ -38,7 +30,7 @@ RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::s
       source_(source),
       copy_name_(std::move(copy_name)),
       copy_(std::move(copy)),
-      view_(std::make_unique<PassView>(*copy_)),
+      view_(std::make_unique<PassView>(*copy_, start == Start::kNewCopy)),
       map_(map),
       map_not_saved_(std::move(map_not_saved)),
       placed_(start != Start::kNewCopy),
@@ -48,9 +40,14 @@ RowCopy::RowCopy(CopyStore& store, const std::set<FileIdentity>& protect, std::s
 
 RowCopy::~RowCopy() = default;
 
+File& RowCopy::ForPass() { return *view_; }
+
+void RowCopy::ShowWritten() { view_->Flush(); }
+
 void RowCopy::Checkpoint() { SaveWithMap(false, 0600); }
 
 void RowCopy::Finish(bool stopped) {
+  view_->Release();
   const bool whole = map_.Total(RescueState::kUntried) + map_.Total(RescueState::kBad) == 0;
   // A pass stopped over a copy that holds every byte already leaves it whole.
   if (stopped && !whole) {
@@ -73,7 +70,10 @@ void RowCopy::Finish(bool stopped) {
     SetMode(mode);
   }
   Close();
-  if (!placed_) PlaceFirst(mode, false);
+  if (!placed_) {
+    PlaceFirst(mode, false);
+    if (same_file_) store_.RemoveWorkingCopy(copy_name_);
+  }
   store_.MarkWholeAfterSync(source_path_, source_);
 }
 
@@ -95,18 +95,20 @@ void RowCopy::Reopen() {
   const bool saved_is_copy = placed_ && same_file_;
   copy_ = same(saved_is_copy ? store_.OpenSavedCopy(source_path_) : store_.OpenWorkingCopyForUpdate(copy_name_),
                released_->copy);
-  view_ = std::make_unique<PassView>(*copy_);
+  view_ = std::make_unique<PassView>(*copy_, false);  // its zeros and blocks were written out when it was released
   if (released_->saved_copy) saved_copy_ = same(store_.OpenSavedCopy(source_path_), *released_->saved_copy);
   released_.reset();
 }
 
 // close() reports the write-back errors of some file systems (NFS, FUSE).
 void RowCopy::Close() {
+  view_->Release();
   copy_->Close();
   if (saved_copy_) saved_copy_->Close();
 }
 
 void RowCopy::SaveWithMap(bool pass_ended, unsigned mode) {
+  view_->Release();
   copy_->Sync();
   if (!placed_) {
     // An older copy may stand at the destination, its map beside it: that map

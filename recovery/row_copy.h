@@ -14,6 +14,8 @@
 
 namespace salvorine {
 
+class PassView;
+
 // One row's copy and its map, from the pass's first block until they stand in
 // the save folder; the only thing that brings them there, in one order on
 // every path (checkpoint, stop, finish, resume, fresh):
@@ -42,7 +44,10 @@ class RowCopy {
   RowCopy& operator=(const RowCopy&) = delete;
 
   // The copy as the pass sees it; the pass's Close leaves it open for this owner.
-  File& ForPass() { return *view_; }
+  File& ForPass();
+  // Writes out what the pass wrote so far, for a reader of the working copy
+  // to find every byte its row shows as read.
+  void ShowWritten();
 
   // Brings the copy as far as its pass has come, and its map, to the save folder.
   void Checkpoint();
@@ -66,8 +71,6 @@ class RowCopy {
   const RescueMap* SavedMap() const { return mapped_ ? &saved_map_ : nullptr; }
 
  private:
-  class PassView;
-
   void SaveWithMap(bool pass_ended, unsigned mode);
   void PlaceFirst(unsigned mode, bool keep_up);
   void SetMode(unsigned mode);
@@ -80,7 +83,7 @@ class RowCopy {
   const FileStatus source_;
   const std::string copy_name_;
   std::unique_ptr<File> copy_;
-  std::unique_ptr<File> view_;
+  std::unique_ptr<PassView> view_;
   const RescueMap& map_;
   std::function<void(const FileSystemError&)> map_not_saved_;
   bool placed_;                       // the save folder holds the copy

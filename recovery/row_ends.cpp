@@ -58,6 +58,8 @@ RecoveryRun::RowResult RecoveryRun::EndPass(RowJob& pass, PassResult result) {
     pass.owner->Finish(stopped);
   } catch (const FileSystemError& error) {
     SetRowState(row, RowState::kUnsaved);
+    // A full save disk ends the run as it does while a pass writes: the window says what to do.
+    if (error.DiskFull()) throw;
     const std::string destination = save_tree_->DestinationOf(record.path);
     if (!IsNameTheDiskRefuses(error)) {
       env_.dialogs.ShowError(destination + "\r" + error.what());

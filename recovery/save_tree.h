@@ -43,7 +43,7 @@ class SaveTree final : public CopyStore {
   // Empties and removes the working folder once the run is over.
   void EndWorking();
   // Removes the working copy `name`, when there is one, to give its room back.
-  void RemoveWorkingCopy(const std::string& name) {
+  void RemoveWorkingCopy(const std::string& name) override {
     if (working_) working_->Folder().RemoveFile(name);
   }
 

@@ -67,6 +67,18 @@ TEST_F(FilePassTest, HealthyLargeFileIsReadForwardInWholeBlocksOnly) {
   EXPECT_EQ(copy.Content(), source.Content());
   EXPECT_EQ(Completed(), std::to_string(source.Size()) + " (100%)");
   EXPECT_EQ(progress.file_bar, 100);
+
+  // From a file that can read ahead: as many whole blocks as a device reads
+  // ahead (128 KiB) at once, then the rest, never past the size.
+  MemoryFile again = Source(200 * kSmallBlock + 100);
+  again.ahead_unit = 1;
+  copy = MemoryFile({}, "copy");
+  ASSERT_EQ(Run(again), PassResult::kDone);
+  ASSERT_EQ(again.reads.size(), 2u);
+  EXPECT_EQ(again.reads[0].count, 128 * kSmallBlock);
+  EXPECT_EQ(again.reads[1].position, 128 * kSmallBlock);
+  EXPECT_EQ(again.reads[1].count, 72 * kSmallBlock + 100);
+  EXPECT_EQ(copy.Content(), again.Content());
 }
 
 struct DamageCase {
@@ -80,15 +92,23 @@ struct DamageCase {
 
 class DamageTest : public FilePassTest, public ::testing::WithParamInterface<DamageCase> {};
 
+// Read block by block, and in large requests that fall back to the blocks at
+// the first failure: the copy and the figures are the same either way.
 TEST_P(DamageTest, CopyAndFiguresMatchTheUnreadBytes) {
   const DamageCase& c = GetParam();
-  MemoryFile source = Source(c.size);
-  source.bad = c.bad;
-  source.flaky = c.flaky;
-  EXPECT_EQ(Run(source), PassResult::kDone);
-  EXPECT_EQ(copy.Content(), WithZeros(source, c.zeros.start, c.zeros.length));
-  EXPECT_EQ(Damaged(), c.damaged);
-  EXPECT_EQ(Completed(), std::to_string(c.size) + " (100%)");
+  for (const bool large : {false, true}) {
+    SCOPED_TRACE(large ? "large requests" : "blocks");
+    MemoryFile source = Source(c.size);
+    source.bad = c.bad;
+    source.flaky = c.flaky;
+    source.ahead_unit = large ? 1 : 0;
+    copy = MemoryFile({}, "copy");
+    table.SetCell(3, 1, "0 (0%)");
+    EXPECT_EQ(Run(source), PassResult::kDone);
+    EXPECT_EQ(copy.Content(), WithZeros(source, c.zeros.start, c.zeros.length));
+    EXPECT_EQ(Damaged(), c.damaged);
+    EXPECT_EQ(Completed(), std::to_string(c.size) + " (100%)");
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -126,6 +146,23 @@ TEST_F(FilePassTest, BackwardPassReadsDownToTheMeetingPointThenTheGap) {
                                               S - 3 * B, S - 4 * B, S - 5 * B, S - 6 * B, S - 7 * B, 2 * B};
   EXPECT_EQ(positions, expected);
   EXPECT_EQ(source.reads.back().count, 784);
+
+  // From a file that can read ahead and tells where a read failed: one request
+  // stands for the forward blocks, the failed one included (no second failed
+  // request there), and from there on the blocks reach the source as asked.
+  MemoryFile again = Source(kNineBlocksAnd784);
+  again.bad = source.bad;
+  again.ahead_unit = 1;
+  copy = MemoryFile({}, "copy");
+  Run(again);
+  ASSERT_EQ(again.reads.size(), expected.size() - 2);
+  EXPECT_EQ(again.reads[0].count, S);
+  EXPECT_FALSE(again.reads[0].ok);
+  for (std::size_t i = 1; i < again.reads.size(); ++i) {
+    EXPECT_EQ(again.reads[i].position, expected[i + 2]);
+    EXPECT_EQ(again.reads[i].count, source.reads[i + 2].count);
+  }
+  EXPECT_EQ(copy.Content(), WithZeros(again, 2 * B, 784));
 }
 
 struct SlowCase {

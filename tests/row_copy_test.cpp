@@ -18,9 +18,12 @@ class LoggedFile final : public File {
  public:
   LoggedFile(Log& log, std::string name) : log_(log), name_(std::move(name)) {}
   const std::string& Path() const override { return name_; }
-  void Seek(std::int64_t) override {}
+  void Seek(std::int64_t position) override { position_ = position; }
   ReadResult Read(void*, std::size_t) override { return {true, 0, 0}; }
-  void Write(const void*, std::size_t) override {}
+  void Write(const void*, std::size_t count) override {
+    log_.push_back("write " + std::to_string(position_) + " " + std::to_string(count));
+    position_ += static_cast<std::int64_t>(count);
+  }
   std::int64_t Size() override { return 0; }
   void Truncate() override {}
   void Close() override { log_.push_back("close " + name_); }
@@ -32,6 +35,7 @@ class LoggedFile final : public File {
  private:
   Log& log_;
   std::string name_;
+  std::int64_t position_ = 0;
 };
 
 // A save folder that logs every call; placing may be made to fail.
@@ -53,6 +57,7 @@ class LoggedStore final : public CopyStore {
   std::unique_ptr<File> OpenSavedCopy(const std::string&) override { return nullptr; }
   std::unique_ptr<File> OpenWorkingCopy(const std::string&) override { return nullptr; }
   std::unique_ptr<File> OpenWorkingCopyForUpdate(const std::string&) override { return nullptr; }
+  void RemoveWorkingCopy(const std::string&) override { log_.push_back("remove working name"); }
   void MarkWholeAfterSync(const std::string&, const FileStatus&) override { log_.push_back("time after sync"); }
   void SyncAndMarkWhole() override { log_.push_back("sync all"); }
   unsigned FinishedMode(unsigned mode) const override { return mode & 0755; }
@@ -70,27 +75,31 @@ struct Path {
   Log expected;
 };
 
-// Whatever the path, the copy's bytes are synced before a map marks them,
+// Whatever the path, the blocks the pass wrote reach the copy (in one write,
+// after the new copy's zeros unless they cover them) before anything else is done with it, the copy's bytes are synced before a map marks them,
 // an older map goes before a copy first placed and the new map after it, and
 // a whole copy gets the source's time only once a sync carried its bytes.
 TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
   const std::vector<Path> paths = {
-      {"fresh, whole", false, false, 100, false, {"remove map", "close copy", "place 420", "time after sync"}},
+      {"fresh, whole", false, false, 100, false,
+       {"write 0 100", "remove map", "close copy", "place 420", "remove working name", "time after sync"}},
       {"fresh, damaged", false, false, 60, false,
-       {"sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
+       {"write 0 100", "write 0 60", "sync copy", "remove map", "place 420", "sync folder", "map ended", "close copy"}},
       {"fresh, stopped", false, false, 60, true,
-       {"sync copy", "remove map", "place 384", "sync folder", "map", "close copy"}},
-      {"fresh, stopped before reading", false, false, 0, true, {"close copy"}},
+       {"write 0 100", "write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "close copy"}},
+      {"fresh, stopped before reading", false, false, 0, true, {"write 0 100", "close copy"}},
       {"checkpoint, then damaged", false, true, 60, false,
-       {"sync copy", "remove map", "place 384", "sync folder", "map", "sync copy", "mode 420 copy", "map ended",
-        "close copy"}},
+       {"write 0 100", "write 0 60", "sync copy", "remove map", "place 384", "sync folder", "map", "sync copy",
+        "mode 420 copy", "map ended", "close copy"}},
       {"checkpoint, then whole", false, true, 100, false,
-       {"sync copy", "remove map", "place 384", "sync folder", "map", "remove map", "mode 420 copy", "close copy",
-        "time after sync"}},
-      {"resumed, damaged", true, false, 60, false, {"sync copy", "mode 420 copy", "map ended", "close copy"}},
+       {"write 0 100", "sync copy", "remove map", "place 384", "sync folder", "map", "remove map", "mode 420 copy",
+        "close copy", "time after sync"}},
+      {"resumed, damaged", true, false, 60, false,
+       {"write 0 60", "sync copy", "mode 420 copy", "map ended", "close copy"}},
       {"resumed, stopped", true, true, 60, true,
-       {"sync copy", "mode 384 copy", "map", "sync copy", "map", "close copy"}},
-      {"resumed, whole", true, false, 100, false, {"remove map", "mode 420 copy", "close copy", "time after sync"}},
+       {"write 0 60", "sync copy", "mode 384 copy", "map", "sync copy", "map", "close copy"}},
+      {"resumed, whole", true, false, 100, false,
+       {"write 0 100", "remove map", "mode 420 copy", "close copy", "time after sync"}},
   };
   for (const Path& path : paths) {
     Log log;
@@ -103,7 +112,16 @@ TEST(RowCopyTest, BringsCopyAndMapToTheSaveFolderInOneOrderOnEveryPath) {
     const std::set<FileIdentity> protect;
     RowCopy copy(store, protect, "src/a", source, "work/1", std::make_unique<LoggedFile>(log, "copy"), map,
                  path.in_place ? RowCopy::Start::kEarlierMapped : RowCopy::Start::kNewCopy, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
-    copy.ForPass().Close();  // the pass closes its files when it stops: the copy stays open for its owner
+    // The pass writes what it read block by block, and closes its files only when it stops: the copy stays open for its owner.
+    const char block[60] = {};
+    if (!path.in_place) {  // a new copy is first made its full size in zeros
+      copy.ForPass().WriteZeros(100);
+      copy.ForPass().Truncate();
+    }
+    copy.ForPass().Seek(0);
+    if (path.done > 0) copy.ForPass().Write(block, 40);
+    if (path.done > 0) copy.ForPass().Write(block, static_cast<std::size_t>(path.done) - 40);
+    if (path.stopped) copy.ForPass().Close();
     if (path.checkpoint) copy.Checkpoint();
     if (path.done < 100 && !path.stopped) map.Set(path.done, 100, RescueState::kBad);
     copy.Finish(path.stopped);

@@ -40,6 +40,27 @@ ReadResult MemoryFile::Read(void* buffer, std::size_t count) {
   return {true, static_cast<std::size_t>(available), 0};
 }
 
+std::optional<AheadRead> MemoryFile::ReadAhead(void* buffer, std::size_t count) {
+  if (ahead_unit <= 0) return std::nullopt;
+  const std::int64_t start = position_;
+  const std::int64_t available =
+      std::max<std::int64_t>(0, std::min<std::int64_t>(static_cast<std::int64_t>(count), Size() - start));
+  std::int64_t first_failing = start + available;
+  for (const ByteRange& range : bad) {
+    if (range.Overlaps(start, available)) first_failing = std::min(first_failing, std::max(start, range.start));
+  }
+  for (const Flaky& spot : flaky) {
+    if (spot.failures > 0 && spot.range.Overlaps(start, available)) {
+      first_failing = std::min(first_failing, std::max(start, spot.range.start));
+    }
+  }
+  const ReadResult got = Read(buffer, count);
+  if (got.ok) return AheadRead{got, std::nullopt};
+  const std::int64_t unit_start = std::max(start, first_failing / ahead_unit * ahead_unit);
+  if (unit_start > start) std::memcpy(buffer, content_.data() + start, static_cast<std::size_t>(unit_start - start));
+  return AheadRead{got, static_cast<std::size_t>(unit_start - start)};
+}
+
 void MemoryFile::Write(const void* buffer, std::size_t count) {
   const std::int64_t end = position_ + static_cast<std::int64_t>(count);
   if (end > capacity) throw FileSystemError(ENOSPC, path_, "write to");

@@ -51,10 +51,14 @@ class MemoryFile final : public File {
   using ReadRecord = Read;
   std::function<void(const ReadRecord&)> on_read;  // told of each read: the log outlives the file
   bool closed = false;
+  // > 0: ReadAhead answers, and places a failure at the start of the unit of
+  // this size that holds the first byte it failed on, as the page cache does.
+  std::int64_t ahead_unit = 0;
 
   const std::string& Path() const override { return path_; }
   void Seek(std::int64_t position) override;
   ReadResult Read(void* buffer, std::size_t count) override;
+  std::optional<AheadRead> ReadAhead(void* buffer, std::size_t count) override;
   void Write(const void* buffer, std::size_t count) override;
   std::int64_t Size() override { return static_cast<std::int64_t>(content_.size()); }
   void Truncate() override { content_.resize(static_cast<std::size_t>(position_)); }

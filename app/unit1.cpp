@@ -58,9 +58,6 @@ constexpr WindowText kSaveDiskFullText{
          "and recover again. The files already saved stay where they are."};
 // After the run's summary in the status bar.
 constexpr WindowText kSaveDiskFullNote{202, "ended: the save disk is full"};
-// The window's outer width minus the three right columns minus this is column 0's width
-// while the tree has its first width.
-constexpr int kColumnZeroMargin = 224;
 constexpr int kColumnZeroMinimum = 24;
 // How often a run takes window messages between its blocks.
 constexpr std::chrono::milliseconds kMessagesInterval{10};
@@ -143,11 +140,17 @@ void TForm1::FormClose() {
   SalvorineApplication::Guarded([this] { SaveSettings(LocateSettings(program_folder_).write_path, *this); });
 }
 
+// Column 0 takes the table's visible width that the other columns leave, the room of a
+// scroll bar too while none shows, so a marked row's file name is cut as late as it can be.
 void TForm1::FormResize() {
   const int others = StringGrid1->columnWidth(1) + StringGrid1->columnWidth(2) + StringGrid1->columnWidth(3);
-  // The tree's width beyond its first one is the table's loss, and the other way round.
-  const int margin = kColumnZeroMargin + TreeWidth() - SettingsHolder::kDefaultTreeWidth;
-  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, frameGeometry().width() - others - margin));
+  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, StringGrid1->viewport()->width() - others));
+}
+
+// The table's visible part changes with the window, the splitter and its scroll bars.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == StringGrid1->viewport() && event->type() == QEvent::Resize) FormResize();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::changeEvent(QEvent* event) {

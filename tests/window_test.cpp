@@ -1012,9 +1012,16 @@ TEST(PathElisionTest, AFolderGivesUpItsMiddleThenItselfBeforeTheFileNameIsCut) {
   }
 }
 
+// Guards a marked row's name cut ("IMG…JPG") beside the unused room of a hidden scroll bar.
 TEST_F(StartedWindowTest, ColumnZeroTakesTheWidthTheOtherColumnsLeave) {
-  // The outer width counts, frame included: 630 outer gives 133.
-  EXPECT_EQ(form->StringGrid1->columnWidth(0), form->frameGeometry().width() - 83 - 95 - 95 - 224);
+  const auto filled = [&] { return form->StringGrid1->columnWidth(0) + 83 + 95 + 95; };
+  EXPECT_EQ(filled(), form->StringGrid1->viewport()->width());
+  // Rows enough for a scroll bar: the columns leave it its room.
+  form->Table().SetRowCount(40);
+  form->Table().ShowChanges();
+  ASSERT_TRUE(Eventually([&] { return form->StringGrid1->verticalScrollBar()->isVisible(); }));
+  EXPECT_EQ(filled(), form->StringGrid1->viewport()->width());
+  EXPECT_FALSE(form->StringGrid1->horizontalScrollBar()->isVisible());
   const int before = form->StringGrid1->columnWidth(0);
   form->resize(form->width() + 100, form->height());
   QApplication::processEvents();
@@ -1848,7 +1855,7 @@ TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOv
   }
   const int others = form->StringGrid1->columnWidth(1) + form->StringGrid1->columnWidth(2) +
                      form->StringGrid1->columnWidth(3);
-  EXPECT_EQ(form->StringGrid1->columnWidth(0), std::max(24, form->frameGeometry().width() - others - 224));
+  EXPECT_EQ(form->StringGrid1->columnWidth(0), std::max(24, form->StringGrid1->viewport()->width() - others));
   EXPECT_TRUE(form->StringGrid1->horizontalHeader()->isVisible());
 
   Recover(work / "empty", work / "out");

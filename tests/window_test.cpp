@@ -483,7 +483,8 @@ TEST(ByteUnitsTest, SizesTakeTheLargestUnitUnderAThousandInEitherLanguage) {
 }
 
 // Guards an activity line that went silent in Thorough's sector stages, with
-// a time left that climbed from 3:52 to 5:59 in 20 s: each stage is named
+// a time left that climbed from 3:52 to 5:59 in 20 s, or cut in Russian after
+// a speed of 0.0 KB/s over unreadable sectors: each stage is named
 // with its own progress, and a time left is shown only while the finish it
 // foresees holds steady, over the stage's pace rather than the run's.
 TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft) {
@@ -508,6 +509,7 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
     RescueStage stage;
     std::function<std::int64_t(int)> sectors;
     const char* shown_at_20;  // the line after 20 s
+    std::int64_t read_per_second = 3000;
   } cases[] = {
       {"steady retries", RescueStage::kRetrying, [](int t) { return 10 * t; },
        "Retrying 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
@@ -519,12 +521,15 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
       // Probes end before every sector is tried: no end to foresee.
       {"probes", RescueStage::kBetweenBadAreas, [](int t) { return 10 * t; },
        "Between 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+      // Sectors that all fail deliver nothing: no "0.0 KB/s" taking the time left's room.
+      {"unreadable scrape", RescueStage::kSectorsLeft, [](int t) { return 10 * t; },
+       "Left 800  ·  2.5 MB of 138 MB  ·  0:01:20 left", 0},
   };
   for (const auto& row : cases) {
     line.Start(start, total);
     ActivityLine::Line shown;
     for (int t = 0; t <= 20; ++t) {
-      const ActivityLine::State state{ReadActivity::kReading, false, 2538889, 3000 * t,
+      const ActivityLine::State state{ReadActivity::kReading, false, 2538889, row.read_per_second * t,
                                       {row.stage, row.sectors(t), 1000}};
       shown = line.Text(start + seconds(t), state);
       // Not before the finish has held for some seconds.

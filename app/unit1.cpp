@@ -498,15 +498,16 @@ void TForm1::ShowProgress() {
 }
 
 // Size, Completed and Damaged are at least as wide as their widest text;
-// column 0 then takes what is left.
+// column 0 then takes what is left. A cell's text stands between the style's
+// text margins (a pixel of slack besides); a heading's between wider ones.
 void TForm1::FitFigureColumns() {
-  const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1) + 8;
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1);
+  const int cell_padding = 2 * (margin + 1) + 2, heading_padding = 2 * margin + 8;
   bool widened = false;
   const QFontMetrics metrics = StringGrid1->fontMetrics();
   for (int column = 1; column < 4; ++column) {
-    const int needed = std::max(metrics.horizontalAdvance(Shown(table_->WidestText(column))),
-                                metrics.horizontalAdvance(Shown(table_->Cell(column, 0)))) +
-                       padding;
+    const int needed = std::max(metrics.horizontalAdvance(Shown(table_->WidestText(column))) + cell_padding,
+                                metrics.horizontalAdvance(Shown(table_->Cell(column, 0))) + heading_padding);
     if (needed > StringGrid1->columnWidth(column)) {
       StringGrid1->setColumnWidth(column, needed);
       widened = true;

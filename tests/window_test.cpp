@@ -1869,6 +1869,27 @@ TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOv
   EXPECT_EQ(form->StringGrid1->model()->index(0, 0).data().toString(), "Имя файла");
 }
 
+// Guards a damaged row's name cut to "IMG_….JPG" at 630x480 beside its mark,
+// while the figure columns kept spare pixels.
+TEST_F(StartedWindowTest, AMarkedRowKeepsItsFileNameWholeAt630x480) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(
+      "file DCIM/IMG_0414.JPG 3538944 414\nbad DCIM/IMG_0414.JPG 1572864 98304\n"
+      "file DCIM/VID_0417.MOV 25165824 417\nbad DCIM/VID_0417.MOV 5242880 1048576\n");
+  ASSERT_EQ(form->size(), QSize(630, 480));
+  for (QAction* language : {form->English1, form->Russian1}) {
+    language->trigger();
+    Recover(disc.Path().string() + "/DCIM", work / language->objectName().toStdString());
+    ASSERT_EQ(form->Table().rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+      const QModelIndex name = form->Table().index(row, 0);
+      ASSERT_FALSE(name.data(Qt::DecorationRole).isNull()) << row;  // damaged, so marked
+      const QString whole = name.data().toString(), shown = ShownCellText(*form->StringGrid1, name);
+      EXPECT_TRUE(shown.endsWith(whole.mid(whole.lastIndexOf(QLatin1Char('/')) + 1))) << shown.toStdString();
+    }
+  }
+}
+
 // Guards results that say little: which files are damaged, by how much, and the run as a whole.
 TEST_F(StartedWindowTest, RowsAreMarkedByWhatBecameOfThemAndTheStatusBarSumsTheRunUp) {
   SALVORINE_REQUIRE_FUSE();

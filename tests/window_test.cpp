@@ -1258,6 +1258,25 @@ TEST_F(StartedWindowTest, AFullSaveDiskNamesTheFileAndTheSaveFolderAndSaysWhatTo
     EXPECT_EQ(form->ProgressBar1->value(), form->Table().Figures(2).completed_percent);
     EXPECT_TRUE(form->ToolButton1->isEnabled());
   }
+  // Full when the first working copy is created rather than written (three
+  // inodes: the root, the working folder, the report the run cannot create):
+  // the same advice, naming the file, and the run ends there, not once per file.
+  const std::string no_inodes = work / "no_inodes";
+  std::filesystem::create_directories(no_inodes);
+  ASSERT_EQ(::mount("tmpfs", no_inodes.c_str(), "tmpfs", 0, "size=4m,nr_inodes=3"), 0);
+  const auto unmount_no_inodes = qScopeGuard([&] { ::umount2(no_inodes.c_str(), MNT_DETACH); });
+  dialogs.errors.clear();
+  Recover(work / "card", no_inodes);
+  ASSERT_FALSE(dialogs.errors.empty());
+  std::string first_file_advice = advice[1];
+  first_file_advice.replace(first_file_advice.find("IMG_0416.JPG"), 12, "A.JPG");
+  first_file_advice.replace(first_file_advice.find(out), out.size(), no_inodes);
+  EXPECT_EQ(dialogs.errors.back(), first_file_advice);
+  // Never the working copy's name ("Cannot create …/.salvorine/TMP654/1.JPG"), nor the next file.
+  for (const char* named : {"/.salvorine/TMP", "IMG_0416"}) {
+    EXPECT_EQ(std::ranges::count_if(dialogs.errors, [&](const std::string& e) { return e.find(named) != e.npos; }), 0)
+        << named;
+  }
 }
 
 // Guards a medium missing from the tree because its file system was not on a fixed list.

@@ -80,7 +80,11 @@ ActivityLine::Line ActivityLine::Text(TimePoint now, const State& state) {
     parts << texts_.activities[static_cast<std::size_t>(state.activity)];
   }
   const auto span = Seconds(now - samples_.front().first).count();
-  if (span > 0) parts << Speed(static_cast<double>(state.bytes_read - samples_.front().second) / span);
+  const std::int64_t delivered = state.bytes_read - samples_.front().second;
+  // In a sector stage over unreadable sectors the stage's count is the pace; "0.0 KB/s"
+  // would only take the room the time left needs.
+  const bool nothing_delivered_in_stage = state.stage.stage != RescueStage::kNone && delivered == 0;
+  if (span > 0 && !nothing_delivered_in_stage) parts << Speed(static_cast<double>(delivered) / span);
   const qsizetype size_at = parts.size();
   parts << texts_.size_done.arg(QString::fromStdString(ReadableBytes(state.done, texts_.units)),
                                 QString::fromStdString(ReadableBytes(total_, texts_.units)));

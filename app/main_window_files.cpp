@@ -75,6 +75,7 @@ void TForm1::CreateJobTable() {
   // Paths under one mount share their start; the file name is what tells rows apart,
   // so a path gives up its folders before its name.
   StringGrid1->setItemDelegateForColumn(0, new PathCellDelegate(StringGrid1));
+  StringGrid1->viewport()->installEventFilter(this);
   StringGrid1->setTextElideMode(Qt::ElideMiddle);
   StringGrid1->setIconSize(QSize(16, 16));  // the rows' marks, as tall as a row
   StringGrid1->setWordWrap(false);  // a wrapped path would elide its first line, hiding the name

@@ -58,9 +58,6 @@ constexpr WindowText kSaveDiskFullText{
          "and recover again. The files already saved stay where they are."};
 // After the run's summary in the status bar.
 constexpr WindowText kSaveDiskFullNote{202, "ended: the save disk is full"};
-// The window's outer width minus the three right columns minus this is column 0's width
-// while the tree has its first width.
-constexpr int kColumnZeroMargin = 224;
 constexpr int kColumnZeroMinimum = 24;
 // How often a run takes window messages between its blocks.
 constexpr std::chrono::milliseconds kMessagesInterval{10};
@@ -143,11 +140,17 @@ void TForm1::FormClose() {
   SalvorineApplication::Guarded([this] { SaveSettings(LocateSettings(program_folder_).write_path, *this); });
 }
 
+// Column 0 takes the table's visible width that the other columns leave, the room of a
+// scroll bar too while none shows, so a marked row's file name is cut as late as it can be.
 void TForm1::FormResize() {
   const int others = StringGrid1->columnWidth(1) + StringGrid1->columnWidth(2) + StringGrid1->columnWidth(3);
-  // The tree's width beyond its first one is the table's loss, and the other way round.
-  const int margin = kColumnZeroMargin + TreeWidth() - SettingsHolder::kDefaultTreeWidth;
-  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, frameGeometry().width() - others - margin));
+  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, StringGrid1->viewport()->width() - others));
+}
+
+// The table's visible part changes with the window, the splitter and its scroll bars.
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == StringGrid1->viewport() && event->type() == QEvent::Resize) FormResize();
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void TForm1::changeEvent(QEvent* event) {
@@ -495,15 +498,16 @@ void TForm1::ShowProgress() {
 }
 
 // Size, Completed and Damaged are at least as wide as their widest text;
-// column 0 then takes what is left.
+// column 0 then takes what is left. A cell's text stands between the style's
+// text margins (a pixel of slack besides); a heading's between wider ones.
 void TForm1::FitFigureColumns() {
-  const int padding = 2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1) + 8;
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1);
+  const int cell_padding = 2 * (margin + 1) + 2, heading_padding = 2 * margin + 8;
   bool widened = false;
   const QFontMetrics metrics = StringGrid1->fontMetrics();
   for (int column = 1; column < 4; ++column) {
-    const int needed = std::max(metrics.horizontalAdvance(Shown(table_->WidestText(column))),
-                                metrics.horizontalAdvance(Shown(table_->Cell(column, 0)))) +
-                       padding;
+    const int needed = std::max(metrics.horizontalAdvance(Shown(table_->WidestText(column))) + cell_padding,
+                                metrics.horizontalAdvance(Shown(table_->Cell(column, 0))) + heading_padding);
     if (needed > StringGrid1->columnWidth(column)) {
       StringGrid1->setColumnWidth(column, needed);
       widened = true;

@@ -100,6 +100,7 @@ class TForm1 final : public QMainWindow,
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void FormCreate();

@@ -207,7 +207,9 @@ bool RecoveryRun::OpenSource(RowJob& job) {
 }
 
 // The copy and map of the row's pass; whether it goes on from an earlier
-// copy, or nothing, the row unsaved and said so, when no working copy can be created.
+// copy, or nothing, the row unsaved and said so, when no working copy can be
+// created. A full save disk ends the run as it does while a copy is written:
+// every later file would fail the same way.
 std::optional<bool> RecoveryRun::BeginRowCopy(RowJob& job, std::optional<SaveTree::FoundCopy> earlier) {
   bool continued = false;
   try {
@@ -216,6 +218,7 @@ std::optional<bool> RecoveryRun::BeginRowCopy(RowJob& job, std::optional<SaveTre
     if (!save_tree_->InWorkingFolder(error.Path())) throw;
     job.source->Close();
     SetRowState(job.row, RowState::kUnsaved);
+    if (error.DiskFull()) throw;
     env_.dialogs.ShowError(OpenFailureText(save_folder_ + FileNameOf(job.source_path), error));
     return std::nullopt;
   }

@@ -55,17 +55,17 @@ until mountpoint -q "$card"; do
 done
 export HOME=/home/alice XDG_CONFIG_HOME=/home/alice/.config XDG_CACHE_HOME=/home/alice/.cache
 
-# A display number no other server holds.
-display=90
-while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do display=$((display + 1)); done
-export DISPLAY=:$display
+# The server picks a display number no other server holds and writes it once it
+# accepts clients: a number free of lock files in this namespace's /tmp may
+# still be held by a server elsewhere through its abstract socket.
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
-Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp &
+Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$work/display" &
 pids+=($!)
-until xdpyinfo >/dev/null 2>&1; do
+until [[ -s $work/display ]]; do
   kill -0 "${pids[-1]}" || { echo "Xvfb did not start" >&2; exit 1; }
   sleep 0.1
 done
+export DISPLAY=:$(head -n 1 "$work/display")
 openbox >/dev/null 2>&1 &
 pids+=($!)
 until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do sleep 0.1; done

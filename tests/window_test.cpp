@@ -483,7 +483,8 @@ TEST(ByteUnitsTest, SizesTakeTheLargestUnitUnderAThousandInEitherLanguage) {
 }
 
 // Guards an activity line that went silent in Thorough's sector stages, with
-// a time left that climbed from 3:52 to 5:59 in 20 s: each stage is named
+// a time left that climbed from 3:52 to 5:59 in 20 s, or cut in Russian after
+// a speed of 0.0 KB/s over unreadable sectors: each stage is named
 // with its own progress, and a time left is shown only while the finish it
 // foresees holds steady, over the stage's pace rather than the run's.
 TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft) {
@@ -508,6 +509,7 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
     RescueStage stage;
     std::function<std::int64_t(int)> sectors;
     const char* shown_at_20;  // the line after 20 s
+    std::int64_t read_per_second = 3000;
   } cases[] = {
       {"steady retries", RescueStage::kRetrying, [](int t) { return 10 * t; },
        "Retrying 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB  ·  0:01:20 left"},
@@ -519,12 +521,15 @@ TEST(ActivityLineTest, NamesEachStageWithItsProgressAndShowsOnlyASteadyTimeLeft)
       // Probes end before every sector is tried: no end to foresee.
       {"probes", RescueStage::kBetweenBadAreas, [](int t) { return 10 * t; },
        "Between 200 of 1000  ·  3.0 KB/s  ·  2.5 MB of 138 MB"},
+      // Sectors that all fail deliver nothing: no "0.0 KB/s" taking the time left's room.
+      {"unreadable scrape", RescueStage::kSectorsLeft, [](int t) { return 10 * t; },
+       "Left 800  ·  2.5 MB of 138 MB  ·  0:01:20 left", 0},
   };
   for (const auto& row : cases) {
     line.Start(start, total);
     ActivityLine::Line shown;
     for (int t = 0; t <= 20; ++t) {
-      const ActivityLine::State state{ReadActivity::kReading, false, 2538889, 3000 * t,
+      const ActivityLine::State state{ReadActivity::kReading, false, 2538889, row.read_per_second * t,
                                       {row.stage, row.sectors(t), 1000}};
       shown = line.Text(start + seconds(t), state);
       // Not before the finish has held for some seconds.
@@ -1012,9 +1017,16 @@ TEST(PathElisionTest, AFolderGivesUpItsMiddleThenItselfBeforeTheFileNameIsCut) {
   }
 }
 
+// Guards a marked row's name cut ("IMG…JPG") beside the unused room of a hidden scroll bar.
 TEST_F(StartedWindowTest, ColumnZeroTakesTheWidthTheOtherColumnsLeave) {
-  // The outer width counts, frame included: 630 outer gives 133.
-  EXPECT_EQ(form->StringGrid1->columnWidth(0), form->frameGeometry().width() - 83 - 95 - 95 - 224);
+  const auto filled = [&] { return form->StringGrid1->columnWidth(0) + 83 + 95 + 95; };
+  EXPECT_EQ(filled(), form->StringGrid1->viewport()->width());
+  // Rows enough for a scroll bar: the columns leave it its room.
+  form->Table().SetRowCount(40);
+  form->Table().ShowChanges();
+  ASSERT_TRUE(Eventually([&] { return form->StringGrid1->verticalScrollBar()->isVisible(); }));
+  EXPECT_EQ(filled(), form->StringGrid1->viewport()->width());
+  EXPECT_FALSE(form->StringGrid1->horizontalScrollBar()->isVisible());
   const int before = form->StringGrid1->columnWidth(0);
   form->resize(form->width() + 100, form->height());
   QApplication::processEvents();
@@ -1245,6 +1257,25 @@ TEST_F(StartedWindowTest, AFullSaveDiskNamesTheFileAndTheSaveFolderAndSaysWhatTo
     EXPECT_EQ(form->ProgressBar2->value(), 50);
     EXPECT_EQ(form->ProgressBar1->value(), form->Table().Figures(2).completed_percent);
     EXPECT_TRUE(form->ToolButton1->isEnabled());
+  }
+  // Full when the first working copy is created rather than written (three
+  // inodes: the root, the working folder, the report the run cannot create):
+  // the same advice, naming the file, and the run ends there, not once per file.
+  const std::string no_inodes = work / "no_inodes";
+  std::filesystem::create_directories(no_inodes);
+  ASSERT_EQ(::mount("tmpfs", no_inodes.c_str(), "tmpfs", 0, "size=4m,nr_inodes=3"), 0);
+  const auto unmount_no_inodes = qScopeGuard([&] { ::umount2(no_inodes.c_str(), MNT_DETACH); });
+  dialogs.errors.clear();
+  Recover(work / "card", no_inodes);
+  ASSERT_FALSE(dialogs.errors.empty());
+  std::string first_file_advice = advice[1];
+  first_file_advice.replace(first_file_advice.find("IMG_0416.JPG"), 12, "A.JPG");
+  first_file_advice.replace(first_file_advice.find(out), out.size(), no_inodes);
+  EXPECT_EQ(dialogs.errors.back(), first_file_advice);
+  // Never the working copy's name ("Cannot create …/.salvorine/TMP654/1.JPG"), nor the next file.
+  for (const char* named : {"/.salvorine/TMP", "IMG_0416"}) {
+    EXPECT_EQ(std::ranges::count_if(dialogs.errors, [&](const std::string& e) { return e.find(named) != e.npos; }), 0)
+        << named;
   }
 }
 
@@ -1848,13 +1879,34 @@ TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOv
   }
   const int others = form->StringGrid1->columnWidth(1) + form->StringGrid1->columnWidth(2) +
                      form->StringGrid1->columnWidth(3);
-  EXPECT_EQ(form->StringGrid1->columnWidth(0), std::max(24, form->frameGeometry().width() - others - 224));
+  EXPECT_EQ(form->StringGrid1->columnWidth(0), std::max(24, form->StringGrid1->viewport()->width() - others));
   EXPECT_TRUE(form->StringGrid1->horizontalHeader()->isVisible());
 
   Recover(work / "empty", work / "out");
   EXPECT_FALSE(form->StringGrid1->horizontalHeader()->isVisible());
   EXPECT_EQ(form->StringGrid1->model()->rowCount(), 1);
   EXPECT_EQ(form->StringGrid1->model()->index(0, 0).data().toString(), "Имя файла");
+}
+
+// Guards a damaged row's name cut to "IMG_….JPG" at 630x480 beside its mark,
+// while the figure columns kept spare pixels.
+TEST_F(StartedWindowTest, AMarkedRowKeepsItsFileNameWholeAt630x480) {
+  SALVORINE_REQUIRE_FUSE();
+  DamagedMount disc(
+      "file DCIM/IMG_0414.JPG 3538944 414\nbad DCIM/IMG_0414.JPG 1572864 98304\n"
+      "file DCIM/VID_0417.MOV 25165824 417\nbad DCIM/VID_0417.MOV 5242880 1048576\n");
+  ASSERT_EQ(form->size(), QSize(630, 480));
+  for (QAction* language : {form->English1, form->Russian1}) {
+    language->trigger();
+    Recover(disc.Path().string() + "/DCIM", work / language->objectName().toStdString());
+    ASSERT_EQ(form->Table().rowCount(), 2);
+    for (int row = 0; row < 2; ++row) {
+      const QModelIndex name = form->Table().index(row, 0);
+      ASSERT_FALSE(name.data(Qt::DecorationRole).isNull()) << row;  // damaged, so marked
+      const QString whole = name.data().toString(), shown = ShownCellText(*form->StringGrid1, name);
+      EXPECT_TRUE(shown.endsWith(whole.mid(whole.lastIndexOf(QLatin1Char('/')) + 1))) << shown.toStdString();
+    }
+  }
 }
 
 // Guards results that say little: which files are damaged, by how much, and the run as a whole.

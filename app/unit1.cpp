@@ -130,7 +130,13 @@ void TForm1::KeepTitleBarOnScreen() {
   const int frame_top = geometry().top() - frameGeometry().top();
   const int title_height = frame_top > 0 ? frame_top : style()->pixelMetric(QStyle::PM_TitleBarHeight);
   const QRect placed = PlacedOnScreen(geometry(), title_height, screens);
-  if (placed != geometry()) setGeometry(placed);
+  if (placed == geometry()) return;
+  setGeometry(placed);
+  // A window manager still answering the size asked before (the settings',
+  // cut to the screen its own way) may keep its answer: ask again once it has.
+  QTimer::singleShot(0, this, [this, placed] {
+    if (geometry() != placed) setGeometry(placed);
+  });
 }
 
 bool TForm1::FormCloseQuery() { return run_->CanClose(); }

@@ -87,8 +87,9 @@ void RowCopy::Release() {
 }
 
 void RowCopy::Reopen() {
+  // Gone, or another file stands in its place: the file this row wrote is not there any more.
   const auto same = [this](std::unique_ptr<File> file, const FileIdentity& was) {
-    if (!file || file->Status().identity != was) throw FileSystemError(ESTALE, released_->path, "open again");
+    if (!file || file->Status().identity != was) throw FileSystemError(ENOENT, released_->path, "open again");
     return file;
   };
   // A copy placed by a link or a move is the saved copy; otherwise the working copy is.

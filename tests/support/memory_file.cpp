@@ -65,7 +65,7 @@ void MemoryFile::Write(const void* buffer, std::size_t count) {
   const std::int64_t end = position_ + static_cast<std::int64_t>(count);
   if (end > capacity) throw FileSystemError(ENOSPC, path_, "write to");
   if (end > static_cast<std::int64_t>(content_.size())) content_.resize(static_cast<std::size_t>(end));
-  std::memcpy(content_.data() + position_, buffer, count);
+  if (count > 0) std::memcpy(content_.data() + position_, buffer, count);  // an empty copy has no data() yet
   position_ = end;
 }
 

@@ -70,23 +70,7 @@ TForm2::TForm2(std::function<void()> web_site, std::function<void()> feedback, Q
   layout->addWidget(frame);
   layout->addStretch(1);
   layout->addWidget(Button1, 0, Qt::AlignHCenter);
-  FitTexts();
-}
-
-// A fixed size, grown where a larger font needs more room, so that no text is clipped.
-void TForm2::FitTexts() {
-  layout()->invalidate();
-  setFixedSize(layout()->totalMinimumSize().expandedTo(QSize(kWidth, kHeight)));
-}
-
-void TForm2::showEvent(QShowEvent* event) {
-  FitTexts();
-  CentredDialog::showEvent(event);
-}
-
-void TForm2::changeEvent(QEvent* event) {
-  CentredDialog::changeEvent(event);
-  if (event->type() == QEvent::FontChange) FitTexts();
+  SetUsualSize({kWidth, kHeight});
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {

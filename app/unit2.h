@@ -26,12 +26,8 @@ class TForm2 final : public CentredDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
-  void FitTexts();
-
   std::function<void()> web_site_;
   std::function<void()> feedback_;
 };

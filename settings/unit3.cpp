@@ -9,7 +9,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
-#include <algorithm>
 
 #include "i18n/extra_message.h"
 #include "i18n/rescue_texts.h"
@@ -98,29 +97,7 @@ TForm3::TForm3(std::function<void(bool)> show_icons, QWidget* parent)
   layout->addWidget(GroupBox2);
   layout->addStretch(1);
   layout->addLayout(buttons);
-  FitTexts();
-}
-
-// A fixed size, grown where a language or a larger font needs more room:
-// wrapped texts are measured at the width the dialog will have.
-void TForm3::FitTexts() {
-  QLayout* all = layout();
-  if (all == nullptr) return;
-  all->invalidate();
-  const int width = std::max(kWidth, all->totalMinimumSize().width());
-  const int height = std::max(kHeight, all->hasHeightForWidth() ? all->totalHeightForWidth(width)
-                                                                 : all->totalMinimumSize().height());
-  setFixedSize(width, height);
-}
-
-void TForm3::showEvent(QShowEvent* event) {
-  FitTexts();
-  CentredDialog::showEvent(event);
-}
-
-void TForm3::changeEvent(QEvent* event) {
-  CentredDialog::changeEvent(event);
-  if (event->type() == QEvent::FontChange) FitTexts();
+  SetUsualSize({kWidth, kHeight});
 }
 
 void TForm3::CheckBox2Click() { show_icons_(CheckBox2->isChecked()); }

@@ -52,12 +52,9 @@ class TForm3 final : public CentredDialog {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void showEvent(QShowEvent* event) override;
-  void changeEvent(QEvent* event) override;
 
  private:
   void ShowModeExplanation();
-  void FitTexts();
 
   std::function<void(bool)> show_icons_;
   QStringList mode_explanations_;

@@ -5,13 +5,29 @@
 #include <QStyle>
 #include <algorithm>
 
-#include "widgets/text_bytes.h"
 #include "i18n/run_view_texts.h"
+#include "recovery/figures.h"
+#include "widgets/text_bytes.h"
 
 namespace salvorine {
 namespace {
 
 std::size_t Index(RowState state) { return static_cast<std::size_t>(state); }
+
+constexpr int kSizeColumn = 1;
+constexpr int kCompletedColumn = 2;
+constexpr int kDamagedColumn = 3;
+
+bool IsFigureColumn(int column) { return column >= kSizeColumn && column <= kDamagedColumn; }
+
+// The text with every digit and decimal mark as "0": texts of one shape are equally wide, or nearly.
+QString Shape(QString text, const QString& decimal_mark) {
+  if (!decimal_mark.isEmpty()) text.replace(decimal_mark, QStringLiteral("0"));
+  for (QChar& c : text) {
+    if (c.isDigit()) c = QLatin1Char('0');
+  }
+  return text;
+}
 
 // Red at a low opacity: over a light or a dark base it stays a tint the text reads on.
 const QColor kDamagedTint(220, 40, 40, 64);
@@ -38,7 +54,7 @@ void JobTableModel::SetRowCount(int rows) {
   const auto size = static_cast<std::size_t>(rows < 1 ? 1 : rows);
   rows_.resize(size);
   outcomes_.assign(size, Outcome{});
-  widest_ = {};
+  shapes_ = {};
   const int before = shown_fixed_rows_;
   UpdateShownFixedRows();
   first_changed_ = last_changed_ = -1;  // a reset shows everything
@@ -53,14 +69,45 @@ std::string JobTableModel::Cell(int column, int row) const {
 void JobTableModel::SetCell(int column, int row, const std::string& text) {
   if (!InRange(column, row)) return;
   rows_[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = text;
-  // Figures are digits and ASCII, so the longest is the widest; headings are measured apart.
-  std::string& widest = widest_[static_cast<std::size_t>(column)];
-  if (row > 0 && text.size() > widest.size()) widest = text;
   if (row < shown_fixed_rows_) {
     emit headerDataChanged(Qt::Horizontal, column, column);
   } else {
     NoteChanged(row);
   }
+}
+
+void JobTableModel::NoteShape(int column, int row) {
+  shapes_[static_cast<std::size_t>(column)].insert(
+      Shape(FigureText(column, row, false), Shown(size_texts_.Units().decimal_mark)));
+}
+
+std::int64_t JobTableModel::Figure(int column, int row) const {
+  const RowFigures& figures = Figures(row);
+  switch (column) {
+    case kSizeColumn: return figures.size;
+    case kCompletedColumn: return figures.completed;
+    default: return figures.damaged;
+  }
+}
+
+QString JobTableModel::FigureText(int column, int row, bool exact) const {
+  const std::int64_t figure = Figure(column, row);
+  const QString shown = exact ? size_texts_.Exact(figure) : size_texts_.Readable(figure);
+  const RowFigures& figures = Figures(row);
+  switch (column) {
+    case kCompletedColumn: return QStringLiteral("%1 (%2%)").arg(shown).arg(figures.completed_percent);
+    case kDamagedColumn: return QStringLiteral("%1 (%2%)").arg(shown).arg(Percent(figures.damaged, figures.size));
+    default: return shown;
+  }
+}
+
+void JobTableModel::SetSizeTexts(const SizeTexts& texts) {
+  size_texts_ = texts;
+  shapes_ = {};
+  for (int row = 1; row < RowCount(); ++row) {
+    for (int column = kSizeColumn; column <= kDamagedColumn; ++column) NoteShape(column, row);
+  }
+  if (rowCount() > 0) emit dataChanged(index(0, kSizeColumn), index(rowCount() - 1, kDamagedColumn));
 }
 
 void JobTableModel::NoteChanged(int row) {
@@ -70,6 +117,10 @@ void JobTableModel::NoteChanged(int row) {
 
 void JobTableModel::ShowChanges() {
   if (first_changed_ < 0) return;
+  // Once a frame rather than at every block; headings are measured apart.
+  for (int row = std::max(first_changed_, 1); row <= std::min(last_changed_, RowCount() - 1); ++row) {
+    for (int column = kSizeColumn; column <= kDamagedColumn; ++column) NoteShape(column, row);
+  }
   const int first = std::max(first_changed_, shown_fixed_rows_) - shown_fixed_rows_;
   const int last = std::min(last_changed_, RowCount() - 1) - shown_fixed_rows_;
   first_changed_ = last_changed_ = -1;
@@ -125,8 +176,11 @@ int JobTableModel::columnCount(const QModelIndex& parent) const { return parent.
 QVariant JobTableModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const int row = TableRow(index.row());
-  if (role == Qt::DisplayRole) return Shown(Cell(index.column(), row));
   // Row 0 as an ordinary row holds the headings, not a file.
+  if (role == Qt::DisplayRole) {
+    return row > 0 && IsFigureColumn(index.column()) ? FigureText(index.column(), row, false)
+                                                     : Shown(Cell(index.column(), row));
+  }
   if (row == 0) return {};
   const Outcome& outcome = outcomes_[static_cast<std::size_t>(row)];
   switch (role) {
@@ -135,9 +189,12 @@ QVariant JobTableModel::data(const QModelIndex& index, int role) const {
     case Qt::ToolTipRole: {
       // The full path first: the name column elides the middle of it.
       const QString& state = state_texts_[Index(outcome.state)];
-      const QString text = Shown(Cell(0, row)) + QLatin1Char('\n') +
-                           (state.contains(QLatin1String("%1")) ? state.arg(outcome.damaged_bytes) : state);
-      return outcome.note.isEmpty() ? text : text + QLatin1Char('\n') + outcome.note;
+      QString text = Shown(Cell(0, row)) + QLatin1Char('\n') +
+                     (state.contains(QLatin1String("%1")) ? state.arg(outcome.damaged_bytes) : state);
+      if (!outcome.note.isEmpty()) text += QLatin1Char('\n') + outcome.note;
+      // A figure's cell gives its exact count first.
+      return IsFigureColumn(index.column()) ? FigureText(index.column(), row, true) + QLatin1Char('\n') + text
+                                            : text;
     }
     case Qt::BackgroundRole:
       return outcome.state == RowState::kDamaged ? QVariant(kDamagedTint) : QVariant();

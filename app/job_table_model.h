@@ -4,9 +4,11 @@
 #include <QIcon>
 #include <array>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "app/size_texts.h"
 #include "recovery/run_ports.h"
 
 namespace salvorine {
@@ -14,6 +16,10 @@ namespace salvorine {
 // The job table as a Qt model. Cells are the engine's byte strings, shown
 // decoded. While row 0 is fixed and there are rows under it, it appears as
 // the header; otherwise it is an ordinary first row.
+//
+// A file row's Size, Completed and Damaged cells show the row's figures in
+// units a person reads ("2.5 MB (45%)"), each with its exact byte count in
+// its tooltip; the cells themselves keep the engine's exact text.
 //
 // Each file row also carries what became of its file: rows saved with damage,
 // not saved or stopped show a mark in column 0 and say so in a tooltip with
@@ -42,13 +48,16 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   RowState StateOf(int row) const;
   std::int64_t DamagedBytesOf(int row) const;
   void SetStateTexts(const StateTexts& texts);
+  void SetSizeTexts(const SizeTexts& texts);
   // A line added under row `row`'s tooltip (empty for none), until the table is built again.
   void SetNote(int row, const QString& note);
   // Tells the views about every file row changed since the last call. The run
   // changes a cell after every block; views hear of it once per frame.
   void ShowChanges();
-  // The longest text column `column` has held in a file row since the table was last built.
-  const std::string& WidestText(int column) const { return widest_[static_cast<std::size_t>(column)]; }
+  // Every shape (digits and decimal marks as "0") figure column `column`
+  // has shown in a file row since the table was last built, up to the last
+  // ShowChanges: its widest text is one of them.
+  const std::set<QString>& FigureShapes(int column) const { return shapes_[static_cast<std::size_t>(column)]; }
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -71,13 +80,19 @@ class JobTableModel final : public QAbstractTableModel, public JobTable {
   // Row 0 is shown as the header only while rows follow it.
   void UpdateShownFixedRows();
   QVariant Mark(const Outcome& outcome) const;
+  // The figure a file row's Size (1), Completed (2) or Damaged (3) column shows.
+  std::int64_t Figure(int column, int row) const;
+  // "Figure (percent%)" as shown, in units or exactly.
+  QString FigureText(int column, int row, bool exact) const;
+  void NoteShape(int column, int row);
 
   void NoteChanged(int row);
 
   std::vector<std::array<std::string, 4>> rows_;
   int first_changed_ = -1, last_changed_ = -1;  // table rows changed and not yet shown
   std::vector<Outcome> outcomes_;
-  std::array<std::string, 4> widest_;
+  std::array<std::set<QString>, 4> shapes_;
+  SizeTexts size_texts_;
   int fixed_rows_ = 0;
   int shown_fixed_rows_ = 0;
   StateTexts state_texts_;

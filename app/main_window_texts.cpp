@@ -8,7 +8,6 @@
 
 #include "app/unit1.h"
 #include "app/unit2.h"
-#include "i18n/byte_units.h"
 #include "i18n/data_files.h"
 #include "i18n/extra_message.h"
 #include "i18n/run_view_texts.h"
@@ -62,7 +61,9 @@ void TForm1::ApplyRunViewTexts(const std::string& language_file) {
   activity.stages = {QString(), text(kBetweenBadAreasText), text(kSectorsLeftText), text(kRetryingText)};
   activity.bytes_done = text(kBytesDoneText);
   activity.size_done = text(kSizeDoneText);
-  activity.units = ByteUnitsFrom(language_file);
+  size_texts_ = SizeTexts(language_file);
+  table_->SetSizeTexts(size_texts_);
+  activity.units = size_texts_.Units();
   activity.kilobytes_per_second = text(kKilobytesPerSecondText);
   activity.megabytes_per_second = text(kMegabytesPerSecondText);
   activity.time_left = text(kTimeLeftText);

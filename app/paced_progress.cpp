@@ -57,6 +57,8 @@ void PacedProgress::Flush() {
   Put(file_percent_, widgets_.file_percent);
   Put(total_bar_, widgets_.total_bar);
   Put(total_percent_, widgets_.total_percent);
+  // A new status text has no tooltip of its own: a summary's exact figures are not this text's.
+  if (status_) widgets_.status->setToolTip(QString());
   Put(status_, widgets_.status);
   flushed_at_ = std::chrono::steady_clock::now();
 }

@@ -24,6 +24,8 @@ inline constexpr WindowText kStoppingText{121, "Stopping after the current read"
 // The same bytes done of all (%1, %2) in units a person reads; the exact
 // count (kBytesDoneText) goes in the tooltip.
 inline constexpr WindowText kSizeDoneText{226, "%1 of %2"};
+// A byte count exactly, where a tooltip gives what a cell or a line shows in units.
+inline constexpr WindowText kExactBytesText{300, "%1 {1:byte|bytes}"};
 // What a Thorough run does once every file had its first pass: %1 of %2 the damaged files.
 inline constexpr WindowText kDamagedFilesText{227, "Rescuing damaged files: %1 of %2"};
 // The sector-by-sector stages, each with its progress in sectors.

@@ -18,10 +18,11 @@ inline constexpr WindowText kRowUnsavedText{63, "Not saved: %1 bytes not recover
 inline constexpr WindowText kRowDamagedText{
     64, "Saved with damage: %1 bytes not recovered (unreadable or not tried), left as zeros"};
 inline constexpr WindowText kRowSavedText{65, "Saved whole"};
-// After a run, beside the elapsed time: %1 files, %2 damaged, %3 bytes, %4 the save folder;
+// After a run, beside the elapsed time: %1 files, %2 damaged, %3 the bytes not
+// recovered with their unit ("1.8 KB"; exactly in the tooltip), %4 the save folder;
 // {N:...} words agree with count N (see plural_forms.h).
 inline constexpr WindowText kRunSummaryText{
-    66, "%1 {1:file|files}, %2 of them damaged, %3 bytes not recovered; saved to %4"};
+    66, "%1 {1:file|files}, %2 of them damaged, %3 not recovered; saved to %4"};
 // Under the Settings dialog's mode list, one per mode.
 inline constexpr WindowText kModeTexts[3] = {
     {67, "Waits for every read, however long: the most data."},

@@ -225,6 +225,16 @@ TEST_P(LanguageFileTest, EveryEntryIsPresentAndMeetsWhatTheProgramReliesOn) {
     ++groups;
   }
   EXPECT_GE(groups, 3);
+  // Every entry after 0..60 the file holds is read, the highest keys too ("This file changed while it waited" is 260).
+  const std::regex entry(R"((?:^|\n)([0-9]+)=([^\r\n]*))");
+  int highest = 0;
+  for (auto found = std::sregex_iterator(text.begin(), text.end(), entry); found != std::sregex_iterator(); ++found) {
+    const int key = std::stoi((*found)[1]);
+    if (key < MessageTable::kSize) continue;
+    EXPECT_EQ(m.Text({key, ""}), (*found)[2].str()) << "entry " << key;
+    highest = std::max(highest, key);
+  }
+  EXPECT_GE(highest, 260);
 }
 
 INSTANTIATE_TEST_SUITE_P(Languages, LanguageFileTest, ::testing::Values(true, false),

@@ -209,6 +209,7 @@ void TForm1::ToolButton1Click() {
   // Without a save folder the user is asked for one; still without one, nothing starts.
   if (SaveFolder().empty()) Button3Click();
   RunOutcome outcome = RunOutcome::kNotStarted;
+  run_began_ = false;
   try {
     outcome = run_->Recover({SelectedPath(), SaveFolder()});
   } catch (const FileSystemError& error) {
@@ -216,7 +217,9 @@ void TForm1::ToolButton1Click() {
     // The box comes over a window that shows the run ended, its clock stopped.
     returned.dismiss();
     run_returned();
-    ShowRunEnd(ShownText(kSaveDiskFullNote));
+    // Full before the run began, as its save folder was prepared: nothing was
+    // read, and the last run's table and summary stay, as after a refused run.
+    if (run_began_) ShowRunEnd(ShownText(kSaveDiskFullNote));
     return services_.dialogs.ShowError(Bytes(SaveDiskFullText()));
   }
   // A run refused before it read anything leaves the last run's table and summary as they were.
@@ -239,8 +242,9 @@ void TForm1::ShowRunEnd(const QString& ended_by) {
 // What a full save disk asks of the user, naming the file it cut short as the
 // user knows it (never its working copy's name) and the save folder it holds.
 QString TForm1::SaveDiskFullText() const {
-  const QString folder = Shown(run_->SaveFolder());
-  const int row = run_->CurrentRow();
+  QString folder = Shown(run_began_ ? run_->SaveFolder() : SaveFolder());
+  if (!folder.endsWith(QLatin1Char('/'))) folder += QLatin1Char('/');
+  const int row = run_began_ ? run_->CurrentRow() : 0;
   if (row < 1) return ShownText(kSaveDiskFullText).arg(folder);
   return ShownText(kFileNotSavedDiskFullText).arg(Shown(FileNameOf(table_->Cell(0, row))), folder);
 }
@@ -271,13 +275,17 @@ void TForm1::ShowRunSummary(const QString& ended_by) {
   MarkEarlierCopies();
   const std::string unfinished = UnfinishedSummary(*table_, messages_);
   if (!unfinished.empty()) notes << Shown(unfinished);
-  notes << Shown(WithPluralForms(Bytes(summary_text_), {files, damaged, unreadable}))
-               .arg(files)
-               .arg(damaged)
-               .arg(unreadable)
-               .arg(Shown(run_->SaveFolder()));
-  const QString summary = notes.join(QStringLiteral("; "));
-  StatusBar1->setText(StatusBar1->text().isEmpty() ? summary : StatusBar1->text() + QStringLiteral("   ") + summary);
+  // The bytes not recovered in units; the tooltip gives the whole line with their exact count.
+  const QString counted = Shown(WithPluralForms(Bytes(summary_text_), {files, damaged, unreadable}));
+  const auto summary = [&](const QString& unreadable_text) {
+    QStringList all = notes;
+    all << counted.arg(files).arg(damaged).arg(unreadable_text, Shown(run_->SaveFolder()));
+    const QString joined = all.join(QStringLiteral("; "));
+    return StatusBar1->text().isEmpty() ? joined : StatusBar1->text() + QStringLiteral("   ") + joined;
+  };
+  const QString exact = summary(size_texts_.Exact(unreadable));
+  StatusBar1->setText(summary(size_texts_.Readable(unreadable)));
+  StatusBar1->setToolTip(exact);
 }
 
 void TForm1::ToolButton3Click() { run_->Stop(); }
@@ -422,6 +430,7 @@ void TForm1::SetRunControlsEnabled(bool enabled) {
   ToolButton8->setEnabled(!enabled);
   SkipFile1->setEnabled(!enabled);
   if (!enabled) {
+    run_began_ = true;
     run_started_ = clock_.Now();
     stopping_ = false;
     activity_.Start(std::chrono::steady_clock::now(), BytesOfAllRows(&RowFigures::size));
@@ -512,8 +521,10 @@ void TForm1::FitFigureColumns() {
   bool widened = false;
   const QFontMetrics metrics = StringGrid1->fontMetrics();
   for (int column = 1; column < 4; ++column) {
-    const int needed = std::max(metrics.horizontalAdvance(Shown(table_->WidestText(column))) + cell_padding,
-                                metrics.horizontalAdvance(Shown(table_->Cell(column, 0))) + heading_padding);
+    int needed = metrics.horizontalAdvance(Shown(table_->Cell(column, 0))) + heading_padding;
+    for (const QString& shape : table_->FigureShapes(column)) {
+      needed = std::max(needed, metrics.horizontalAdvance(shape) + cell_padding);
+    }
     if (needed > StringGrid1->columnWidth(column)) {
       StringGrid1->setColumnWidth(column, needed);
       widened = true;

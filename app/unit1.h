@@ -15,6 +15,7 @@
 #include "app/paced_progress.h"
 #include "app/qt_translations.h"
 #include "app/shown_first_dialogs.h"
+#include "app/size_texts.h"
 #include "app/watched_source.h"
 #include "app/window_services.h"
 #include "i18n/apply_language.h"
@@ -202,8 +203,10 @@ class TForm1 final : public QMainWindow,
   ShownFirstDialogs run_dialogs_{services_.dialogs, [this] { ShowProgress(); }, [this] { RowsDone(); }};
   int pending_selection_ = -1;  // view row the run asked to select, not yet shown
   bool run_on_stack_ = false;   // Recover has not returned yet
+  bool run_began_ = false;      // the last Recover got as far as reading
   std::chrono::steady_clock::time_point messages_processed_at_{};
   QString summary_text_ = QString::fromUtf8(kRunSummaryText.english);
+  SizeTexts size_texts_;
   QString earlier_copies_text_, row_continued_text_, row_taken_whole_text_;
   std::string no_report_text_ = kNoReportText.english;
   QString mode_text_ = QString::fromUtf8(kModeInForceText.english);

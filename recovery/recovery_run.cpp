@@ -105,9 +105,13 @@ bool RecoveryRun::RecoverRows() {
     }
     save_tree_->SyncAndMarkWhole();
     SaveReport();
+  } catch (const FileSystemError& error) {
+    ShowNoStage();
+    EndAfterError(error.DiskFull());
+    throw;
   } catch (...) {
     ShowNoStage();
-    EndAfterError();
+    EndAfterError(false);
     throw;
   }
   return ended;
@@ -132,7 +136,7 @@ RunOutcome RecoveryRun::Complete() {
 
 // The end of a run an error cut short, before the error goes on: every row
 // stands as the save folder holds it, and the report says so.
-void RecoveryRun::EndAfterError() {
+void RecoveryRun::EndAfterError(bool disk_full) {
   // The row's files were closed on the way out; give the controls back.
   open_copy_path_.clear();
   // Files waiting for the rest of their rescue keep the copy and map of their last step.
@@ -156,7 +160,7 @@ void RecoveryRun::EndAfterError() {
   SaveReportAfterError(env_.dialogs, [this] {
     save_tree_->SyncAndMarkWhole();
     SaveReport();
-  });
+  }, disk_full);
 }
 
 // The source list and the job table, the run's report and what it tells of the rows.

@@ -123,7 +123,8 @@ class RecoveryRun {
   void ShowRowsDone();
   void ShowNoStage();
   RunOutcome Complete();
-  void EndAfterError();
+  // `disk_full`: the error is the save disk's running out of room.
+  void EndAfterError(bool disk_full);
   bool RecoverRows();
   RowResult RecoverRow(int row, Clock::TimePoint run_start);
   bool Ended(const std::function<RowResult()>& step, Clock::TimePoint run_start);

@@ -45,10 +45,11 @@ std::string CumulativeReportText(const std::string& save_folder, const JobTable&
   return ReportText(MergedReport(EarlierReportRows(save_folder), CurrentRows(table, rows, run_time)));
 }
 
-void SaveReportAfterError(Dialogs& dialogs, const std::function<void()>& save_report) {
+void SaveReportAfterError(Dialogs& dialogs, const std::function<void()>& save_report, bool disk_full) {
   try {
     save_report();
   } catch (const FileSystemError& error) {
+    if (disk_full && error.DiskFull()) return;
     dialogs.ShowError(error.Path() + "\r" + error.what());
   }
 }

@@ -25,7 +25,9 @@ std::string CumulativeReportText(const std::string& save_folder, const JobTable&
                                  const std::vector<ReportRow>& rows, const std::string& run_time);
 
 // Saves the report of a run that is ending on an error; a failure to do so is
-// shown rather than raised, so that the error the run ends on is the one that propagates.
-void SaveReportAfterError(Dialogs& dialogs, const std::function<void()>& save_report);
+// shown rather than raised, so that the error the run ends on is the one that
+// propagates. A run ending on a full save disk (`disk_full`) is told so with
+// advice by its caller, which covers a report the full disk has no room for.
+void SaveReportAfterError(Dialogs& dialogs, const std::function<void()>& save_report, bool disk_full);
 
 }  // namespace salvorine

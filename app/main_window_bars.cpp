@@ -9,6 +9,7 @@
 #include "app/unit1.h"
 #include "i18n/run_view_texts.h"
 #include "widgets/mnemonics.h"
+#include "widgets/toolbar_caption_fit.h"
 
 namespace salvorine {
 
@@ -50,6 +51,7 @@ void TForm1::CreateToolBar() {
   ToolBar1->addWidget(ToolButton4);
   ToolBar1->addWidget(ToolButton5);
   ToolBar1->addWidget(ToolButton2)->setVisible(false);
+  new ToolBarCaptionFit(*ToolBar1);
 }
 
 void TForm1::CreateMenus() {

@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <cmath>
 #include <csignal>
+#include <QToolBar>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -1907,15 +1908,41 @@ TEST_F(StartedWindowTest, TheStatusBarAlwaysNamesTheModeInForce) {
   EXPECT_EQ(form->ModeLabel1->text().toStdString(), "Mode: Max Data");
 }
 
-// Guards captions cut to "От…ок" by buttons as wide as an English caption.
+// Guards captions cut to "От…ок" by buttons as wide as an English caption, and
+// Russian captions elided at double scale with a larger desktop font: a bar
+// without room for every caption shows the icons alone, each caption its tooltip.
 TEST_F(StartedWindowTest, ToolbarButtonsFitTheirCaptionsAndShowThemAsTooltips) {
   form->Russian1->trigger();
-  QApplication::processEvents();
-  for (QToolButton* button : {form->ToolButton6, form->ToolButton7, form->ToolButton1, form->ToolButton3,
-                              form->ToolButton4, form->ToolButton5}) {
-    EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 4)
-        << button->text().toStdString();
-    EXPECT_EQ(button->toolTip(), button->text());
+  const QFont normal = QApplication::font();
+  const auto restore = qScopeGuard([&] {
+    QApplication::setFont(normal);
+    form->resize(630, 480);
+  });
+  for (const double scale : {1.0, 1.5}) {
+    QFont font = normal;
+    font.setPointSizeF(normal.pointSizeF() * scale);
+    QApplication::setFont(font);
+    for (const int width : {630, 1100}) {
+      form->resize(width, 480);
+      for (int pass = 0; pass < 4; ++pass) QApplication::processEvents();
+      const std::string where = std::to_string(scale) + " at " + std::to_string(form->width());
+      bool captions = true;
+      for (QToolButton* button : {form->ToolButton6, form->ToolButton7, form->ToolButton1, form->ToolButton3,
+                                  form->ToolButton8, form->ToolButton4, form->ToolButton5}) {
+        EXPECT_EQ(button->toolTip(), button->text());
+        // On the bar, not in an overflow menu, and its caption whole or not shown at all.
+        EXPECT_TRUE(button->isVisible() && form->ToolBar1->rect().contains(button->geometry())) << where;
+        captions = captions && button->toolButtonStyle() == Qt::ToolButtonTextUnderIcon;
+        if (button->toolButtonStyle() == Qt::ToolButtonIconOnly) continue;
+        EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonTextUnderIcon);
+        EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(button->text()) + 4)
+            << where << " " << button->text().toStdString();
+      }
+      // The captions show wherever they fit: at the first size with the usual font, and at any wider.
+      if (scale == 1.0 || width == 1100) {
+        EXPECT_TRUE(captions) << where;
+      }
+    }
   }
   form->ToolButton6->click();  // the tray caption changes, and its tooltip with it
   EXPECT_EQ(form->ToolButton6->toolTip(), "Закрыть");

@@ -60,10 +60,14 @@ bool FirstPass::Forward() {
   for (;;) {
     if (context_.Ended()) return false;
     // Never past the size taken at the start: a file that grows meanwhile is not followed.
-    const bool direct = source_.ReadsDirectly();
-    const ReadResult got = TimedRead(std::min(block_, hi_ - pos));
+    // A read counts as direct only once this pass asked for direct reads: a
+    // source that turned to them by itself may still answer a block with the
+    // failure of an earlier read through the page cache, whose unit holds
+    // readable sectors too.
+    const bool direct = sector_ > 0 && source_.ReadsDirectly();
+    const std::int64_t end = ForwardBlockEnd(pos);
+    const ReadResult got = TimedRead(end - pos);
     if (!got.ok && narrows_) {
-      const std::int64_t end = pos + std::min(block_, hi_ - pos);
       const std::optional<std::int64_t> run_end = NarrowUp(pos, end, direct);
       if (!run_end) return false;
       if (*run_end < end) {
@@ -80,7 +84,7 @@ bool FirstPass::Forward() {
     if (!got.ok) {
       read_end_ = pos;
       forward_cut_off_ = cut_off_;
-      Failed(pos, std::min(block_, hi_ - pos));
+      Failed(pos, end - pos);
       return true;
     }
     Keep(pos, got.count);
@@ -91,6 +95,14 @@ bool FirstPass::Forward() {
       return true;
     }
   }
+}
+
+// Where the forward block from `pos` ends: a block, or, once failed blocks
+// are narrowed in sectors, whole sectors on their grid (at least one), as
+// direct reads are.
+std::int64_t FirstPass::ForwardBlockEnd(std::int64_t pos) const {
+  if (sector_ == 0) return pos + std::min(block_, hi_ - pos);
+  return std::min(std::max(SectorStart(pos + block_), SectorEnd(pos)), hi_);
 }
 
 // Reads from the end toward `read_end_` until a read fails or the directions meet;

@@ -46,6 +46,7 @@ class FirstPass {
 
  private:
   bool Forward();
+  std::int64_t ForwardBlockEnd(std::int64_t pos) const;
   bool Backward();
   bool BackwardToDamage();
   void UseSectors();

@@ -297,6 +297,7 @@ struct Layout {
   std::vector<ByteRange> islands;  // readable inside the bad ranges
   int more_failed_reads;           // failed reads allowed beyond one per bad sector
   std::int64_t size = kSize;       // under kLargeFileThreshold, the first pass reads 1 KiB blocks
+  std::int64_t page = 0;           // > 0: read ahead through a page cache of this unit, direct after a failure
 };
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
@@ -332,6 +333,8 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
     source.bad.push_back({at, end - at});
     at = end;
   }
+  source.ahead_unit = layout.page;
+  source.direct_after_failure = layout.page > 0 ? kSector : 0;
   EXPECT_EQ(Run(), PassResult::kDone);
   // Every sector without a bad byte is whole; the first pass's own blocks
   // may have read the good bytes of a bad sector before its first failure.
@@ -393,7 +396,9 @@ INSTANTIATE_TEST_SUITE_P(
         Layout{"OnlyTheLastSector", {{kSize - 1, 1}}, {}, 1},
         Layout{"OnlyOneSectorInside", {{600000, 1}}, {}, 1},
         // A small file's backward blocks are single sectors: one that fails is not read again.
-        Layout{"SmallFileTwoSectors", {{40000, 1}, {250000, 1}}, {}, 1, 300000}),
+        Layout{"SmallFileTwoSectors", {{40000, 1}, {250000, 1}}, {}, 1, 300000},
+        // A failed read ahead blames a page whose first sector reads: that sector is read, not given up.
+        Layout{"PageFailedAhead", {{41 * kSector, kSector}, {120 * kSector, kSector}}, {}, 2, 300000, 4096}),
     [](const auto& layout) { return std::string(layout.param.name); });
 
 }  // namespace

@@ -129,7 +129,9 @@ bool FirstPass::BackwardToDamage() {
   std::int64_t end = hi_;
   while (end > floor) {
     if (context_.Ended()) return false;
-    std::int64_t start = SectorStart(end - block_);
+    // The last sector alone first: one quick request, and damage that reaches
+    // the end of the range costs a failed sector rather than a failed block.
+    std::int64_t start = end == hi_ ? SectorStart(hi_ - 1) : SectorStart(end - block_);
     if (end - start > static_cast<std::int64_t>(PassBuffers::kSize)) start += sector_;  // within the buffer
     start = std::max(start, floor);
     source_.Seek(start);
@@ -145,8 +147,9 @@ bool FirstPass::BackwardToDamage() {
     if (got.ok) return Unread(read_end_, end - read_end_), true;
     // A direct read inside one sector that failed is that sector's failure, not read again.
     // (A read through the page cache fails in whole pages, which may hold other sectors.)
+    Unread(read_end_, end - read_end_);
     if (direct) Failed(start, end - start);
-    return Unread(read_end_, end - read_end_), true;
+    return true;
   }
   Unread(read_end_, floor - read_end_);
   return true;
@@ -238,6 +241,8 @@ void FirstPass::Failed(std::int64_t start, std::int64_t length) {
 // Records the one range the pass leaves unread; the figures count it as damaged.
 void FirstPass::Unread(std::int64_t start, std::int64_t length) {
   unread_ = {start, length};
+  // Thorough tries it again sector by sector, whatever an earlier run found there.
+  if (narrows_) map_.Replace(start, start + length, RescueState::kBad, RescueState::kUntried);
   figures_.GiveUp(length);
 }
 

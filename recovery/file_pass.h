@@ -24,9 +24,9 @@ std::int64_t BlockSizeFor(std::int64_t file_size);
 // raises FileSystemError.
 //
 // In Thorough mode the forward pass ends at its first failed block, and the
-// backward pass reads blocks on the sector grid (RescueSectorSize; read
-// directly where the file system allows) down to that block's end, until
-// one fails. Which sectors of the two failed blocks are bad is left to the
+// backward pass reads the last sector, then blocks on the sector grid
+// (RescueSectorSize; read directly where the file system allows) down to
+// that block's end, until one fails. Which sectors of the two failed blocks are bad is left to the
 // sector rescue (a failed direct read inside one sector is that sector's
 // failure, marked bad): in a run it narrows them when the file's turn comes,
 // so the bulk of every damaged file is in before any is narrowed, and no

@@ -395,6 +395,8 @@ INSTANTIATE_TEST_SUITE_P(
         Layout{"OnlyTheFirstSector", {{0, kSector}}, {}, 1},
         Layout{"OnlyTheLastSector", {{kSize - 1, 1}}, {}, 1},
         Layout{"OnlyOneSectorInside", {{600000, 1}}, {}, 1},
+        // The backward pass reads the last sector alone first: damage at both ends costs one failed block.
+        Layout{"OnlyTheFirstAndLastSectors", {{0, kSector}, {kSize - 1, 1}}, {}, 1},
         // A small file's backward blocks are single sectors: one that fails is not read again.
         Layout{"SmallFileTwoSectors", {{40000, 1}, {250000, 1}}, {}, 1, 300000},
         // A failed read ahead blames a page whose first sector reads: that sector is read, not given up.

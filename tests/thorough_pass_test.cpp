@@ -7,6 +7,7 @@
 
 #include "i18n/rescue_texts.h"
 #include "recovery/figures.h"
+#include "recovery/file_rescue.h"
 #include "recovery/rescue_map.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
@@ -27,6 +28,8 @@ struct SectorOptions final : RunOptions {
   std::int64_t SectorSize() const override { return sector; }
   int retries = 0;
   int Retries() const override { return retries; }
+  bool continue_copies = true;
+  bool ContinueEarlierCopies() const override { return continue_copies; }
 };
 
 class ThoroughPassTest : public ::testing::Test, protected PassHarness {
@@ -286,6 +289,20 @@ TEST_F(ThoroughPassTest, ARescuedRangeMarksNothingOutsideItInTheMap) {
   EXPECT_EQ(map.Total(RescueState::kBad), 100);
   EXPECT_EQ(map.Total(RescueState::kUntried), 100);
   EXPECT_FALSE(map.Any(1100, 1200, RescueState::kUntried));
+}
+
+// Started afresh over a copy whose map marks an area bad that now reads but
+// for one sector: what the first pass leaves of it is untried again, for the
+// sector rescue to read, not kept bad from the earlier run.
+TEST_F(ThoroughPassTest, StartedAfreshWhatTheFirstPassLeavesIsTriedAgain) {
+  sector_options.continue_copies = false;
+  RescueMap map(0, kSize);
+  map.Set(0, kSize, RescueState::kDone);
+  map.Set(500000, 540000, RescueState::kBad);
+  source.bad = {{520000, 1}};
+  EXPECT_EQ(FileRescue({source, copy, map, 1, kSize}, thorough).Continue(RescueReach::kFirstPass), PassResult::kDone);
+  EXPECT_EQ(map.Total(RescueState::kBad), 0);
+  EXPECT_TRUE(map.Any(519000, 521000, RescueState::kUntried));
 }
 
 // Damage exact to the byte, rescued in 2048-byte sectors: only sectors that

@@ -26,11 +26,11 @@ std::int64_t BlockSizeFor(std::int64_t file_size);
 // In Thorough mode the forward pass ends at its first failed block, and the
 // backward pass reads the last sector, then blocks on the sector grid
 // (RescueSectorSize; read directly where the file system allows) down to
-// that block's end, until one fails. Which sectors of the two failed blocks are bad is left to the
-// sector rescue (a failed direct read inside one sector is that sector's
-// failure, marked bad): in a run it narrows them when the file's turn comes,
-// so the bulk of every damaged file is in before any is narrowed, and no
-// damage is paid for from both sides.
+// that block's end, until one fails. Which sectors of the two failed blocks
+// are bad is left to the sector rescue (a failed direct read inside one
+// sector is that sector's failure, marked bad): in a run it narrows them
+// when the file's turn comes, so the bulk of every damaged file is in before
+// any is narrowed, and no damage is paid for from both sides.
 class FirstPass {
  public:
   FirstPass(const RescueTarget& target, PassContext& context, RescueFigures& figures, ByteRange range);
@@ -72,7 +72,7 @@ class FirstPass {
   PassContext& context_;
   RescueFigures& figures_;
   unsigned char* const buffer_;
-  const bool narrows_;            // Thorough: failed blocks are narrowed to their sectors at once
+  const bool narrows_;            // Thorough: failed blocks are left to the sector rescue
   std::int64_t sector_ = 0;       // the rescue's sector, known from the first failed block on
   std::int64_t failed_end_ = 0;   // Thorough: the end of the forward pass's failed block; 0 when none failed
   std::int64_t read_end_ = 0;     // where the forward pass failed; hi_ when it did not

@@ -5,6 +5,10 @@
   real_disk.py damage FOLDER MOUNTED SECTOR LAYOUT
                                                prints the bad ranges of the image (START LENGTH
                                                per line) and writes FOLDER/../damage.json
+  real_disk.py failures DAMAGE TRACE [SKIP]     lists every failed device read in order: how many
+                                               failed so far, the share of readable bytes in then,
+                                               the file, the offset in it and the sectors asked
+                                               for; then the failed reads before 99% per file
   real_disk.py figures DAMAGE TRACE COPIES ORIGINALS
                                                prints: failed device reads, failed device
                                                reads before 99% of the readable bytes were in
@@ -247,6 +251,41 @@ def figures(damage_path, trace_path, copies, originals, skip="0"):
     print(failed, failed_to_99 if failed_to_99 is not None else "never", per_file, lost, damaged)
 
 
+def failures(damage_path, trace_path, skip="0"):
+    """Where the failed reads go: each with the share of readable sectors in
+    before it, and per file how many came before 99% of the run's were in."""
+    with open(damage_path) as f:
+        damage = json.load(f)
+    sector = damage["sector"]
+    place = {}  # device sector -> (file, offset in it)
+    readable = set()
+    for name, info in damage["files"].items():
+        bad = set(info["bad"])
+        for index, device in enumerate(info["sectors"]):
+            place[device // sector] = (name, index * sector)
+            if index * sector not in bad:
+                readable.add(device // sector)
+    total = len(readable)
+    arrived = failed = 0
+    before_99 = {}
+    with open(trace_path) as trace:
+        for line in list(trace)[int(skip):]:
+            offset, length, served = (int(field) for field in line.split())
+            if served:
+                for s in range(offset // sector, (offset + length) // sector):
+                    if s in readable:
+                        readable.discard(s)
+                        arrived += 1
+                continue
+            failed += 1
+            name, at = place.get(offset // sector, ("-", -1))
+            print(f"{failed} {arrived * 100 / total:.3f}% {name} {at} x{length // sector}")
+            if arrived * 100 < total * 99:
+                before_99[name] = before_99.get(name, 0) + 1
+    for name in sorted(before_99):
+        print(f"before 99%: {name} {before_99[name]}")
+
+
 def pass_failures(strace_path, originals):
     """The failed reads of the pass, from strace -y of its pread64 calls on
     the sources: an error, or a count short of what was asked before the end
@@ -275,6 +314,8 @@ def main():
         lay_damage(sys.argv[2], sys.argv[3], int(sys.argv[4]), sys.argv[5], int(sys.argv[6]), int(sys.argv[7]))
     elif command == "figures":
         figures(*sys.argv[2:7])
+    elif command == "failures":
+        failures(*sys.argv[2:5])
     elif command == "pass-failures":
         pass_failures(sys.argv[2], sys.argv[3])
     else:

@@ -28,13 +28,12 @@ RecoveryRun::RowResult RecoveryRun::AfterPass(std::unique_ptr<RowJob> pass, Pass
   return EndPass(*pass, result) == RowResult::kEnded ? RowResult::kEnded : FinishRow();
 }
 
-// A Thorough row's first pass and the edges of its damage are read, or a
-// turn of its rescue is over: its copy and map are saved as they are, its
-// files closed, and it waits in the queue for its next turn. A turn that
-// ends within a checkpoint interval of the row's last checkpoint leaves its
-// reads in the copy and the map in memory only (SaveWaiting brings them to
-// the save folder when the run ends early): a checkpoint per turn would cost
-// more than the turns.
+// A Thorough row's first pass is read, or a turn of its rescue is over:
+// its copy and map are saved as they are, its files closed, and it waits in
+// the queue for its next turn. A turn that ends within a checkpoint
+// interval of the row's last checkpoint leaves its reads in the copy and the
+// map in memory only (SaveWaiting brings them to the save folder when the
+// run ends early): a checkpoint per turn would cost more than the turns.
 RecoveryRun::RowResult RecoveryRun::DeferRescue(std::unique_ptr<RowJob> pass) {
   const Clock::TimePoint now = env_.clock.Now();
   if (!pass->queued || now - pass->checkpointed >= kCheckpointInterval) {

@@ -47,7 +47,7 @@ void FirstPass::Prefill() {
 PassResult FirstPass::Run() {
   if (!Forward()) return Stop();
   if (read_end_ == hi_) return PassResult::kDone;
-  if (!(narrowed_ ? BackwardToDamage() : Backward())) return Stop();
+  if (!(failed_end_ > read_end_ ? BackwardToDamage() : Backward())) return Stop();
   return PassResult::kDone;
 }
 
@@ -60,27 +60,18 @@ bool FirstPass::Forward() {
   for (;;) {
     if (context_.Ended()) return false;
     // Never past the size taken at the start: a file that grows meanwhile is not followed.
-    const bool direct = source_.ReadsDirectly();
-    const ReadResult got = TimedRead(std::min(block_, hi_ - pos));
-    if (!got.ok && narrows_) {
-      const std::int64_t end = pos + std::min(block_, hi_ - pos);
-      const std::optional<std::int64_t> run_end = NarrowUp(pos, end, direct);
-      if (!run_end) return false;
-      if (*run_end < end) {
-        read_end_ = *run_end;
-        narrowed_ = true;
-        return true;
-      }
-      // Every sector of the block read: it failed only once. The pass goes on after it.
-      pos = *run_end;
-      source_.Seek(pos);
-      copy_.Seek(pos);
-      continue;
-    }
+    const std::int64_t length = std::min(block_, hi_ - pos);
+    const ReadResult got = TimedRead(length);
     if (!got.ok) {
       read_end_ = pos;
+      if (narrows_) {
+        // Which sectors of the block failed is left to the sector rescue.
+        failed_end_ = pos + length;
+        UseSectors();
+        return true;
+      }
       forward_cut_off_ = cut_off_;
-      Failed(pos, std::min(block_, hi_ - pos));
+      Failed(pos, length);
       return true;
     }
     Keep(pos, got.count);
@@ -128,17 +119,19 @@ bool FirstPass::Backward() {
   return true;
 }
 
-// Thorough, after the forward pass pinned its failure to the sector at
-// `read_end_`: blocks on the sector grid from the end down to just past that
-// sector, until one fails; its sectors are then read from its end down until
-// one fails. The range left unread runs from the first failed sector to the
-// last. False when stopped.
+// Thorough, after the forward pass failed on the block [read_end_,
+// failed_end_): blocks on the sector grid from the end down to the end of
+// the sector holding that block's last byte, until one fails. The range left
+// unread runs from the failed forward block to the failed backward one; the
+// sector rescue narrows both, when their turn comes. False when stopped.
 bool FirstPass::BackwardToDamage() {
-  const std::int64_t floor = std::min(SectorEnd(read_end_), hi_);
+  const std::int64_t floor = std::min(SectorEnd(failed_end_ - 1), hi_);
   std::int64_t end = hi_;
   while (end > floor) {
     if (context_.Ended()) return false;
-    std::int64_t start = SectorStart(end - block_);
+    // The last sector alone first: one quick request, and damage that reaches
+    // the end of the range costs a failed sector rather than a failed block.
+    std::int64_t start = end == hi_ ? SectorStart(hi_ - 1) : SectorStart(end - block_);
     if (end - start > static_cast<std::int64_t>(PassBuffers::kSize)) start += sector_;  // within the buffer
     start = std::max(start, floor);
     source_.Seek(start);
@@ -152,84 +145,22 @@ bool FirstPass::BackwardToDamage() {
     }
     // A short count: the source shrank during the pass, and what is left of it is not read.
     if (got.ok) return Unread(read_end_, end - read_end_), true;
-    const std::optional<std::int64_t> run_start = NarrowDown(start, end, direct);
-    if (!run_start) return false;
-    if (*run_start > start) return Unread(read_end_, *run_start - read_end_), true;
-    end = start;  // every sector of the block read: it failed only once
+    // A direct read inside one sector that failed is that sector's failure, not read again.
+    // (A read through the page cache fails in whole pages, which may hold other sectors.)
+    Unread(read_end_, end - read_end_);
+    if (direct) Failed(start, end - start);
+    return true;
   }
   Unread(read_end_, floor - read_end_);
   return true;
 }
 
-// Thorough, at the first failed block: the sector to narrow it in, read
+// Thorough, at the first failed block: the sector the rescue reads in, read
 // directly where the file system allows. A refusal is told by the sector
 // rescue that follows, which asks again.
 void FirstPass::UseSectors() {
-  if (sector_ > 0) return;
   sector_ = RescueSectorSize(source_, context_.options);
   source_.ReadDirectly(sector_);
-}
-
-// Thorough: the block [pos, end) failed. Its sectors are read one at a time
-// from the first until one fails. Returns where the bytes read end: the start
-// of that sector (or `pos`, when the sector began before it), or past `end`
-// when every sector read; nothing when stopped.
-std::optional<std::int64_t> FirstPass::NarrowUp(std::int64_t pos, std::int64_t end, bool direct) {
-  UseSectors();
-  if (Pinned(pos, end, direct)) return pos;
-  for (std::int64_t at = SectorStart(pos); at < end; at = SectorEnd(at)) {
-    if (context_.Ended()) return std::nullopt;
-    if (!ReadSector(at)) return std::max(at, pos);  // the blocks before `pos` read
-  }
-  return std::min(SectorEnd(end - 1), hi_);
-}
-
-// Thorough: the block [start, end) of the backward pass failed (`start` on
-// the sector grid). Its sectors are read one at a time from the last down
-// until one fails. Returns where the bytes read begin: the end of that
-// sector, or `start` when every sector read; nothing when stopped.
-std::optional<std::int64_t> FirstPass::NarrowDown(std::int64_t start, std::int64_t end, bool direct) {
-  if (Pinned(start, end, direct)) return std::min(SectorEnd(start), hi_);
-  for (std::int64_t at = SectorStart(end - 1); at >= start; at -= sector_) {
-    if (context_.Ended()) return std::nullopt;
-    if (!ReadSector(at)) return std::min(SectorEnd(at), hi_);
-  }
-  return start;
-}
-
-// Whether the failed read of [start, end), `direct` or not, was a direct
-// read inside one sector: that sector is then the one that failed, marked
-// bad here, and reading it again would only fail again. (A read through the
-// page cache fails in whole pages, which may hold other sectors.)
-bool FirstPass::Pinned(std::int64_t start, std::int64_t end, bool direct) {
-  if (!direct || SectorStart(start) != SectorStart(end - 1)) return false;
-  const std::int64_t from = std::max(SectorStart(start), lo_);
-  Failed(from, std::min(SectorEnd(start), hi_) - from);
-  return true;
-}
-
-// The sector at `at`, read whole; its bytes inside the range go to the copy
-// and the map marks them done, or bad when the read failed. A source that
-// ends inside the sector counts as a failure, as in the sector rescue.
-bool FirstPass::ReadSector(std::int64_t at) {
-  const std::int64_t end = SectorEnd(at);
-  const std::int64_t from = std::max(at, lo_), to = std::min(end, hi_);
-  source_.Seek(at);
-  const Clock::TimePoint started = context_.clock.Now();
-  const ReadResult got = source_.Read(buffer_, Count(end - at));
-  const bool whole = got.ok && static_cast<std::int64_t>(got.count) == end - at;
-  // The sector rescue weighs what a failure costs against what a sector read does.
-  (got.ok ? context_.buffers.timings.single_sector : context_.buffers.timings.failed).Add(context_.clock.Now() - started);
-  if (whole) {
-    copy_.Seek(from);
-    copy_.Write(buffer_ + (from - at), Count(to - from));
-    map_.Set(from, to, RescueState::kDone);
-  } else {
-    Failed(from, to - from);
-  }
-  AfterBlock();
-  figures_.ShowReading();
-  return whole;
 }
 
 // Reads the first `length` bytes of the range without the slow-read cut-off.
@@ -310,6 +241,8 @@ void FirstPass::Failed(std::int64_t start, std::int64_t length) {
 // Records the one range the pass leaves unread; the figures count it as damaged.
 void FirstPass::Unread(std::int64_t start, std::int64_t length) {
   unread_ = {start, length};
+  // Thorough tries it again sector by sector, whatever an earlier run found there.
+  if (narrows_) map_.Replace(start, start + length, RescueState::kBad, RescueState::kUntried);
   figures_.GiveUp(length);
 }
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 
 #include "platform/large_reads.h"
 #include "recovery/rescue_figures.h"
@@ -24,14 +23,14 @@ std::int64_t BlockSizeFor(std::int64_t file_size);
 // failed on; the figures learn what the pass gives up. A failed write or seek
 // raises FileSystemError.
 //
-// In Thorough mode a failed block is narrowed at once, one sector at a time
-// (RescueSectorSize; read directly where the file system allows): forward
-// from its start until a sector fails. The backward pass then reads blocks on
-// the sector grid down to just past that sector, and a block of it that fails
-// is narrowed the same way from its end down (a failed direct read inside
-// one sector is that sector's failure, not read again). No damage is paid
-// for from both sides, and the range left unread begins and ends with a
-// sector that failed, which the map marks bad.
+// In Thorough mode the forward pass ends at its first failed block, and the
+// backward pass reads the last sector, then blocks on the sector grid
+// (RescueSectorSize; read directly where the file system allows) down to
+// that block's end, until one fails. Which sectors of the two failed blocks
+// are bad is left to the sector rescue (a failed direct read inside one
+// sector is that sector's failure, marked bad): in a run it narrows them
+// when the file's turn comes, so the bulk of every damaged file is in before
+// any is narrowed, and no damage is paid for from both sides.
 class FirstPass {
  public:
   FirstPass(const RescueTarget& target, PassContext& context, RescueFigures& figures, ByteRange range);
@@ -49,10 +48,6 @@ class FirstPass {
   bool Backward();
   bool BackwardToDamage();
   void UseSectors();
-  std::optional<std::int64_t> NarrowUp(std::int64_t pos, std::int64_t end, bool direct);
-  std::optional<std::int64_t> NarrowDown(std::int64_t start, std::int64_t end, bool direct);
-  bool Pinned(std::int64_t start, std::int64_t end, bool direct);
-  bool ReadSector(std::int64_t at);
   std::int64_t SectorStart(std::int64_t pos) const { return pos / sector_ * sector_; }
   // The end of the sector holding `pos`; the last sector ends with the file.
   std::int64_t SectorEnd(std::int64_t pos) const { return std::min(SectorStart(pos) + sector_, size_); }
@@ -77,9 +72,9 @@ class FirstPass {
   PassContext& context_;
   RescueFigures& figures_;
   unsigned char* const buffer_;
-  const bool narrows_;            // Thorough: failed blocks are narrowed to their sectors at once
-  std::int64_t sector_ = 0;       // the rescue's sector, known from the first narrowed block on
-  bool narrowed_ = false;         // the forward pass ended on a sector that failed
+  const bool narrows_;            // Thorough: failed blocks are left to the sector rescue
+  std::int64_t sector_ = 0;       // the rescue's sector, known from the first failed block on
+  std::int64_t failed_end_ = 0;   // Thorough: the end of the forward pass's failed block; 0 when none failed
   std::int64_t read_end_ = 0;     // where the forward pass failed; hi_ when it did not
   bool cut_off_ = false;          // the last timed read was rejected as slow
   bool forward_cut_off_ = false;  // the forward pass ended on such a read

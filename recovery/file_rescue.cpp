@@ -67,6 +67,12 @@ PassResult FileRescue::ContinueAfresh(RescueReach reach) {
   for (const RescueMap::Segment& bad : read.SegmentsIn(RescueState::kBad)) {
     target_.map.Replace(bad.start, bad.end, RescueState::kUntried, RescueState::kBad);
   }
+  // Thorough tries what this pass left again sector by sector, whatever the earlier map found there.
+  if (context_.options.Mode() == kModeThorough) {
+    for (const RescueMap::Segment& left : read.SegmentsIn(RescueState::kUntried)) {
+      target_.map.Replace(left.start, left.end, RescueState::kBad, RescueState::kUntried);
+    }
+  }
   return result == PassResult::kStopped ? result : StepDone();
 }
 

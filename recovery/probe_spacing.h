@@ -36,6 +36,7 @@ struct ProbeRecord {
   std::int64_t tried = 0;  // read >= 0 && tried >= read
   std::int64_t read = 0;
   double next_worth = 0;  // what the next probe is worth, as the last step left it; 0: none is left
+  bool edges_read = false;  // the ends of what the first pass left were narrowed (RescueUntriedSectors)
 
   // The readable bytes a probe into an untried stretch of `length` is
   // expected to lead to per failed read: the stretch times the share of this

@@ -187,11 +187,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   const std::optional<bool> continued = BeginRowCopy(*job, std::move(start.earlier));
   if (!continued) return RowResult::kEnded;
   // The mode in force when a file starts decides whether it gets the thorough
-  // rescue; past the edges of its damage, that waits until every file had its first pass.
+  // rescue; past its first pass, that waits until every file had its first pass.
   const bool thorough = env_.options.Mode() == kModeThorough;
-  const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kFirstPass;
   const PassResult result = RunPass(job, run_start, [&](FileRescue& rescue) {
-    return *continued ? rescue.Continue(reach) : rescue.Copy(reach);
+    return *continued ? rescue.Continue(RescueReach::kFirstPass) : rescue.Copy(RescueReach::kFirstPass);
   });
   return AfterPass(std::move(job), result, thorough);
 }
@@ -266,8 +265,8 @@ RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start
   ShowRow(row);
   open_copy_path_ = pass->readable ? pass->working_path : std::string();
   const bool thorough = env_.options.Mode() == kModeThorough;
-  const RescueReach reach = thorough ? RescueReach::kEdges : RescueReach::kFirstPass;
-  const PassResult result = RunPass(pass, run_start, [&](FileRescue& rescue) { return rescue.Continue(reach); });
+  const PassResult result =
+      RunPass(pass, run_start, [&](FileRescue& rescue) { return rescue.Continue(RescueReach::kFirstPass); });
   return AfterPass(std::move(pass), result, thorough);
 }
 

@@ -49,6 +49,7 @@ SectorRescue::SectorRescue(const RescueTarget& target, PassContext& context, Res
 
 bool SectorRescue::Run(From from, RescueReach reach, double yield_below) {
   if (from == From::kEdges && !Edges()) return false;
+  if (from == From::kStretchEdges && !StretchEdges()) return false;
   if (reach == RescueReach::kEdges) return true;
   if (!Probes(reach == RescueReach::kAll ? 0 : yield_below)) return false;
   if (reach != RescueReach::kAll) return true;
@@ -63,6 +64,31 @@ bool SectorRescue::Edges() {
   const std::int64_t block = BlockSizeFor(reader_.FileSize());
   return reader_.TrimForward(reader_.Start(), reader_.Start() + block) &&
          reader_.TrimBackward(reader_.End(), reader_.End() - block);
+}
+
+// The edges of every untried stretch of the map, where read data or an end
+// of the file borders it: the first pass failed somewhere in the block at
+// each end of what it left. An end beside a bad sector is left to the
+// probes. The record learns that the edges were read. False when stopped.
+bool SectorRescue::StretchEdges() {
+  reader_.KeepDirectReads();
+  stage_.Begin(RescueStage::kBetweenBadAreas, reader_.Map(), RescueState::kUntried, reader_.Sector());
+  const std::int64_t block = BlockSizeFor(reader_.FileSize()), sector = reader_.Sector();
+  for (const RescueMap::Segment& stretch : reader_.Map().SegmentsIn(RescueState::kUntried)) {
+    const std::int64_t start = reader_.SectorStart(stretch.start);
+    if (start == reader_.Start() || !reader_.Map().Any(start - sector, start, RescueState::kBad)) {
+      if (!reader_.TrimForward(start, start + block)) return false;
+    }
+    const std::int64_t end = reader_.SectorEnd(stretch.end - 1);
+    // The forward edge may have read up to it.
+    if (!reader_.Map().Any(reader_.SectorStart(end - 1), end, RescueState::kUntried)) continue;
+    if (end == reader_.End() || !reader_.Map().Any(end, reader_.SectorEnd(end), RescueState::kBad)) {
+      if (!reader_.TrimBackward(end, end - block)) return false;
+    }
+    stage_.Update(reader_.Map());
+  }
+  probes_.edges_read = true;
+  return true;
 }
 
 // Single sectors in the largest untried stretch first, while a probe there

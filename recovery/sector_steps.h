@@ -19,7 +19,8 @@ class SectorRescue {
  public:
   // Where a rescue begins: at the edges of a range the first pass left, or,
   // the edges read before, at the probes into what the map marks untried.
-  enum class From { kEdges, kProbes };
+  // Or, in a run's queue, at the edges of every untried stretch the first pass left.
+  enum class From { kEdges, kStretchEdges, kProbes };
 
   // `probes` is what earlier steps' probes into this file learned; it learns this step's.
   SectorRescue(const RescueTarget& target, PassContext& context, RescueFigures& figures, const ByteRange& unread,
@@ -37,6 +38,7 @@ class SectorRescue {
 
  private:
   bool Edges();
+  bool StretchEdges();
   // An untried stretch of the map as it was queued; ordered largest first (the earlier one of equal length).
   struct Stretch {
     std::int64_t length;

@@ -46,7 +46,8 @@ PassResult RescueUntriedSectors(const RescueTarget& target, PassContext& context
                                 RescueReach reach, ProbeRecord& probes, double yield_below) {
   SectorRescue rescue(target, context, figures, {0, target.size}, probes);
   rescue.Learn(target.map);
-  return rescue.Run(SectorRescue::From::kProbes, reach, yield_below) ? PassResult::kDone : PassResult::kStopped;
+  const SectorRescue::From from = probes.edges_read ? SectorRescue::From::kProbes : SectorRescue::From::kStretchEdges;
+  return rescue.Run(from, reach, yield_below) ? PassResult::kDone : PassResult::kStopped;
 }
 
 bool LeftForRescue(const RescueMap& map, const RunOptions& options) {

@@ -34,9 +34,11 @@ namespace salvorine {
 PassResult RescueSectors(const RescueTarget& target, PassContext& context, RescueFigures& figures,
                          const ByteRange& unread, RescueReach reach);
 
-// Steps 2 to `reach` of a rescue whose edges were read before, over every byte
-// the map marks untried (nothing for kEdges), with what earlier steps'
-// probes learned (`probes`, which learns this step's). kProbes stops before
+// Steps 2 to `reach` of a rescue over every byte the map marks untried
+// (nothing for kEdges), with what earlier steps' probes learned (`probes`,
+// which learns this step's); first, unless `probes` says they were read,
+// the edges of every untried stretch that read data or an end of the file
+// borders (what a first pass left, its failed blocks not yet narrowed). kProbes stops before
 // the scrape, once the next probe is worth less than `yield_below`: a run
 // takes the probes of all its files in the order of their worth, and the
 // scrape of any only after.

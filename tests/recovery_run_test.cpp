@@ -584,6 +584,11 @@ TEST_F(DeferredRescueTest, TheScrapeOfOneFileWaitsForTheFirstPassOfTheNext) {
   EXPECT_EQ(thorough_run.Recover(), RunOutcome::kCompleted);
   ASSERT_GE(IslandRead(), 0);
   EXPECT_GE(static_cast<std::size_t>(IslandRead()), reads_of_two_before_three);
+  // Nor are two.bin's failed blocks gone over sector by sector before three's
+  // first pass: its only failed reads by then are those two blocks.
+  ASSERT_GT(reads_of_two_before_three, 0u);
+  const auto before_three = std::ranges::subrange(two_reads.begin(), two_reads.begin() + static_cast<long>(reads_of_two_before_three));
+  EXPECT_EQ(std::ranges::count_if(before_three, [](const auto& read) { return !read.ok; }), 2);
   std::string expected(5000, 'x');
   expected.replace(1024, 1024, 1024, '\0');
   expected.replace(2560, 1024, 1024, '\0');

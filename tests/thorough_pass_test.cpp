@@ -7,6 +7,7 @@
 
 #include "i18n/rescue_texts.h"
 #include "recovery/figures.h"
+#include "recovery/file_rescue.h"
 #include "recovery/rescue_map.h"
 #include "recovery/memory_job_table.h"
 #include "tests/support/fakes.h"
@@ -27,6 +28,8 @@ struct SectorOptions final : RunOptions {
   std::int64_t SectorSize() const override { return sector; }
   int retries = 0;
   int Retries() const override { return retries; }
+  bool continue_copies = true;
+  bool ContinueEarlierCopies() const override { return continue_copies; }
 };
 
 class ThoroughPassTest : public ::testing::Test, protected PassHarness {
@@ -288,6 +291,20 @@ TEST_F(ThoroughPassTest, ARescuedRangeMarksNothingOutsideItInTheMap) {
   EXPECT_FALSE(map.Any(1100, 1200, RescueState::kUntried));
 }
 
+// Started afresh over a copy whose map marks an area bad that now reads but
+// for one sector: what the first pass leaves of it is untried again, for the
+// sector rescue to read, not kept bad from the earlier run.
+TEST_F(ThoroughPassTest, StartedAfreshWhatTheFirstPassLeavesIsTriedAgain) {
+  sector_options.continue_copies = false;
+  RescueMap map(0, kSize);
+  map.Set(0, kSize, RescueState::kDone);
+  map.Set(500000, 540000, RescueState::kBad);
+  source.bad = {{520000, 1}};
+  EXPECT_EQ(FileRescue({source, copy, map, 1, kSize}, thorough).Continue(RescueReach::kFirstPass), PassResult::kDone);
+  EXPECT_EQ(map.Total(RescueState::kBad), 0);
+  EXPECT_TRUE(map.Any(519000, 521000, RescueState::kUntried));
+}
+
 // Damage exact to the byte, rescued in 2048-byte sectors: only sectors that
 // hold a bad byte may be lost, readable islands of four sectors inside bad
 // areas are found, and every rescue read covers whole sectors of the grid.
@@ -297,6 +314,7 @@ struct Layout {
   std::vector<ByteRange> islands;  // readable inside the bad ranges
   int more_failed_reads;           // failed reads allowed beyond one per bad sector
   std::int64_t size = kSize;       // under kLargeFileThreshold, the first pass reads 1 KiB blocks
+  std::int64_t page = 0;           // > 0: read ahead through a page cache of this unit, direct after a failure
 };
 
 void PrintTo(const Layout& layout, std::ostream* out) { *out << layout.name; }
@@ -332,6 +350,8 @@ TEST_P(ThoroughGridTest, LosesOnlyBadSectorsAndReadsOnTheGrid) {
     source.bad.push_back({at, end - at});
     at = end;
   }
+  source.ahead_unit = layout.page;
+  source.direct_after_failure = layout.page > 0 ? kSector : 0;
   EXPECT_EQ(Run(), PassResult::kDone);
   // Every sector without a bad byte is whole; the first pass's own blocks
   // may have read the good bytes of a bad sector before its first failure.
@@ -392,8 +412,12 @@ INSTANTIATE_TEST_SUITE_P(
         Layout{"OnlyTheFirstSector", {{0, kSector}}, {}, 1},
         Layout{"OnlyTheLastSector", {{kSize - 1, 1}}, {}, 1},
         Layout{"OnlyOneSectorInside", {{600000, 1}}, {}, 1},
+        // The backward pass reads the last sector alone first: damage at both ends costs one failed block.
+        Layout{"OnlyTheFirstAndLastSectors", {{0, kSector}, {kSize - 1, 1}}, {}, 1},
         // A small file's backward blocks are single sectors: one that fails is not read again.
-        Layout{"SmallFileTwoSectors", {{40000, 1}, {250000, 1}}, {}, 1, 300000}),
+        Layout{"SmallFileTwoSectors", {{40000, 1}, {250000, 1}}, {}, 1, 300000},
+        // A failed read ahead blames a page whose first sector reads: that sector is read, not given up.
+        Layout{"PageFailedAhead", {{41 * kSector, kSector}, {120 * kSector, kSector}}, {}, 2, 300000, 4096}),
     [](const auto& layout) { return std::string(layout.param.name); });
 
 }  // namespace

@@ -34,6 +34,7 @@ ReadResult MemoryFile::Read(void* buffer, std::size_t count) {
   }
   reads.push_back({position_, static_cast<std::int64_t>(count), ok, direct_sector_});
   if (on_read) on_read(reads.back());
+  if (!ok && direct_sector_ == 0 && direct_after_failure > 0) direct_sector_ = direct_after_failure;
   if (!ok) return {false, 0, EIO};
   if (available > 0) std::memcpy(buffer, content_.data() + position_, static_cast<std::size_t>(available));
   position_ += available;

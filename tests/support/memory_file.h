@@ -54,6 +54,9 @@ class MemoryFile final : public File {
   // > 0: ReadAhead answers, and places a failure at the start of the unit of
   // this size that holds the first byte it failed on, as the page cache does.
   std::int64_t ahead_unit = 0;
+  // > 0: the first ordinary read that fails turns direct reads of this
+  // sector on, as the platform's file does near damage.
+  std::int64_t direct_after_failure = 0;
 
   const std::string& Path() const override { return path_; }
   void Seek(std::int64_t position) override;

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,9 @@ std::string UnescapedField(const std::string& field);
 // The report: a header naming the columns (path, size, recovered, damaged,
 // unread, state, copy, map, existing, time), then one line per row.
 std::string ReportText(const std::vector<ReportRow>& rows);
+// The report's header, and the line of one row (with its "\n"): the pieces of ReportText.
+std::string ReportHeader();
+std::string ReportLine(const ReportRow& row);
 
 // The rows of a report's text, of this format or of the older ones (without
 // the copy column; without the unread, copy, existing and time columns). A
@@ -41,6 +46,12 @@ std::vector<ReportRow> ParseReport(const std::string& text);
 // copy and the row is of the same source path: the line of a copy that still
 // stands (kept beside a new one, or left by a file skipped) is never dropped.
 std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const std::vector<ReportRow>& current);
+// The same rows handed to `emit` one at a time, the `count` current rows
+// made by `current` (index 0..count-1) only when wanted, so that a run of any
+// size never holds its report whole.
+void ForEachMergedRow(const std::vector<ReportRow>& earlier, std::size_t count,
+                      const std::function<ReportRow(std::size_t)>& current,
+                      const std::function<void(const ReportRow&)>& emit);
 
 // `when` as the report writes it.
 std::string ReportTime(std::chrono::system_clock::time_point when);

@@ -178,7 +178,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   ShowRow(row);
   env_.progress.SetFileBar(0);
   if (!OpenSource(*job)) return RowResult::kEnded;
-  RowStart start = starter_->Choose(report_.Line(row), *job->source, job->status);
+  ReportRow record;
+  record.path = job->source_path;
+  RowStart start = starter_->Choose(record, *job->source, job->status);
+  report_.SetExisting(row, record.existing);
   if (start.kind != RowStart::kCopy) return EndWithoutPass(*job, start.kind);
   const std::optional<bool> continued = BeginRowCopy(*job, std::move(start.earlier));
   if (!continued) return RowResult::kEnded;
@@ -309,24 +312,22 @@ std::string RecoveryRun::WorkingCopyPath(int row) const {
 
 std::string RecoveryRun::MapPathOf(int row) const {
   if (!report_.Has(row) || save_folder_.empty()) return "";
-  const ReportRow& line = report_.Line(row);
-  if (!line.map_path.empty()) return line.map_path;
-  return save_tree_ ? save_tree_->MapPathOf(line.path) : MirroredMapPath(line.path, selection_root_, save_folder_);
+  if (!report_.MapPath(row).empty()) return report_.MapPath(row);
+  const std::string path = env_.table.Cell(0, row);
+  return save_tree_ ? save_tree_->MapPathOf(path) : MirroredMapPath(path, selection_root_, save_folder_);
 }
 
 std::string RecoveryRun::CopyPathOf(int row) const {
   if (!report_.Has(row) || save_folder_.empty()) return "";
-  const ReportRow& line = report_.Line(row);
-  if (!line.copy_path.empty()) return line.copy_path;
-  return save_tree_ ? save_tree_->DestinationOf(line.path) : MirroredPath(line.path, selection_root_, save_folder_);
+  if (!report_.RenamedCopy(row).empty()) return report_.RenamedCopy(row);
+  const std::string path = env_.table.Cell(0, row);
+  return save_tree_ ? save_tree_->DestinationOf(path) : MirroredPath(path, selection_root_, save_folder_);
 }
-
-std::string RecoveryRun::ReportText() const { return report_.Text(env_.table); }
 
 void RecoveryRun::SaveReport() {
   // A full save disk: the working copy of the file that failed holds the
   // room the report needs. Whatever of it was placed keeps its other name.
-  report_.Save(env_.table, *save_tree_, save_folder_, [this] {
+  report_.Save(env_.table, *save_tree_, selection_root_, save_folder_, [this] {
     if (current_row_ == 0) return false;
     save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));
     return true;

@@ -105,8 +105,7 @@ class RecoveryRun {
   // again), and those it continued from an earlier copy.
   const std::set<int>& TakenWhole() const { return taken_whole_; }
   const std::set<int>& Continued() const { return continued_; }
-  // The damage report of the last run, and where it was saved (empty before a run wrote it).
-  std::string ReportText() const;
+  // Where the last run saved its damage report (empty before a run wrote it).
   const std::string& ReportPath() const { return report_.Path(); }
   // Where the map of row `row`'s copy stands: the one the last run named, or,
   // for a row it named none, where an earlier run leaves one.

@@ -22,27 +22,11 @@ std::vector<ReportRow> EarlierReportRows(const std::string& save_folder) {
   return text ? ParseReport(*text) : std::vector<ReportRow>{};
 }
 
-namespace {
-
-std::vector<ReportRow> CurrentRows(const JobTable& table, const std::vector<ReportRow>& rows,
-                                   const std::string& run_time) {
-  std::vector<ReportRow> current = rows;
-  for (std::size_t i = 0; i < current.size(); ++i) {
-    current[i].figures = table.Figures(static_cast<int>(i) + 1);
-    current[i].time = run_time;
-  }
-  return current;
-}
-
-}  // namespace
-
-std::string CurrentReportText(const JobTable& table, const std::vector<ReportRow>& rows, const std::string& run_time) {
-  return ReportText(CurrentRows(table, rows, run_time));
-}
-
-std::string CumulativeReportText(const std::string& save_folder, const JobTable& table,
-                                 const std::vector<ReportRow>& rows, const std::string& run_time) {
-  return ReportText(MergedReport(EarlierReportRows(save_folder), CurrentRows(table, rows, run_time)));
+void WriteCumulativeReport(const std::string& save_folder, std::size_t count,
+                           const std::function<ReportRow(std::size_t)>& current,
+                           const std::function<void(std::string_view)>& put) {
+  put(ReportHeader());
+  ForEachMergedRow(EarlierReportRows(save_folder), count, current, [&put](const ReportRow& row) { put(ReportLine(row)); });
 }
 
 void SaveReportAfterError(Dialogs& dialogs, const std::function<void()>& save_report) {

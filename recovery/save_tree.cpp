@@ -475,8 +475,8 @@ SaveTree::WorkingCopy SaveTree::BeginWorkingCopy(const std::string& source_path,
   return working;
 }
 
-std::string SaveTree::SaveReport(const std::string& text) {
-  save_folder_.Subfolder(kDataFolder, 0777).WriteFile(kReportName, text);
+std::string SaveTree::SaveReport(const FolderHandle::ContentPieces& pieces) {
+  save_folder_.Subfolder(kDataFolder, 0777).WriteFile(kReportName, pieces);
   return ReportPathIn(save_folder_.Path());
 }
 

@@ -83,8 +83,8 @@ class SaveTree final : public CopyStore {
   // Drops the record of `source_path`'s whole copy, once on disk, before the copy is written again.
   void ForgetWhole(const std::string& source_path);
 
-  // Replaces the report in the data folder; returns its path.
-  std::string SaveReport(const std::string& text);
+  // Replaces the report in the data folder with the text `pieces` hand on; returns its path.
+  std::string SaveReport(const FolderHandle::ContentPieces& pieces);
 
   // What stands at a row's destination as the row starts.
   struct FoundCopy {

@@ -87,6 +87,7 @@ bool RecoveryRun::RecoverRows() {
   });
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
+  rows_since_sync_ = 0;
   finished_rows_ = 0;
   rescued_damaged_ = 0;
   ShowRowsDone();
@@ -162,7 +163,6 @@ void RecoveryRun::EndAfterError() {
 // The source list and the job table, the run's report and what it tells of the rows.
 void RecoveryRun::Collect() {
   Selection selection = CollectSelection(selection_root_, env_.table, env_.dialogs, env_.messages);
-  sources_ = std::move(selection.sources);
   source_identities_ = std::move(selection.identities);
   left_out_count_ = selection.left_out;
   taken_whole_.clear();
@@ -273,10 +273,14 @@ RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start
 // The steps after each row that was done: the messages, the bars and the overall figure.
 RecoveryRun::RowResult RecoveryRun::FinishRow() {
   current_row_ = 0;
-  // Whole copies are recorded once a sync carried their bytes: one sync per interval, not per file.
-  if (env_.clock.Now() - last_sync_ >= kCheckpointInterval) {
+  // The places of the rows done are worked out again if ever asked: a run keeps none per row.
+  save_tree_->ForgetDestinations();
+  // Whole copies are recorded once a sync carried their bytes: one sync per
+  // interval, not per file, and at least one per so many files, so that few wait.
+  if (env_.clock.Now() - last_sync_ >= kCheckpointInterval || ++rows_since_sync_ >= kRowsPerSync) {
     save_tree_->SyncAndMarkWhole();
     last_sync_ = env_.clock.Now();
+    rows_since_sync_ = 0;
   }
 
   env_.pump.ProcessMessages();
@@ -302,6 +306,12 @@ void RecoveryRun::ShowRowsDone() {
 }
 
 void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }
+
+std::vector<std::string> RecoveryRun::SourceList() const {
+  std::vector<std::string> sources;
+  for (int row = 1; row < env_.table.RowCount(); ++row) sources.push_back(env_.table.Cell(0, row));
+  return sources;
+}
 
 std::string RecoveryRun::WorkingCopyPath(int row) const {
   if (!save_tree_ || row < 1 || row >= env_.table.RowCount()) return "";

@@ -210,7 +210,7 @@ void SaveTree::ForgetWhole(const std::string& source_path) {
 
 void SaveTree::SaveWholeRecords() {
   const FolderHandle data = save_folder_.Subfolder(kDataFolder, 0777);
-  data.WriteFile(kWholeRecordsName, whole_records_.Text());
+  data.WriteFile(kWholeRecordsName, [this](const auto& put) { whole_records_.Write(put); });
   data.Sync();
   records_changed_ = false;
 }

@@ -63,6 +63,9 @@ class SaveTree final : public CopyStore {
   std::string MapPathOf(const std::string& source_path);
   // Where `source_path`'s copy and its map stand, worked out once per name it is saved under.
   const Destination& Resolve(const std::string& source_path);
+  // Forgets the places worked out so far (each is worked out again when
+  // asked), so that a run holds those of the rows under way, not of every row done.
+  void ForgetDestinations() { destinations_.clear(); }
 
   void WriteMap(const std::string& source_path, const std::string& text) override;
   void RemoveMapAndRecord(const std::string& source_path) override;

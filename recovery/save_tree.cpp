@@ -200,6 +200,8 @@ void SaveTree::SyncAndMarkWhole() {
     folder->SetTimeIfSame(name, copy.identity, copy.source);
     whole_records_.Add(Resolve(copy.source_path).Relative(), copy.source);
     records_changed_ = true;
+    // Its place is worked out again if ever asked: up to thousands of copies wait for a sync.
+    destinations_.erase(copy.source_path);
   }
   if (records_changed_) SaveWholeRecords();
 }

@@ -148,6 +148,10 @@ class SaveTree final : public CopyStore {
     EarlierCopy earlier;
   };
   std::optional<TakenUp> TakeUp(const std::string& source_path, FoundCopy found);
+  // Whether the copy named `name` in the folder `key`, which `placer` placed
+  // (as placed_names_ keeps it), is `source_path`'s.
+  bool PlacedBy(const std::string& key, const std::string& name, const std::string& placer,
+                const std::string& source_path) const;
   // Counts the copy at `source_path`'s destination `at` as placed by this run.
   void Claim(const std::string& source_path, const Destination& at);
   // From now on `source_path`'s copy (and its map) goes in its destination
@@ -211,6 +215,7 @@ class SaveTree final : public CopyStore {
   // Per destination folder (its relative path): the names found there or placed, and those placed by this
   // run, each with the source path whose copy it is.
   std::map<std::string, std::set<std::string>> known_names_;
+  // The source path is empty where the copy stands at the place its source mirrors to (see PlacedBy).
   std::map<std::string, std::map<std::string, std::string>> placed_names_;
   // Folders (their relative paths) the disk reaches through a spelling it does not list, the names each
   // listed folder holds (by relative path, "" for the save folder), and the folders of placed_names_

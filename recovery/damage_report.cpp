@@ -110,20 +110,27 @@ std::string ReportText(const std::vector<ReportRow>& rows) {
 
 std::vector<ReportRow> ParseReport(const std::string& text) {
   std::vector<ReportRow> rows;
+  ForEachReportRow(text, [&rows](const ReportRow& row) { rows.push_back(row); });
+  return rows;
+}
+
+void ForEachReportRow(const std::string& text, const std::function<void(const ReportRow&)>& take) {
   std::size_t start = text.find('\n');  // the header
   while (start != std::string::npos && start + 1 < text.size()) {
     const std::size_t end = text.find('\n', start + 1);
     const std::string line = text.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
-    if (auto row = ParseLine(line)) rows.push_back(std::move(*row));
+    if (const auto row = ParseLine(line)) take(*row);
     start = end;
   }
-  return rows;
 }
 
 std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const std::vector<ReportRow>& current) {
   std::vector<ReportRow> merged;
+  const ReportRows earlier_rows = [&earlier](const auto& take) {
+    for (const ReportRow& line : earlier) take(line);
+  };
   ForEachMergedRow(
-      earlier, current.size(), [&current](std::size_t i) { return current[i]; },
+      earlier_rows, current.size(), [&current](std::size_t i) { return current[i]; },
       [&merged](const ReportRow& row) { merged.push_back(row); });
   return merged;
 }
@@ -164,22 +171,22 @@ class CurrentIndex {
 
 }  // namespace
 
-void ForEachMergedRow(const std::vector<ReportRow>& earlier, std::size_t count,
+void ForEachMergedRow(const ReportRows& earlier, std::size_t count,
                       const std::function<ReportRow(std::size_t)>& current,
                       const std::function<void(const ReportRow&)>& emit) {
   std::vector<bool> placed(count, false);
-  if (!earlier.empty()) {
-    const CurrentIndex index(count, current);
-    for (const ReportRow& line : earlier) {
-      const std::optional<std::size_t> found = index.Find(line);
-      if (!found) {
-        emit(line);
-      } else if (!placed[*found]) {
-        placed[*found] = true;
-        emit(current(*found));
-      }
+  // Made at the first earlier line: a save folder without a report needs none.
+  std::optional<CurrentIndex> index;
+  earlier([&](const ReportRow& line) {
+    if (!index) index.emplace(count, current);
+    const std::optional<std::size_t> found = index->Find(line);
+    if (!found) {
+      emit(line);
+    } else if (!placed[*found]) {
+      placed[*found] = true;
+      emit(current(*found));
     }
-  }
+  });
   for (std::size_t i = 0; i < count; ++i) {
     if (!placed[i]) emit(current(i));
   }

@@ -38,6 +38,10 @@ std::string ReportLine(const ReportRow& row);
 // the copy column; without the unread, copy, existing and time columns). A
 // line that fits none is skipped.
 std::vector<ReportRow> ParseReport(const std::string& text);
+// The same rows handed to `take` one at a time, none of them kept.
+void ForEachReportRow(const std::string& text, const std::function<void(const ReportRow&)>& take);
+// Hands each row of a list, in order, to the function it is given.
+using ReportRows = std::function<void(const std::function<void(const ReportRow&)>&)>;
 
 // The report of a save folder after a run: each line of `earlier` that a row
 // of `current` describes anew gives way to that row, in its place; the others
@@ -49,7 +53,7 @@ std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const
 // The same rows handed to `emit` one at a time, the `count` current rows
 // made by `current` (index 0..count-1) only when wanted, so that a run of any
 // size never holds its report whole.
-void ForEachMergedRow(const std::vector<ReportRow>& earlier, std::size_t count,
+void ForEachMergedRow(const ReportRows& earlier, std::size_t count,
                       const std::function<ReportRow(std::size_t)>& current,
                       const std::function<void(const ReportRow&)>& emit);
 

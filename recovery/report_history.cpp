@@ -15,18 +15,26 @@ constexpr std::int64_t kLongestReport = std::int64_t{1} << 30;
 
 }  // namespace
 
-std::vector<ReportRow> EarlierReportRows(const std::string& save_folder) {
-  const std::string path = ReportPathIn(save_folder);
+namespace {
+
+// The text of the report earlier runs left in `save_folder`, if there is one as a regular file.
+std::optional<std::string> EarlierReportText(const std::string& save_folder) {
   // None there, or a link or a folder in its place: the report written next replaces it.
-  const std::optional<std::string> text = ReadFileNoFollow(path, kLongestReport, "read the earlier report");
-  return text ? ParseReport(*text) : std::vector<ReportRow>{};
+  return ReadFileNoFollow(ReportPathIn(save_folder), kLongestReport, "read the earlier report");
 }
+
+}  // namespace
+
 
 void WriteCumulativeReport(const std::string& save_folder, std::size_t count,
                            const std::function<ReportRow(std::size_t)>& current,
                            const std::function<void(std::string_view)>& put) {
+  const std::optional<std::string> text = EarlierReportText(save_folder);
+  const ReportRows earlier = [&text](const auto& take) {
+    if (text) ForEachReportRow(*text, take);
+  };
   put(ReportHeader());
-  ForEachMergedRow(EarlierReportRows(save_folder), count, current, [&put](const ReportRow& row) { put(ReportLine(row)); });
+  ForEachMergedRow(earlier, count, current, [&put](const ReportRow& row) { put(ReportLine(row)); });
 }
 
 void SaveReportAfterError(Dialogs& dialogs, const std::function<void()>& save_report) {

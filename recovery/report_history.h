@@ -10,16 +10,12 @@
 
 namespace salvorine {
 
-// The rows of the report earlier runs left in `save_folder` (which ends in
-// "/"); none when there is no report there as a regular file. Raises
-// FileSystemError when there is one that cannot be read, so that a run never
-// drops the rows of earlier runs unnoticed.
-std::vector<ReportRow> EarlierReportRows(const std::string& save_folder);
-
 // Hands `put` the report of the save folder, piece by piece: the header,
 // the earlier runs' rows that this run did not list, kept with their times,
 // and this run's `count` rows, each made by `current` (index 0..count-1) when
-// it is written.
+// it is written. The earlier report is the one in `save_folder` (which ends in
+// "/") as a regular file, if any; one that cannot be read raises
+// FileSystemError, so that a run never drops the rows of earlier runs unnoticed.
 void WriteCumulativeReport(const std::string& save_folder, std::size_t count,
                            const std::function<ReportRow(std::size_t)>& current,
                            const std::function<void(std::string_view)>& put);

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 #include <unordered_map>
+#include <utility>
 #include <optional>
 
 #include "recovery/split_text.h"
@@ -115,13 +116,30 @@ std::vector<ReportRow> ParseReport(const std::string& text) {
 }
 
 void ForEachReportRow(const std::string& text, const std::function<void(const ReportRow&)>& take) {
-  std::size_t start = text.find('\n');  // the header
-  while (start != std::string::npos && start + 1 < text.size()) {
-    const std::size_t end = text.find('\n', start + 1);
-    const std::string line = text.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
-    if (const auto row = ParseLine(line)) take(*row);
-    start = end;
+  ReportReader reader(take);
+  reader.Add(text);
+  reader.End();
+}
+
+void ReportReader::Add(std::string_view piece) {
+  pending_.append(piece);
+  std::size_t start = 0;
+  for (std::size_t end = pending_.find('\n'); end != std::string::npos; end = pending_.find('\n', start)) {
+    Line(pending_.substr(start, end - start));
+    start = end + 1;
   }
+  pending_.erase(0, start);
+}
+
+void ReportReader::End() {
+  if (!pending_.empty()) Line(pending_);
+  pending_.clear();
+}
+
+void ReportReader::Line(const std::string& line) {
+  // The first line is the header.
+  if (!std::exchange(header_seen_, true)) return;
+  if (const auto row = ParseLine(line)) take_(*row);
 }
 
 std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const std::vector<ReportRow>& current) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "recovery/row_figures.h"
@@ -40,6 +41,20 @@ std::string ReportLine(const ReportRow& row);
 std::vector<ReportRow> ParseReport(const std::string& text);
 // The same rows handed to `take` one at a time, none of them kept.
 void ForEachReportRow(const std::string& text, const std::function<void(const ReportRow&)>& take);
+// The same for a text given in pieces (as it is read): each row goes to
+// `take` once its line is complete; End() takes a last line without its line end.
+class ReportReader {
+ public:
+  explicit ReportReader(std::function<void(const ReportRow&)> take) : take_(std::move(take)) {}
+  void Add(std::string_view piece);
+  void End();
+
+ private:
+  void Line(const std::string& line);
+  std::function<void(const ReportRow&)> take_;
+  std::string pending_;  // the line begun, not yet ended
+  bool header_seen_ = false;
+};
 // Hands each row of a list, in order, to the function it is given.
 using ReportRows = std::function<void(const std::function<void(const ReportRow&)>&)>;
 

@@ -15,23 +15,15 @@ constexpr std::int64_t kLongestReport = std::int64_t{1} << 30;
 
 }  // namespace
 
-namespace {
-
-// The text of the report earlier runs left in `save_folder`, if there is one as a regular file.
-std::optional<std::string> EarlierReportText(const std::string& save_folder) {
-  // None there, or a link or a folder in its place: the report written next replaces it.
-  return ReadFileNoFollow(ReportPathIn(save_folder), kLongestReport, "read the earlier report");
-}
-
-}  // namespace
-
-
 void WriteCumulativeReport(const std::string& save_folder, std::size_t count,
                            const std::function<ReportRow(std::size_t)>& current,
                            const std::function<void(std::string_view)>& put) {
-  const std::optional<std::string> text = EarlierReportText(save_folder);
-  const ReportRows earlier = [&text](const auto& take) {
-    if (text) ForEachReportRow(*text, take);
+  // None there, or a link or a folder in its place: the report written next replaces it.
+  const ReportRows earlier = [&save_folder](const std::function<void(const ReportRow&)>& take) {
+    ReportReader reader(take);
+    ReadFileNoFollow(ReportPathIn(save_folder), kLongestReport, "read the earlier report",
+                     [&reader](std::string_view piece) { reader.Add(piece); });
+    reader.End();
   };
   put(ReportHeader());
   ForEachMergedRow(earlier, count, current, [&put](const ReportRow& row) { put(ReportLine(row)); });

@@ -112,6 +112,30 @@ TEST(DamageReportTest, MergedReportPutsEachRowWhereTheLineItDescribesAnewStood) 
   EXPECT_EQ(merged, (std::vector<std::string>{"/card/a new", "/s/b new", "/s/c old", "/s/x new", "/s/a new too"}));
 }
 
+// A report read in pieces (as a file is read) gives the rows its whole text
+// gives, wherever the pieces cut its lines, its last line without a line end too.
+TEST(DamageReportTest, AReportReadInPiecesGivesTheRowsOfItsWholeText) {
+  std::vector<ReportRow> rows(3);
+  rows[0].path = "/s/a\tb";
+  rows[0].figures.size = 12;
+  rows[1].path = "/s/c";
+  rows[1].copy_path = "/o/c";
+  rows[2].path = "/s/last";
+  std::string text = ReportText(rows);
+  text.pop_back();
+  const std::vector<ReportRow> whole = ParseReport(text);
+  ASSERT_EQ(whole.size(), 3u);
+  for (std::size_t piece = 1; piece <= 7; ++piece) {
+    std::vector<std::string> read;
+    ReportReader reader([&read](const ReportRow& row) { read.push_back(ReportLine(row)); });
+    for (std::size_t at = 0; at < text.size(); at += piece) reader.Add(std::string_view(text).substr(at, piece));
+    reader.End();
+    std::vector<std::string> expected;
+    for (const ReportRow& row : whole) expected.push_back(ReportLine(row));
+    EXPECT_EQ(read, expected) << piece;
+  }
+}
+
 TEST(BuildJobTableTest, AnEmptySelectionLeavesOnlyTheHeadingRowNotFixed) {
   std::vector<std::string> sources;
   MemoryJobTable table;

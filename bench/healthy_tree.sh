@@ -8,11 +8,18 @@
 #
 #   bench/healthy_tree.sh [BUILD_BIN_DIR]      (default: build/bin)
 #
+# The "damaged" case (not in the default) measures what many damaged files
+# cost a Thorough run instead: for each count in DAMAGED (default "1 100
+# 1000"), files of 256 KiB with two bad areas each, served by the FUSE bench
+# at 1 ms per failed read; it prints the peak of open descriptors (sampled
+# every 20 ms) and the peak memory (/usr/bin/time) against the one-file run.
+#
 # Environment: BENCH_DIR (default /tmp/salvorine-healthy; put it on the disk
 # to measure, e.g. an ext4 image on `losetup --direct-io=on`, so that a sync
 # reaches the disk), FILES (default 20000; 150000 for the full bench) files of
 # 1-8 KiB in folders of 500, BIG_MIB (default 1024; 4096 for the full bench),
-# ROUNDS (default 3), CASES (default "small big"), STRACE (default 0).
+# ROUNDS (default 3), CASES (default "small big"; "damaged" too),
+# DAMAGED (default "1 100 1000"), STRACE (default 0).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bin=$(realpath "${1:-build/bin}")
@@ -93,7 +100,47 @@ run_case() {
   fi
 }
 
+# damaged_case N: peak descriptors and memory of a Thorough run over N damaged files.
+damaged_case() {
+  local n=$1 dir="$work/damaged-$1" most=0 count pid
+  fusermount3 -u "$dir/mnt" 2>/dev/null || true
+  rm -rf "$dir"; mkdir -p "$dir/mnt" "$dir/out"
+  {
+    echo "delay_bad 1"; echo "bad_sector 2048"
+    for ((k = 1; k <= n; k++)); do
+      echo "file d/f$k.bin 262144 $k"
+      echo "bad d/f$k.bin $(((k * 7919 % 100) * 2048)) 2048"
+      echo "bad d/f$k.bin $((131072 + (k % 50) * 2048)) 6144"
+    done
+  } > "$dir/desc"
+  "$bin/damaged_fs" "$dir/desc" "$dir/mnt"
+  /usr/bin/time -o "$dir/time.txt" -f "%e %M" "$cli" --mode thorough "$dir/mnt/d" "$dir/out" >"$dir/stdout" 2>/dev/null &
+  local timed=$!
+  while kill -0 "$timed" 2>/dev/null; do
+    pid=$(pgrep -P "$timed" -x salvorine-cli || true)
+    if [[ -n $pid && -d /proc/$pid/fd ]]; then
+      count=$(ls "/proc/$pid/fd" 2>/dev/null | wc -l)
+      ((count > most)) && most=$count
+    fi
+    sleep 0.02
+  done
+  wait "$timed" || true  # exit status 3: damaged files, as expected
+  fusermount3 -u "$dir/mnt" 2>/dev/null || umount -l "$dir/mnt"
+  local seconds peak
+  read -r seconds peak < <(tail -1 "$dir/time.txt")
+  echo "$n $most $peak $seconds $(grep -c damaged "$dir/stdout" || true)"
+}
+
 echo "rounds: $rounds (median time, largest peak memory), in $work"
+if [[ " $cases " == *" damaged "* ]]; then
+  one_peak=
+  for n in ${DAMAGED:-1 100 1000}; do
+    read -r n most peak seconds damaged < <(damaged_case "$n")
+    [[ -z $one_peak ]] && one_peak=$peak
+    printf '%5d damaged files: most descriptors %3d  peak %7d KiB (%.2f x the first count)  %6.1f s  %d rows damaged\n' \
+      "$n" "$most" "$peak" "$(awk -v a="$peak" -v b="$one_peak" 'BEGIN { print a / b }')" "$seconds" "$damaged"
+  done
+fi
 [[ " $cases " == *" small "* ]] && run_case "$files small files" "$small" "$files"
 [[ " $cases " == *" big "* ]] && run_case "one $big_mib MiB file" "$big" 1
 clear_output

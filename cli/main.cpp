@@ -287,17 +287,30 @@ int PrintTable(const MemoryJobTable& table) {
   return 0;
 }
 
-// The report at `path` as well; false (with `failure` and the reason on stderr) when it cannot be written.
-bool WriteReport(const std::string& path, const std::string& text, const std::string& failure) {
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  bool written = file != nullptr && std::fwrite(text.data(), 1, text.size(), file) == text.size();
+// The saved report `from` copied to `to` as well, a piece at a time; false
+// (with `failure` and the reason on stderr) when it cannot be.
+bool CopyReport(const std::string& from, const std::string& to, const std::string& failure) {
+  std::error_code unknown;
+  // Asked for where it was saved: it is there already, and opening it to write would empty it.
+  if (std::filesystem::equivalent(from, to, unknown)) return true;
+  std::FILE* in = std::fopen(from.c_str(), "rb");
+  std::FILE* out = in != nullptr ? std::fopen(to.c_str(), "w") : nullptr;
+  bool copied = out != nullptr;
+  char piece[1 << 16];
+  while (copied) {
+    const std::size_t got = std::fread(piece, 1, sizeof piece, in);
+    if (got == 0) break;
+    copied = std::fwrite(piece, 1, got, out) == got;
+  }
+  copied = copied && std::ferror(in) == 0;
   int error = errno;
-  if (file != nullptr && std::fclose(file) != 0 && written) {
-    written = false;
+  if (out != nullptr && std::fclose(out) != 0 && copied) {
+    copied = false;
     error = errno;
   }
-  if (!written) std::fprintf(stderr, "%s: %s\n", failure.c_str(), std::strerror(error));
-  return written;
+  if (in != nullptr) std::fclose(in);
+  if (!copied) std::fprintf(stderr, "%s: %s\n", failure.c_str(), std::strerror(error));
+  return copied;
 }
 
 // 0 only when every file is saved whole and nothing was left out.
@@ -386,7 +399,7 @@ int main(int argc, char** argv) {
   }
   if (!arguments.report.empty() && !run.ReportPath().empty()) {
     const std::string failure = text(kReportNotWrittenMessage, "cannot write the report to %1");
-    if (!WriteReport(arguments.report, run.ReportText(), error_word + ": " + WithValue(failure, arguments.report))) {
+    if (!CopyReport(run.ReportPath(), arguments.report, error_word + ": " + WithValue(failure, arguments.report))) {
       return kExitEndedEarly;
     }
   }

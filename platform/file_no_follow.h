@@ -1,8 +1,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace salvorine {
 
@@ -11,5 +13,9 @@ namespace salvorine {
 // its way, or when it is no regular file (a folder, a FIFO: opening one never
 // waits) or is longer. Raises FileSystemError with `action` on any other failure.
 std::optional<std::string> ReadFileNoFollow(const std::string& path, std::int64_t limit, const std::string& action);
+// The same text handed to `take` in pieces as it is read, never held whole;
+// false where the above gives nothing.
+bool ReadFileNoFollow(const std::string& path, std::int64_t limit, const std::string& action,
+                      const std::function<void(std::string_view)>& take);
 
 }  // namespace salvorine

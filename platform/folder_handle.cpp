@@ -216,6 +216,10 @@ std::string FolderHandle::PathThroughHandle(const std::string& name) const {
 }
 
 void FolderHandle::WriteFile(const std::string& name, const std::string& content) const {
+  WriteFile(name, [&content](const std::function<void(std::string_view)>& put) { put(content); });
+}
+
+void FolderHandle::WriteFile(const std::string& name, const ContentPieces& pieces) const {
   std::string temporary = TemporaryName();
   Descriptor output{-1};
   while ((output.fd = Retrying([&] {
@@ -225,13 +229,27 @@ void FolderHandle::WriteFile(const std::string& name, const std::string& content
     temporary = TemporaryName();
   }
   if (output.fd < 0) throw FileSystemError(errno, PathOf(name), "create");
-  try {
-    for (std::size_t done = 0; done < content.size();) {
-      const ssize_t put = ::write(output.fd, content.data() + done, content.size() - done);
+  const auto write_all = [&](std::string_view bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+      const ssize_t put = ::write(output.fd, bytes.data() + done, bytes.size() - done);
       if (put < 0 && errno == EINTR) continue;
       if (put <= 0) throw FileSystemError(put == 0 ? ENOSPC : errno, PathOf(name), "write to");
       done += static_cast<std::size_t>(put);
     }
+  };
+  try {
+    // Small pieces (a report's lines) go out gathered, a few writes in all.
+    constexpr std::size_t kGathered = std::size_t{64} << 10;
+    std::string gathered;
+    pieces([&](std::string_view piece) {
+      if (gathered.size() + piece.size() > kGathered) {
+        write_all(gathered);
+        gathered.clear();
+      }
+      if (piece.size() >= kGathered) write_all(piece);
+      else gathered.append(piece);
+    });
+    write_all(gathered);
     // On disk before it replaces the old one: a map must not claim what a power cut took back.
     if (Retrying([&] { return ::fsync(output.fd); }) != 0) throw FileSystemError(errno, PathOf(name), "write to disk");
     if (::close(std::exchange(output.fd, -1)) != 0 && errno != EINTR) throw FileSystemError(errno, PathOf(name), "close");

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/file.h"
@@ -55,6 +57,10 @@ class FolderHandle {
 
   // Writes `content` to a new file that replaces `name` whole, once written and on disk.
   void WriteFile(const std::string& name, const std::string& content) const;
+  // Hands each piece of a file's content, in order, to `put`.
+  using ContentPieces = std::function<void(const std::function<void(std::string_view)>& put)>;
+  // As above, the content given in pieces, so that a long one is never held whole in memory.
+  void WriteFile(const std::string& name, const ContentPieces& pieces) const;
 
   // A new regular file `name`, mode 0600, open for reading and writing; an
   // older file of that name is removed first. A link is never followed.

@@ -2,7 +2,8 @@
 
 #include <charconv>
 #include <cstdio>
-#include <map>
+#include <unordered_map>
+#include <utility>
 #include <optional>
 
 #include "recovery/split_text.h"
@@ -92,53 +93,121 @@ std::string UnescapedField(const std::string& field) {
   return text;
 }
 
+std::string ReportHeader() { return kHeader; }
+
+std::string ReportLine(const ReportRow& row) {
+  const RowFigures& figures = row.figures;
+  return EscapedField(row.path) + "\t" + std::to_string(figures.size) + "\t" + std::to_string(figures.recovered) +
+         "\t" + std::to_string(figures.damaged) + "\t" + std::to_string(figures.unread) + "\t" +
+         std::string(RowStateWord(figures.state)) + "\t" + EscapedField(row.copy_path) + "\t" +
+         EscapedField(row.map_path) + "\t" + EscapedField(row.existing) + "\t" + row.time + "\n";
+}
+
 std::string ReportText(const std::vector<ReportRow>& rows) {
   std::string text = kHeader;
-  for (const ReportRow& row : rows) {
-    const RowFigures& figures = row.figures;
-    text += EscapedField(row.path) + "\t" + std::to_string(figures.size) + "\t" + std::to_string(figures.recovered) +
-            "\t" + std::to_string(figures.damaged) + "\t" + std::to_string(figures.unread) + "\t" +
-            std::string(RowStateWord(figures.state)) + "\t" + EscapedField(row.copy_path) + "\t" +
-            EscapedField(row.map_path) + "\t" +
-            EscapedField(row.existing) + "\t" + row.time + "\n";
-  }
+  for (const ReportRow& row : rows) text += ReportLine(row);
   return text;
 }
 
 std::vector<ReportRow> ParseReport(const std::string& text) {
   std::vector<ReportRow> rows;
-  std::size_t start = text.find('\n');  // the header
-  while (start != std::string::npos && start + 1 < text.size()) {
-    const std::size_t end = text.find('\n', start + 1);
-    const std::string line = text.substr(start + 1, end == std::string::npos ? std::string::npos : end - start - 1);
-    if (auto row = ParseLine(line)) rows.push_back(std::move(*row));
-    start = end;
-  }
+  ForEachReportRow(text, [&rows](const ReportRow& row) { rows.push_back(row); });
   return rows;
 }
 
-std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const std::vector<ReportRow>& current) {
-  std::map<std::string, std::size_t> by_copy, by_path;
-  for (std::size_t i = 0; i < current.size(); ++i) {
-    if (!current[i].copy_path.empty()) by_copy.emplace(current[i].copy_path, i);
-    by_path.emplace(current[i].path, i);
+void ForEachReportRow(const std::string& text, const std::function<void(const ReportRow&)>& take) {
+  ReportReader reader(take);
+  reader.Add(text);
+  reader.End();
+}
+
+void ReportReader::Add(std::string_view piece) {
+  pending_.append(piece);
+  std::size_t start = 0;
+  for (std::size_t end = pending_.find('\n'); end != std::string::npos; end = pending_.find('\n', start)) {
+    Line(pending_.substr(start, end - start));
+    start = end + 1;
   }
+  pending_.erase(0, start);
+}
+
+void ReportReader::End() {
+  if (!pending_.empty()) Line(pending_);
+  pending_.clear();
+}
+
+void ReportReader::Line(const std::string& line) {
+  // The first line is the header.
+  if (!std::exchange(header_seen_, true)) return;
+  if (const auto row = ParseLine(line)) take_(*row);
+}
+
+std::vector<ReportRow> MergedReport(const std::vector<ReportRow>& earlier, const std::vector<ReportRow>& current) {
   std::vector<ReportRow> merged;
-  std::vector<bool> placed(current.size(), false);
-  for (const ReportRow& line : earlier) {
-    const auto& index = line.copy_path.empty() ? by_path : by_copy;
-    const auto found = index.find(line.copy_path.empty() ? line.path : line.copy_path);
-    if (found == index.end()) {
-      merged.push_back(line);
-    } else if (!placed[found->second]) {
-      placed[found->second] = true;
-      merged.push_back(current[found->second]);
+  const ReportRows earlier_rows = [&earlier](const auto& take) {
+    for (const ReportRow& line : earlier) take(line);
+  };
+  ForEachMergedRow(
+      earlier_rows, current.size(), [&current](std::size_t i) { return current[i]; },
+      [&merged](const ReportRow& row) { merged.push_back(row); });
+  return merged;
+}
+
+namespace {
+
+// The current rows by the hash of their copy and of their path: a hash names
+// candidates, the row itself decides. Holds no path, whatever the run's size.
+class CurrentIndex {
+ public:
+  CurrentIndex(std::size_t count, const std::function<ReportRow(std::size_t)>& current) : current_(current) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const ReportRow row = current(i);
+      if (!row.copy_path.empty()) by_copy_.emplace(hash_(row.copy_path), i);
+      by_path_.emplace(hash_(row.path), i);
     }
   }
-  for (std::size_t i = 0; i < current.size(); ++i) {
-    if (!placed[i]) merged.push_back(current[i]);
+  // The first current row that describes `line` anew: of the same copy, or,
+  // for a line naming none, of the same path.
+  std::optional<std::size_t> Find(const ReportRow& line) const {
+    const bool by_copy = !line.copy_path.empty();
+    const std::string& key = by_copy ? line.copy_path : line.path;
+    std::optional<std::size_t> first;
+    const auto [from, to] = (by_copy ? by_copy_ : by_path_).equal_range(hash_(key));
+    for (auto at = from; at != to; ++at) {
+      if (first && *first < at->second) continue;
+      const ReportRow row = current_(at->second);
+      if ((by_copy ? row.copy_path : row.path) == key) first = at->second;
+    }
+    return first;
   }
-  return merged;
+
+ private:
+  const std::function<ReportRow(std::size_t)>& current_;
+  std::hash<std::string> hash_;
+  std::unordered_multimap<std::size_t, std::size_t> by_copy_, by_path_;
+};
+
+}  // namespace
+
+void ForEachMergedRow(const ReportRows& earlier, std::size_t count,
+                      const std::function<ReportRow(std::size_t)>& current,
+                      const std::function<void(const ReportRow&)>& emit) {
+  std::vector<bool> placed(count, false);
+  // Made at the first earlier line: a save folder without a report needs none.
+  std::optional<CurrentIndex> index;
+  earlier([&](const ReportRow& line) {
+    if (!index) index.emplace(count, current);
+    const std::optional<std::size_t> found = index->Find(line);
+    if (!found) {
+      emit(line);
+    } else if (!placed[*found]) {
+      placed[*found] = true;
+      emit(current(*found));
+    }
+  });
+  for (std::size_t i = 0; i < count; ++i) {
+    if (!placed[i]) emit(current(i));
+  }
 }
 
 std::string ReportTime(std::chrono::system_clock::time_point when) {

@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "recovery/figures.h"
 #include "recovery/run_ports.h"
 
@@ -18,7 +20,11 @@ const RowFigures& JobTable::Figures(int row) const {
 
 RowFigures& JobTable::Row(int row) {
   const auto index = static_cast<std::size_t>(row < 0 ? 0 : row);
-  if (index >= figures_.size()) figures_.resize(index + 1);
+  if (index >= figures_.size()) {
+    // Room for the table's rows at once: growing by doubling would hold up to twice their figures.
+    figures_.reserve(std::max(index + 1, static_cast<std::size_t>(std::max(RowCount(), 0))));
+    figures_.resize(index + 1);
+  }
   return figures_[index];
 }
 

@@ -87,6 +87,7 @@ bool RecoveryRun::RecoverRows() {
   });
   const Clock::TimePoint run_start = env_.clock.Now();
   last_sync_ = run_start;
+  rows_since_sync_ = 0;
   finished_rows_ = 0;
   rescued_damaged_ = 0;
   ShowRowsDone();
@@ -166,7 +167,6 @@ void RecoveryRun::EndAfterError(bool disk_full) {
 // The source list and the job table, the run's report and what it tells of the rows.
 void RecoveryRun::Collect() {
   Selection selection = CollectSelection(selection_root_, env_.table, env_.dialogs, env_.messages);
-  sources_ = std::move(selection.sources);
   source_identities_ = std::move(selection.identities);
   left_out_count_ = selection.left_out;
   taken_whole_.clear();
@@ -182,7 +182,10 @@ RecoveryRun::RowResult RecoveryRun::RecoverRow(int row, Clock::TimePoint run_sta
   ShowRow(row);
   env_.progress.SetFileBar(0);
   if (!OpenSource(*job)) return RowResult::kEnded;
-  RowStart start = starter_->Choose(report_.Line(row), *job->source, job->status);
+  ReportRow record;
+  record.path = job->source_path;
+  RowStart start = starter_->Choose(record, *job->source, job->status);
+  report_.SetExisting(row, record.existing);
   if (start.kind != RowStart::kCopy) return EndWithoutPass(*job, start.kind);
   const std::optional<bool> continued = BeginRowCopy(*job, std::move(start.earlier));
   if (!continued) return RowResult::kEnded;
@@ -273,10 +276,14 @@ RecoveryRun::RowResult RecoveryRun::ResumeInterrupted(Clock::TimePoint run_start
 // The steps after each row that was done: the messages, the bars and the overall figure.
 RecoveryRun::RowResult RecoveryRun::FinishRow() {
   current_row_ = 0;
-  // Whole copies are recorded once a sync carried their bytes: one sync per interval, not per file.
-  if (env_.clock.Now() - last_sync_ >= kCheckpointInterval) {
+  // The places of the rows done are worked out again if ever asked: a run keeps none per row.
+  save_tree_->ForgetDestinations();
+  // Whole copies are recorded once a sync carried their bytes: one sync per
+  // interval, not per file, and at least one per so many files, so that few wait.
+  if (env_.clock.Now() - last_sync_ >= kCheckpointInterval || ++rows_since_sync_ >= kRowsPerSync) {
     save_tree_->SyncAndMarkWhole();
     last_sync_ = env_.clock.Now();
+    rows_since_sync_ = 0;
   }
 
   env_.pump.ProcessMessages();
@@ -303,6 +310,12 @@ void RecoveryRun::ShowRowsDone() {
 
 void RecoveryRun::SetRowState(int row, RowState state) { env_.table.SetState(row, state); }
 
+std::vector<std::string> RecoveryRun::SourceList() const {
+  std::vector<std::string> sources;
+  for (int row = 1; row < env_.table.RowCount(); ++row) sources.push_back(env_.table.Cell(0, row));
+  return sources;
+}
+
 std::string RecoveryRun::WorkingCopyPath(int row) const {
   if (!save_tree_ || row < 1 || row >= env_.table.RowCount()) return "";
   // The pass gathers its writes: a reader of the row being read finds what the row shows.
@@ -312,24 +325,22 @@ std::string RecoveryRun::WorkingCopyPath(int row) const {
 
 std::string RecoveryRun::MapPathOf(int row) const {
   if (!report_.Has(row) || save_folder_.empty()) return "";
-  const ReportRow& line = report_.Line(row);
-  if (!line.map_path.empty()) return line.map_path;
-  return save_tree_ ? save_tree_->MapPathOf(line.path) : MirroredMapPath(line.path, selection_root_, save_folder_);
+  if (!report_.MapPath(row).empty()) return report_.MapPath(row);
+  const std::string path = env_.table.Cell(0, row);
+  return save_tree_ ? save_tree_->MapPathOf(path) : MirroredMapPath(path, selection_root_, save_folder_);
 }
 
 std::string RecoveryRun::CopyPathOf(int row) const {
   if (!report_.Has(row) || save_folder_.empty()) return "";
-  const ReportRow& line = report_.Line(row);
-  if (!line.copy_path.empty()) return line.copy_path;
-  return save_tree_ ? save_tree_->DestinationOf(line.path) : MirroredPath(line.path, selection_root_, save_folder_);
+  if (!report_.RenamedCopy(row).empty()) return report_.RenamedCopy(row);
+  const std::string path = env_.table.Cell(0, row);
+  return save_tree_ ? save_tree_->DestinationOf(path) : MirroredPath(path, selection_root_, save_folder_);
 }
-
-std::string RecoveryRun::ReportText() const { return report_.Text(env_.table); }
 
 void RecoveryRun::SaveReport() {
   // A full save disk: the working copy of the file that failed holds the
   // room the report needs. Whatever of it was placed keeps its other name.
-  report_.Save(env_.table, *save_tree_, save_folder_, [this] {
+  report_.Save(env_.table, *save_tree_, selection_root_, save_folder_, [this] {
     if (current_row_ == 0) return false;
     save_tree_->RemoveWorkingCopy(WorkingCopyName(current_row_, env_.table.Cell(0, current_row_)));
     return true;

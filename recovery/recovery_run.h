@@ -85,7 +85,8 @@ class RecoveryRun {
   bool Idle() const { return idle_; }
   // Whether the run waits for a medium that went away to come back.
   bool WaitingForMedium() const { return waiting_for_medium_; }
-  const std::vector<std::string>& SourceList() const { return sources_; }
+  // The files of the last run: the table's rows, which hold each source's path.
+  std::vector<std::string> SourceList() const;
   // The selection and save folder (with its trailing "/") of the last run.
   const std::string& SelectionRoot() const { return selection_root_; }
   const std::string& SaveFolder() const { return save_folder_; }
@@ -105,8 +106,7 @@ class RecoveryRun {
   // again), and those it continued from an earlier copy.
   const std::set<int>& TakenWhole() const { return taken_whole_; }
   const std::set<int>& Continued() const { return continued_; }
-  // The damage report of the last run, and where it was saved (empty before a run wrote it).
-  std::string ReportText() const;
+  // Where the last run saved its damage report (empty before a run wrote it).
   const std::string& ReportPath() const { return report_.Path(); }
   // Where the map of row `row`'s copy stands: the one the last run named, or,
   // for a row it named none, where an earlier run leaves one.
@@ -153,7 +153,6 @@ class RecoveryRun {
 
   RunEnvironment env_;
   bool idle_ = true;
-  std::vector<std::string> sources_;
   std::set<FileIdentity> source_identities_;
   std::unique_ptr<SaveTree> save_tree_;
   // The pass's pump: the window's messages, then the checkpoint of the row.
@@ -179,6 +178,8 @@ class RecoveryRun {
   // How often a long pass brings its copy and map to the save folder, and
   // whole copies are recorded.
   static constexpr auto kCheckpointInterval = std::chrono::seconds(30);
+  // The most rows done between two such syncs: each waits with its path and status until one.
+  static constexpr int kRowsPerSync = 16384;
 
   PassPump pass_pump_{*this};
   RowCopy* row_copy_ = nullptr;
@@ -190,6 +191,7 @@ class RecoveryRun {
   std::optional<RowJobPlace> row_job_place_;
   Clock::TimePoint last_checkpoint_{};
   Clock::TimePoint last_sync_{};
+  int rows_since_sync_ = 0;
   int current_row_ = 0;
   int finished_rows_ = 0;  // rows done this run, for the Total bar and its label
   int rescued_damaged_ = 0;  // rows whose rescue waited and has ended this run

@@ -15,34 +15,18 @@ constexpr std::int64_t kLongestReport = std::int64_t{1} << 30;
 
 }  // namespace
 
-std::vector<ReportRow> EarlierReportRows(const std::string& save_folder) {
-  const std::string path = ReportPathIn(save_folder);
+void WriteCumulativeReport(const std::string& save_folder, std::size_t count,
+                           const std::function<ReportRow(std::size_t)>& current,
+                           const std::function<void(std::string_view)>& put) {
   // None there, or a link or a folder in its place: the report written next replaces it.
-  const std::optional<std::string> text = ReadFileNoFollow(path, kLongestReport, "read the earlier report");
-  return text ? ParseReport(*text) : std::vector<ReportRow>{};
-}
-
-namespace {
-
-std::vector<ReportRow> CurrentRows(const JobTable& table, const std::vector<ReportRow>& rows,
-                                   const std::string& run_time) {
-  std::vector<ReportRow> current = rows;
-  for (std::size_t i = 0; i < current.size(); ++i) {
-    current[i].figures = table.Figures(static_cast<int>(i) + 1);
-    current[i].time = run_time;
-  }
-  return current;
-}
-
-}  // namespace
-
-std::string CurrentReportText(const JobTable& table, const std::vector<ReportRow>& rows, const std::string& run_time) {
-  return ReportText(CurrentRows(table, rows, run_time));
-}
-
-std::string CumulativeReportText(const std::string& save_folder, const JobTable& table,
-                                 const std::vector<ReportRow>& rows, const std::string& run_time) {
-  return ReportText(MergedReport(EarlierReportRows(save_folder), CurrentRows(table, rows, run_time)));
+  const ReportRows earlier = [&save_folder](const std::function<void(const ReportRow&)>& take) {
+    ReportReader reader(take);
+    ReadFileNoFollow(ReportPathIn(save_folder), kLongestReport, "read the earlier report",
+                     [&reader](std::string_view piece) { reader.Add(piece); });
+    reader.End();
+  };
+  put(ReportHeader());
+  ForEachMergedRow(earlier, count, current, [&put](const ReportRow& row) { put(ReportLine(row)); });
 }
 
 void SaveReportAfterError(Dialogs& dialogs, const std::function<void()>& save_report, bool disk_full) {

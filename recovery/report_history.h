@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "recovery/damage_report.h"
@@ -9,20 +10,15 @@
 
 namespace salvorine {
 
-// The rows of the report earlier runs left in `save_folder` (which ends in
-// "/"); none when there is no report there as a regular file. Raises
-// FileSystemError when there is one that cannot be read, so that a run never
-// drops the rows of earlier runs unnoticed.
-std::vector<ReportRow> EarlierReportRows(const std::string& save_folder);
-
-// The report of this run's rows: `rows` (index: table row - 1) give path and
-// map, `table` the figures and state, `run_time` the time of every row.
-std::string CurrentReportText(const JobTable& table, const std::vector<ReportRow>& rows, const std::string& run_time);
-
-// The report of the save folder: the earlier runs' rows that this run did not
-// list, kept with their times, and this run's rows.
-std::string CumulativeReportText(const std::string& save_folder, const JobTable& table,
-                                 const std::vector<ReportRow>& rows, const std::string& run_time);
+// Hands `put` the report of the save folder, piece by piece: the header,
+// the earlier runs' rows that this run did not list, kept with their times,
+// and this run's `count` rows, each made by `current` (index 0..count-1) when
+// it is written. The earlier report is the one in `save_folder` (which ends in
+// "/") as a regular file, if any; one that cannot be read raises
+// FileSystemError, so that a run never drops the rows of earlier runs unnoticed.
+void WriteCumulativeReport(const std::string& save_folder, std::size_t count,
+                           const std::function<ReportRow(std::size_t)>& current,
+                           const std::function<void(std::string_view)>& put);
 
 // Saves the report of a run that is ending on an error; a failure to do so is
 // shown rather than raised, so that the error the run ends on is the one that

@@ -4,8 +4,9 @@
 
 namespace salvorine {
 
+// No room is set aside ahead: a map grows with the damage it records, and a
+// run may hold the maps of thousands of damaged files at once.
 RescueMap::RescueMap(std::int64_t start, std::int64_t end) : start_(start), end_(end) {
-  segments_.reserve(256);
   if (start < end) {
     segments_.push_back({start, end, RescueState::kUntried});
     TotalOf(RescueState::kUntried) = end - start;

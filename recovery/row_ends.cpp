@@ -20,8 +20,7 @@ constexpr WindowText kNameRefusedText{97, "The save disk cannot store this name 
 // marks finished recovered, and its map named.
 void RecoveryRun::ShowStopped(const RowJob& pass) {
   ShowOutcome(env_.table, pass.row, pass.Saved(), RowState::kStopped);
-  ReportRow& record = report_.Line(pass.row);
-  record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
+  report_.SetMapPath(pass.row, pass.owner->Mapped() ? save_tree_->MapPathOf(pass.source_path) : std::string());
 }
 
 // A row that needs no pass: its name is taken by another row's copy, an
@@ -53,14 +52,13 @@ RecoveryRun::RowResult RecoveryRun::EndPass(RowJob& pass, PassResult result) {
   open_copy_path_.clear();
   pass.source->Close();
   const bool stopped = result == PassResult::kStopped;
-  ReportRow& record = report_.Line(row);
   try {
     pass.owner->Finish(stopped);
   } catch (const FileSystemError& error) {
     SetRowState(row, RowState::kUnsaved);
     // A full save disk ends the run as it does while a pass writes: the window says what to do.
     if (error.DiskFull()) throw;
-    const std::string destination = save_tree_->DestinationOf(record.path);
+    const std::string destination = save_tree_->DestinationOf(pass.source_path);
     if (!IsNameTheDiskRefuses(error)) {
       env_.dialogs.ShowError(destination + "\r" + error.what());
       return RowResult::kEnded;
@@ -71,7 +69,7 @@ RecoveryRun::RowResult RecoveryRun::EndPass(RowJob& pass, PassResult result) {
                                                       : WithValue(env_.messages.Text(kNameRefusedText), error.what())));
     return stopped ? RowResult::kEnded : RowResult::kDone;
   }
-  record.map_path = pass.owner->Mapped() ? save_tree_->MapPathOf(record.path) : std::string();
+  report_.SetMapPath(row, pass.owner->Mapped() ? save_tree_->MapPathOf(pass.source_path) : std::string());
   if (stopped) {
     // A skipped file ends as a stopped run's does, and the run goes on with the next.
     const bool skipped = skip_ && !idle_;

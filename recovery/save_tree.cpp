@@ -200,6 +200,8 @@ void SaveTree::SyncAndMarkWhole() {
     folder->SetTimeIfSame(name, copy.identity, copy.source);
     whole_records_.Add(Resolve(copy.source_path).Relative(), copy.source);
     records_changed_ = true;
+    // Its place is worked out again if ever asked: up to thousands of copies wait for a sync.
+    destinations_.erase(copy.source_path);
   }
   if (records_changed_) SaveWholeRecords();
 }
@@ -210,7 +212,7 @@ void SaveTree::ForgetWhole(const std::string& source_path) {
 
 void SaveTree::SaveWholeRecords() {
   const FolderHandle data = save_folder_.Subfolder(kDataFolder, 0777);
-  data.WriteFile(kWholeRecordsName, whole_records_.Text());
+  data.WriteFile(kWholeRecordsName, [this](const auto& put) { whole_records_.Write(put); });
   data.Sync();
   records_changed_ = false;
 }
@@ -249,7 +251,9 @@ bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path, const Dest
   if (IsCopyPlacedThroughAnotherSpelling(at.folders, found, source_path)) return true;
   const auto placed = placed_names_.find(key);
   if (placed == placed_names_.end()) return false;
-  if (const auto exact = placed->second.find(name); exact != placed->second.end()) return exact->second != source_path;
+  if (const auto exact = placed->second.find(name); exact != placed->second.end()) {
+    return !PlacedBy(key, name, exact->second, source_path);
+  }
   auto known = known_names_.find(key);
   if (known == known_names_.end()) {
     // The run holds the save folder alone: its entries are those found at its start and those placed since.
@@ -272,7 +276,7 @@ bool SaveTree::LeadsToAnotherRowsCopy(const std::string& source_path, const Dest
                        status->modified_nanoseconds == found.modified_nanoseconds));
   };
   const bool like_a_copy = std::any_of(placed->second.begin(), placed->second.end(), [&](const auto& other) {
-    return other.second != source_path && looks_like(other.first);
+    return !PlacedBy(key, other.first, other.second, source_path) && looks_like(other.first);
   });
   return like_a_copy || std::none_of(known->second.begin(), known->second.end(), [&](const std::string& other) {
            return !placed->second.contains(other) && looks_like(other);
@@ -302,7 +306,7 @@ bool SaveTree::IsCopyPlacedThroughAnotherSpelling(const std::vector<std::string>
     const auto other_folder = save_folder_.ExistingBelow(other);
     if (!other_folder) continue;
     for (const auto& [other_name, other_source] : names) {
-      if (other_source == source_path) continue;
+      if (PlacedBy(other_key, other_name, other_source, source_path)) continue;
       // Where the driver numbers each spelling apart (exFAT through FUSE), size and time tell the entry.
       const std::optional<FileStatus> status = other_folder->StatusOf(other_name);
       if (status && (status->identity == found.identity ||
@@ -347,13 +351,21 @@ std::vector<bool> SaveTree::OtherSpellings(const std::vector<std::string>& folde
 void SaveTree::Claim(const std::string& source_path, const Destination& at) {
   const auto& folders = at.folders;
   const std::string& name = at.name;
-  placed_names_[at.FolderKey()].insert_or_assign(name, source_path);
+  // Most copies stand where their source mirrors to: their source is then told by the place, not kept.
+  const bool mirrored = MirroredRelativePath(source_path, selection_root_, root_is_file_) == at.Relative();
+  placed_names_[at.FolderKey()].insert_or_assign(name, mirrored ? std::string() : source_path);
   const std::vector<bool> unlisted = OtherSpellings(folders);
   if (std::find(unlisted.begin(), unlisted.end(), true) != unlisted.end()) {
     placed_through_other_spellings_.insert(at.FolderKey());
   }
   const auto known = known_names_.find(at.FolderKey());
   if (known != known_names_.end()) known->second.insert(name);
+}
+
+bool SaveTree::PlacedBy(const std::string& key, const std::string& name, const std::string& placer,
+                        const std::string& source_path) const {
+  if (!placer.empty()) return placer == source_path;
+  return MirroredRelativePath(source_path, selection_root_, root_is_file_) == key + name;
 }
 
 SaveTree::FoundCopy SaveTree::Look(const std::string& source_path, const FileStatus& source, int number) {
@@ -475,8 +487,8 @@ SaveTree::WorkingCopy SaveTree::BeginWorkingCopy(const std::string& source_path,
   return working;
 }
 
-std::string SaveTree::SaveReport(const std::string& text) {
-  save_folder_.Subfolder(kDataFolder, 0777).WriteFile(kReportName, text);
+std::string SaveTree::SaveReport(const FolderHandle::ContentPieces& pieces) {
+  save_folder_.Subfolder(kDataFolder, 0777).WriteFile(kReportName, pieces);
   return ReportPathIn(save_folder_.Path());
 }
 

@@ -63,6 +63,9 @@ class SaveTree final : public CopyStore {
   std::string MapPathOf(const std::string& source_path);
   // Where `source_path`'s copy and its map stand, worked out once per name it is saved under.
   const Destination& Resolve(const std::string& source_path);
+  // Forgets the places worked out so far (each is worked out again when
+  // asked), so that a run holds those of the rows under way, not of every row done.
+  void ForgetDestinations() { destinations_.clear(); }
 
   void WriteMap(const std::string& source_path, const std::string& text) override;
   void RemoveMapAndRecord(const std::string& source_path) override;
@@ -83,8 +86,8 @@ class SaveTree final : public CopyStore {
   // Drops the record of `source_path`'s whole copy, once on disk, before the copy is written again.
   void ForgetWhole(const std::string& source_path);
 
-  // Replaces the report in the data folder; returns its path.
-  std::string SaveReport(const std::string& text);
+  // Replaces the report in the data folder with the text `pieces` hand on; returns its path.
+  std::string SaveReport(const FolderHandle::ContentPieces& pieces);
 
   // What stands at a row's destination as the row starts.
   struct FoundCopy {
@@ -145,6 +148,10 @@ class SaveTree final : public CopyStore {
     EarlierCopy earlier;
   };
   std::optional<TakenUp> TakeUp(const std::string& source_path, FoundCopy found);
+  // Whether the copy named `name` in the folder `key`, which `placer` placed
+  // (as placed_names_ keeps it), is `source_path`'s.
+  bool PlacedBy(const std::string& key, const std::string& name, const std::string& placer,
+                const std::string& source_path) const;
   // Counts the copy at `source_path`'s destination `at` as placed by this run.
   void Claim(const std::string& source_path, const Destination& at);
   // From now on `source_path`'s copy (and its map) goes in its destination
@@ -208,6 +215,7 @@ class SaveTree final : public CopyStore {
   // Per destination folder (its relative path): the names found there or placed, and those placed by this
   // run, each with the source path whose copy it is.
   std::map<std::string, std::set<std::string>> known_names_;
+  // The source path is empty where the copy stands at the place its source mirrors to (see PlacedBy).
   std::map<std::string, std::map<std::string, std::string>> placed_names_;
   // Folders (their relative paths) the disk reaches through a spelling it does not list, the names each
   // listed folder holds (by relative path, "" for the save folder), and the folders of placed_names_

@@ -60,14 +60,19 @@ WholeRecords WholeRecords::Parse(const std::string& text) {
 }
 
 std::string WholeRecords::Text() const {
-  std::string text = kHeading;
+  std::string text;
+  Write([&text](std::string_view piece) { text += piece; });
+  return text;
+}
+
+void WholeRecords::Write(const std::function<void(std::string_view)>& put) const {
+  put(kHeading);
   for (const auto& [copy, source] : records_) {
     char fields[80];
     std::snprintf(fields, sizeof fields, "%" PRId64 "\t%" PRId64 ".%09" PRId64 "\t", source.size,
                   source.modified_seconds, source.modified_nanoseconds);
-    text += fields + Escaped(copy) + "\n";
+    put(fields + Escaped(copy) + "\n");
   }
-  return text;
 }
 
 bool WholeRecords::Holds(const std::string& copy, const FileStatus& source) const {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/file.h"
 #include "recovery/map_file.h"
@@ -20,6 +22,8 @@ class WholeRecords {
   // The records in `text`; lines that do not parse (a torn last line) are passed over.
   static WholeRecords Parse(const std::string& text);
   std::string Text() const;
+  // The same text handed to `put` a line at a time.
+  void Write(const std::function<void(std::string_view)>& put) const;
 
   // Whether `copy` is recorded as the whole copy of a source with `source`'s size and time.
   bool Holds(const std::string& copy, const FileStatus& source) const;

@@ -891,7 +891,11 @@ TEST_F(CliTest, RejectsAWrongCommandLineAndExplainsItself) {
   const ProgramOutput placed = Run({src, "--mode=speed", out, "--report", work / "report.txt"});
   EXPECT_EQ(placed.exit_code, 0) << placed.err;
   EXPECT_EQ(ReadFile(out + "/src/a.txt"), "a");
-  EXPECT_TRUE(FileExists(work / "report.txt"));
+  EXPECT_EQ(ReadFile(work / "report.txt"), ReadFile(out + "/.salvorine/report.tsv"));
+  // Asked for where the save folder keeps it, the report is left whole, not emptied by its own copy.
+  const ProgramOutput in_place = Run({src, out, "--report", out + "/.salvorine/report.tsv"});
+  EXPECT_EQ(in_place.exit_code, 0) << in_place.err;
+  EXPECT_EQ(ReadFile(out + "/.salvorine/report.tsv").find("path\tsize\t"), 0u);
   const std::string in_work = "cd \"$0\" && exec \"$1\" -- -dash \"$2\"";
   const ProgramOutput dashed = RunProgram({"/bin/sh", "-c", in_work, work.Path(), kCli, out}, {"TMPDIR=" + work.Path()});
   EXPECT_EQ(dashed.exit_code, 0) << dashed.err;

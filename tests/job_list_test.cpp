@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "platform/file_system.h"
+#include "recovery/damage_report.h"
 #include "recovery/destination_path.h"
 #include "recovery/figures.h"
 #include "recovery/memory_job_table.h"
@@ -80,6 +81,59 @@ TEST(BuildJobTableTest, DropsAndAnnouncesUnopenableFilesThenFillsRows) {
   EXPECT_EQ(table.Cell(2, 1), "0 (0%)");
   EXPECT_EQ(table.Cell(3, 1), "0 (0%)");
   EXPECT_EQ(table.Cell(0, 2), temp / "\xff-b.bin");
+  // A cell changed, longer or shorter, leaves its neighbours as they were.
+  table.SetCell(2, 1, "1234 (100%)");
+  table.SetCell(0, 2, "b");
+  EXPECT_EQ(table.Cell(1, 1), "1234");
+  EXPECT_EQ(table.Cell(2, 1), "1234 (100%)");
+  EXPECT_EQ(table.Cell(3, 1), "0 (0%)");
+  EXPECT_EQ(table.Cell(0, 2), "b");
+  EXPECT_EQ(table.Cell(1, 2), "1");
+  EXPECT_EQ(table.Cell(4, 1), "");
+}
+
+// The report of a save folder: each current row takes the place of the
+// earlier line it describes anew (same copy, or same path for a line naming
+// none), the first such row only; the other rows follow in their order.
+TEST(DamageReportTest, MergedReportPutsEachRowWhereTheLineItDescribesAnewStood) {
+  const auto line = [](const std::string& path, const std::string& copy, const std::string& time) {
+    ReportRow row;
+    row.path = path;
+    row.copy_path = copy;
+    row.time = time;
+    return row;
+  };
+  const std::vector<ReportRow> earlier = {line("/s/a", "/o/a", "old"), line("/s/b", "", "old"),
+                                          line("/s/c", "/o/c", "old"), line("/s/a", "/o/a", "old again")};
+  const std::vector<ReportRow> current = {line("/s/b", "/o/b", "new"), line("/card/a", "/o/a", "new"),
+                                          line("/s/x", "/o/x", "new"), line("/s/a", "/o/a", "new too")};
+  std::vector<std::string> merged;
+  for (const ReportRow& row : MergedReport(earlier, current)) merged.push_back(row.path + " " + row.time);
+  EXPECT_EQ(merged, (std::vector<std::string>{"/card/a new", "/s/b new", "/s/c old", "/s/x new", "/s/a new too"}));
+}
+
+// A report read in pieces (as a file is read) gives the rows its whole text
+// gives, wherever the pieces cut its lines, its last line without a line end too.
+TEST(DamageReportTest, AReportReadInPiecesGivesTheRowsOfItsWholeText) {
+  std::vector<ReportRow> rows(3);
+  rows[0].path = "/s/a\tb";
+  rows[0].figures.size = 12;
+  rows[1].path = "/s/c";
+  rows[1].copy_path = "/o/c";
+  rows[2].path = "/s/last";
+  std::string text = ReportText(rows);
+  text.pop_back();
+  const std::vector<ReportRow> whole = ParseReport(text);
+  ASSERT_EQ(whole.size(), 3u);
+  for (std::size_t piece = 1; piece <= 7; ++piece) {
+    std::vector<std::string> read;
+    ReportReader reader([&read](const ReportRow& row) { read.push_back(ReportLine(row)); });
+    for (std::size_t at = 0; at < text.size(); at += piece) reader.Add(std::string_view(text).substr(at, piece));
+    reader.End();
+    std::vector<std::string> expected;
+    for (const ReportRow& row : whole) expected.push_back(ReportLine(row));
+    EXPECT_EQ(read, expected) << piece;
+  }
 }
 
 TEST(BuildJobTableTest, AnEmptySelectionLeavesOnlyTheHeadingRowNotFixed) {

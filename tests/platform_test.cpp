@@ -188,6 +188,37 @@ TEST(FolderHandleTest, PlacesAFileOverTheOldOneWithItsMode) {
   if (folders.size() > 1) std::filesystem::remove_all(folders[1]);
 }
 
+// A file written in pieces (a report of any length) holds every piece in
+// order, however they fall against the writes; a producer that fails leaves
+// the old file whole and no temporary name behind.
+TEST(FolderHandleTest, WritesAFileGivenInPiecesWholeOrNotAtAll) {
+  TempFolder temp;
+  WriteFile(temp / "report.tsv", "old");
+  std::string expected;
+  const FolderHandle folder(temp.Path());
+  folder.WriteFile("report.tsv", [&](const auto& put) {
+    for (int line = 0; line < 5000; ++line) {
+      const std::string text = "line " + std::to_string(line) + "\n";
+      expected += text;
+      put(text);
+      if (line == 2500) {
+        const std::string large(200 << 10, 'L');
+        expected += large;
+        put(large);
+      }
+    }
+  });
+  EXPECT_EQ(ReadFile(temp / "report.tsv"), expected);
+  EXPECT_THROW(folder.WriteFile("report.tsv",
+                                [](const auto& put) {
+                                  put("a start");
+                                  throw FileSystemError(EIO, "/earlier/report.tsv", "read");
+                                }),
+               FileSystemError);
+  EXPECT_EQ(ReadFile(temp / "report.tsv"), expected);
+  EXPECT_EQ(Entries(temp.Path()).size(), 1u);
+}
+
 TEST(FileTest, WriteToAFullDiskRaises) {
   auto file = Create("/dev/full");
   EXPECT_THROW(file->Write("abc", 3), FileSystemError);

@@ -1105,6 +1105,9 @@ TEST_F(RecoveryRunTest, AnotherFilesCopyIsReplacedOrSkippedOnlyAsTheUserChooses)
                                                             temp / "out/src/sub/two.bin", temp / "out/src/three"}));
   const std::string moved = ReadFile(temp / "out/.salvorine/report.tsv");
   EXPECT_EQ(moved.find(temp / "src/three\t"), std::string::npos) << moved;
+  // After the run, the copy kept beside another is still found under its numbered name; the others where they mirror.
+  EXPECT_EQ(run.CopyPathOf(1), temp / "out/src/one (2).txt");
+  EXPECT_EQ(run.CopyPathOf(3), temp / "out/src/three");
 }
 
 // A save disk with other rules (exFAT, through its FUSE driver, on a loop

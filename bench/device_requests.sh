@@ -100,7 +100,7 @@ status=0
 for ((i = 1; i <= rounds; i++)); do
   requests_of cp; read -r cp_n cp_b < "$work/count.txt"
   requests_of cli; read -r cli_n cli_b < "$work/count.txt"
-  ratio=$(awk -v a="$cli_n" -v b="$cp_n" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }')
+  ratio=$(awk -v a="$cli_n" -v b="$cp_n" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')
   printf '| %d | %d | %.1f | %d | %.1f | %s |\n' "$i" "$cp_n" "$(awk -v b="$cp_b" 'BEGIN {print b / 1048576}')" \
     "$cli_n" "$(awk -v b="$cli_b" 'BEGIN {print b / 1048576}')" "$ratio"
   if [[ ${CHECK:-0} == 1 ]] && awk -v r="$ratio" 'BEGIN { exit !(r > 1.2) }'; then

@@ -183,6 +183,8 @@ TEST(FolderHandleTest, PlacesAFileOverTheOldOneWithItsMode) {
     EXPECT_EQ(ReadFile(temp / "again"), "not to replace anything");
     FolderHandle(folder).PlaceFile("new", FolderHandle(temp.Path()), "again", 0600, {}, false);
     EXPECT_EQ(ReadFile(folder + "/new"), "not to replace anything") << folder;
+    ASSERT_EQ(::stat((folder + "/new").c_str(), &placed), 0);
+    EXPECT_EQ(placed.st_mode & 0777, 0600u) << folder;
     EXPECT_EQ(Entries(folder).size(), 2u) << folder;
   }
   if (folders.size() > 1) std::filesystem::remove_all(folders[1]);

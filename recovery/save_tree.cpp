@@ -200,6 +200,8 @@ void SaveTree::SyncAndMarkWhole() {
     if (!folder->SetTimeIfSame(name, copy.identity, copy.source)) continue;
     whole_records_.Add(Resolve(copy.source_path).Relative(), copy.source);
     records_changed_ = true;
+    // Its row is over: where it went is worked out again, the same, if ever asked.
+    destinations_.erase(copy.source_path);
   }
   if (records_changed_) SaveWholeRecords();
 }

@@ -394,7 +394,11 @@ std::optional<FileIdentity> FolderHandle::IdentityOf(const std::string& name) co
 bool FolderHandle::SetTimeIfSame(const std::string& name, const FileIdentity& identity,
                                  const FileStatus& modified) const {
   struct stat status {};
-  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ) return false;
+    throw FileSystemError(errno, PathOf(name), "examine");
+  }
+  if (!S_ISREG(status.st_mode)) return false;
   if (FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)} != identity) {
     return false;
   }

@@ -82,7 +82,8 @@ class FolderHandle {
   // open; false when another open of it (another run) holds it.
   bool TryLock() const;
   // Gives the file `name` the modification time of `modified`, when it is
-  // still the file `identity` and not a link; false otherwise.
+  // still the file `identity` and not a link; false otherwise. Raises
+  // FileSystemError when `name` cannot be examined (other than missing).
   bool SetTimeIfSame(const std::string& name, const FileIdentity& identity, const FileStatus& modified) const;
   // How many names the file `name` has (not following a link); 0 when missing.
   std::uint64_t LinkCountOf(const std::string& name) const;

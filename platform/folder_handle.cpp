@@ -412,7 +412,11 @@ std::optional<FileIdentity> FolderHandle::IdentityOf(const std::string& name) co
 bool FolderHandle::SetTimeIfSame(const std::string& name, const FileIdentity& identity,
                                  const FileStatus& modified) const {
   struct stat status {};
-  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)) return false;
+  if (::fstatat(fd_, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT || errno == ENAMETOOLONG || errno == EINVAL || errno == EILSEQ) return false;
+    throw FileSystemError(errno, PathOf(name), "examine");
+  }
+  if (!S_ISREG(status.st_mode)) return false;
   if (FileIdentity{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino)} != identity) {
     return false;
   }
@@ -460,20 +464,15 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
                              unsigned mode, const std::set<FileIdentity>& protect, bool may_replace) const {
   const std::string from_path = from.PathOf(from_name);
   bool replacing = may_replace && CheckReplaceable(name, protect);
+  // Where nothing may be replaced, a complete file (its mode set first) can
+  // take its name at once: a link fails, as the rename would, when the name
+  // is taken. Only the run writes into its private `from`, so the name itself
+  // is the file: two calls, where reopening it would cost five.
+  if (!may_replace && LinkByName(from, from_name, name, mode)) return true;
   // Everything below goes through this descriptor of the very file checked, never through its name again.
   const Descriptor file{from.OpenRegularPath(from_name)};
   if (file.fd < 0) throw FileSystemError(errno, from_path, "open");
   const std::string through = "/proc/self/fd/" + std::to_string(file.fd);
-
-  // Where nothing may be replaced, a complete file (its mode set first) can
-  // take its name at once: a link fails, as the rename would, when the name is taken.
-  if (!may_replace) {
-    if (::chmod(through.c_str(), static_cast<mode_t>(mode)) != 0) throw FileSystemError(errno, from_path, "set the mode of");
-    if (::linkat(AT_FDCWD, through.c_str(), fd_, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
-    if (errno == EEXIST) throw NameTakenError(errno, PathOf(name), "save");
-    // No link here: asked before anything is written; the rename below asks the file system again.
-    if (IdentityOf(name)) throw NameTakenError(EEXIST, PathOf(name), "save");
-  }
 
   std::string temporary = TemporaryName();
   int linked;
@@ -518,6 +517,18 @@ bool FolderHandle::PlaceFile(const std::string& name, const FolderHandle& from, 
     throw;
   }
   return linked == 0 || moved;
+}
+
+bool FolderHandle::LinkByName(const FolderHandle& from, const std::string& from_name, const std::string& name,
+                              unsigned mode) const {
+  if (::fchmodat(from.fd_, from_name.c_str(), static_cast<mode_t>(mode), 0) != 0) {
+    throw FileSystemError(errno, from.PathOf(from_name), "set the mode of");
+  }
+  if (::linkat(from.fd_, from_name.c_str(), fd_, name.c_str(), 0) == 0) return true;
+  if (errno == EEXIST) throw NameTakenError(errno, PathOf(name), "save");
+  // No link here: asked before anything is written; the rename asks the file system again.
+  if (IdentityOf(name)) throw NameTakenError(EEXIST, PathOf(name), "save");
+  return false;
 }
 
 void FolderHandle::RenameWithoutReplacing(const FolderHandle& from, const std::string& from_name,

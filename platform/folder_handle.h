@@ -88,7 +88,8 @@ class FolderHandle {
   // open; false when another open of it (another run) holds it.
   bool TryLock() const;
   // Gives the file `name` the modification time of `modified`, when it is
-  // still the file `identity` and not a link; false otherwise.
+  // still the file `identity` and not a link; false otherwise. Raises
+  // FileSystemError when `name` cannot be examined (other than missing).
   bool SetTimeIfSame(const std::string& name, const FileIdentity& identity, const FileStatus& modified) const;
   // How many names the file `name` has (not following a link); 0 when missing.
   std::uint64_t LinkCountOf(const std::string& name) const;
@@ -121,6 +122,8 @@ class FolderHandle {
   // and takes the name `name` only when complete, so a failure never leaves
   // a partial file under `name`. Its modification time is left as writing
   // made it: the source's time is given only once its bytes are on disk.
+  // `from` is a folder only this process writes into (the run's working
+  // folder): where nothing is replaced, `from_name` is linked by its name.
   // With `may_replace`, whatever stands at `name` is replaced; without it,
   // nothing is: when the file system finds an entry under `name` (or under a
   // name it takes for the same, as a disk that ignores case does), it raises
@@ -145,6 +148,12 @@ class FolderHandle {
   // Raises when `name` may not be replaced; true when something is there to replace.
   bool CheckReplaceable(const std::string& name, const std::set<FileIdentity>& protect) const;
   void CopyInto(const std::string& temporary, int from_fd, const std::string& from_path, unsigned mode) const;
+  // Gives `from_name` of `from`, a folder only this process writes into, the
+  // mode `mode` and then the name `name` here by a hard link; raises
+  // NameTakenError when the file system finds `name` taken, false when it
+  // made no link for another reason (no hard links there, another file system).
+  bool LinkByName(const FolderHandle& from, const std::string& from_name, const std::string& name,
+                  unsigned mode) const;
   // Renames `from_name` of `from` to `name` here, never replacing: raises
   // NameTakenError when the file system finds `name` taken.
   void RenameWithoutReplacing(const FolderHandle& from, const std::string& from_name, const std::string& name) const;

@@ -139,6 +139,11 @@ class PosixFile final : public File {
       }
       direct_.reset();  // refused after all: ordinary reads from here on
     }
+    // A block the page cache holds whole comes without a request: nothing is
+    // read ahead after it, since the next block's own read asks the device
+    // for the very span the advice would have.
+    const std::optional<ReadResult> held = own_read_ahead_ && !near_damage_ ? ReadIfCached(buffer, count) : std::nullopt;
+    if (held) return *held;
     const ReadResult got = CachedRead(buffer, count);
     // Near damage the page cache sends the device failing requests of its
     // own (read-ahead, then each page again), each of which can cost seconds
@@ -205,6 +210,18 @@ class PosixFile final : public File {
     }
     position_ += static_cast<std::int64_t>(done);
     return {true, done, 0};
+  }
+
+  // The `count` bytes at the position when the page cache holds every one of
+  // them: asked without waiting, so that the device is asked for nothing.
+  std::optional<ReadResult> ReadIfCached(void* buffer, std::size_t count) {
+    if (!nowait_reads_ || count == 0) return std::nullopt;
+    iovec part{buffer, count};
+    const ssize_t got = ::preadv2(Descriptor(), &part, 1, static_cast<off_t>(position_), RWF_NOWAIT);
+    if (got < 0 && (errno == EOPNOTSUPP || errno == EINVAL || errno == ENOSYS)) nowait_reads_ = false;
+    if (got < 0 || static_cast<std::size_t>(got) != count) return std::nullopt;
+    position_ += got;
+    return ReadResult{true, count, 0};
   }
 
   bool AtEndSeenAtOpen() const { return AtEndSeenAtOpen(position_); }

@@ -8,6 +8,7 @@ void PassView::Seek(std::int64_t position) {
 }
 
 void PassView::Write(const void* buffer, std::size_t count) {
+  if (count >= kWrittenThrough) return WriteThrough(buffer, count);
   if (!pending_.empty() && position_ != pending_start_ + std::ssize(pending_)) Flush();
   if (pending_.empty()) pending_start_ = position_;
   empty_ = false;
@@ -23,6 +24,16 @@ ReadResult PassView::Read(void* buffer, std::size_t count) {
   const ReadResult got = inner_.Read(buffer, count);
   if (got.ok) position_ += static_cast<std::int64_t>(got.count);
   return got;
+}
+
+void PassView::WriteThrough(const void* buffer, std::size_t count) {
+  // A new copy's zeros that this block covers are never written.
+  if (pending_.empty() && position_ == 0 && static_cast<std::int64_t>(count) >= zeros_) zeros_ = 0;
+  Flush();
+  empty_ = false;
+  inner_.Seek(position_);
+  inner_.Write(buffer, count);
+  position_ += static_cast<std::int64_t>(count);
 }
 
 std::optional<ReadResult> PassView::ReadIfReady(void* buffer, std::size_t count) {

@@ -195,9 +195,9 @@ void SaveTree::SyncAndMarkWhole() {
   waiting.swap(waiting_whole_);
   for (const WaitingWhole& copy : waiting) {
     const auto [folder, name] = DestinationFolder(copy.source_path);
-    if (folder->IdentityOf(name) != copy.identity) continue;  // replaced since: not the copy that was synced
-    // The time is a courtesy to the user: some disks round or ignore it, so the record decides.
-    folder->SetTimeIfSame(name, copy.identity, copy.source);
+    // Replaced since: not the copy that was synced. The time is a courtesy
+    // to the user: some disks round or ignore it, so the record decides.
+    if (!folder->SetTimeIfSame(name, copy.identity, copy.source)) continue;
     whole_records_.Add(Resolve(copy.source_path).Relative(), copy.source);
     records_changed_ = true;
     // Its place is worked out again if ever asked: up to thousands of copies wait for a sync.

@@ -210,7 +210,7 @@ class SaveTree final : public CopyStore {
   bool records_changed_ = false;
   std::uint64_t save_device_;
   std::map<std::uint64_t, FolderHandle> other_file_systems_;  // by device: disks mounted inside the save folder
-  std::map<std::string, Destination> destinations_;  // by source path
+  std::map<std::string, Destination> destinations_;  // by source path, until its copy is recorded whole
   std::map<std::string, std::string> saved_names_;  // source path -> name, where it is not the source's
   // Per destination folder (its relative path): the names found there or placed, and those placed by this
   // run, each with the source path whose copy it is.

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <tuple>
+#include <vector>
 
 #include "platform/clock.h"
 #include "platform/file.h"
@@ -65,6 +66,21 @@ TEST(FileTest, ReadDeliversFullCountsThenEndOfFileAndNeverWritesTheSource) {
   EXPECT_THROW(file->Seek(-1), FileSystemError);
   EXPECT_THROW(file->Write("x", 1), FileSystemError);
   EXPECT_EQ(ReadFile(temp / "src"), "0123456789");
+
+  // A file larger than one request, held by the page cache as it was just
+  // written, read block by block: each block from where the last one ended.
+  std::string large(300001, '\0');
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>(i * 7 / 3);
+  WriteFile(temp / "large", large);
+  auto cached = OpenRead(temp / "large");
+  std::string read;
+  std::vector<char> block(100000);
+  // Bounded: a read that never moves on must fail here, not loop.
+  for (ReadResult got; read.size() <= large.size() && (got = cached->Read(block.data(), block.size())).count > 0;) {
+    ASSERT_TRUE(got.ok);
+    read.append(block.data(), got.count);
+  }
+  EXPECT_TRUE(read == large) << read.size() << " bytes read";
 }
 
 // Direct reads ask the device for whole sectors only, into an aligned buffer;
@@ -183,6 +199,8 @@ TEST(FolderHandleTest, PlacesAFileOverTheOldOneWithItsMode) {
     EXPECT_EQ(ReadFile(temp / "again"), "not to replace anything");
     FolderHandle(folder).PlaceFile("new", FolderHandle(temp.Path()), "again", 0600, {}, false);
     EXPECT_EQ(ReadFile(folder + "/new"), "not to replace anything") << folder;
+    ASSERT_EQ(::stat((folder + "/new").c_str(), &placed), 0);
+    EXPECT_EQ(placed.st_mode & 0777, 0600u) << folder;
     EXPECT_EQ(Entries(folder).size(), 2u) << folder;
   }
   if (folders.size() > 1) std::filesystem::remove_all(folders[1]);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/file_system_error.h"
+#include "recovery/pass_view.h"
 
 namespace salvorine::test {
 namespace {
@@ -144,6 +145,35 @@ TEST(RowCopyTest, AFailedPlacementLeavesNoMapBesideTheOlderCopy) {
                RowCopy::Start::kNewCopy, [](const FileSystemError& error) { ADD_FAILURE() << error.what(); });
   EXPECT_THROW(copy.Checkpoint(), FileSystemError);
   EXPECT_EQ(log, (Log{"sync copy", "remove map"}));
+}
+
+// Large blocks reach the copy as they come, once, after the small blocks
+// gathered before them; a new copy's zeros are never written where a large
+// first block covers them, and are written before one that does not.
+TEST(PassViewTest, WritesLargeBlocksAsTheyComeAndItsZerosOnlyWhereNeeded) {
+  constexpr std::int64_t kLarge = PassView::kWrittenThrough;
+  const std::string block(kLarge, 'b');
+  struct Case {
+    const char* name;
+    std::int64_t zeros;  // the new copy's size, in zeros written first; 0 for none
+    std::vector<std::int64_t> blocks;
+    Log expected;
+  };
+  const std::vector<Case> cases = {
+      {"large first block over its zeros", kLarge, {kLarge}, {"write 0 65536"}},
+      {"small blocks, then a large one", 0, {1024, 1024, kLarge}, {"write 0 2048", "write 2048 65536"}},
+      {"large block short of its zeros", 2 * kLarge, {kLarge}, {"write 0 65536", "write 65536 65536", "write 0 65536"}},
+  };
+  for (const Case& test : cases) {
+    Log log;
+    LoggedFile file(log, "copy");
+    PassView view(file, true);
+    if (test.zeros > 0) view.WriteZeros(test.zeros);
+    view.Seek(0);
+    for (const std::int64_t size : test.blocks) view.Write(block.data(), static_cast<std::size_t>(size));
+    view.Close();
+    EXPECT_EQ(log, test.expected) << test.name;
+  }
 }
 
 }  // namespace

@@ -7,13 +7,16 @@
 #   bench/window_speed.sh [BUILD_BIN_DIR]     (default: build/bin)
 #
 # Build first: cmake --build BUILD --target salvorine-cli window_run
-# Inputs: 2,000, 6,000 and 20,000 files of 1-16 KiB, and one 1 GiB file.
+# Inputs: 2,000, 6,000 and 20,000 files of 1-16 KiB, and one 1 GiB file, in
+# BENCH_DIR; fuse6k is 6,000 such files served by the FUSE bench (damaged_fs,
+# no damage), a file system that refuses non-blocking reads.
 # Environment: BENCH_DIR (default /tmp/salvorine-bench), ROUNDS (default 5),
-# CASES (default "small2k small6k small big"), SCREENS (default
-# "offscreen xvfb": where the window is shown).
+# CASES (default "small2k small6k small big"; fuse6k on request), SCREENS
+# (default "offscreen xvfb": where the window is shown).
 #
 # The page cache is warmed by one untimed run of each; the previous output is
-# removed before each timed run, outside the timing, and nothing is synced.
+# removed and its file system synced before each timed run, outside the
+# timing, so that no run pays for the one before it.
 # Two figures for the window: the run alone (click on Recover to its return,
 # timed inside window_run) and the whole process (start-up and window
 # creation included). salvorine-cli is timed as a whole process.
@@ -24,7 +27,8 @@ work=${BENCH_DIR:-/tmp/salvorine-bench}
 rounds=${ROUNDS:-5}
 cli="$bin/salvorine-cli"
 window="$bin/window_run"
-for program in "$cli" "$window"; do
+fuse="$bin/damaged_fs"
+for program in "$cli" "$window" $([[ ${CASES:-} == *fuse6k* ]] && echo "$fuse"); do
   [[ -x $program ]] || { echo "build first: $program is missing" >&2; exit 2; }
 done
 
@@ -50,6 +54,14 @@ cases=${CASES:-small2k small6k small big}
 [[ $cases == *small2k* ]] && make_small 2000 "$work/small2k"
 [[ $cases == *small6k* ]] && make_small 6000 "$work/small6k"
 [[ $cases =~ small( |$) ]] && make_small 20000 "$work/small"
+fuse_mount="$work/fuse6k-mnt"
+if [[ $cases == *fuse6k* ]]; then
+  fusermount3 -u "$fuse_mount" 2>/dev/null || true
+  mkdir -p "$fuse_mount"
+  awk 'BEGIN { srand(1); for (i = 0; i < 6000; i++)
+    printf "file d%03d/f%05d.dat %d %d\n", i / 200, i, 1 + int(rand() * 16384), i + 1 }' > "$work/fuse6k.txt"
+  "$fuse" "$work/fuse6k.txt" "$fuse_mount"
+fi
 if [[ $cases == *big* && ! -f $work/big/big.bin ]]; then
   mkdir -p "$work/big"
   head -c $((1024 * 1024 * 1024)) /dev/urandom > "$work/big/big.bin"
@@ -72,11 +84,11 @@ run_case() {
     for who in $( ((i % 2 == 0)) && echo "cli window" || echo "window cli"); do
       local start end inside
       if [[ $who == cli ]]; then
-        rm -rf "$work/out-cli"
+        rm -rf "$work/out-cli"; sync -f "$work"
         start=$(now); run_cli "$input" || { echo "$name: salvorine-cli failed" >&2; exit 1; }; end=$(now)
         cli_times+=("$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')")
       else
-        rm -rf "$work/out-window"
+        rm -rf "$work/out-window"; sync -f "$work"
         start=$(now); inside=$(run_window "$input") || { echo "$name: window_run failed" >&2; exit 1; }; end=$(now)
         window_runs+=("$inside")
         window_wholes+=("$(awk -v a="$start" -v b="$end" 'BEGIN { print b - a }')")
@@ -104,7 +116,7 @@ stop_xvfb() {
   done
   wm_pid= xvfb_pid=
 }
-trap stop_xvfb EXIT
+trap 'stop_xvfb; fusermount3 -u "$fuse_mount" 2>/dev/null || true' EXIT
 start_xvfb() {
   # A display number no other X server holds.
   local number=90
@@ -129,13 +141,14 @@ for screen in ${SCREENS:-offscreen xvfb}; do
     export QT_QPA_PLATFORM=offscreen
   fi
   echo "-- window: $screen"
-  # CASES picks some of them: any of small2k, small6k, small, big.
+  # CASES picks some of them: any of small2k, small6k, small, big, fuse6k.
   for case in $cases; do
     case $case in
       small2k) run_case "2,000 small files" "$work/small2k" ;;
       small6k) run_case "6,000 small files" "$work/small6k" ;;
       small) run_case "20,000 small files" "$work/small" ;;
       big) run_case "1 GiB file" "$work/big" ;;
+      fuse6k) run_case "6,000 files on FUSE" "$fuse_mount" ;;
     esac
   done
   if [[ $screen == xvfb ]]; then stop_xvfb; fi

@@ -1,5 +1,5 @@
 // The main window's bottom panel (the save-folder bar over the progress
-// display) and its status bar.
+// display, scrolled only on a screen too short for it) and its status bar.
 #include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -16,6 +16,7 @@
 #include "app/unit1.h"
 #include "i18n/run_view_texts.h"
 #include "widgets/named_widget.h"
+#include "widgets/screen_fit_scroll_area.h"
 
 namespace salvorine {
 
@@ -32,7 +33,7 @@ QWidget* TForm1::CreateBottomPanel() {
   CreateProgressGroup();
   layout->addWidget(GroupBox1);
   layout->addWidget(GroupBox2, 1);
-  return Panel1;
+  return new ScreenFitScrollArea(Panel1, this);
 }
 
 // The save folder's box, with Browse and Open beside it.

@@ -89,6 +89,9 @@ void TForm1::CreateJobTable() {
   StringGrid1->horizontalHeader()->setHighlightSections(false);
   StringGrid1->horizontalHeader()->setVisible(false);
   for (int column = 0; column < 4; ++column) StringGrid1->setColumnWidth(column, kColumnWidths[column]);
+  for (int column = 1; column < 4; ++column) figure_widths_[column - 1] = kColumnWidths[column];
+  // A heading narrower than its text ends in "…" rather than showing letters cut in half.
+  StringGrid1->horizontalHeader()->setTextElideMode(Qt::ElideRight);
   StringGrid1->setContextMenuPolicy(Qt::CustomContextMenu);
   StringGrid1->addAction(Preview1);
   connect(StringGrid1, &QWidget::customContextMenuRequested, this,

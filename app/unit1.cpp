@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -148,9 +149,23 @@ void TForm1::FormClose() {
 
 // Column 0 takes the table's visible width that the other columns leave, the room of a
 // scroll bar too while none shows, so a marked row's file name is cut as late as it can be.
+// In a table too narrow for its heading the figure columns give way, each in proportion
+// (their texts elide, the exact figures stay in their tooltips), and widen again with it.
 void TForm1::FormResize() {
-  const int others = StringGrid1->columnWidth(1) + StringGrid1->columnWidth(2) + StringGrid1->columnWidth(3);
-  StringGrid1->setColumnWidth(0, std::max(kColumnZeroMinimum, StringGrid1->viewport()->width() - others));
+  const int viewport = StringGrid1->viewport()->width(), names = NameColumnMinimum();
+  const int fitted = figure_widths_[0] + figure_widths_[1] + figure_widths_[2];
+  int others = StringGrid1->columnWidth(1) + StringGrid1->columnWidth(2) + StringGrid1->columnWidth(3);
+  if (fitted > 0 && (others < fitted || viewport - others < names)) {
+    const int room = viewport - names, least = StringGrid1->horizontalHeader()->minimumSectionSize();
+    for (int column = 1; column < 4; ++column) {
+      const int fitted_width = figure_widths_[column - 1];
+      const int width = room >= fitted ? std::max(StringGrid1->columnWidth(column), fitted_width)
+                                       : std::max(least, fitted_width * std::max(0, room) / fitted);
+      if (width != StringGrid1->columnWidth(column)) StringGrid1->setColumnWidth(column, width);
+    }
+    others = StringGrid1->columnWidth(1) + StringGrid1->columnWidth(2) + StringGrid1->columnWidth(3);
+  }
+  StringGrid1->setColumnWidth(0, std::max(names, viewport - others));
 }
 
 // The table's visible part changes with the window, the splitter and its scroll bars.
@@ -525,12 +540,23 @@ void TForm1::FitFigureColumns() {
     for (const QString& shape : table_->FigureShapes(column)) {
       needed = std::max(needed, metrics.horizontalAdvance(shape) + cell_padding);
     }
-    if (needed > StringGrid1->columnWidth(column)) {
-      StringGrid1->setColumnWidth(column, needed);
+    if (needed > figure_widths_[column - 1]) {
+      figure_widths_[column - 1] = needed;
       widened = true;
     }
   }
-  if (widened) FormResize();
+  if (widened) {
+    for (int column = 1; column < 4; ++column) {
+      StringGrid1->setColumnWidth(column, std::max(StringGrid1->columnWidth(column), figure_widths_[column - 1]));
+    }
+    FormResize();
+  }
+}
+
+int TForm1::NameColumnMinimum() const {
+  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1);
+  const QFontMetrics metrics = StringGrid1->horizontalHeader()->fontMetrics();
+  return std::max(kColumnZeroMinimum, metrics.horizontalAdvance(Shown(table_->Cell(0, 0))) + 2 * margin + 8);
 }
 
 // ---- Settings -------------------------------------------------------------------

@@ -143,6 +143,8 @@ class TForm1 final : public QMainWindow,
   void TickElapsed();
   void RowsDone();
   void FitFigureColumns();
+  // The name column's least width: its heading whole between the heading's margins.
+  int NameColumnMinimum() const;
   void AnchorSaveFolder();
   void ShowRunEnd(const QString& ended_by);
   void ShowRunSummary(const QString& ended_by);
@@ -220,6 +222,8 @@ class TForm1 final : public QMainWindow,
   std::chrono::steady_clock::time_point map_shown_at_{};
   QTimer* elapsed_ticker_ = nullptr;
   std::array<QIcon, 9> images_;  // the toolbar's image list
+  // Size, Completed and Damaged as wide as their widest text; narrower only while the names need the room.
+  int figure_widths_[3] = {};
   std::string program_folder_;
   bool first_activation_ = true;
   TForm2* about_ = nullptr;

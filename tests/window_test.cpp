@@ -1580,12 +1580,25 @@ std::string Text(const QRect& rect) {
 // at double scale on a 1366x768 screen (tests/CMakeLists.txt).
 TEST_F(StartedWindowTest, EveryWindowFitsTheScreenAndDialogsOpenOverTheMainWindow) {
   const QRect screen = form->screen()->availableGeometry();
-  form->showMaximized();
-  QApplication::processEvents();
-  EXPECT_TRUE(screen.contains(form->frameGeometry())) << Text(form->frameGeometry()) << " on " << Text(screen);
-  // A window manager keeps a window at its least size: taller than the screen, its status line is off it.
-  EXPECT_GE(form->height(), form->minimumSizeHint().height()) << Text(form->geometry()) << " on " << Text(screen);
-  form->showNormal();
+  const QFont normal = QApplication::font();
+  const auto restore = qScopeGuard([&] { QApplication::setFont(normal); });
+  // The usual font, and a 12 pt desktop font as a font settings tool sets it.
+  for (const double points : {normal.pointSizeF(), 12.0}) {
+    QFont font = normal;
+    font.setPointSizeF(points);
+    QApplication::setFont(font);
+    // A font change reaches the layouts one level per pass.
+    for (int pass = 0; pass < 4; ++pass) QApplication::processEvents();
+    form->showMaximized();
+    QApplication::processEvents();
+    const std::string where = std::to_string(points) + " pt " + Text(form->frameGeometry()) + " on " + Text(screen);
+    EXPECT_TRUE(screen.contains(form->frameGeometry())) << where;
+    // A window manager keeps a window at its least size: taller than the screen, its status line is off it.
+    EXPECT_GE(form->height(), form->minimumSizeHint().height()) << where;
+    form->showNormal();
+  }
+  QApplication::setFont(normal);
+  for (int pass = 0; pass < 4; ++pass) QApplication::processEvents();
   form->setGeometry(QRect(screen.topLeft() + QPoint(8, 30), screen.size() * 2 / 3));
   QApplication::processEvents();
 
@@ -1986,6 +1999,27 @@ TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOv
                      form->StringGrid1->columnWidth(3);
   EXPECT_EQ(form->StringGrid1->columnWidth(0), std::max(24, form->StringGrid1->viewport()->width() - others));
   EXPECT_TRUE(form->StringGrid1->horizontalHeader()->isVisible());
+  // A table narrower than its figures: the names keep room for their heading ("мя файл" showed
+  // letters cut in half), the figures give way, and take their widths back as the table widens.
+  const QHeaderView& heading = *form->StringGrid1->horizontalHeader();
+  const int whole_heading = heading.fontMetrics().horizontalAdvance(heading.model()->headerData(0, Qt::Horizontal).toString());
+  const QList<int> sides = form->Splitter1->sizes();
+  for (const int narrower : {0, 150}) {
+    form->Splitter1->setSizes({sides[0] + narrower, sides[1] - narrower});
+    QApplication::processEvents();
+    const std::string where = "tree " + std::to_string(form->Splitter1->sizes()[0]);
+    EXPECT_GT(form->StringGrid1->columnWidth(0), whole_heading) << where;
+    int shown = 0;
+    for (int column = 0; column < 4; ++column) shown += form->StringGrid1->columnWidth(column);
+    EXPECT_EQ(shown, form->StringGrid1->viewport()->width()) << where;
+  }
+  form->Splitter1->setSizes(sides);
+  QApplication::processEvents();
+  for (int column = 1; column < 4; ++column) {
+    EXPECT_GE(form->StringGrid1->columnWidth(column),
+              form->StringGrid1->fontMetrics().horizontalAdvance(view->index(0, column).data().toString()))
+        << "widened again " << column;
+  }
 
   Recover(work / "empty", work / "out");
   EXPECT_FALSE(form->StringGrid1->horizontalHeader()->isVisible());

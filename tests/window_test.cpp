@@ -1575,7 +1575,8 @@ std::string Text(const QRect& rect) {
 }
 
 // Guards windows larger than the screen (the Damage Report's Close and Open
-// Map off it, the main window taller than the screen even maximized) and
+// Map off it, the main window taller than the screen even maximized, and with
+// a 12 pt font its status bar and progress lines off a laptop's screen) and
 // dialogs opened in the screen's middle, away from the main window. Also run
 // at double scale on a 1366x768 screen (tests/CMakeLists.txt).
 TEST_F(StartedWindowTest, EveryWindowFitsTheScreenAndDialogsOpenOverTheMainWindow) {
@@ -1966,7 +1967,8 @@ TEST_F(StartedWindowTest, ToolbarButtonsFitTheirCaptionsAndShowThemAsTooltips) {
 // Guards figures cut to "60000000 …" while column 0 had room (in Russian, whose
 // headings take more bytes than the figures), raw byte counts that pushed the
 // names to their least width with a larger desktop font, and a heading row
-// left fixed over no rows by a run over an empty folder.
+// left fixed over no rows by a run over an empty folder, and a narrow table whose
+// names' heading showed letters cut in half.
 TEST_F(StartedWindowTest, FigureColumnsFitTheirFiguresAndTheHeadingIsFixedOnlyOverRows) {
   const QFont normal = QApplication::font();
   const auto restore = qScopeGuard([&] { QApplication::setFont(normal); });

@@ -60,6 +60,10 @@ constexpr WindowText kSaveDiskFullText{
 // After the run's summary in the status bar.
 constexpr WindowText kSaveDiskFullNote{202, "ended: the save disk is full"};
 constexpr int kColumnZeroMinimum = 24;
+// The room around a heading's text: wider margins than a cell's.
+int HeadingPadding(const QWidget& table) {
+  return 2 * table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 8;
+}
 // How often a run takes window messages between its blocks.
 constexpr std::chrono::milliseconds kMessagesInterval{10};
 
@@ -532,7 +536,7 @@ void TForm1::ShowProgress() {
 // text margins (a pixel of slack besides); a heading's between wider ones.
 void TForm1::FitFigureColumns() {
   const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1);
-  const int cell_padding = 2 * (margin + 1) + 2, heading_padding = 2 * margin + 8;
+  const int cell_padding = 2 * (margin + 1) + 2, heading_padding = HeadingPadding(*StringGrid1);
   bool widened = false;
   const QFontMetrics metrics = StringGrid1->fontMetrics();
   for (int column = 1; column < 4; ++column) {
@@ -554,9 +558,8 @@ void TForm1::FitFigureColumns() {
 }
 
 int TForm1::NameColumnMinimum() const {
-  const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, StringGrid1);
   const QFontMetrics metrics = StringGrid1->horizontalHeader()->fontMetrics();
-  return std::max(kColumnZeroMinimum, metrics.horizontalAdvance(Shown(table_->Cell(0, 0))) + 2 * margin + 8);
+  return std::max(kColumnZeroMinimum, metrics.horizontalAdvance(Shown(table_->Cell(0, 0))) + HeadingPadding(*StringGrid1));
 }
 
 // ---- Settings -------------------------------------------------------------------

@@ -515,13 +515,15 @@ TEST_F(RecoveryRunTest, ACopyThatCannotBeSavedAgainLeavesItsCheckpointCopyTrueTo
 TEST_F(RecoveryRunTest, ACheckpointDuringAThoroughRescueKeepsTheSectorsRescuedSoFar) {
   options.mode = kModeThorough;
   MemoryFile* damaged = nullptr;
+  // Each opening's file outlives the run, which closes a waiting file and opens it again.
+  std::vector<std::unique_ptr<MemoryFile>> openings;
   RunEnvironment environment = Environment();
   environment.open_source = [&](const std::string& path) -> std::unique_ptr<File> {
     if (!path.ends_with("three")) return OpenRead(path);
     auto file = std::make_unique<MemoryFile>(std::vector<unsigned char>(70000, 'y'), path);
     file->flaky = {{{10000, 30000}, 2}};  // the first pass fails on it both ways; the rescue reads it
-    damaged = file.get();
-    return file;
+    damaged = openings.emplace_back(std::move(file)).get();
+    return std::make_unique<ForwardingFile>(*damaged);
   };
   WindowedRun thorough_run(environment);
   // Ten seconds per read; the run dies 4 rescued reads into the area, past a checkpoint.

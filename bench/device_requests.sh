@@ -39,17 +39,7 @@ losetup -f >/dev/null 2>&1 || skip "no free loop device (losetup -f failed)"
 bin=$(cd "$build" && pwd)/bin
 [[ -x $bin/salvorine-cli && -x $bin/damaged_fs ]] || cmake --build "$build" --target damaged_fs salvorine-cli >/dev/null
 fuse=$work/fuse; mnt=$work/mnt
-loop=""
-teardown() {
-  mountpoint -q "$mnt" && umount "$mnt"
-  [[ -n $loop ]] && losetup -d "$loop" 2>/dev/null
-  loop=""
-  mountpoint -q "$fuse" && fusermount3 -u "$fuse"
-  for _ in $(seq 100); do mountpoint -q "$fuse" || break; sleep 0.05; done
-  return 0
-}
-trap teardown EXIT
-trap 'exit 130' INT TERM
+source "$root/bench/fuse_teardown.sh"
 
 rm -rf "$work"
 mkdir -p "$work/src" "$fuse" "$mnt"

@@ -56,24 +56,7 @@ losetup -f >/dev/null 2>&1 || skip "no free loop device (losetup -f failed)"
 bin=$(cd "$build" && pwd)/bin
 [[ -x $bin/salvorine-cli && -x $bin/damaged_fs ]] || cmake --build "$build" --target damaged_fs salvorine-cli >/dev/null
 fuse=$work/fuse; mnt=$work/mnt
-loop=""
-# Whatever is attached or mounted is undone on every way out. A detached
-# loop device lets go of its backing file only once nothing holds it any
-# more (udev may still be probing it), so the FUSE bench is unmounted as
-# soon as it is free, within two minutes, or the script says what is left.
-teardown() {
-  mountpoint -q "$mnt" && umount "$mnt"
-  [[ -n $loop ]] && { losetup -d "$loop" 2>/dev/null || true; }
-  loop=""
-  for _ in $(seq 1200); do
-    mountpoint -q "$fuse" || return 0
-    fusermount3 -u "$fuse" 2>/dev/null || sleep 0.1
-  done
-  echo "real_disk: $fuse is still busy; a loop device holds it (losetup -l), unmount it by hand" >&2
-  return 1
-}
-trap teardown EXIT
-trap 'exit 130' INT TERM
+source "$root/bench/fuse_teardown.sh"
 
 rm -rf "$work"
 mkdir -p "$work/src" "$fuse" "$mnt"
